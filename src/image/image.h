@@ -1,0 +1,83 @@
+// The 4096-byte EEPROM image of the unit and the operations between it and the record:
+// BuildImage (record -> image), DecodeImage (image -> record) and the size report.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/record.h"
+
+namespace orv {
+
+constexpr int kImageSize = 4096;
+constexpr int kBlockSize = 16;
+constexpr int kImageBlocks = 256;
+constexpr int kConfigBlocks = 240;      // blocks 0..239 go to the unit with Put
+constexpr int kConfigAreaLast = 3839;   // last address of the configuration area
+constexpr int kMacBlock = 240;
+constexpr int kMacAddress = 3840;       // 3840..3845 hold txtMAC(0..5)
+constexpr int kPackedStart = 24;        // dictionary, then 256 channel records
+constexpr int kMaxImageText = 80;       // PutImageText's limit: 79 characters + NUL
+
+// Header addresses.
+constexpr int kAddrPulseTimes = 0;
+constexpr int kAddrRS232Baud = 8;
+constexpr int kAddrRS232Format = 9;
+constexpr int kAddrRS485Baud = 10;
+constexpr int kAddrRS485Format = 11;
+constexpr int kAddrIP = 12;
+constexpr int kAddrRepeatTimes = 16;
+constexpr int kAddrOptions = 20;
+constexpr int kAddrRS485 = 21;
+
+using Image = std::array<std::uint8_t, kImageSize>;
+
+// Upper-case hexadecimal digits of value, padded with "0" on the left to width.
+std::string HexString(unsigned value, int width);
+
+// Rounds value / 10 to the nearest whole number, an exact half to the even neighbour.
+long long TensHalfEven(double value);
+
+struct BuildResult {
+    int lastAddress = 0;   // address of the last byte of the packed part (may exceed 3839)
+    bool fits = true;      // false: the packed part would end beyond 3839 and the image is untouched
+    int overBy() const { return fits ? 0 : lastAddress - kConfigAreaLast; }
+    std::vector<std::string> warnings;  // values the builder had to adjust, one sentence each
+};
+
+// Normalises the record (bank rules, message spacing, new dictionary) and fills image addresses
+// 0..21, the packed part and the MAC bytes 3840..3845. Addresses 22..23, everything after the
+// packed part and 3846..4095 keep their contents. When the packed part would run beyond 3839
+// the record is still normalised but the image is left exactly as it was.
+BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image);
+
+// Message dictionary.
+void BuildDictionary(ConfigRecord& rec);
+std::string EncodeMessage(const ConfigRecord& rec, std::string_view text);
+void SortStrings(std::vector<std::string>& items, bool ascending, bool caseSensitive);
+
+struct SizeReport {
+    int lastAddress = 0;
+    std::string percentText;  // "49.28%"
+    bool fits = true;
+    int overBy = 0;           // bytes beyond the configuration area when it does not fit
+};
+// "0.00%" style text of lastAddress / 3839.
+std::string PercentText(int lastAddress);
+
+// Builds the image and reports how far the packed part reaches.
+SizeReport ReportImageSize(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image,
+                           BuildResult* build = nullptr);
+
+struct DecodeResult {
+    SizeReport size;                    // the report that ends every decode
+    std::vector<std::string> warnings;  // what could not be shown as stored (never fatal)
+};
+// Fills the record from the image (module types must already be in effect), then runs the size
+// report, which rebuilds the image from the decoded record.
+DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image);
+
+}  // namespace orv
