@@ -1,0 +1,100 @@
+// Every exchange with the unit: connection probe, version and module report, EEPROM block
+// transfer, MAC block, reset and pulse measurement, with their bytes, timeouts, retries, progress
+// steps and messages. They expect the port to be open (Comms::OpenComms) and never open or close
+// it; the user sees them only through LinkUi.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/image.h"
+#include "link/comms.h"
+#include "link/link_ui.h"
+#include "model/record.h"
+
+namespace orv {
+
+// Titles and texts of the messages the exchanges show.
+inline constexpr const char* kCommsErrorTitle = "Communications Error";
+inline constexpr const char* kVersionTimeoutText = "Comms timeout while getting Version";
+inline constexpr const char* kGetFailureText =
+    "Comms failure while getting EEprom, please check Port, cables and connections";
+inline constexpr const char* kPutFailureText =
+    "Comms failure while putting EEprom, please check Port, cables and connections";
+inline constexpr const char* kPutRefusedText = "Missing/bad response while putting EEprom";
+
+// A version line stops at this many characters or after this long in all, whichever comes first:
+// a unit streaming without a line end must not hang the editor or fill its memory.
+constexpr std::size_t kMaxVersionLine = 256;
+constexpr int kVersionLineBudgetMs = 4000;
+
+// Sends the probe 0x14 and returns whether the first reply byte is 0x11 (within 250 ms).
+bool Connected(Comms& comms);
+
+enum class LineEnd { kLine, kTimeout, kTooLong, kTooSlow };
+struct RxLine {
+    std::string text;
+    LineEnd end = LineEnd::kLine;
+};
+// Receives one text line ended by LF or NUL (a CR before it is dropped), each byte within 250 ms.
+// On a timeout shows "Comms timeout while getting Version" and returns an empty text. A line
+// longer than kMaxVersionLine or slower than kVersionLineBudgetMs in all is given up (empty text;
+// the caller tells the user).
+RxLine RxStringEx(Comms& comms, LinkUi& ui);
+std::string RxString(Comms& comms, LinkUi& ui);
+
+// What GetVersion learnt from the unit.
+struct VersionReport {
+    std::array<std::string, 2> lines;
+    ModuleTypes moduleTypes{};
+    bool modulesRead = false;  // false when a runaway version line stopped the exchange
+};
+// Requests the version lines and the module types and stores them in rec.txtVer and moduleTypes.
+// A module code of 16 or more is stored as 0 (not fitted) with a message naming bank and code.
+// The caller arranges the bank pages afterwards (ApplyModuleTypes).
+VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleTypes& moduleTypes);
+
+// Reads blocks 0..255 into image, showing progress (n+1)/256*100. Returns true when all 256
+// arrived; on a timeout shows the failure message and returns false (bytes of the blocks that
+// arrived are stored, the rest keep their values).
+bool GetEEprom(Comms& comms, LinkUi& ui, Image& image);
+
+// Writes blocks 0..239, each sent at most four times and acknowledged within 5000 ms, showing
+// progress (n+1)/255*100. Returns true when every block was accepted.
+bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image);
+
+// Writes the MAC block (block 240) as whole bytes with an 8-bit checksum, acknowledged within
+// 500 ms, at most four sends. Returns true when accepted.
+bool PutMAC(Comms& comms, LinkUi& ui, const Image& image);
+
+// Steps txtMAC(3..5) to the next address as one 24-bit counter; octets 0..2 never change.
+// An octet that is not valid hexadecimal counts as 00.
+void IncrementMAC(ConfigRecord& rec);
+
+// Sends the reset command 0x13 'R'; nothing comes back.
+void SendReset(Comms& comms);
+
+// The four measured pulse times in milliseconds (reply bytes times 10).
+struct PulseTimes {
+    int fastOff = 0, fastOn = 0, slowOff = 0, slowOn = 0;
+};
+// Requests the pulse times (0x13 't'); a missing reply byte counts as 0.
+PulseTimes MeasurePulseTimes(Comms& comms);
+
+// The largest limit the unit accepts; computed limits above it are clamped.
+constexpr int kMaxPulseLimit = 2500;
+struct PulseLimits {
+    std::array<int, 8> value{};     // txtPulseTime(0..7) in ms
+    std::array<bool, 8> clamped{};  // limits that were above kMaxPulseLimit
+    std::array<int, 8> computed{};  // before clamping
+    bool anyClamped() const;
+};
+PulseLimits ComputePulseLimits(const PulseTimes& times);
+// Names of the limits, "Fast Pulse ON Min" .. "Slow Pulse OFF Max".
+extern const std::array<const char*, 8> kPulseLimitNames;
+// The message telling the user which limits were clamped; empty when none.
+std::string ClampedLimitsMessage(const PulseLimits& limits);
+
+}  // namespace orv

@@ -1,0 +1,33 @@
+// Which serial device a "COMn" port number means on this machine.
+//
+// On Linux COMn is /dev/ttyS<n-1> unless the user has mapped it to another device (a USB adapter,
+// the simulator's pseudo-terminal). The mapping itself lives in the settings store (link/qt); the
+// core only sees it through a lookup handed in by the caller.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orv {
+
+constexpr int kFirstComPort = 1;
+constexpr int kLastComPort = 16;
+
+// Device of COMn for a mapping, or nullopt when COMn is not mapped.
+using ComPortLookup = std::function<std::optional<std::string>(int comNumber)>;
+
+// The device COMn means without a mapping: "/dev/ttyS<n-1>" (on Windows the name "COMn").
+std::string DefaultDeviceForCom(int comNumber);
+
+// The device COMn means: the lookup's answer when it has one, otherwise the default.
+// An empty string for numbers outside 1..16.
+std::string DeviceForCom(int comNumber, const ComPortLookup& lookup);
+
+// "COM3" / "com3" -> 3; nullopt for anything else or a number outside 1..16.
+std::optional<int> ParseComName(std::string_view name);
+// 3 -> "COM3".
+std::string ComName(int comNumber);
+
+}  // namespace orv

@@ -1,0 +1,81 @@
+// The link buttons of the editor as one controller: Connect, Auto Baud, Read, Write, Write MAC,
+// Increment, Reset, Calibrate and the connection timer. The window and orv-cli both drive it, so
+// the behaviour lives in one place. It owns nothing: it works on the editor's one record, module
+// types, image and port. It touches no widget; the user sees it through LinkUi and the hooks.
+//
+// The window runs the clicks on a worker thread while it takes no input; IsConnected and
+// ExchangeRunning may be read from any thread.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "image/image.h"
+#include "link/comms.h"
+#include "link/exchanges.h"
+#include "link/link_ui.h"
+#include "model/record.h"
+
+namespace orv {
+
+struct UnitSessionHooks {
+    std::function<void()> setConnectedState;     // "Dis&connect", green "Connected", timer on
+    std::function<void()> setDisconnectedState;  // "&Connect", red "Disconnected", timer off
+    std::function<void()> recordChanged;         // refresh every widget from the record
+    std::function<void()> moduleTypesChanged;    // run ApplyModuleTypes on the bank pages
+    std::function<void(int baudPosition)> baudSelectionChanged;  // lstBaudPC moved (Auto Baud)
+    std::function<void(const SizeReport&)> sizeReported;         // pbSize / lblSize
+};
+
+// How the last click ended, for callers that need an exit status (orv-cli).
+enum class ClickOutcome { kDone, kFailed, kPortNotOpened, kNotAnswering, kRefused };
+
+class UnitSession {
+public:
+    UnitSession(ConfigRecord& rec, ModuleTypes& moduleTypes, Image& image, Comms& comms,
+                LinkUi& ui, UnitSessionHooks hooks = {});
+
+    bool IsConnected() const { return connected_.load(); }
+    // True while a click is talking to the unit (the timer must not tick into it).
+    bool ExchangeRunning() const { return running_.load(); }
+
+    void ConnectClick();
+    void AutoBaudClick();
+    void ReadClick();
+    void WriteClick();
+    void MacWriteClick();
+    void MacIncrementClick();
+    void ResetClick();
+    void CalibrateClick();
+    void TimerTick();
+
+    ClickOutcome LastOutcome() const { return outcome_; }
+    // The pulse times and limits of the last Calibrate.
+    const std::optional<PulseLimits>& LastLimits() const { return lastLimits_; }
+    const PulseTimes& LastPulseTimes() const { return lastTimes_; }
+    const VersionReport& LastVersion() const { return lastVersion_; }
+
+    void SetConnectedState();
+    void SetDisconnectedState();
+
+private:
+    bool OpenOrReport();  // opens the selected port; shows the reason and fails when it will not
+    void Notify(const std::function<void()>& hook);
+
+    ConfigRecord& rec_;
+    ModuleTypes& moduleTypes_;
+    Image& image_;
+    Comms& comms_;
+    LinkUi& ui_;
+    UnitSessionHooks hooks_;
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> running_{false};
+    ClickOutcome outcome_ = ClickOutcome::kDone;
+    std::optional<PulseLimits> lastLimits_;
+    PulseTimes lastTimes_;
+    VersionReport lastVersion_;
+};
+
+}  // namespace orv
