@@ -1,0 +1,122 @@
+#include "link/comms.h"
+
+#include "model/lists.h"
+
+namespace orv {
+
+std::string SettingsTextFor(int baudPosition, int formatPosition) {
+    const std::string_view rate = ItemText(kBaudRateItems, baudPosition);
+    const std::string_view format = ItemText(kFrameFormatItems, formatPosition);
+    if (rate.empty() || format.empty()) return {};
+    return std::string(rate) + "," + std::string(format);
+}
+
+Comms::Comms(SerialPort& port, ComPortLookup lookup) : port_(port), lookup_(std::move(lookup)) {}
+
+bool Comms::OpenComms(int comPortPosition, int baudPosition, int formatPosition) {
+    if (port_.IsOpen()) port_.Close();
+    lastFailure_ = OpenFailure::kNone;
+    lastDetail_.clear();
+    lastDevice_.clear();
+
+    const int comNumber = comPortPosition + 1;
+    if (comNumber < kFirstComPort || comNumber > kLastComPort) {
+        lastFailure_ = OpenFailure::kNoSuchDevice;
+        lastDetail_ = "no COM port is selected";
+        return false;
+    }
+    lastDevice_ = DeviceForCom(comNumber, lookup_);
+
+    const std::string text = SettingsTextFor(baudPosition, formatPosition);
+    const auto settings = ParseSettingsText(text);
+    if (!settings) {
+        lastFailure_ = OpenFailure::kBadSettings;
+        lastDetail_ = text.empty() ? "no PC baud rate or serial format is selected" : text;
+        return false;
+    }
+
+    OpenFailure failure = OpenFailure::kNone;
+    std::string detail;
+    if (!port_.Open(lastDevice_, *settings, &failure, &detail)) {
+        lastFailure_ = failure == OpenFailure::kNone ? OpenFailure::kOther : failure;
+        lastDetail_ = detail;
+        return false;
+    }
+    FlushInput();
+    return true;
+}
+
+void Comms::CloseComms() {
+    FlushInput();
+    if (port_.IsOpen()) port_.Close();
+}
+
+void Comms::FlushInput() {
+    if (!port_.IsOpen()) return;
+    while (port_.BytesWaiting() != 0) {
+        if (!port_.ReadByte()) break;
+    }
+}
+
+std::uint8_t Comms::RxByte(int timeoutMs) {
+    const auto deadline = SerialClock::now() + std::chrono::milliseconds(timeoutMs);
+    if (port_.IsOpen()) {
+        if (port_.BytesWaiting() != 0 || port_.WaitForBytes(deadline)) {
+            if (auto byte = port_.ReadByte()) {
+                rxTimedOut_ = false;
+                return *byte;
+            }
+        }
+    }
+    rxTimedOut_ = true;
+    return 0;
+}
+
+bool Comms::Write(std::span<const std::uint8_t> bytes) {
+    if (!port_.IsOpen()) return false;
+    return port_.Write(bytes);
+}
+
+bool Comms::Write(std::initializer_list<std::uint8_t> bytes) {
+    return Write(std::span<const std::uint8_t>(bytes.begin(), bytes.size()));
+}
+
+bool Comms::IsOpen() const { return port_.IsOpen(); }
+
+std::string Comms::OpenFailureMessage() const {
+    std::string text = kUnableToOpenPort;
+    const std::string reason = OpenFailureReason(lastFailure_, lastDevice_, lastDetail_);
+    if (!reason.empty()) text += "\n" + reason;
+    return text;
+}
+
+std::string OpenFailureReason(OpenFailure failure, const std::string& device,
+                              const std::string& detail) {
+    switch (failure) {
+        case OpenFailure::kNone:
+            return {};
+        case OpenFailure::kNoSuchDevice:
+            if (device.empty()) return "Select a COM port on the Comms page (" + detail + ").";
+            return "There is no device " + device +
+                   ". Check that the serial adapter is plugged in, or map the COM port to the "
+                   "right device on the Comms page.";
+        case OpenFailure::kBusy:
+            return device + " is busy: it is held by another program. Close that program and try "
+                            "again.";
+        case OpenFailure::kNoPermission: {
+            const std::string group = detail.empty() ? "dialout" : detail;
+            return "No permission to open " + device + ": your user must be a member of the group " +
+                   group + " (for example: sudo usermod -aG " + group +
+                   " $USER, then log out and in again).";
+        }
+        case OpenFailure::kBadSettings:
+            return "The serial settings " + detail + " cannot be used" +
+                   (device.empty() ? std::string() : " on " + device) +
+                   ". Choose another PC baud rate or serial format.";
+        case OpenFailure::kOther:
+            return "Could not open " + device + (detail.empty() ? "." : ": " + detail + ".");
+    }
+    return {};
+}
+
+}  // namespace orv

@@ -1,0 +1,258 @@
+#include "link/exchanges.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "link/protocol.h"
+#include "model/identity.h"
+#include "model/lists.h"
+
+namespace orv {
+namespace {
+
+const std::string kAppTitle(kProgramTitle);
+
+// Progress bar value for done/total of the way, rounded as the bar's integer value is.
+int Progress(int done, int total) {
+    return static_cast<int>(std::lrint(static_cast<double>(done) / total * 100.0));
+}
+
+// R(x): x rounded to whole tens, an exact half ten to the even neighbour.
+int RoundToTens(double x) { return static_cast<int>(std::nearbyint(x / 10.0)) * 10; }
+
+}  // namespace
+
+bool Connected(Comms& comms) {
+    comms.Write({proto::kProbe});
+    const std::uint8_t reply = comms.RxByte(proto::kByteTimeoutMs);
+    return !comms.RxTimedOut() && reply == proto::kProbeReply;
+}
+
+RxLine RxStringEx(Comms& comms, LinkUi& ui) {
+    RxLine line;
+    const auto budgetEnd = SerialClock::now() + std::chrono::milliseconds(kVersionLineBudgetMs);
+    for (;;) {
+        const std::uint8_t byte = comms.RxByte(proto::kByteTimeoutMs);
+        if (comms.RxTimedOut()) {
+            ui.ShowMessage(kVersionTimeoutText, kAppTitle, MessageIcon::kNone);
+            return {{}, LineEnd::kTimeout};
+        }
+        if (byte == 0x0A || byte == 0x00) break;
+        if (line.text.size() >= kMaxVersionLine || SerialClock::now() > budgetEnd) {
+            const bool tooLong = line.text.size() >= kMaxVersionLine;
+            ui.ShowMessage(
+                std::string(kVersionTimeoutText) + ": the unit sent " +
+                    (tooLong ? "more than " + std::to_string(kMaxVersionLine) + " characters"
+                             : "characters for more than " +
+                                   std::to_string(kVersionLineBudgetMs / 1000) + " seconds") +
+                    " without ending the line.\nCheck that the PC baud rate and serial format "
+                    "match the unit, then connect again.",
+                kAppTitle, MessageIcon::kWarning);
+            return {{}, tooLong ? LineEnd::kTooLong : LineEnd::kTooSlow};
+        }
+        line.text.push_back(static_cast<char>(byte));
+    }
+    if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+    return line;
+}
+
+std::string RxString(Comms& comms, LinkUi& ui) { return RxStringEx(comms, ui).text; }
+
+VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleTypes& moduleTypes) {
+    VersionReport report;
+    comms.Write({proto::kCommandPrefix, proto::kCmdVersion});
+    for (int k = 0; k < 2; ++k) {
+        const RxLine line = RxStringEx(comms, ui);
+        if (line.end == LineEnd::kTooLong || line.end == LineEnd::kTooSlow) {
+            // The unit is streaming: what follows would not be module types either. Drop what
+            // came, leave the module types as they are and let the user check the settings.
+            comms.FlushInput();
+            rec.txtVer = {};
+            report.lines = {};
+            report.moduleTypes = moduleTypes;
+            return report;
+        }
+        report.lines[k] = line.text;
+        rec.txtVer[k] = line.text;
+    }
+
+    comms.Write({proto::kCommandPrefix});
+    comms.Write({proto::kCmdModules});
+    std::string unknown;
+    for (int b = 0; b < kBanks; ++b) {
+        int code = comms.RxByte(proto::kByteTimeoutMs);
+        if (code >= kModuleListItems) {
+            unknown += "\nBank " + std::to_string(b + 1) + " reported module type " +
+                       std::to_string(code) + ".";
+            code = kModuleNotFitted;
+        }
+        moduleTypes[b] = code;
+    }
+    report.moduleTypes = moduleTypes;
+    report.modulesRead = true;
+    if (!unknown.empty()) {
+        ui.ShowMessage("The unit reported a module type this program does not know:" + unknown +
+                           "\nSuch a bank is shown as NOT FITTED.",
+                       kAppTitle, MessageIcon::kWarning);
+    }
+    return report;
+}
+
+bool GetEEprom(Comms& comms, LinkUi& ui, Image& image) {
+    ui.SetProgress(0, true);
+    bool complete = true;
+    for (int n = 0; n < kImageBlocks && complete; ++n) {
+        comms.Write(proto::ReadBlockRequest(n));
+        for (int k = 0; k < proto::kReadReplyLeadBytes && complete; ++k) {
+            comms.RxByte(proto::kByteTimeoutMs);
+            complete = !comms.RxTimedOut();
+        }
+        proto::Block block{};
+        for (int i = 0; i < kBlockSize && complete; ++i) {
+            const std::uint8_t low = comms.RxByte(proto::kByteTimeoutMs);
+            if (comms.RxTimedOut()) {
+                complete = false;
+                break;
+            }
+            const std::uint8_t high = comms.RxByte(proto::kByteTimeoutMs);
+            if (comms.RxTimedOut()) {
+                complete = false;
+                break;
+            }
+            block[i] = proto::ByteFromNibbles(low, high);
+            image[n * kBlockSize + i] = block[i];
+        }
+        if (complete) ui.SetProgress(Progress(n + 1, kImageBlocks), true);
+    }
+    if (!complete) ui.ShowMessage(kGetFailureText, kCommsErrorTitle, MessageIcon::kCritical);
+    ui.SetProgress(0, false);
+    return complete;
+}
+
+bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image) {
+    ui.SetProgress(0, true);
+    bool ok = true;
+    for (int n = 0; n < kConfigBlocks && ok; ++n) {
+        std::span<const std::uint8_t, kBlockSize> data(image.data() + n * kBlockSize, kBlockSize);
+        const auto request = proto::WriteBlockRequest(n, data);
+        for (int retry = 0;; ++retry) {
+            comms.Write(request);
+            const std::uint8_t reply = comms.RxByte(proto::kBlockAckTimeoutMs);
+            if (comms.RxTimedOut()) {
+                ui.ShowMessage(kPutFailureText, kCommsErrorTitle, MessageIcon::kCritical);
+                ok = false;
+                break;
+            }
+            if (reply == proto::kAck) {
+                ui.SetProgress(Progress(n + 1, 255), true);
+                break;
+            }
+            if (retry + 1 >= proto::kMaxSends) {
+                ui.ShowMessage(kPutRefusedText, kAppTitle, MessageIcon::kNone);
+                ok = false;
+                break;
+            }
+        }
+    }
+    ui.SetProgress(0, false);
+    return ok;
+}
+
+bool PutMAC(Comms& comms, LinkUi& ui, const Image& image) {
+    ui.SetProgress(0, true);
+    const auto request = proto::MacWriteRequest(image);
+    bool ok = false;
+    for (int retry = 0;; ++retry) {
+        comms.Write(request);
+        const std::uint8_t reply = comms.RxByte(proto::kMacAckTimeoutMs);
+        if (comms.RxTimedOut()) {
+            ui.ShowMessage(kPutFailureText, kCommsErrorTitle, MessageIcon::kCritical);
+            break;
+        }
+        if (reply == proto::kAck) {
+            ui.SetProgress(100, true);
+            ok = true;
+            break;
+        }
+        if (retry + 1 >= proto::kMaxSends) {
+            ui.ShowMessage(kPutRefusedText, kAppTitle, MessageIcon::kNone);
+            break;
+        }
+    }
+    ui.SetProgress(0, false);
+    return ok;
+}
+
+void IncrementMAC(ConfigRecord& rec) {
+    for (int k = 5; k >= 3; --k) {
+        const std::string& text = rec.txtMAC[k];
+        unsigned value = 0;
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+        if (ec != std::errc{} || end != text.data() + text.size() || value > 0xFF) value = 0;
+        const unsigned v = (value + 1) % 256;
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", v);
+        rec.txtMAC[k] = hex;
+        if (v != 0) return;
+    }
+}
+
+void SendReset(Comms& comms) { comms.Write({proto::kCommandPrefix, proto::kCmdReset}); }
+
+PulseTimes MeasurePulseTimes(Comms& comms) {
+    comms.Write({proto::kCommandPrefix});
+    comms.Write({proto::kCmdPulseTimes});
+    PulseTimes t;
+    t.fastOff = comms.RxByte(proto::kByteTimeoutMs) * 10;
+    t.fastOn = comms.RxByte(proto::kByteTimeoutMs) * 10;
+    t.slowOff = comms.RxByte(proto::kByteTimeoutMs) * 10;
+    t.slowOn = comms.RxByte(proto::kByteTimeoutMs) * 10;
+    return t;
+}
+
+bool PulseLimits::anyClamped() const {
+    for (bool c : clamped)
+        if (c) return true;
+    return false;
+}
+
+const std::array<const char*, 8> kPulseLimitNames{
+    "Fast Pulse ON Min",  "Fast Pulse ON Max",  "Fast Pulse OFF Min", "Fast Pulse OFF Max",
+    "Slow Pulse ON Min",  "Slow Pulse ON Max",  "Slow Pulse OFF Min", "Slow Pulse OFF Max",
+};
+
+PulseLimits ComputePulseLimits(const PulseTimes& t) {
+    const double fastOn = t.fastOn, fastOff = t.fastOff, slowOn = t.slowOn, slowOff = t.slowOff;
+    const double meanOn = std::sqrt(slowOn * fastOn);
+    const double meanOff = std::sqrt(slowOff * fastOff);
+    PulseLimits out;
+    out.computed = {RoundToTens(2 * fastOn / 3), RoundToTens(meanOn),
+                    RoundToTens(2 * fastOff / 3), RoundToTens(meanOff),
+                    RoundToTens(meanOn),          RoundToTens(3 * slowOn / 2),
+                    RoundToTens(meanOff),         RoundToTens(3 * slowOff / 2)};
+    for (int k = 0; k < 8; ++k) {
+        out.clamped[k] = out.computed[k] > kMaxPulseLimit;
+        out.value[k] = out.clamped[k] ? kMaxPulseLimit : out.computed[k];
+    }
+    return out;
+}
+
+std::string ClampedLimitsMessage(const PulseLimits& limits) {
+    std::string list;
+    int count = 0;
+    for (int k = 0; k < 8; ++k) {
+        if (!limits.clamped[k]) continue;
+        list += "\n" + std::string(kPulseLimitNames[k]) + ": " +
+                std::to_string(limits.computed[k]) + " mS";
+        ++count;
+    }
+    if (count == 0) return {};
+    return std::string(count == 1 ? "This suggested limit is" : "These suggested limits are") +
+           " above " + std::to_string(kMaxPulseLimit) + " mS, the largest the unit accepts:" + list +
+           "\n" + (count == 1 ? "It was" : "They were") + " set to " +
+           std::to_string(kMaxPulseLimit) +
+           " mS. Check the slow pulse sequence, or adjust the limits by hand.";
+}
+
+}  // namespace orv
