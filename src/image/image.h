@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "model/record.h"
@@ -15,12 +17,12 @@ namespace orv {
 constexpr int kImageSize = 4096;
 constexpr int kBlockSize = 16;
 constexpr int kImageBlocks = 256;
-constexpr int kConfigBlocks = 240;      // blocks 0..239 go to the unit with Put
-constexpr int kConfigAreaLast = 3839;   // last address of the configuration area
+constexpr int kConfigBlocks = 240;     // blocks 0..239 go to the unit with Put
+constexpr int kConfigAreaLast = 3839;  // last address of the configuration area
 constexpr int kMacBlock = 240;
-constexpr int kMacAddress = 3840;       // 3840..3845 hold txtMAC(0..5)
-constexpr int kPackedStart = 24;        // dictionary, then 256 channel records
-constexpr int kMaxImageText = 80;       // PutImageText's limit: 79 characters + NUL
+constexpr int kMacAddress = 3840;  // 3840..3845 hold txtMAC(0..5)
+constexpr int kPackedStart = 24;   // dictionary, then 256 channel records
+constexpr int kMaxImageText = 80;  // PutImageText's limit: 79 characters + NUL
 
 // Header addresses.
 constexpr int kAddrPulseTimes = 0;
@@ -42,11 +44,20 @@ std::string HexString(unsigned value, int width);
 long long TensHalfEven(double value);
 
 struct BuildResult {
-    int lastAddress = 0;   // address of the last byte of the packed part (may exceed 3839)
-    bool fits = true;      // false: the packed part would end beyond 3839 and the image is untouched
+    int lastAddress = 0;  // address of the last byte of the packed part (may exceed 3839)
+    bool fits = true;     // false: the packed part would end beyond 3839 and the image is untouched
     int overBy() const { return fits ? 0 : lastAddress - kConfigAreaLast; }
     std::vector<std::string> warnings;  // values the builder had to adjust, one sentence each
 };
+
+// Writes the 32-bit channel word (RIC in bits 0-20, function code 21-22, paging baud 23-24, alpha
+// bit 25, repeat selection 26-27) little-endian at address; each value is masked to its width.
+// Returns 4. Bytes that would fall outside the buffer are not written.
+int PackChannelWord(std::span<std::uint8_t> buffer, int address, std::uint32_t ric,
+                    int functionCode, int baudCode, int alphaBit, int repeatCode);
+// Writes text (cut to maxLength - 1 characters) and a 0x00 terminator at address; returns the
+// number of bytes written, terminator included. Bytes outside the buffer are not written.
+int PutImageText(std::span<std::uint8_t> buffer, int address, std::string_view text, int maxLength);
 
 // Normalises the record (bank rules, message spacing, new dictionary) and fills image addresses
 // 0..21, the packed part and the MAC bytes 3840..3845. Addresses 22..23, everything after the
@@ -54,7 +65,17 @@ struct BuildResult {
 // the record is still normalised but the image is left exactly as it was.
 BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image);
 
+// The message a save or a Put shows when the configuration does not fit (build.fits == false).
+std::string TooLargeMessage(const BuildResult& build);
+
 // Message dictionary.
+// The distinct words of all messages in the order first met, with their occurrence counts.
+struct WordTable {
+    std::vector<std::pair<std::string, int>> words;
+    std::unordered_map<std::string, std::size_t> positions;  // word -> index into words
+};
+// Adds the words (2 characters or more) of one message to the table.
+void CountWords(WordTable& table, std::string_view text);
 void BuildDictionary(ConfigRecord& rec);
 std::string EncodeMessage(const ConfigRecord& rec, std::string_view text);
 void SortStrings(std::vector<std::string>& items, bool ascending, bool caseSensitive);
@@ -63,10 +84,14 @@ struct SizeReport {
     int lastAddress = 0;
     std::string percentText;  // "49.28%"
     bool fits = true;
-    int overBy = 0;           // bytes beyond the configuration area when it does not fit
+    int overBy = 0;  // bytes beyond the configuration area when it does not fit
 };
 // "0.00%" style text of lastAddress / 3839.
 std::string PercentText(int lastAddress);
+
+// Walks the packed part of the image as the unit reads it and returns the address of its last
+// byte; never reads beyond address 4095 (an unterminated part reports 4095).
+int WalkPackedPart(const Image& image);
 
 // Builds the image and reports how far the packed part reaches.
 SizeReport ReportImageSize(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image,
@@ -75,6 +100,7 @@ SizeReport ReportImageSize(ConfigRecord& rec, const ModuleTypes& moduleTypes, Im
 struct DecodeResult {
     SizeReport size;                    // the report that ends every decode
     std::vector<std::string> warnings;  // what could not be shown as stored (never fatal)
+    BuildResult build;                  // the rebuild of the size report, with its own warnings
 };
 // Fills the record from the image (module types must already be in effect), then runs the size
 // report, which rebuilds the image from the decoded record.

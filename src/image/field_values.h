@@ -1,0 +1,66 @@
+// Reading the record's numeric text fields for the image, and naming fields in warnings.
+// Internal to the image code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/record.h"
+
+namespace orv::detail {
+
+// How a text field read as a number.
+enum class NumberStatus {
+    kOk,         // the whole text (blanks aside) is a number
+    kEmpty,      // nothing but blanks
+    kNotNumber,  // does not start with a number
+    kTrailing,   // starts with a number followed by other text ("12abc")
+};
+
+struct ParsedNumber {
+    double value = 0;  // the leading number; 0 unless it starts with one
+    NumberStatus status = NumberStatus::kEmpty;
+};
+
+// Decimal: blanks, an optional sign, digits, an optional fraction. Like a BASIC Val, only the
+// leading number counts, but the caller learns what else the text held.
+ParsedNumber ParseDecimal(std::string_view text);
+// Hexadecimal digits (no prefix), as the MAC fields hold them.
+ParsedNumber ParseHex(std::string_view text);
+
+// Collects warnings and formats the one sentence each adjusted field gets.
+class FieldReader {
+  public:
+    explicit FieldReader(std::vector<std::string>& warnings) : warnings_(warnings) {}
+
+    // A whole number in [lo, hi] from decimal text; fractions round half to even. Anything else
+    // is clamped into the range and reported. unit is appended to numbers in the message.
+    std::int64_t Whole(const std::string& field, std::string_view text, std::int64_t lo,
+                       std::int64_t hi, std::string_view unit = {});
+    // A time in [0, maxValue] (milliseconds or seconds), returned in tens, rounded half to even.
+    int Tens(const std::string& field, std::string_view text, int maxValue, std::string_view unit);
+    // A RIC: values above 2097151 keep only their low 21 bits (as the unit reads them), with a
+    // warning; negative or unreadable values become 0.
+    std::uint32_t Ric(const std::string& field, std::string_view text);
+    // A byte from two hexadecimal digits.
+    int HexByte(const std::string& field, std::string_view text);
+    // A list position in [0, count); anything else gives fallback and a warning naming the
+    // fallback item.
+    int Position(const std::string& field, int position, int count, int fallback,
+                 std::string_view fallbackText);
+
+    void Add(std::string sentence) { warnings_.push_back(std::move(sentence)); }
+
+  private:
+    std::vector<std::string>& warnings_;
+};
+
+// Human names of fields, as a technician finds them on the pages.
+std::string ChannelStateName(int i, const ModuleTypes& moduleTypes);  // "bank 1 channel 2 RESET"
+std::string RelaySlotName(int k);           // "bank 2 relay 3 Close RIC range from"
+std::string PulseTimeName(int p);           // "Fast pulse ON minimum"
+std::string Quoted(std::string_view text);  // "\"text\"", non-printable bytes as <0xNN>
+
+}  // namespace orv::detail
