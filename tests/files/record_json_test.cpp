@@ -1,0 +1,130 @@
+#include "files/record_json.h"
+
+#include <gtest/gtest.h>
+
+#include "model/defaults.h"
+
+namespace orv {
+namespace {
+
+TEST(RecordJson, MembersInRecordOrderFormatFirst) {
+    const StartupState s = MakeStartupState();
+    const auto j = RecordToJson(s.rec, s.moduleTypes);
+    std::vector<std::string> keys;
+    for (const auto& [k, v] : j.items()) keys.push_back(k);
+    const std::vector<std::string> expected{
+        "format",          "ModuleType",    "txtVer",     "txtRIC",       "lstFunc",
+        "lstType",         "lstBaud",       "lstRepeat",  "txtMsg",       "txtRlyRIC",
+        "lstRlyBeep",      "txtRepTime",    "txtPulseTime", "txtIP",      "txtMAC",
+        "chkOptions",      "txtRS485Address", "optMaster", "lstPortBaudrate", "lstPortFormat",
+        "txtDict",         "txtFastOne",    "txtFastZero", "txtSlowOne",  "txtSlowZero"};
+    EXPECT_EQ(keys, expected);
+    EXPECT_EQ(j["format"], "orv-config/1");
+    EXPECT_EQ(j["txtRIC"].size(), 256u);
+    EXPECT_EQ(j["lstRlyBeep"].size(), 96u);
+    EXPECT_EQ(j["txtMsg"][255], "BANK 4 CHAN 16 STEADY");
+    EXPECT_EQ(j["txtMAC"][0], "50");
+    EXPECT_EQ(j["chkOptions"][0], false);
+    EXPECT_EQ(j["optMaster"], true);
+    EXPECT_EQ(j["lstRlyBeep"][95], 2);
+}
+
+TEST(RecordJson, RoundTripKeepsEveryField) {
+    StartupState s = MakeStartupState();
+    s.rec.txtMsg[7] = "Caf\xE9 \xB0" "C";  // Latin-1 bytes
+    s.rec.txtVer = {"FW 2.00", "Build 7"};
+    s.rec.chkOptions[7] = true;
+    s.rec.optMaster = false;
+    s.rec.lstPortFormat[1] = -1;
+    s.rec.txtDict[3] = "FIRE";
+    s.moduleTypes = {13, 14, 15, 0};
+    const std::string text = RecordToJson(s.rec, s.moduleTypes).dump();
+    EXPECT_NE(text.find("Caf\xC3\xA9 \xC2\xB0" "C"), std::string::npos);  // UTF-8 in the JSON
+
+    StartupState back = MakeStartupState();
+    const JsonImportResult r = RecordFromJsonText(text, back.rec, back.moduleTypes);
+    ASSERT_TRUE(r.ok) << r.errors.front();
+    EXPECT_EQ(back.rec, s.rec);
+    EXPECT_EQ(back.moduleTypes, s.moduleTypes);
+}
+
+TEST(RecordJson, MembersLeftOutKeepTheirValues) {
+    StartupState s = MakeStartupState();
+    const JsonImportResult r = RecordFromJsonText(
+        R"({"format":"orv-config/1","txtIP":["192","168","1","20"],"ModuleType":[15,0,0,99]})",
+        s.rec, s.moduleTypes);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(s.rec.txtIP[3], "20");
+    EXPECT_EQ(s.rec.txtMsg[0], "BANK 1 CHAN 1 RESET");
+    EXPECT_EQ(s.moduleTypes, (ModuleTypes{15, 0, 0, 99}));
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_NE(r.warnings[0].find("ModuleType[3]"), std::string::npos);
+}
+
+TEST(RecordJson, ImportErrorsNameTheKeyAndChangeNothing) {
+    struct Case {
+        const char* json;
+        const char* errorStart;
+    } cases[] = {
+        {R"([1,2])", "expected one JSON object, found array"},
+        {R"({"txtRIC" 5})", "not valid JSON: "},
+        {R"({"format":"orv-config/2"})", "format: expected \"orv-config/1\""},
+        {R"({"txtBogus":1})", "unknown key \"txtBogus\""},
+        {R"({"lstComPort":1})", "unknown key \"lstComPort\""},
+        {R"({"txtIP":["1","2","3"]})", "txtIP: expected an array of 4 strings, found 3 elements"},
+        {R"({"txtIP":"1.2.3.4"})", "txtIP: expected an array of 4 strings, found string"},
+        {R"({"txtIP":["1","2",3,"4"]})", "txtIP[2]: expected a string, found number"},
+        {R"({"txtVer":["\u20ac",""]})", "txtVer[0]: holds a character outside Latin-1"},
+        {R"({"lstPortBaudrate":[10,0]})", "lstPortBaudrate[0]: 10 is outside the list (-1 for none, 0..9)"},
+        {R"({"lstPortFormat":[0,24]})", "lstPortFormat[1]: 24 is outside the list (-1 for none, 0..23)"},
+        {R"({"lstType":[)" "0" R"(]})", "lstType: expected an array of 256 list positions, found 1 elements"},
+        {R"({"optMaster":1})", "optMaster: expected true or false, found 1"},
+        {R"({"chkOptions":[true,false,false,false,false,false,false,"yes"]})",
+         "chkOptions[7]: expected true or false, found \"yes\""},
+        {R"({"ModuleType":[0,0,0,1.5]})", "ModuleType[3]: expected an integer, found 1.5"},
+        {R"({"ModuleType":[0,0,70000,0]})", "ModuleType[2]: 70000 is outside -32768..32767"},
+        {R"({"txtFastOne":null})", "txtFastOne: expected a string, found null"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        StartupState s = MakeStartupState();
+        const StartupState before = s;
+        const JsonImportResult r = RecordFromJsonText(c.json, s.rec, s.moduleTypes);
+        EXPECT_FALSE(r.ok);
+        ASSERT_FALSE(r.errors.empty());
+        EXPECT_EQ(r.errors[0].substr(0, std::string(c.errorStart).size()), c.errorStart)
+            << r.errors[0];
+        EXPECT_EQ(s.rec, before.rec);
+        EXPECT_EQ(s.moduleTypes, before.moduleTypes);
+    }
+}
+
+TEST(RecordJson, BadLaterElementKeepsEarlierOnesOut) {
+    StartupState s = MakeStartupState();
+    const JsonImportResult r = RecordFromJsonText(
+        R"({"txtIP":["9","9","9","9"],"lstFunc":[)" + std::string("0,") + "9" + "]}", s.rec,
+        s.moduleTypes);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(s.rec.txtIP[0], "0");  // nothing taken over
+}
+
+TEST(RecordJson, Latin1Conversion) {
+    struct Case {
+        std::string latin1;
+        std::string utf8;
+    } cases[] = {
+        {"", ""},
+        {"ABC 123", "ABC 123"},
+        {"\xE9", "\xC3\xA9"},
+        {"\x80\xFF", "\xC2\x80\xC3\xBF"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Latin1ToUtf8(c.latin1), c.utf8);
+        EXPECT_EQ(Utf8ToLatin1(c.utf8), c.latin1);
+    }
+    EXPECT_EQ(Utf8ToLatin1("\xE2\x82\xAC"), std::nullopt);  // euro sign
+    EXPECT_EQ(Utf8ToLatin1("\xC3"), std::nullopt);          // cut short
+}
+
+}  // namespace
+}  // namespace orv
