@@ -1,0 +1,383 @@
+// orv-unit-sim: a simulated unit on a pseudo-terminal. Prints the device to open (first line of
+// standard output), answers as the unit does, and logs each command it receives, one per line.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/qt/port_settings.h"
+#include "model/defaults.h"
+#include "unit_engine.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using orv::sim::UnitOptions;
+
+volatile sig_atomic_t gStop = 0;
+void OnSignal(int) { gStop = 1; }
+
+struct Options {
+    UnitOptions unit;
+    std::string eepromPath;
+    std::string logPath;
+    int com = 0;
+    bool pace = false;
+    int baud = 9600;
+};
+
+void Usage(FILE* to) {
+    std::fputs(
+        "Usage: orv-unit-sim [options]\n"
+        "A simulated ORV Pro unit on a pseudo-terminal. The first line printed is the device to\n"
+        "open; stop with Ctrl+C.\n\n"
+        "  --eeprom PATH        keep the 4096-byte EEPROM in this file (created from the default\n"
+        "                       configuration on first use); without it the EEPROM lives in memory\n"
+        "  --com N              map COM N to this unit in the settings store while running\n"
+        "  --version1 TEXT      first version line\n"
+        "  --version2 TEXT      second version line\n"
+        "  --line-end crlf|lf|nul   how version lines end (default crlf)\n"
+        "  --modules a,b,c,d    module type codes of banks 1..4 (default 15,0,0,0)\n"
+        "  --pulse a,b,c,d      pulse reply bytes: fast OFF, fast ON, slow OFF, slow ON in 10 ms\n"
+        "                       (default 12,12,48,48)\n"
+        "  --baud N             the unit's baud rate (default 9600); requests sent at another rate\n"
+        "                       are taken as line noise and not answered\n"
+        "  --pace               send and take bytes no faster than the baud rate allows\n"
+        "  --log FILE           log received commands to FILE instead of standard error\n"
+        "faults:\n"
+        "  --refuse-block N     answer 0x15 to every write of block N (240: the MAC block)\n"
+        "  --silent             answer nothing\n"
+        "  --stop-after N       stop answering after N block reads/writes\n"
+        "  --bad-probe          answer the connection probe with 0x12\n"
+        "  --corrupt-nibbles    set the upper 4 bits of every nibble byte sent\n"
+        "  --endless-version    answer the version request with a line that never ends\n",
+        to);
+}
+
+bool ParseInt(const char* text, int lo, int hi, int& out) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || v < lo || v > hi) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+bool ParseFour(const char* text, std::array<std::uint8_t, 4>& out) {
+    std::string s(text);
+    std::size_t pos = 0;
+    for (int k = 0; k < 4; ++k) {
+        const std::size_t comma = s.find(',', pos);
+        if ((k < 3) != (comma != std::string::npos)) return false;
+        int v = 0;
+        if (!ParseInt(s.substr(pos, comma - pos).c_str(), 0, 255, v)) return false;
+        out[k] = static_cast<std::uint8_t>(v);
+        pos = comma + 1;
+    }
+    return true;
+}
+
+std::optional<Options> ParseArgs(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "orv-unit-sim: %s needs a value\n", a.c_str());
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        auto bad = [&](const char* v) {
+            std::fprintf(stderr, "orv-unit-sim: bad value for %s: %s\n", a.c_str(), v);
+            return std::nullopt;
+        };
+        const char* v = nullptr;
+        if (a == "--help" || a == "-h") {
+            Usage(stdout);
+            std::exit(0);
+        } else if (a == "--silent") o.unit.silent = true;
+        else if (a == "--bad-probe") o.unit.badProbe = true;
+        else if (a == "--corrupt-nibbles") o.unit.corruptNibbles = true;
+        else if (a == "--endless-version") o.unit.endlessVersion = true;
+        else if (a == "--pace") o.pace = true;
+        else if (!(v = value())) return std::nullopt;
+        else if (a == "--eeprom") o.eepromPath = v;
+        else if (a == "--log") o.logPath = v;
+        else if (a == "--version1") o.unit.version[0] = v;
+        else if (a == "--version2") o.unit.version[1] = v;
+        else if (a == "--com") { if (!ParseInt(v, 1, 16, o.com)) return bad(v); }
+        else if (a == "--baud") { if (!ParseInt(v, 50, 4000000, o.baud)) return bad(v); }
+        else if (a == "--refuse-block") { if (!ParseInt(v, 0, 255, o.unit.refuseBlock)) return bad(v); }
+        else if (a == "--stop-after") { if (!ParseInt(v, 0, 1 << 30, o.unit.stopAfter)) return bad(v); }
+        else if (a == "--modules") { if (!ParseFour(v, o.unit.modules)) return bad(v); }
+        else if (a == "--pulse") { if (!ParseFour(v, o.unit.pulse)) return bad(v); }
+        else if (a == "--line-end") {
+            const std::string e = v;
+            if (e == "crlf") o.unit.lineEnd = "\r\n";
+            else if (e == "lf") o.unit.lineEnd = "\n";
+            else if (e == "nul") o.unit.lineEnd = std::string(1, '\0');
+            else return bad(v);
+        } else {
+            std::fprintf(stderr, "orv-unit-sim: unknown option %s (see --help)\n", a.c_str());
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+// The EEPROM as a file of 4096 bytes, written through block by block.
+class EepromStore {
+public:
+    bool Load(const std::string& path, const UnitOptions& unit, orv::Image& image) {
+        FillDefault(unit, image);
+        if (path.empty()) return true;
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT, 0644);
+        if (fd_ < 0) {
+            std::fprintf(stderr, "orv-unit-sim: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+            return false;
+        }
+        const off_t size = ::lseek(fd_, 0, SEEK_END);
+        if (size == 0) {
+            if (::pwrite(fd_, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size())) {
+                std::fprintf(stderr, "orv-unit-sim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+                return false;
+            }
+            return true;
+        }
+        if (size != orv::kImageSize ||
+            ::pread(fd_, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size())) {
+            std::fprintf(stderr, "orv-unit-sim: %s is not a 4096-byte EEPROM file\n", path.c_str());
+            return false;
+        }
+        return true;
+    }
+    void SaveBlock(const orv::Image& image, int block) {
+        if (fd_ < 0) return;
+        const off_t at = static_cast<off_t>(block) * orv::kBlockSize;
+        if (::pwrite(fd_, image.data() + at, orv::kBlockSize, at) != orv::kBlockSize)
+            std::fprintf(stderr, "orv-unit-sim: cannot save block %d: %s\n", block, std::strerror(errno));
+    }
+    ~EepromStore() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+private:
+    static void FillDefault(const UnitOptions& unit, orv::Image& image) {
+        auto state = orv::MakeStartupState();
+        for (int b = 0; b < orv::kBanks; ++b)
+            state.moduleTypes[b] = unit.modules[b] < 16 ? unit.modules[b] : 0;
+        image.fill(0);
+        orv::BuildImage(state.rec, state.moduleTypes, image);
+    }
+    int fd_ = -1;
+};
+
+speed_t SpeedFor(int baud) {
+    switch (baud) {
+        case 110: return B110;
+        case 300: return B300;
+        case 1200: return B1200;
+        case 2400: return B2400;
+        case 4800: return B4800;
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return B0;
+    }
+}
+
+int BaudOf(speed_t s) {
+    for (int b : {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
+        if (SpeedFor(b) == s) return b;
+    return 0;
+}
+
+// Restores the COM mapping that --com replaced, however the program ends.
+struct ComMapping {
+    int com = 0;
+    std::optional<std::string> previous;
+    void Map(int n, const std::string& device) {
+        com = n;
+        previous = orv::ReadComMapping(n);
+        orv::SetComMapping(n, device);
+    }
+    ~ComMapping() {
+        if (com == 0) return;
+        if (previous) orv::SetComMapping(com, *previous);
+        else orv::ClearComMapping(com);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto parsed = ParseArgs(argc, argv);
+    if (!parsed) return 2;
+    const Options& opt = *parsed;
+
+    FILE* log = stderr;
+    if (!opt.logPath.empty()) {
+        log = std::fopen(opt.logPath.c_str(), "w");
+        if (!log) {
+            std::fprintf(stderr, "orv-unit-sim: cannot write %s: %s\n", opt.logPath.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    std::setvbuf(log, nullptr, _IOLBF, 0);
+
+    orv::Image eeprom{};
+    EepromStore store;
+    if (!store.Load(opt.eepromPath, opt.unit, eeprom)) return 1;
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        std::fprintf(stderr, "orv-unit-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+    const std::string device = ::ptsname(master);
+    // Hold the terminal side open ourselves: the line stays up between the client's exchanges
+    // and we can see the speed the client set.
+    const int slave = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        std::fprintf(stderr, "orv-unit-sim: cannot open %s: %s\n", device.c_str(), std::strerror(errno));
+        return 1;
+    }
+    termios tio{};
+    ::tcgetattr(slave, &tio);
+    ::cfmakeraw(&tio);
+    ::cfsetspeed(&tio, SpeedFor(opt.baud) == B0 ? B9600 : SpeedFor(opt.baud));
+    ::tcsetattr(slave, TCSANOW, &tio);
+
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
+    sigset_t blocked, waitMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGHUP);
+    ::sigprocmask(SIG_BLOCK, &blocked, &waitMask);  // delivered only inside ppoll
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGHUP);
+
+    ComMapping mapping;
+    if (opt.com != 0) mapping.Map(opt.com, device);
+
+    std::printf("%s\n", device.c_str());
+    std::fflush(stdout);
+    std::fprintf(log, "listening | %s | baud %d%s%s\n", device.c_str(), opt.baud, opt.pace ? ", paced" : "",
+                 opt.com ? (", COM" + std::to_string(opt.com)).c_str() : "");
+
+    orv::sim::UnitEngine engine(
+        opt.unit, eeprom, [log](const std::string& line) { std::fprintf(log, "%s\n", line.c_str()); },
+        [&](int block) { store.SaveBlock(eeprom, block); });
+
+    // Wire time of one character: start bit, 8 data bits, stop bit.
+    const auto byteTime = opt.pace ? std::chrono::nanoseconds(10'000'000'000LL / opt.baud)
+                                   : std::chrono::nanoseconds(0);
+    std::deque<std::pair<Clock::time_point, std::uint8_t>> inbound;   // arrival on the wire
+    std::deque<std::pair<Clock::time_point, std::uint8_t>> outbound;  // leaves the wire
+    Clock::time_point rxFree{}, txFree{};
+    auto streamStarted = Clock::now();
+
+    auto queueReply = [&](const std::vector<std::uint8_t>& bytes) {
+        for (std::uint8_t b : bytes) {
+            txFree = std::max(txFree, Clock::now()) + byteTime;
+            outbound.emplace_back(txFree, b);
+        }
+    };
+
+    while (!gStop) {
+        const auto now = Clock::now();
+        // Deliver what has fully arrived to the unit.
+        std::vector<std::uint8_t> arrived;
+        while (!inbound.empty() && inbound.front().first <= now) {
+            arrived.push_back(inbound.front().second);
+            inbound.pop_front();
+        }
+        if (!arrived.empty()) {
+            termios line{};
+            int lineBaud = opt.baud;
+            if (::tcgetattr(slave, &line) == 0) lineBaud = BaudOf(::cfgetispeed(&line));
+            if (lineBaud != opt.baud) {
+                std::fprintf(log, "noise | %s | line set to %d baud, unit at %d: not understood\n",
+                             orv::sim::HexBytes(arrived).c_str(), lineBaud, opt.baud);
+            } else {
+                const bool wasStreaming = engine.Streaming();
+                std::vector<std::uint8_t> reply;
+                engine.Receive(arrived, reply);
+                if (engine.Streaming() && !wasStreaming) streamStarted = Clock::now();
+                queueReply(reply);
+            }
+        }
+        if (engine.Streaming()) {
+            if (Clock::now() - streamStarted > std::chrono::seconds(20)) {
+                engine.StopStream();
+            } else if (outbound.size() < 256) {
+                std::vector<std::uint8_t> more;
+                engine.MoreStream(more, 64);
+                queueReply(more);
+            }
+        }
+        // Put on the line what has fully left the unit.
+        std::vector<std::uint8_t> ready;
+        for (const auto& [due, b] : outbound) {
+            if (due > Clock::now()) break;
+            ready.push_back(b);
+        }
+        if (!ready.empty()) {
+            const ssize_t n = ::write(master, ready.data(), ready.size());
+            if (n > 0) outbound.erase(outbound.begin(), outbound.begin() + n);
+        }
+
+        // Sleep until input, the next byte due, or a signal.
+        Clock::time_point next = Clock::time_point::max();
+        if (!inbound.empty()) next = inbound.front().first;
+        bool wantWrite = false;
+        if (!outbound.empty()) {
+            if (outbound.front().first <= Clock::now()) wantWrite = true;  // the pty is full
+            else next = std::min(next, outbound.front().first);
+        }
+        pollfd pfd{master, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
+        timespec ts{};
+        timespec* timeout = nullptr;
+        if (next != Clock::time_point::max()) {
+            const auto left = std::max(next - Clock::now(), Clock::duration::zero());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            ts.tv_sec = ns / 1'000'000'000;
+            ts.tv_nsec = ns % 1'000'000'000;
+            timeout = &ts;
+        }
+        const int r = ::ppoll(&pfd, 1, timeout, &waitMask);
+        if (r < 0 && errno != EINTR) break;
+        if (r > 0 && (pfd.revents & POLLIN)) {
+            std::uint8_t buf[4096];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            for (ssize_t i = 0; i < n; ++i) {
+                rxFree = std::max(rxFree, Clock::now()) + byteTime;
+                inbound.emplace_back(rxFree, buf[i]);
+            }
+        }
+    }
+    std::fprintf(log, "stopped | | %d blocks served\n", engine.BlocksServed());
+    ::close(slave);
+    ::close(master);
+    return 0;
+}
