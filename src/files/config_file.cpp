@@ -1,0 +1,184 @@
+#include "files/config_file.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "files/profile.h"
+#include "model/identity.h"
+#include "validate/validate.h"
+
+namespace orv {
+namespace {
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+std::string Quote(std::string_view text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            out += "<0x";
+            out += kDigits[c >> 4];
+            out += kDigits[c & 15];
+            out += '>';
+        }
+    }
+    return out + "\"";
+}
+
+// Everything a file holds, read and checked before any of it is taken over.
+struct FileContents {
+    std::array<std::string, 2> versionLines;
+    ModuleTypes moduleTypes{};
+    Image image{};
+    std::vector<std::string> warnings;
+};
+
+// The problem with the file, or nullopt when every value is sound.
+std::optional<std::string> ParseFileContents(const ProfileDocument& doc, FileContents& out) {
+    out.versionLines[0] = doc.Get(kSectionGeneral, kKeyVersionLine1);
+    out.versionLines[1] = doc.Get(kSectionGeneral, kKeyVersionLine2);
+
+    if (!doc.HasSection(kSectionModule)) return "the [Module] section is missing.";
+    for (int b = 0; b < kBanks; ++b) {
+        const std::string key = BankKey(b);
+        const auto value = doc.Find(kSectionModule, key);
+        if (!value) return "'" + key + "' in [Module] is missing.";
+        const auto number = ParseDecimal(*value);
+        if (!number) return "'" + key + "' in [Module] is not a number: " + Quote(*value) + ".";
+        if (*number < -32768 || *number > 32767)
+            return "'" + key + "' in [Module] is not a module type: " + Quote(*value) + ".";
+        out.moduleTypes[b] = *number;
+        if (*number < 0 || *number > 15) {
+            out.warnings.push_back("Bank " + std::to_string(b + 1) + " has the module type " +
+                                   std::to_string(*number) +
+                                   ", which does not exist; the bank is shown as not fitted.");
+        }
+    }
+
+    if (!doc.HasSection(kSectionEEprom)) return "the [EEprom] section is missing.";
+    const auto contents = doc.Find(kSectionEEprom, kKeyContents);
+    if (!contents) return "'Contents' in [EEprom] is missing.";
+    const std::string& text = *contents;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(kImageSize); ++i) {
+        const std::size_t pos = 2 * i;
+        if (pos >= text.size()) {
+            return "the [EEprom] Contents value has " + std::to_string(text.size()) +
+                   " hexadecimal digits; " + std::to_string(kContentsDigits) + " are needed.";
+        }
+        // A single digit left at the very end stands for the whole last byte.
+        const std::size_t digits = std::min<std::size_t>(2, text.size() - pos);
+        int value = 0;
+        for (std::size_t d = 0; d < digits; ++d) {
+            const int v = HexDigitValue(text[pos + d]);
+            if (v < 0) {
+                return "the [EEprom] Contents value has " + Quote(text.substr(pos + d, 1)) +
+                       " at position " + std::to_string(pos + d + 1) + " (byte " +
+                       std::to_string(i) + "), which is not a hexadecimal digit.";
+            }
+            value = value * 16 + v;
+        }
+        out.image[i] = static_cast<std::uint8_t>(value);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string BankKey(int bank) { return "Bank " + std::to_string(bank + 1); }
+
+FilePathParts SplitFilePath(std::string_view fullPath) {
+    const std::size_t cut = fullPath.find_last_of("\\/");
+    if (cut == std::string_view::npos) return {std::string(), std::string(fullPath)};
+    return {std::string(fullPath.substr(0, cut + 1)), std::string(fullPath.substr(cut + 1))};
+}
+
+std::string ContentsText(const Image& image) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(kContentsDigits, '0');
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        text[2 * i] = kDigits[image[i] >> 4];
+        text[2 * i + 1] = kDigits[image[i] & 15];
+    }
+    return text;
+}
+
+ReadConfigResult ReadConfigFile(const std::string& path, ConfigRecord& rec,
+                                ModuleTypes& moduleTypes, Image& image) {
+    ReadConfigResult result;
+    const std::string prefix = "Cannot open '" + path + "': ";
+    std::string bytes;
+    if (const FileIoResult io = ReadWholeFile(path, bytes); !io.ok) {
+        result.error = prefix + io.error + ".";
+        return result;
+    }
+    FileContents contents;
+    if (auto problem = ParseFileContents(ProfileDocument::Parse(bytes), contents)) {
+        result.error = prefix + *problem;
+        return result;
+    }
+
+    rec.txtVer = contents.versionLines;
+    moduleTypes = contents.moduleTypes;
+    image = contents.image;
+    result.ok = true;
+    result.warnings = std::move(contents.warnings);
+    result.decode = DecodeImage(rec, moduleTypes, image);
+    for (const auto& w : result.decode.warnings) result.warnings.push_back(w);
+    for (const auto& w : result.decode.build.warnings) result.warnings.push_back(w);
+    if (!result.decode.size.fits) result.warnings.push_back(TooLargeMessage(result.decode.build));
+    return result;
+}
+
+WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
+                                  const ModuleTypes& moduleTypes, Image& image,
+                                  std::string_view title) {
+    WriteConfigResult result;
+    const std::string prefix = "Cannot save '" + path + "': ";
+    result.build = BuildImage(rec, moduleTypes, image);
+    result.warnings = result.build.warnings;
+    if (!result.build.fits) {
+        result.error = prefix + TooLargeMessage(result.build);
+        return result;
+    }
+    if (!result.build.warnings.empty()) {
+        // Saving would store values other than the ones shown; let the user correct them first.
+        result.error = prefix + "these values cannot be stored as they are:";
+        for (const auto& w : result.build.warnings) result.error += "\n  " + w;
+        return result;
+    }
+
+    std::string bytes;
+    if (const FileIoResult io = ReadWholeFile(path, bytes); !io.ok && !io.missing) {
+        result.error = prefix + io.error + ".";
+        return result;
+    }
+    ProfileDocument doc = ProfileDocument::Parse(bytes);
+    doc.Set(kSectionVersion, kKeyProgram, title);
+    doc.Set(kSectionGeneral, kKeyVersionLine1, rec.txtVer[0]);
+    doc.Set(kSectionGeneral, kKeyVersionLine2, rec.txtVer[1]);
+    for (int b = 0; b < kBanks; ++b)
+        doc.Set(kSectionModule, BankKey(b), std::to_string(moduleTypes[b]));
+    doc.Set(kSectionEEprom, kKeyContents, ContentsText(image));
+
+    if (const FileIoResult io = WriteFileAtomically(path, doc.Serialize()); !io.ok) {
+        result.error = prefix + io.error + ".";
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
+                                  const ModuleTypes& moduleTypes, Image& image) {
+    return WriteConfigFile(path, rec, moduleTypes, image, MainWindowCaption());
+}
+
+}  // namespace orv
