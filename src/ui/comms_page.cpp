@@ -1,0 +1,54 @@
+// The Comms page's port mapping: which serial device the selected COM port uses, and mapping it
+// to one of the detected devices or a typed path.
+#include <QComboBox>
+#include <QLabel>
+
+#include "link/port_names.h"
+#include "link/qt/port_settings.h"
+#include "ui/main_window.h"
+
+namespace orv::ui {
+
+void MainWindow::BuildComDeviceChoices() {
+    QComboBox* list = w_.lstComDevice;
+    const QString typed = list->currentText();
+    list->clear();
+    for (const DetectedDevice& d : ListSerialDevices()) {
+        QString label = QString::fromStdString(d.device);
+        list->addItem(label, label);
+        QString tip = QString::fromStdString(d.description);
+        if (!d.accessible)
+            tip += QString(" (no permission: add yourself to the group \"%1\")")
+                       .arg(QString::fromStdString(d.group));
+        list->setItemData(list->count() - 1, tip, Qt::ToolTipRole);
+    }
+    list->setCurrentText(typed);
+}
+
+void MainWindow::ShowComDevice() {
+    const int com = w_.lstComPort->currentIndex() + 1;
+    if (com < kFirstComPort || com > kLastComPort) {
+        w_.lblComDevice->clear();
+        return;
+    }
+    const std::optional<std::string> mapped = ReadComMapping(com);
+    const QString device = QString::fromStdString(mapped ? *mapped : DefaultDeviceForCom(com));
+    w_.lblComDevice->setText(mapped ? device : device + " (default)");
+    w_.lblComDevice->setToolTip(
+        QString("COM%1 uses %2").arg(com).arg(device));
+    BuildComDeviceChoices();
+    w_.lstComDevice->setCurrentText(device);
+}
+
+void MainWindow::MapComDevice() {
+    const int com = w_.lstComPort->currentIndex() + 1;
+    if (com < kFirstComPort || com > kLastComPort) return;
+    const std::string device = w_.lstComDevice->currentText().trimmed().toStdString();
+    if (device.empty() || device == DefaultDeviceForCom(com))
+        ClearComMapping(com);
+    else
+        SetComMapping(com, device);
+    ShowComDevice();
+}
+
+}  // namespace orv::ui

@@ -1,0 +1,40 @@
+#include "ui/dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace orv::ui {
+namespace {
+
+std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool save) {
+    QFileDialog dlg(parent, r.title, r.directory);
+    dlg.setObjectName("dlgCommonDialog");
+    dlg.setNameFilters(r.filter.split(";;"));
+    dlg.selectNameFilter(dlg.nameFilters().value(0));
+    dlg.setOption(QFileDialog::ReadOnly, false);
+    if (save) {
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setFileMode(QFileDialog::AnyFile);
+        dlg.setDefaultSuffix("ORV");
+    } else {
+        dlg.setAcceptMode(QFileDialog::AcceptOpen);
+        dlg.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(dlg.selectedFiles().first());
+}
+
+}  // namespace
+
+std::optional<QString> QtFileDialogProvider::GetOpenFileName(QWidget* parent,
+                                                             const FileDialogRequest& request) {
+    return Run(parent, request, false);
+}
+
+std::optional<QString> QtFileDialogProvider::GetSaveFileName(QWidget* parent,
+                                                             const FileDialogRequest& request) {
+    return Run(parent, request, true);
+}
+
+}  // namespace orv::ui

@@ -1,0 +1,38 @@
+// The file dialogs of the File menu behind a small interface, so that tests can script them.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace orv::ui {
+
+struct FileDialogRequest {
+    QString title;          // "Open Configuration File" / "Save Configuration File"
+    QString filter;         // "ORV (*.ORV);;All Files (*.*)"
+    QString directory;      // initial folder (the stored Path)
+    QString fileName;       // initial name (the stored FileName)
+};
+
+class FileDialogProvider {
+public:
+    virtual ~FileDialogProvider() = default;
+    // The chosen full path, or nothing when the user cancels. Open accepts only an existing
+    // file; Save asks before replacing one.
+    virtual std::optional<QString> GetOpenFileName(QWidget* parent,
+                                                   const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> GetSaveFileName(QWidget* parent,
+                                                   const FileDialogRequest& request) = 0;
+};
+
+// The real dialogs.
+class QtFileDialogProvider : public FileDialogProvider {
+public:
+    std::optional<QString> GetOpenFileName(QWidget* parent,
+                                           const FileDialogRequest& request) override;
+    std::optional<QString> GetSaveFileName(QWidget* parent,
+                                           const FileDialogRequest& request) override;
+};
+
+}  // namespace orv::ui

@@ -1,0 +1,83 @@
+// Key filters and leave checks bound to the guarded text fields of the main window.
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "model/identity.h"
+#include "ui/main_window.h"
+
+namespace orv::ui {
+namespace {
+
+// Editing commands are not typed characters: cut, copy, paste, undo and select-all work in every
+// field (text that is not a number reaches a field only by pasting, and its leave check answers
+// for it).
+bool IsEditingCommand(QKeyEvent* e) {
+    return e->matches(QKeySequence::Cut) || e->matches(QKeySequence::Copy) ||
+           e->matches(QKeySequence::Paste) || e->matches(QKeySequence::SelectAll) ||
+           e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo);
+}
+
+}  // namespace
+
+void MainWindow::Guard(QLineEdit* edit, FieldGuard guard) {
+    guards_.insert(edit, guard);
+    edit->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::FocusOut) {
+        const auto it = guards_.constFind(watched);
+        if (it != guards_.constEnd()) {
+            auto* edit = static_cast<QLineEdit*>(watched);
+            if (type == QEvent::KeyPress)
+                return FilterKeyPress(edit, it.value(), static_cast<QKeyEvent*>(event));
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            // Leaving the field means moving to another control; switching to another window,
+            // opening a menu or a context menu is not leaving it.
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+                reason != Qt::MenuBarFocusReason && checking_ != edit)
+                RunLeaveCheck(edit, it.value());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* event) {
+    if (IsEditingCommand(event)) return false;
+    const QString text = event->text();
+    if (text.size() != 1) return false;  // navigation and function keys carry no character
+    const QChar ch = text.at(0);
+    const int code = ch.unicode();
+    // Delete and the other non-character keys some platforms report as control codes are not
+    // typed characters; Backspace, Enter and printable characters are.
+    if (code == 0x7F || (code < 0x20 && code != kKeyBackspace && code != '\r' && code != '\n' &&
+                         code != 0x1B))
+        return false;
+    if (code == 0x1B) return false;  // Escape
+    const int result =
+        code > 0xFF ? kKeyRefused
+                    : FilterKey(guard, code, static_cast<std::size_t>(edit->text().size()));
+    if (result == kKeyRefused) return true;  // swallowed
+    if (result == code) return false;        // passes unchanged
+    // The filter changed the character (upper case): insert the changed one instead.
+    edit->insert(QString(QChar(result)));
+    return true;
+}
+
+void MainWindow::RunLeaveCheck(QLineEdit* edit, FieldGuard guard) {
+    const LeaveResult r = LeaveCheck(guard, ToRecord(edit->text()));
+    checking_ = edit;
+    if (r.message) {
+        ShowMessage(FromRecord(*r.message), QString::fromLatin1(kProgramTitle.data()),
+                    MessageKind::kPlain);
+    }
+    const QString newText = FromRecord(r.newText);
+    if (edit->text() != newText) edit->setText(newText);
+    if (r.keepFocus) edit->setFocus(Qt::OtherFocusReason);
+    checking_ = nullptr;
+}
+
+}  // namespace orv::ui

@@ -1,0 +1,58 @@
+// The link buttons of the main window. Each click runs the unit session on a worker thread while
+// the window takes no input but keeps painting; whatever the exchange shows (messages, BUSY, the
+// progress bar, new field values) is carried over to the window's thread, and the worker waits
+// until it has been shown (a message until its OK).
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "link/comms.h"
+#include "link/link_ui.h"
+#include "link/unit_session.h"
+
+namespace orv::ui {
+
+class MainWindow;
+
+class LinkController : public QObject, public LinkUi {
+    Q_OBJECT
+public:
+    explicit LinkController(MainWindow& window);
+    ~LinkController() override;
+
+    void setSerialPort(std::unique_ptr<SerialPort> port);
+    void setLookup(ComPortLookup lookup);
+    UnitSession* session() const { return session_.get(); }
+    // True while a click or a timer check talks to the unit.
+    bool Busy() const { return clickRunning_ || tickRunning_; }
+    // Waits for a running timer check; used before the window closes.
+    void Shutdown();
+
+    // LinkUi, called from the thread running the exchange.
+    void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
+    void SetBusy(bool busy) override;
+    void SetProgress(int value, bool visible) override;
+
+private:
+    void Run(void (UnitSession::*click)());
+    void Tick();
+    void WaitForTick();
+    // Runs fn on the window's thread and returns when it has run.
+    void OnUiThread(const std::function<void()>& fn);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    MainWindow& window_;
+    std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<Comms> comms_;
+    std::unique_ptr<UnitSession> session_;
+    ComPortLookup lookup_;
+    std::atomic<bool> clickRunning_{false};
+    std::atomic<bool> tickRunning_{false};
+    std::thread tickThread_;
+};
+
+}  // namespace orv::ui

@@ -1,0 +1,126 @@
+// frmMain: the configuration editor. It owns the one configuration record, the module types of
+// the four banks and the EEPROM image; its controls are views of the record. Whatever changes the
+// record (defaults, opening a file, reading the unit, a build's normalisation) is followed by
+// RefreshFields.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "image/image.h"
+#include "model/record.h"
+#include "ui/dialogs.h"
+#include "ui/load_progress.h"
+#include "ui/pages.h"
+#include "ui/widgets.h"
+#include "validate/validate.h"
+
+class QAction;
+class QLineEdit;
+class QTimer;
+
+namespace orv {
+class SerialPort;
+}
+
+namespace orv::ui {
+
+class LinkController;
+
+enum class MessageKind { kPlain, kCritical, kWarning, kInformation };
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs the whole load: every page and list, the settings store, then the defaults.
+    explicit MainWindow(LoadProgress* progress = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    ConfigRecord& record() { return rec_; }
+    ModuleTypes& moduleTypes() { return moduleTypes_; }
+    Image& image() { return image_; }
+    const Widgets& widgets() const { return w_; }
+
+    // Every control from the record, then the bank arrangement and the RS485 label.
+    void RefreshFields();
+    // Arranges the four bank pages for ModuleType(0..3).
+    void ApplyModuleTypes();
+    // The default configuration into the record and the controls.
+    void SetDefaults();
+    // The image size report into pbSize and lblSize, with a warning when it does not fit.
+    void ReportImageSize();
+
+    QString storedPath() const { return storedPath_; }
+    QString storedFileName() const { return storedFileName_; }
+
+    void setFileDialogProvider(std::unique_ptr<FileDialogProvider> provider);
+    // The serial line used by the link buttons (the real QSerialPort in the program, a test
+    // double in tests).
+    void setSerialPort(std::unique_ptr<SerialPort> port);
+    LinkController* link() const { return link_.get(); }
+
+    // Where messages go: a modal QMessageBox unless diverted (tests record them instead).
+    using MessageSink =
+        std::function<void(const QString& title, const QString& text, MessageKind kind)>;
+    void setMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
+    void ShowMessage(const QString& text, const QString& title, MessageKind kind);
+
+    // Connected state of the link (captions, colours, enabled buttons, timer).
+    void SetConnectedState();
+    void SetDisconnectedState();
+    bool IsConnected() const { return connected_; }
+    QTimer* connectTimer() const { return tmrConnect_; }
+
+    QAction* action(const char* name) const;
+
+public slots:
+    void MenuFileNew();
+    void MenuFileOpen();
+    void MenuFileSave();
+    void MenuFileSaveAs();
+    void Clear();
+    void MenuFileExit();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenu();
+    void BindFields();
+    void Guard(QLineEdit* edit, FieldGuard guard);
+    bool FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* event);
+    void RunLeaveCheck(QLineEdit* edit, FieldGuard guard);
+    void UpdateRS485Label();
+    void SaveTo(const QString& fullPath, bool adoptName);
+    void ReportFileProblems(const QString& heading, const std::vector<std::string>& warnings);
+    void BuildComDeviceChoices();
+    void ShowComDevice();
+    void MapComDevice();
+    void Unload();
+
+    ConfigRecord rec_;
+    ModuleTypes moduleTypes_{};
+    Image image_{};
+    Widgets w_;
+    ListModels models_;
+    QString storedPath_;
+    QString storedFileName_;
+    bool refreshing_ = false;
+    bool connected_ = false;
+    bool unloaded_ = false;
+    QTimer* tmrConnect_ = nullptr;
+    QHash<QObject*, FieldGuard> guards_;
+    QLineEdit* checking_ = nullptr;  // the field whose leave check is running
+    std::unique_ptr<FileDialogProvider> dialogs_;
+    std::unique_ptr<LinkController> link_;
+    MessageSink messageSink_;
+};
+
+// Converts between record bytes (Latin-1) and widget text.
+QString FromRecord(const std::string& bytes);
+std::string ToRecord(const QString& text);
+
+}  // namespace orv::ui

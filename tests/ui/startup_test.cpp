@@ -1,0 +1,174 @@
+// Start-up: the splash, the main window's captions and pages, and the state after loading.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "model/defaults.h"
+#include "shell/splash.h"
+#include "ui_test_util.h"
+
+namespace orv::ui::test {
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearSettings(); }
+};
+
+// Watches the splash while the window loads: the bar must be full when "Initialising ..."
+// appears, and reach it in steps of five.
+class SplashWatcher : public QObject {
+public:
+    explicit SplashWatcher(shell::Splash& s) : splash(s) {
+        s.initLabel()->installEventFilter(this);
+        connect(s.progressBar(), &QProgressBar::valueChanged, this,
+                [this](int v) { values.push_back(v); });
+    }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show) valueWhenInitShown = splash.progressBar()->value();
+        return false;
+    }
+    shell::Splash& splash;
+    std::vector<int> values;
+    int valueWhenInitShown = -1;
+};
+
+TEST_F(StartupTest, SplashReachesHundredBeforeInitialising) {
+    shell::Splash splash;
+    splash.show();
+    EXPECT_EQ(splash.findChild<QLabel*>("lblVersion")->text(), "Version 1.0.4");
+    EXPECT_FALSE(splash.initLabel()->isVisible());
+    SplashWatcher watch(splash);
+    Harness h(&splash);
+    EXPECT_EQ(watch.valueWhenInitShown, 100);
+    ASSERT_EQ(watch.values.size(), 20u);
+    for (std::size_t k = 0; k < watch.values.size(); ++k)
+        EXPECT_EQ(watch.values[k], static_cast<int>(5 * (k + 1)));
+}
+
+TEST_F(StartupTest, CaptionsPagesAndInitialSelections) {
+    Harness h;
+    MainWindow& w = *h.window;
+    EXPECT_EQ(w.windowTitle(), "ORV Pro Configuration 1.0");
+    EXPECT_EQ(h.find<QGroupBox>("frmVersion")->title(), "v 1.0 (Build 4)");
+
+    auto* tabs = h.find<QTabWidget>("SSTab1");
+    const QStringList expected = {"Info",   "General", "Bank 1", "Bank 2",       "Bank 3",
+                                  "Bank 4", "Comms",   "LAN",    "Pulse Timing", "Options"};
+    ASSERT_EQ(tabs->count(), expected.size());
+    for (int k = 0; k < tabs->count(); ++k) EXPECT_EQ(tabs->tabText(k), expected[k]);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_FALSE(tabs->isTabEnabled(7));
+    // The LAN page cannot be selected.
+    tabs->setCurrentIndex(7);
+    EXPECT_NE(tabs->currentIndex(), 7);
+
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(!h.find<QCheckBox>(QString("chkOptions_%1").arg(k))->isHidden(), k == 0)
+            << k;
+    EXPECT_EQ(h.find<QCheckBox>("chkOptions_0")->text(), "Suppress Reset Strings");
+    EXPECT_TRUE(h.find<QRadioButton>("optMaster")->isChecked());
+    EXPECT_EQ(h.find<QLabel>("lblRS485Address")->text(), "Limit");
+    EXPECT_EQ(h.edit("txtRS485Address")->text(), "0");
+
+    for (int b = 0; b < 4; ++b) {
+        auto* channels = h.find<QTabWidget>(QString("Bank_%1").arg(b));
+        auto* relays = h.find<QTabWidget>(QString("BankType14_%1").arg(b));
+        ASSERT_EQ(channels->count(), 17);
+        ASSERT_EQ(relays->count(), 9);
+        EXPECT_EQ(channels->tabText(15), "16");
+        EXPECT_EQ(relays->tabText(7), "8");
+        EXPECT_FALSE(channels->isTabVisible(16));
+        EXPECT_FALSE(channels->isTabEnabled(16));
+        EXPECT_FALSE(relays->isTabVisible(8));
+        EXPECT_EQ(channels->currentIndex(), 0);
+        EXPECT_EQ(relays->currentIndex(), 0);
+    }
+    EXPECT_EQ(h.find<QLabel>("lblSize")->text(), "0.00%");
+    EXPECT_EQ(h.find<QLabel>("lblConnected")->text(), "Disconnected");
+    EXPECT_FALSE(h.find<QLabel>("lblBusy")->isVisibleTo(&w));
+    EXPECT_FALSE(h.find<QProgressBar>("pb100")->isVisibleTo(&w));
+    EXPECT_FALSE(w.connectTimer()->isActive());
+    EXPECT_EQ(w.connectTimer()->interval(), 1500);
+    EXPECT_EQ(w.size(), QSize(800, 600));
+}
+
+TEST_F(StartupTest, FieldsShowTheDefaultsAndListsHoldTheirItems) {
+    Harness h;
+    struct Expect {
+        const char* name;
+        const char* text;
+    };
+    const Expect texts[] = {
+        {"txtRIC_0", "1000000"},          {"txtRIC_255", "1000063"},
+        {"txtMsg_0", "BANK 1 CHAN 1 RESET"}, {"txtMsg_61", "BANK 1 CHAN 16 SLOW"},
+        {"txtRlyRIC_0", "2000001"},       {"txtRlyRIC_3", "0"},
+        {"txtRlyRIC_254", "2000032"},     {"txtRepTime_3", "300"},
+        {"txtPulseTime_5", "750"},        {"txtIP_0", "0"},
+        {"txtMAC_0", "50"},               {"txtMAC_2", "4A"},
+        {"txtMAC_5", "00"},               {"txtFastOne", "0"},
+        {"txtFileName", ""},              {"txtVer_0", ""},
+    };
+    for (const Expect& e : texts) EXPECT_EQ(h.edit(e.name)->text(), e.text) << e.name;
+
+    struct Choice {
+        const char* name;
+        const char* text;
+        int code;
+        int count;
+    };
+    const Choice choices[] = {
+        {"lstFunc_2", "C", 2, 4},          {"lstType_0", "Alpha", 65, 2},
+        {"lstBaud_0", "512", 78, 3},       {"lstRepeat_3", "D", 3, 4},
+        {"lstRlyBeep_95", "C", 2, 5},      {"lstMod_0", "NOT FITTED", 0, 16},
+        {"lstComPort", "COM1", 1, 16},     {"lstBaudPC", "9600", 5, 10},
+        {"lstPCFormat", "N,8,1", 6, 24},   {"lstPortBaudrate_0", "9600", 5, 10},
+        {"lstPortBaudrate_1", "115200", 9, 10}, {"lstPortFormat_1", "N,8,1", 6, 24},
+    };
+    for (const Choice& c : choices) {
+        QComboBox* box = h.combo(c.name);
+        ASSERT_NE(box, nullptr) << c.name;
+        EXPECT_EQ(box->currentText(), c.text) << c.name;
+        EXPECT_EQ(box->currentData().toInt(), c.code) << c.name;
+        EXPECT_EQ(box->count(), c.count) << c.name;
+    }
+    EXPECT_EQ(h.combo("lstRlyBeep_0")->itemText(4), "ALL");
+    EXPECT_EQ(h.combo("lstMod_0")->itemText(7), "Type  7: Unknown");
+    EXPECT_EQ(h.combo("lstMod_0")->toolTip(),
+              "Module type - initialised on File Open, Connect or set manually");
+    EXPECT_EQ(h.edit("txtRIC_9")->toolTip(), "Radio Identity Code (RIC) or CapCode");
+    // The record behind the fields is exactly the start-up state a headless program builds.
+    EXPECT_TRUE(h.window->record() == MakeStartupState().rec);
+}
+
+TEST_F(StartupTest, MenuHasTheFileEntriesWithTheirShortcuts) {
+    Harness h;
+    struct Entry {
+        const char* name;
+        const char* text;
+        const char* key;
+    };
+    const Entry entries[] = {{"MenuFileNew", "&New", "Ctrl+N"},
+                             {"MenuFileOpen", "&Open", "Ctrl+O"},
+                             {"MenuFileSave", "&Save", "Ctrl+S"},
+                             {"MenuFileSaveAs", "Save &As", "Ctrl+A"},
+                             {"Clear", "&Clear Form", ""},
+                             {"MenuFileExit", "E&xit", "Ctrl+X"}};
+    for (const Entry& e : entries) {
+        QAction* a = h.window->action(e.name);
+        ASSERT_NE(a, nullptr) << e.name;
+        EXPECT_EQ(a->text(), e.text);
+        EXPECT_EQ(a->shortcut(), QKeySequence(e.key)) << e.name;
+    }
+}
+
+}  // namespace
+}  // namespace orv::ui::test
