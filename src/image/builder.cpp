@@ -102,7 +102,7 @@ class ListProblems {
     }
     void Flush(FieldReader& out) {
         for (auto& [listName, g] : groups_) {
-            std::string s = listName + " outside its list in ";
+            std::string s = listName + " has no valid selection for ";
             const std::size_t shown = std::min<std::size_t>(g.fields.size(), 6);
             for (std::size_t n = 0; n < shown; ++n) s += (n ? ", " : "") + g.fields[n];
             if (g.fields.size() > shown)
@@ -218,7 +218,7 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
         const std::string name = ChannelStateName(i, moduleTypes);
         const bool relay = moduleTypes[static_cast<std::size_t>(BankOf(i))] == kModuleRelay;
         const std::uint32_t ric =
-            read.Ric(relay ? "Relay " + name : "RIC of " + name, rec.txtRIC[ui]);
+            read.Ric(relay ? "B" + name.substr(1) : "RIC of " + name, rec.txtRIC[ui]);
         const int func = ChannelPosition(lists, "Function code", name, rec.lstFunc[ui], kFuncItems);
         const int baud =
             ChannelPosition(lists, "Paging baud rate", name, rec.lstBaud[ui], kPagingBaudItems);
