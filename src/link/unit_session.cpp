@@ -24,12 +24,6 @@ private:
     std::atomic<bool>& flag_;
 };
 
-std::string TooLargeText(const SizeReport& size) {
-    return "The configuration is too large for the unit: it needs " + std::to_string(size.overBy) +
-           " bytes more than the configuration area holds (" + size.percentText +
-           ").\nShorten or remove some messages, then write again. Nothing was sent to the unit.";
-}
-
 }  // namespace
 
 UnitSession::UnitSession(ConfigRecord& rec, ModuleTypes& moduleTypes, Image& image, Comms& comms,
@@ -139,11 +133,12 @@ void UnitSession::ReadClick() {
 void UnitSession::WriteClick() {
     RunningScope running(running_);
     outcome_ = ClickOutcome::kDone;
-    const SizeReport size = ReportImageSize(rec_, moduleTypes_, image_);
+    BuildResult build;
+    const SizeReport size = ReportImageSize(rec_, moduleTypes_, image_, &build);
     if (hooks_.sizeReported) hooks_.sizeReported(size);
     Notify(hooks_.recordChanged);
     if (!size.fits) {
-        ui_.ShowMessage(TooLargeText(size), kAppTitle, MessageIcon::kWarning);
+        ui_.ShowMessage(TooLargeMessage(build) + "\nNothing was sent to the unit.", kAppTitle, MessageIcon::kWarning);
         outcome_ = ClickOutcome::kRefused;
         return;
     }

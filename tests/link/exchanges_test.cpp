@@ -1,0 +1,522 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "link/comms.h"
+#include "link/exchanges.h"
+#include "link/protocol.h"
+#include "model/lists.h"
+#include "test_ports.h"
+
+namespace orv {
+namespace {
+
+using test::Bytes;
+using test::EnginePort;
+using test::RecordingUi;
+using test::ScriptedPort;
+
+// Opens COM1 at 9600,N,8,1 on the given port.
+void Open(Comms& comms) { ASSERT_TRUE(comms.OpenComms(0, kBaud9600, kFormatN81)); }
+
+TEST(SettingsText, ParsesTheEditorsTexts) {
+    struct Case {
+        const char* text;
+        std::optional<SerialSettings> expected;
+    } cases[] = {
+        {"9600,N,8,1", SerialSettings{9600, 'N', 8, 1}},
+        {"115200,E,7,2", SerialSettings{115200, 'E', 7, 2}},
+        {"110,o,5,1", SerialSettings{110, 'O', 5, 1}},
+        {" 300 , N , 6 , 2 ", SerialSettings{300, 'N', 6, 2}},
+        {"600,N,8,1", std::nullopt},  // not a rate the editor offers
+        {"9600,X,8,1", std::nullopt},
+        {"9600,N,9,1", std::nullopt},
+        {"9600,N,8,3", std::nullopt},
+        {"9600,N,8", std::nullopt},
+        {"9600,N,8,1,1", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseSettingsText(c.text), c.expected) << c.text;
+    // Every rate and format of the lists makes a text that parses back to itself.
+    for (int b = 0; b < 10; ++b)
+        for (int f = 0; f < 24; ++f) {
+            const std::string text = SettingsTextFor(b, f);
+            auto parsed = ParseSettingsText(text);
+            ASSERT_TRUE(parsed) << text;
+            EXPECT_EQ(SettingsText(*parsed), text);
+        }
+    EXPECT_EQ(SettingsTextFor(kBaud9600, kFormatN81), "9600,N,8,1");
+    EXPECT_EQ(SettingsTextFor(-1, kFormatN81), "");
+}
+
+TEST(PortNames, ComNumbersMapToDevices) {
+    const ComPortLookup lookup = [](int n) -> std::optional<std::string> {
+        if (n == 3) return "/dev/ttyUSB0";
+        return std::nullopt;
+    };
+    EXPECT_EQ(DeviceForCom(1, {}), "/dev/ttyS0");
+    EXPECT_EQ(DeviceForCom(16, {}), "/dev/ttyS15");
+    EXPECT_EQ(DeviceForCom(3, lookup), "/dev/ttyUSB0");
+    EXPECT_EQ(DeviceForCom(4, lookup), "/dev/ttyS3");
+    EXPECT_EQ(DeviceForCom(0, lookup), "");
+    EXPECT_EQ(DeviceForCom(17, lookup), "");
+    EXPECT_EQ(ParseComName("COM7"), 7);
+    EXPECT_EQ(ParseComName("com16"), 16);
+    EXPECT_EQ(ParseComName("COM0"), std::nullopt);
+    EXPECT_EQ(ParseComName("COM17"), std::nullopt);
+    EXPECT_EQ(ParseComName("COM1x"), std::nullopt);
+    EXPECT_EQ(ParseComName("/dev/ttyS0"), std::nullopt);
+}
+
+TEST(Protocol, BlockEncodings) {
+    proto::Block ff;
+    ff.fill(0xFF);
+    const auto w = proto::WriteBlockRequest(5, ff);
+    EXPECT_EQ(w[0], 0x13);
+    EXPECT_EQ(w[1], 0x21);
+    EXPECT_EQ(w[2], 5);
+    EXPECT_EQ(w[3], 0);
+    for (int i = 4; i < 36; ++i) EXPECT_EQ(w[i], 0x0F);
+    EXPECT_EQ(w[36], 0x70);
+
+    const auto z = proto::WriteBlockRequest(0, proto::Block{});
+    for (int i = 2; i < 37; ++i) EXPECT_EQ(z[i], 0x00);
+
+    proto::Block mixed{0x12, 0xAB};
+    const auto m = proto::WriteBlockRequest(0x9C, mixed);
+    EXPECT_EQ((Bytes{m[2], m[3], m[4], m[5], m[6], m[7]}), (Bytes{0x0C, 0x09, 0x02, 0x01, 0x0B, 0x0A}));
+    EXPECT_EQ(m[36], (0x12 + 0xAB) % 128);
+    for (auto b : m) EXPECT_LT(b, 0x80);
+
+    EXPECT_EQ(proto::ReadBlockRequest(17), (std::array<std::uint8_t, 4>{0x13, 0x23, 0x01, 0x01}));
+    EXPECT_EQ(proto::ReadBlockRequest(240), (std::array<std::uint8_t, 4>{0x13, 0x23, 0x00, 0x0F}));
+}
+
+TEST(Protocol, MacRequestWithChecksumE6) {
+    Image image{};
+    const std::uint8_t mac[6] = {0x50, 0x46, 0x4A, 0x01, 0x02, 0x03};
+    std::copy(mac, mac + 6, image.begin() + kMacAddress);
+    image[kMacAddress - 1] = 0x77;  // outside the block: not sent
+    image[kMacAddress + 16] = 0x77;
+    const auto r = proto::MacWriteRequest(image);
+    const Bytes expected{0x13, 0x2B, 0xF0, 0x50, 0x46, 0x4A, 0x01, 0x02, 0x03, 0, 0, 0, 0,
+                         0,    0,    0,    0,    0,    0,    0xE6};
+    EXPECT_EQ(Bytes(r.begin(), r.end()), expected);
+}
+
+TEST(Comms, RxByteTellsNulFromTimeout) {
+    ScriptedPort port;
+    Comms comms(port);
+    Open(comms);
+    port.input = {0x00, 0x41};
+    EXPECT_EQ(comms.RxByte(250), 0);
+    EXPECT_FALSE(comms.RxTimedOut());
+    EXPECT_EQ(comms.RxByte(250), 0x41);
+    EXPECT_FALSE(comms.RxTimedOut());
+    EXPECT_EQ(comms.RxByte(250), 0);
+    EXPECT_TRUE(comms.RxTimedOut());
+    ASSERT_FALSE(port.waitsMs.empty());
+    EXPECT_NEAR(port.waitsMs.back(), 250, 2);
+}
+
+TEST(Comms, OpenAndCloseDiscardStaleInput) {
+    ScriptedPort port;
+    Comms comms(port);
+    port.input = {0x11, 0x06};  // arrived before the exchange
+    Open(comms);
+    EXPECT_EQ(port.BytesWaiting(), 0u);
+    port.input = {0x15};
+    comms.CloseComms();
+    EXPECT_EQ(port.BytesWaiting(), 0u);
+    EXPECT_FALSE(comms.IsOpen());
+    // Opening an open port closes it first and opens it with the new selections.
+    Open(comms);
+    ASSERT_TRUE(comms.OpenComms(2, kBaud115200, 23));
+    EXPECT_EQ(port.closes, 2);
+    EXPECT_EQ(port.opened.back(), "/dev/ttyS2");
+    EXPECT_EQ(port.openSettings.back(), (SerialSettings{115200, 'O', 8, 2}));
+}
+
+TEST(Comms, OpenFailuresSayWhy) {
+    struct Case {
+        int comPosition;
+        OpenFailure portFailure;
+        OpenFailure expected;
+        const char* mustMention;
+    } cases[] = {
+        {-1, OpenFailure::kNone, OpenFailure::kNoSuchDevice, "Select a COM port"},
+        {4, OpenFailure::kNoSuchDevice, OpenFailure::kNoSuchDevice, "/dev/ttyS4"},
+        {0, OpenFailure::kBusy, OpenFailure::kBusy, "another program"},
+        {0, OpenFailure::kNoPermission, OpenFailure::kNoPermission, "member of the group dialout"},
+    };
+    for (const auto& c : cases) {
+        ScriptedPort port;
+        port.failOpen = c.portFailure;
+        Comms comms(port);
+        EXPECT_FALSE(comms.OpenComms(c.comPosition, kBaud9600, kFormatN81));
+        EXPECT_EQ(comms.LastOpenFailure(), c.expected);
+        const std::string text = comms.OpenFailureMessage();
+        EXPECT_EQ(text.rfind("Unable to open selected Coms Port\n", 0), 0u) << text;
+        EXPECT_NE(text.find(c.mustMention), std::string::npos) << text;
+        EXPECT_TRUE(port.opened.empty());
+    }
+    ScriptedPort port;
+    Comms comms(port);
+    EXPECT_FALSE(comms.OpenComms(0, -1, kFormatN81));
+    EXPECT_EQ(comms.LastOpenFailure(), OpenFailure::kBadSettings);
+}
+
+TEST(Connected, OnlyA0x11FirstReplyCounts) {
+    struct Case {
+        Bytes reply;
+        bool connected;
+    } cases[] = {{{0x11}, true}, {{0x12}, false}, {{}, false}, {{0x00, 0x11}, false}, {{0x11, 0x00}, true}};
+    for (const auto& c : cases) {
+        ScriptedPort port;
+        port.respond = [&](const Bytes&, const SerialSettings&) { return c.reply; };
+        Comms comms(port);
+        Open(comms);
+        EXPECT_EQ(Connected(comms), c.connected);
+        EXPECT_EQ(port.writes, (std::vector<Bytes>{{0x14}}));
+    }
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+TEST(GetVersion, LinesEndedCrLfLfOrNul) {
+    struct Case {
+        std::string reply;
+        std::string line0, line1;
+    } cases[] = {
+        {"V2.13\r\nBuild 7\r\n", "V2.13", "Build 7"},
+        {"V2.13\nBuild 7\n", "V2.13", "Build 7"},
+        {std::string("V2.13\0Build 7\0", 14), "V2.13", "Build 7"},
+        {"A\r\r\n\n", "A\r", ""},        // only one CR goes; an empty line is an empty text
+        {"x\ry\n \n", "x\ry", " "},
+    };
+    for (const auto& c : cases) {
+        ScriptedPort port;
+        port.respond = [&](const Bytes& w, const SerialSettings&) -> Bytes {
+            if (w == Bytes{0x13, 'V'}) return Text(c.reply);
+            if (w == Bytes{'m'}) return {13, 14, 15, 0};
+            return {};
+        };
+        Comms comms(port);
+        Open(comms);
+        RecordingUi ui;
+        ConfigRecord rec;
+        ModuleTypes types{};
+        GetVersion(comms, ui, rec, types);
+        EXPECT_EQ(rec.txtVer[0], c.line0);
+        EXPECT_EQ(rec.txtVer[1], c.line1);
+        EXPECT_EQ(types, (ModuleTypes{13, 14, 15, 0}));
+        EXPECT_TRUE(ui.messages.empty());
+        // "V" as one write of two bytes, then 0x13 and "m" as two writes.
+        EXPECT_EQ(port.writes, (std::vector<Bytes>{{0x13, 0x56}, {0x13}, {0x6D}}));
+    }
+}
+
+TEST(GetVersion, SilentUnitGivesTwoTimeoutsAndNotFitted) {
+    ScriptedPort port;
+    Comms comms(port);
+    Open(comms);
+    RecordingUi ui;
+    ConfigRecord rec;
+    rec.txtVer = {"old", "old"};
+    ModuleTypes types{15, 14, 13, 1};
+    const VersionReport report = GetVersion(comms, ui, rec, types);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    for (const auto& m : ui.messages) {
+        EXPECT_EQ(m.text, "Comms timeout while getting Version");
+        EXPECT_EQ(m.title, "ORV Pro Configuration");
+    }
+    EXPECT_EQ(rec.txtVer, (std::array<std::string, 2>{"", ""}));
+    EXPECT_EQ(types, (ModuleTypes{0, 0, 0, 0}));
+    EXPECT_TRUE(report.modulesRead);
+    EXPECT_EQ(port.writes.size(), 3u);  // the module request still follows
+}
+
+TEST(GetVersion, UnknownModuleCodeIsNotFittedWithMessage) {
+    ScriptedPort port;
+    port.respond = [](const Bytes& w, const SerialSettings&) -> Bytes {
+        if (w == Bytes{0x13, 'V'}) return Text("a\nb\n");
+        if (w == Bytes{'m'}) return {15, 16, 13, 200};
+        return {};
+    };
+    Comms comms(port);
+    Open(comms);
+    RecordingUi ui;
+    ConfigRecord rec;
+    ModuleTypes types{};
+    GetVersion(comms, ui, rec, types);
+    EXPECT_EQ(types, (ModuleTypes{15, 0, 13, 0}));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("Bank 2 reported module type 16"), std::string::npos);
+    EXPECT_NE(ui.messages[0].text.find("Bank 4 reported module type 200"), std::string::npos);
+    EXPECT_EQ(ui.messages[0].text.find("Bank 1"), std::string::npos);
+}
+
+TEST(GetVersion, RunawayLineIsCutOffAndReported) {
+    // A unit streaming without a line end: the line is given up at 256 characters, the rest of
+    // the stream is dropped and the module types stay as they were.
+    ScriptedPort port;
+    port.respond = [](const Bytes& w, const SerialSettings&) -> Bytes {
+        if (w == Bytes{0x13, 'V'}) return Bytes(5000, 'Z');
+        return {};
+    };
+    Comms comms(port);
+    Open(comms);
+    RecordingUi ui;
+    ConfigRecord rec;
+    rec.txtVer = {"old0", "old1"};
+    ModuleTypes types{15, 0, 0, 14};
+    const VersionReport report = GetVersion(comms, ui, rec, types);
+    EXPECT_FALSE(report.modulesRead);
+    EXPECT_EQ(types, (ModuleTypes{15, 0, 0, 14}));
+    EXPECT_EQ(rec.txtVer, (std::array<std::string, 2>{"", ""}));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("more than 256 characters"), std::string::npos);
+    EXPECT_EQ(port.BytesWaiting(), 0u);
+    EXPECT_EQ(port.writes.size(), 1u);  // no module request into the stream
+
+    // Exactly 256 characters and a line end is still a line.
+    ScriptedPort port2;
+    port2.respond = [](const Bytes& w, const SerialSettings&) -> Bytes {
+        if (w == Bytes{0x13, 'V'}) {
+            Bytes b(256, 'Q');
+            b.push_back('\n');
+            b.push_back('\n');
+            return b;
+        }
+        return {};
+    };
+    Comms comms2(port2);
+    Open(comms2);
+    RecordingUi ui2;
+    GetVersion(comms2, ui2, rec, types);
+    EXPECT_EQ(rec.txtVer[0], std::string(256, 'Q'));
+}
+
+// Progress values the bar must show after each block.
+std::vector<int> ExpectedSteps(int blocks, int divisor) {
+    std::vector<int> steps;
+    for (int n = 0; n < blocks; ++n) steps.push_back(static_cast<int>(std::lrint((n + 1) * 100.0 / divisor)));
+    return steps;
+}
+
+std::vector<int> ShownSteps(const RecordingUi& ui) {
+    std::vector<int> steps;
+    for (std::size_t k = 1; k + 1 < ui.progress.size(); ++k) steps.push_back(ui.progress[k].first);
+    return steps;
+}
+
+TEST(GetEEprom, ReadsAll256BlocksWithProgress) {
+    sim::UnitOptions options;
+    options.corruptNibbles = true;  // only the low 4 bits of each nibble byte count
+    EnginePort port(options);
+    for (int a = 0; a < kImageSize; ++a) port.eeprom[a] = static_cast<std::uint8_t>(a * 7 + a / 256);
+    Comms comms(port);
+    Open(comms);
+    RecordingUi ui;
+    Image image{};
+    EXPECT_TRUE(GetEEprom(comms, ui, image));
+    EXPECT_EQ(image, port.eeprom);
+    EXPECT_TRUE(ui.messages.empty());
+    ASSERT_EQ(port.writes.size(), 256u);
+    EXPECT_EQ(port.writes[17], (Bytes{0x13, 0x23, 0x01, 0x01}));
+    EXPECT_EQ(port.writes[240], (Bytes{0x13, 0x23, 0x00, 0x0F}));
+    EXPECT_EQ(ui.progress.front(), (std::pair<int, bool>{0, true}));
+    EXPECT_EQ(ui.progress.back(), (std::pair<int, bool>{0, false}));
+    EXPECT_EQ(ShownSteps(ui), ExpectedSteps(256, 256));
+    for (int w : port.waitsMs) EXPECT_LE(w, 250);
+}
+
+TEST(GetEEprom, UnitStoppingMidwayKeepsEarlierBlocks) {
+    sim::UnitOptions options;
+    options.stopAfter = 10;
+    EnginePort port(options);
+    port.eeprom.fill(0x5A);
+    Comms comms(port);
+    Open(comms);
+    RecordingUi ui;
+    Image image;
+    image.fill(0xEE);
+    EXPECT_FALSE(GetEEprom(comms, ui, image));
+    for (int a = 0; a < kImageSize; ++a) ASSERT_EQ(image[a], a < 160 ? 0x5A : 0xEE) << a;
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "Comms failure while getting EEprom, please check Port, cables and connections");
+    EXPECT_EQ(ui.messages[0].title, "Communications Error");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::kCritical);
+    EXPECT_EQ(port.writes.size(), 11u);
+    EXPECT_EQ(ui.progress.back(), (std::pair<int, bool>{0, false}));
+    EXPECT_NEAR(port.waitsMs.back(), 250, 2);
+}
+
+TEST(PutEEprom, WritesBlocks0To239WithProgress) {
+    EnginePort port;
+    Image image;
+    for (int a = 0; a < kImageSize; ++a) image[a] = static_cast<std::uint8_t>(255 - a % 251);
+    Comms comms(port);
+    Open(comms);
+    RecordingUi ui;
+    EXPECT_TRUE(PutEEprom(comms, ui, image));
+    ASSERT_EQ(port.writes.size(), 240u);
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 3840, port.eeprom.begin()));
+    EXPECT_TRUE(std::all_of(port.eeprom.begin() + 3840, port.eeprom.end(), [](auto b) { return b == 0; }));
+    EXPECT_EQ(ShownSteps(ui), ExpectedSteps(240, 255));
+    EXPECT_EQ(ShownSteps(ui).back(), 94);
+    for (int w : port.waitsMs) EXPECT_LE(w, 5000);
+}
+
+TEST(PutEEprom, RefusedBlockIsSentFourTimes) {
+    sim::UnitOptions options;
+    options.refuseBlock = 3;
+    EnginePort port(options);
+    Image image{};
+    Comms comms(port);
+    Open(comms);
+    RecordingUi ui;
+    EXPECT_FALSE(PutEEprom(comms, ui, image));
+    ASSERT_EQ(port.writes.size(), 3u + 4u);
+    for (int k = 3; k < 7; ++k) EXPECT_EQ(port.writes[k], port.writes[3]);
+    EXPECT_EQ(port.writes[3][2], 3);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Missing/bad response while putting EEprom");
+    EXPECT_EQ(ui.messages[0].title, "ORV Pro Configuration");
+    EXPECT_EQ(ui.progress.back(), (std::pair<int, bool>{0, false}));
+}
+
+TEST(PutEEprom, NoAcknowledgementWithin5000ms) {
+    ScriptedPort port;
+    Comms comms(port);
+    Open(comms);
+    RecordingUi ui;
+    EXPECT_FALSE(PutEEprom(comms, ui, Image{}));
+    EXPECT_EQ(port.writes.size(), 1u);
+    ASSERT_EQ(port.waitsMs.size(), 1u);
+    EXPECT_NEAR(port.waitsMs[0], 5000, 2);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "Comms failure while putting EEprom, please check Port, cables and connections");
+    EXPECT_EQ(ui.messages[0].title, "Communications Error");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::kCritical);
+}
+
+TEST(PutMAC, AnswersAndRetries) {
+    struct Case {
+        Bytes replies;  // one per send
+        bool ok;
+        std::size_t sends;
+        const char* message;
+        int waitMs;
+    } cases[] = {
+        {{0x06}, true, 1, nullptr, 500},
+        {{0x15, 0x15, 0x06}, true, 3, nullptr, 500},
+        {{0x15, 0x15, 0x15, 0x15}, false, 4, "Missing/bad response while putting EEprom", 500},
+        {{}, false, 1, "Comms failure while putting EEprom, please check Port, cables and connections", 500},
+    };
+    for (const auto& c : cases) {
+        ScriptedPort port;
+        std::size_t next = 0;
+        port.respond = [&](const Bytes&, const SerialSettings&) -> Bytes {
+            if (next < c.replies.size()) return {c.replies[next++]};
+            return {};
+        };
+        Comms comms(port);
+        Open(comms);
+        RecordingUi ui;
+        Image image{};
+        image[3840] = 0x50;
+        EXPECT_EQ(PutMAC(comms, ui, image), c.ok);
+        EXPECT_EQ(port.writes.size(), c.sends);
+        for (const auto& w : port.writes) EXPECT_EQ(w.size(), 20u);
+        if (c.message) {
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_EQ(ui.messages[0].text, c.message);
+        } else {
+            EXPECT_TRUE(ui.messages.empty());
+            EXPECT_EQ(ui.progress[ui.progress.size() - 2], (std::pair<int, bool>{100, true}));
+        }
+        if (c.replies.empty()) {
+            ASSERT_EQ(port.waitsMs.size(), 1u);
+            EXPECT_NEAR(port.waitsMs[0], c.waitMs, 2);
+        }
+    }
+}
+
+TEST(IncrementMAC, CountsOctets3To5) {
+    struct Case {
+        std::array<const char*, 6> before, after;
+    } cases[] = {
+        {{"50", "46", "4A", "00", "00", "FF"}, {"50", "46", "4A", "00", "01", "00"}},
+        {{"50", "46", "4A", "12", "FF", "FF"}, {"50", "46", "4A", "13", "00", "00"}},
+        {{"50", "46", "4A", "FF", "FF", "FF"}, {"50", "46", "4A", "00", "00", "00"}},
+        {{"50", "46", "4A", "00", "00", "09"}, {"50", "46", "4A", "00", "00", "0A"}},
+        {{"11", "22", "33", "0a", "ff", "fe"}, {"11", "22", "33", "0a", "ff", "FF"}},
+        {{"50", "46", "4A", "00", "01", "zz"}, {"50", "46", "4A", "00", "01", "01"}},
+    };
+    for (const auto& c : cases) {
+        ConfigRecord rec;
+        for (int k = 0; k < 6; ++k) rec.txtMAC[k] = c.before[k];
+        IncrementMAC(rec);
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(rec.txtMAC[k], c.after[k]) << c.before[5] << " octet " << k;
+    }
+}
+
+TEST(PulseLimits, ComputedFromTheMeasuredTimes) {
+    struct Case {
+        PulseTimes times;  // fast OFF, fast ON, slow OFF, slow ON
+        std::array<int, 8> limits;
+        std::array<bool, 8> clamped;
+    } cases[] = {
+        {{120, 120, 480, 480}, {80, 240, 80, 240, 240, 720, 240, 720}, {}},
+        {{100, 100, 450, 350}, {70, 190, 70, 210, 190, 520, 210, 680}, {}},
+        {{0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}, {}},
+        {{100, 100, 1700, 1700}, {70, 410, 70, 410, 410, 2500, 410, 2500},
+         {false, false, false, false, false, true, false, true}},
+        {{2550, 2550, 2550, 2550}, {1700, 2500, 1700, 2500, 2500, 2500, 2500, 2500},
+         {false, true, false, true, true, true, true, true}},
+    };
+    for (const auto& c : cases) {
+        const PulseLimits l = ComputePulseLimits(c.times);
+        EXPECT_EQ(l.value, c.limits);
+        EXPECT_EQ(l.clamped, c.clamped);
+        EXPECT_EQ(l.anyClamped(), ClampedLimitsMessage(l) != "");
+    }
+    const PulseLimits l = ComputePulseLimits({100, 100, 1700, 1700});
+    EXPECT_EQ(l.computed[5], 2550);
+    const std::string text = ClampedLimitsMessage(l);
+    EXPECT_NE(text.find("Slow Pulse ON Max: 2550 mS"), std::string::npos) << text;
+    EXPECT_NE(text.find("Slow Pulse OFF Max: 2550 mS"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Fast"), std::string::npos) << text;
+}
+
+TEST(MeasurePulseTimes, ReadsFourBytesInTensOfMs) {
+    ScriptedPort port;
+    port.respond = [](const Bytes& w, const SerialSettings&) -> Bytes {
+        if (w == Bytes{'t'}) return {10, 12, 45, 35};
+        return {};
+    };
+    Comms comms(port);
+    Open(comms);
+    const PulseTimes t = MeasurePulseTimes(comms);
+    EXPECT_EQ(t.fastOff, 100);
+    EXPECT_EQ(t.fastOn, 120);
+    EXPECT_EQ(t.slowOff, 450);
+    EXPECT_EQ(t.slowOn, 350);
+    EXPECT_EQ(port.writes, (std::vector<Bytes>{{0x13}, {0x74}}));
+
+    ScriptedPort partial;
+    partial.respond = [](const Bytes& w, const SerialSettings&) -> Bytes {
+        return w == Bytes{'t'} ? Bytes{255} : Bytes{};
+    };
+    Comms comms2(partial);
+    Open(comms2);
+    const PulseTimes p = MeasurePulseTimes(comms2);
+    EXPECT_EQ(p.fastOff, 2550);
+    EXPECT_EQ(p.fastOn + p.slowOff + p.slowOn, 0);
+}
+
+}  // namespace
+}  // namespace orv

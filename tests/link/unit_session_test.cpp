@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include "link/unit_session.h"
+#include "model/defaults.h"
+#include "model/lists.h"
+#include "test_ports.h"
+
+namespace orv {
+namespace {
+
+using test::Bytes;
+using test::EnginePort;
+using test::RecordingUi;
+using test::ScriptedPort;
+
+// The editor's state with a session over it.
+struct Editor {
+    StartupState state = MakeStartupState();
+    Image image{};
+    RecordingUi ui;
+    std::vector<std::string> events;
+    std::vector<int> baudSelections;
+    Comms comms;
+    UnitSession session;
+
+    explicit Editor(SerialPort& port)
+        : comms(port),
+          session(state.rec, state.moduleTypes, image, comms, ui,
+                  UnitSessionHooks{
+                      [this] { events.push_back("connected"); },
+                      [this] { events.push_back("disconnected"); },
+                      [this] { events.push_back("record"); },
+                      [this] { events.push_back("modules"); },
+                      [this](int p) { baudSelections.push_back(p); },
+                      [this](const SizeReport&) { events.push_back("size"); },
+                  }) {}
+};
+
+TEST(UnitSession, ConnectReadsVersionAndModulesThenDisconnectsWithoutBytes) {
+    sim::UnitOptions options;
+    options.modules = {13, 14, 15, 0};
+    EnginePort port(options);
+    Editor ed(port);
+    ed.session.ConnectClick();
+    EXPECT_TRUE(ed.session.IsConnected());
+    EXPECT_EQ(ed.state.rec.txtVer[0], options.version[0]);
+    EXPECT_EQ(ed.state.rec.txtVer[1], options.version[1]);
+    EXPECT_EQ(ed.state.moduleTypes, (ModuleTypes{13, 14, 15, 0}));
+    EXPECT_EQ(ed.events, (std::vector<std::string>{"connected", "modules", "record"}));
+    EXPECT_EQ(ed.ui.busy, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(port.IsOpen());
+
+    const std::size_t written = port.writes.size();
+    ed.session.ConnectClick();
+    EXPECT_FALSE(ed.session.IsConnected());
+    EXPECT_EQ(port.writes.size(), written);
+    EXPECT_EQ(port.opened.size(), 1u);
+}
+
+TEST(UnitSession, UnansweredProbeStaysDisconnectedSilently) {
+    sim::UnitOptions options;
+    options.badProbe = true;
+    EnginePort port(options);
+    Editor ed(port);
+    ed.session.ConnectClick();
+    EXPECT_FALSE(ed.session.IsConnected());
+    EXPECT_TRUE(ed.ui.messages.empty());
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kNotAnswering);
+    EXPECT_EQ(port.writes.size(), 1u);
+}
+
+TEST(UnitSession, AutoBaudFinds9600AfterFourFailedTries) {
+    ScriptedPort port;
+    port.respond = [](const Bytes& w, const SerialSettings& s) -> Bytes {
+        if (s.baud != 9600) return {};
+        if (w == Bytes{0x14}) return {0x11};
+        if (w == Bytes{0x13, 'V'}) return {'a', '\n', 'b', '\n'};
+        if (w == Bytes{'m'}) return {15, 0, 0, 0};
+        return {};
+    };
+    Editor ed(port);
+    ed.state.rec.lstBaudPC = 0;  // 110: the search starts at the top whatever is selected
+    ed.session.AutoBaudClick();
+    EXPECT_TRUE(ed.session.IsConnected());
+    EXPECT_EQ(ed.state.rec.lstBaudPC, kBaud9600);
+    EXPECT_EQ(ed.baudSelections, (std::vector<int>{9, 8, 7, 6, 5}));
+    // Opens: the first with the current selection, then one per try.
+    std::vector<int> bauds;
+    for (const auto& s : port.openSettings) bauds.push_back(s.baud);
+    EXPECT_EQ(bauds, (std::vector<int>{110, 115200, 57600, 38400, 19200, 9600}));
+    int probes = 0;
+    for (const auto& w : port.writes) probes += w == Bytes{0x14};
+    EXPECT_EQ(probes, 5);
+    EXPECT_EQ(ed.state.rec.txtVer[0], "a");
+    EXPECT_EQ(ed.state.rec.lstPCFormat, kFormatN81);  // never changed by the search
+    EXPECT_TRUE(ed.ui.messages.empty());
+}
+
+TEST(UnitSession, AutoBaudWithNoUnitEndsAt110Disconnected) {
+    ScriptedPort port;
+    Editor ed(port);
+    ed.session.ConnectClick();  // not answering: stays disconnected
+    ed.session.AutoBaudClick();
+    EXPECT_FALSE(ed.session.IsConnected());
+    EXPECT_EQ(ed.state.rec.lstBaudPC, 0);
+    EXPECT_EQ(ed.baudSelections.size(), 10u);
+    EXPECT_TRUE(ed.ui.messages.empty());
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(UnitSession, ReadTakesTheUnitsConfiguration) {
+    EnginePort port;
+    // The unit holds a configuration that differs from the editor's.
+    StartupState unit = MakeStartupState();
+    unit.moduleTypes = {15, 0, 0, 0};
+    unit.rec.txtRIC[5] = "0123456";
+    unit.rec.txtMsg[0] = "FIRE ALARM";
+    unit.rec.txtMAC = {"50", "46", "4A", "01", "02", "03"};
+    ASSERT_TRUE(BuildImage(unit.rec, unit.moduleTypes, port.eeprom).fits);
+    port.eeprom[4000] = 0x99;  // unit area: carried along
+
+    Editor ed(port);
+    ed.state.moduleTypes = unit.moduleTypes;
+    testing::internal::CaptureStderr();
+    ed.session.ReadClick();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(" ++ Get EEprom"), std::string::npos) << log;
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
+    EXPECT_EQ(ed.image, port.eeprom);
+    EXPECT_EQ(ed.state.rec.txtRIC[5], "0123456");
+    EXPECT_EQ(ed.state.rec.txtMsg[0], "FIRE ALARM");
+    EXPECT_EQ(ed.state.rec.txtMAC[5], "03");
+    EXPECT_TRUE(ed.session.IsConnected());
+    EXPECT_TRUE(ed.ui.messages.empty());
+    EXPECT_EQ(port.writes.size(), 256u);
+}
+
+TEST(UnitSession, FailedReadLeavesImageAndRecordAsTheyWere) {
+    for (int stopAfter : {0, 1, 200, 255}) {
+        sim::UnitOptions options;
+        options.stopAfter = stopAfter;
+        EnginePort port(options);
+        port.eeprom.fill(0x33);
+        Editor ed(port);
+        ed.state.rec.txtMsg[3] = "KEEP ME";
+        ed.image.fill(0x44);
+        const ConfigRecord recBefore = ed.state.rec;
+        const Image imageBefore = ed.image;
+        ed.session.ReadClick();
+        EXPECT_EQ(ed.image, imageBefore) << stopAfter;
+        EXPECT_TRUE(ed.state.rec == recBefore) << stopAfter;
+        ASSERT_EQ(ed.ui.messages.size(), 1u);
+        EXPECT_EQ(ed.ui.messages[0].text,
+                  "Comms failure while getting EEprom, please check Port, cables and connections");
+        EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kFailed);
+        EXPECT_EQ(ed.ui.busy, (std::vector<bool>{true, false}));
+        EXPECT_FALSE(port.IsOpen());
+    }
+}
+
+TEST(UnitSession, WriteSendsTheBuiltConfigurationButNotTheMacBlock) {
+    EnginePort port;
+    port.eeprom.fill(0xC3);
+    Editor ed(port);
+    ed.state.moduleTypes = {15, 14, 13, 0};
+    ed.state.rec.txtRIC[0] = "1234567";
+    testing::internal::CaptureStderr();
+    ed.session.WriteClick();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(" ++ Put EEprom"), std::string::npos) << log;
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
+    EXPECT_TRUE(std::equal(ed.image.begin(), ed.image.begin() + 3840, port.eeprom.begin()));
+    EXPECT_TRUE(std::all_of(port.eeprom.begin() + 3840, port.eeprom.end(), [](auto b) { return b == 0xC3; }));
+    EXPECT_EQ(port.writes.size(), 240u);
+    EXPECT_EQ(ed.events.front(), "size");  // the size report runs first
+    EXPECT_FALSE(ed.session.IsConnected());  // Write leaves the state as it was
+}
+
+TEST(UnitSession, WriteRefusesAConfigurationThatDoesNotFit) {
+    EnginePort port;
+    Editor ed(port);
+    ed.state.moduleTypes = {15, 15, 15, 15};
+    unsigned seed = 12345;  // distinct messages that no dictionary can shorten much
+    for (int i = 0; i < kChannelStates; ++i) {
+        std::string msg;
+        for (int k = 0; k < 69; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            msg.push_back(static_cast<char>('A' + (seed >> 16) % 26));
+        }
+        ed.state.rec.txtMsg[i] = msg;
+    }
+    ed.session.WriteClick();
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kRefused);
+    EXPECT_TRUE(port.opened.empty());
+    EXPECT_TRUE(port.writes.empty());
+    ASSERT_EQ(ed.ui.messages.size(), 1u);
+    EXPECT_NE(ed.ui.messages[0].text.find("too large"), std::string::npos);
+}
+
+TEST(UnitSession, PortThatWillNotOpenStopsEveryExchange) {
+    using Click = void (UnitSession::*)();
+    const std::pair<const char*, Click> clicks[] = {
+        {"read", &UnitSession::ReadClick},       {"write", &UnitSession::WriteClick},
+        {"mac", &UnitSession::MacWriteClick},    {"reset", &UnitSession::ResetClick},
+        {"calibrate", &UnitSession::CalibrateClick}, {"connect", &UnitSession::ConnectClick},
+    };
+    for (const auto& [name, click] : clicks) {
+        ScriptedPort port;
+        port.failOpen = OpenFailure::kBusy;
+        Editor ed(port);
+        const ConfigRecord before = ed.state.rec;
+        (ed.session.*click)();
+        ASSERT_EQ(ed.ui.messages.size(), 1u) << name;
+        EXPECT_EQ(ed.ui.messages[0].text.rfind("Unable to open selected Coms Port\n", 0), 0u) << name;
+        EXPECT_NE(ed.ui.messages[0].text.find("/dev/ttyS0 is busy"), std::string::npos) << name;
+        EXPECT_EQ(ed.ui.messages[0].title, "ORV Pro Configuration");
+        EXPECT_TRUE(port.writes.empty()) << name;
+        EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kPortNotOpened) << name;
+        EXPECT_FALSE(ed.session.IsConnected()) << name;
+        EXPECT_TRUE(ed.ui.busy.empty()) << name;
+        if (std::string(name) != "write") {
+            EXPECT_TRUE(ed.state.rec == before) << name;
+        }
+    }
+    // Auto Baud stops silently.
+    ScriptedPort port;
+    port.failOpen = OpenFailure::kNoSuchDevice;
+    Editor ed(port);
+    ed.session.AutoBaudClick();
+    EXPECT_TRUE(ed.ui.messages.empty());
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kPortNotOpened);
+}
+
+TEST(UnitSession, MacWriteRestoresTheFixedOctets) {
+    EnginePort port;
+    Editor ed(port);
+    ed.state.rec.txtMAC = {"00", "11", "22", "01", "02", "03"};
+    for (int a = 3846; a < 3856; ++a) ed.image[a] = 0;
+    testing::internal::CaptureStderr();
+    ed.session.MacWriteClick();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(" ++ Put MAC to EEprom"), std::string::npos);
+    EXPECT_EQ(ed.state.rec.txtMAC, (std::array<std::string, 6>{"50", "46", "4A", "01", "02", "03"}));
+    ASSERT_EQ(port.writes.size(), 1u);
+    const Bytes expected{0x13, 0x2B, 0xF0, 0x50, 0x46, 0x4A, 0x01, 0x02, 0x03, 0, 0, 0, 0,
+                         0,    0,    0,    0,    0,    0,    0xE6};
+    EXPECT_EQ(port.writes[0], expected);
+    EXPECT_EQ(port.eeprom[3843], 0x01);
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
+}
+
+TEST(UnitSession, ResetSendsTwoBytesAndWaitsForNothing) {
+    ScriptedPort port;
+    Editor ed(port);
+    ed.session.ResetClick();
+    EXPECT_EQ(port.writes, (std::vector<Bytes>{{0x13, 0x52}}));
+    EXPECT_TRUE(port.waitsMs.empty());
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(UnitSession, CalibrateFillsTimesAndLimitsAndReportsClamping) {
+    struct Case {
+        std::array<std::uint8_t, 4> reply;
+        std::array<const char*, 4> times;  // FastZero, FastOne, SlowZero, SlowOne
+        std::array<const char*, 8> limits;
+        bool clampMessage;
+    } cases[] = {
+        {{12, 12, 48, 48}, {"120", "120", "480", "480"}, {"80", "240", "80", "240", "240", "720", "240", "720"}, false},
+        {{10, 10, 45, 35}, {"100", "100", "450", "350"}, {"70", "190", "70", "210", "190", "520", "210", "680"}, false},
+        {{10, 10, 200, 171}, {"100", "100", "2000", "1710"}, {"70", "410", "70", "450", "410", "2500", "450", "2500"}, true},
+    };
+    for (const auto& c : cases) {
+        sim::UnitOptions options;
+        options.pulse = c.reply;
+        EnginePort port(options);
+        Editor ed(port);
+        ed.session.CalibrateClick();
+        const auto& r = ed.state.rec;
+        EXPECT_EQ((std::array<std::string, 4>{r.txtFastZero, r.txtFastOne, r.txtSlowZero, r.txtSlowOne}),
+                  (std::array<std::string, 4>{c.times[0], c.times[1], c.times[2], c.times[3]}));
+        for (int k = 0; k < 8; ++k) EXPECT_EQ(r.txtPulseTime[k], c.limits[k]) << k;
+        EXPECT_EQ(ed.ui.messages.size(), c.clampMessage ? 1u : 0u);
+        EXPECT_EQ(port.writes, (std::vector<Bytes>{{0x13}, {0x74}}));
+    }
+}
+
+TEST(UnitSession, TimerTickNoticesALostUnit) {
+    bool answering = true;
+    ScriptedPort port;
+    port.respond = [&](const Bytes& w, const SerialSettings&) -> Bytes {
+        if (!answering) return {};
+        if (w == Bytes{0x14}) return {0x11};
+        if (w == Bytes{0x13, 'V'}) return {'a', '\n', 'b', '\n'};
+        if (w == Bytes{'m'}) return {0, 0, 0, 0};
+        return {};
+    };
+    Editor ed(port);
+    ed.session.TimerTick();  // not connected: does nothing
+    EXPECT_TRUE(port.opened.empty());
+    ed.session.ConnectClick();
+    ASSERT_TRUE(ed.session.IsConnected());
+    ed.session.TimerTick();
+    EXPECT_TRUE(ed.session.IsConnected());
+    answering = false;
+    ed.session.TimerTick();
+    EXPECT_FALSE(ed.session.IsConnected());
+    EXPECT_TRUE(ed.ui.messages.empty());
+    EXPECT_EQ(ed.events.back(), "disconnected");
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(UnitSession, MacIncrementTouchesNoPort) {
+    ScriptedPort port;
+    Editor ed(port);
+    ed.state.rec.txtMAC = {"50", "46", "4A", "00", "00", "FF"};
+    ed.session.MacIncrementClick();
+    EXPECT_EQ(ed.state.rec.txtMAC[4], "01");
+    EXPECT_EQ(ed.state.rec.txtMAC[5], "00");
+    EXPECT_TRUE(port.opened.empty());
+    EXPECT_EQ(ed.events, (std::vector<std::string>{"record"}));
+}
+
+}  // namespace
+}  // namespace orv
