@@ -112,16 +112,21 @@ std::string ContentsText(const Image& image) {
 
 ReadConfigResult ReadConfigFile(const std::string& path, ConfigRecord& rec,
                                 ModuleTypes& moduleTypes, Image& image) {
-    ReadConfigResult result;
-    const std::string prefix = "Cannot open '" + path + "': ";
     std::string bytes;
     if (const FileIoResult io = ReadWholeFile(path, bytes); !io.ok) {
-        result.error = prefix + io.error + ".";
+        ReadConfigResult result;
+        result.error = "Cannot open '" + path + "': " + io.error + ".";
         return result;
     }
+    return ReadConfigText(bytes, path, rec, moduleTypes, image);
+}
+
+ReadConfigResult ReadConfigText(std::string_view bytes, const std::string& path, ConfigRecord& rec,
+                                ModuleTypes& moduleTypes, Image& image) {
+    ReadConfigResult result;
     FileContents contents;
     if (auto problem = ParseFileContents(ProfileDocument::Parse(bytes), contents)) {
-        result.error = prefix + *problem;
+        result.error = "Cannot open '" + path + "': " + *problem;
         return result;
     }
 
@@ -135,6 +140,19 @@ ReadConfigResult ReadConfigFile(const std::string& path, ConfigRecord& rec,
     for (const auto& w : result.decode.build.warnings) result.warnings.push_back(w);
     if (!result.decode.size.fits) result.warnings.push_back(TooLargeMessage(result.decode.build));
     return result;
+}
+
+std::string ConfigFileText(std::string_view existing, std::string_view title,
+                           const ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                           const Image& image) {
+    ProfileDocument doc = ProfileDocument::Parse(existing);
+    doc.Set(kSectionVersion, kKeyProgram, title);
+    doc.Set(kSectionGeneral, kKeyVersionLine1, rec.txtVer[0]);
+    doc.Set(kSectionGeneral, kKeyVersionLine2, rec.txtVer[1]);
+    for (int b = 0; b < kBanks; ++b)
+        doc.Set(kSectionModule, BankKey(b), std::to_string(moduleTypes[b]));
+    doc.Set(kSectionEEprom, kKeyContents, ContentsText(image));
+    return doc.Serialize();
 }
 
 WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
@@ -160,15 +178,8 @@ WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
         result.error = prefix + io.error + ".";
         return result;
     }
-    ProfileDocument doc = ProfileDocument::Parse(bytes);
-    doc.Set(kSectionVersion, kKeyProgram, title);
-    doc.Set(kSectionGeneral, kKeyVersionLine1, rec.txtVer[0]);
-    doc.Set(kSectionGeneral, kKeyVersionLine2, rec.txtVer[1]);
-    for (int b = 0; b < kBanks; ++b)
-        doc.Set(kSectionModule, BankKey(b), std::to_string(moduleTypes[b]));
-    doc.Set(kSectionEEprom, kKeyContents, ContentsText(image));
-
-    if (const FileIoResult io = WriteFileAtomically(path, doc.Serialize()); !io.ok) {
+    const std::string text = ConfigFileText(bytes, title, rec, moduleTypes, image);
+    if (const FileIoResult io = WriteFileAtomically(path, text); !io.ok) {
         result.error = prefix + io.error + ".";
         return result;
     }

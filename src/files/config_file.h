@@ -53,6 +53,15 @@ struct ReadConfigResult {
 ReadConfigResult ReadConfigFile(const std::string& path, ConfigRecord& rec,
                                 ModuleTypes& moduleTypes, Image& image);
 
+// The same from the file's bytes already in memory; path only names the file in messages.
+ReadConfigResult ReadConfigText(std::string_view bytes, const std::string& path, ConfigRecord& rec,
+                                ModuleTypes& moduleTypes, Image& image);
+
+// The bytes of a saved file: existing (the old file's bytes, or empty) with the nine values set.
+std::string ConfigFileText(std::string_view existing, std::string_view title,
+                           const ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                           const Image& image);
+
 struct WriteConfigResult {
     bool ok = false;
     std::string error;

@@ -391,7 +391,7 @@ TEST(ConfigFileRobustness, MutatedFilesNeverHarmTheEditor) {
     ASSERT_TRUE(WriteConfigFile(path, base.s.rec, base.s.moduleTypes, base.image).ok);
     const std::string original = ReadText(path);
     int opened = 0, refused = 0;
-    for (int n = 0; n < 2000; ++n) {
+    for (int n = 0; n < 3000; ++n) {
         std::string text = original;
         const int edits = 1 + static_cast<int>(rng() % 8);
         for (int k = 0; k < edits && !text.empty(); ++k) {
@@ -403,10 +403,9 @@ TEST(ConfigFileRobustness, MutatedFilesNeverHarmTheEditor) {
                 default: text.resize(at); break;
             }
         }
-        WriteText(path, text);
         Editor e;
         const Editor before = e;
-        const ReadConfigResult r = ReadConfigFile(path, e.s.rec, e.s.moduleTypes, e.image);
+        const ReadConfigResult r = ReadConfigText(text, path, e.s.rec, e.s.moduleTypes, e.image);
         if (r.ok) {
             ++opened;
         } else {

@@ -1,0 +1,196 @@
+// Runs the built orv-cli binary and checks what it writes and its exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "../files/files_test_util.h"
+
+namespace orv {
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class Cli : public testing::Test {
+protected:
+    RunResult Run(const std::vector<std::string>& args) {
+        std::string cmd = ShellQuote(ORV_CLI_PATH);
+        for (const auto& a : args) cmd += " " + ShellQuote(a);
+        const std::string out = dir.File(".stdout"), err = dir.File(".stderr");
+        cmd += " >" + ShellQuote(out) + " 2>" + ShellQuote(err) + " </dev/null";
+        const int raw = std::system(cmd.c_str());
+        RunResult r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = ReadText(out);
+        r.err = ReadText(err);
+        return r;
+    }
+    std::string F(const std::string& name) const { return dir.File(name); }
+    TempDir dir;
+};
+
+TEST_F(Cli, HelpAndUsageErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* inOut;  // expected in standard output
+        const char* inErr;  // expected in standard error
+    } cases[] = {
+        {{}, 2, "", "Usage: orv-cli COMMAND"},
+        {{"--help"}, 0, "Commands:", ""},
+        {{"frobnicate"}, 2, "", "unknown command 'frobnicate'"},
+        {{"new", "--help"}, 0, "Usage: orv-cli new", ""},
+        {{"export", "-h"}, 0, "Usage: orv-cli export", ""},
+        {{"import", "--help"}, 0, "Usage: orv-cli import", ""},
+        {{"resave", "--help"}, 0, "Usage: orv-cli resave", ""},
+        {{"size", "--help"}, 0, "Usage: orv-cli size", ""},
+        {{"new"}, 2, "", "missing the output file: -o OUT.ORV"},
+        {{"new", "-o"}, 2, "", "option '-o' needs a value"},
+        {{"new", "--bogus", "-o", "x.ORV"}, 2, "", "unknown option '--bogus'"},
+        {{"new", "--modules", "1,2,3", "-o", "x.ORV"}, 2, "", "four module types"},
+        {{"new", "--modules", "16,0,0,0", "-o", "x.ORV"}, 2, "", "module type '16' for bank 1"},
+        {{"new", "--modules", "0,0,x,0", "-o", "x.ORV"}, 2, "", "module type 'x' for bank 3"},
+        {{"new", "extra", "-o", "x.ORV"}, 2, "", "unexpected argument 'extra'"},
+        {{"export"}, 2, "", "missing the configuration file to export"},
+        {{"import", "in.json"}, 2, "", "missing the output file"},
+        {{"resave", "a.ORV"}, 2, "", "missing the output file"},
+        {{"size"}, 2, "", "missing the configuration file to measure"},
+        {{"size", "a.ORV", "b.ORV"}, 2, "", "unexpected argument 'b.ORV'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    }
+    // Every command appears in the global help.
+    const RunResult help = Run({"--help"});
+    for (const char* name : {"new", "export", "import", "resave", "size"})
+        EXPECT_NE(help.out.find(std::string("  ") + name + " "), std::string::npos) << name;
+}
+
+TEST_F(Cli, NewThenSize) {
+    struct Case {
+        std::vector<std::string> modules;  // empty: default
+        const char* size;
+    } cases[] = {
+        {{}, "1431 37.28%\n"},
+        {{"--modules", "15,0,0,0"}, "1892 49.28%\n"},
+        {{"--modules=15,0,0,0"}, "1892 49.28%\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.modules));
+        std::vector<std::string> args{"new"};
+        args.insert(args.end(), c.modules.begin(), c.modules.end());
+        args.insert(args.end(), {"-o", F("n.ORV")});
+        const RunResult made = Run(args);
+        ASSERT_EQ(made.status, 0) << made.err;
+        EXPECT_EQ(made.err, "");
+        const RunResult size = Run({"size", F("n.ORV")});
+        EXPECT_EQ(size.status, 0) << size.err;
+        EXPECT_EQ(size.out, c.size);
+    }
+    EXPECT_NE(ReadText(F("n.ORV")).find("[Module]\r\nBank 1=15\r\nBank 2=0\r\n"),
+              std::string::npos);
+}
+
+TEST_F(Cli, FailuresSayWhatAndWhere) {
+    WriteText(F("bad.ORV"), "[Module]\r\nBank 1=0\r\nBank 2=0\r\nBank 4=0\r\n");
+    WriteText(F("bad.json"), R"({"format":"orv-config/1","txtIP":["1","2","3"]})");
+    struct Case {
+        std::vector<std::string> args;
+        std::string inErr;
+    } cases[] = {
+        {{"size", F("none.ORV")}, "Cannot open '" + F("none.ORV") + "': the file does not exist."},
+        {{"export", F("bad.ORV")}, "Cannot open '" + F("bad.ORV") + "': 'Bank 3' in [Module] is missing."},
+        {{"resave", F("bad.ORV"), "-o", F("out.ORV")}, "'Bank 3' in [Module] is missing."},
+        {{"new", "-o", F("no/folder/x.ORV")},
+         "Cannot save '" + F("no/folder/x.ORV") + "': the folder does not exist."},
+        {{"import", F("bad.json"), "-o", F("out.ORV")},
+         "'" + F("bad.json") + "': txtIP: expected an array of 4 strings, found 3 elements"},
+        {{"import", F("none.json"), "-o", F("out.ORV")}, "Cannot read '" + F("none.json") + "'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult r = Run(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(F("out.ORV")));
+}
+
+TEST_F(Cli, ExportImportResaveRoundTrip) {
+    ASSERT_EQ(Run({"new", "--modules", "15,13,14,0", "-o", F("a.ORV")}).status, 0);
+
+    const RunResult exported = Run({"export", F("a.ORV")});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    nlohmann::json j = nlohmann::json::parse(exported.out);
+    EXPECT_EQ(exported.out.substr(0, 30), "{\n  \"format\": \"orv-config/1\",\n");
+    EXPECT_EQ(j["format"], "orv-config/1");
+    EXPECT_EQ(j["ModuleType"], nlohmann::json({15, 13, 14, 0}));
+    EXPECT_EQ(j["txtMsg"][0], "BANK 1 CHAN 1 RESET");
+    EXPECT_EQ(j["txtMsg"][65], "");  // SLOW of a dry-contact bank is emptied by the build
+
+    // The same JSON through -o.
+    ASSERT_EQ(Run({"export", F("a.ORV"), "-o", F("a.json")}).status, 0);
+    EXPECT_EQ(ReadText(F("a.json")), exported.out);
+
+    // Import what was exported: the same file comes back.
+    ASSERT_EQ(Run({"import", F("a.json"), "-o", F("b.ORV")}).status, 0);
+    EXPECT_EQ(ReadText(F("b.ORV")), ReadText(F("a.ORV")));
+
+    // Resave gives the same file as well.
+    ASSERT_EQ(Run({"resave", F("a.ORV"), "-o", F("c.ORV")}).status, 0);
+    EXPECT_EQ(ReadText(F("c.ORV")), ReadText(F("a.ORV")));
+
+    // An edit made in JSON shows up in the saved file.
+    j["txtIP"] = {"10", "0", "0", "42"};
+    j["txtMsg"][0] = "PUMP FAULT";
+    WriteText(F("edited.json"), j.dump());
+    ASSERT_EQ(Run({"import", F("edited.json"), "-o", F("d.ORV")}).status, 0);
+    const nlohmann::json back = nlohmann::json::parse(Run({"export", F("d.ORV")}).out);
+    EXPECT_EQ(back["txtIP"], nlohmann::json({"10", "0", "0", "42"}));
+    EXPECT_EQ(back["txtMsg"][0], "PUMP FAULT");
+}
+
+TEST_F(Cli, ImportRefusesConfigurationsTheUnitCannotHold) {
+    nlohmann::json j;
+    j["format"] = "orv-config/1";
+    j["ModuleType"] = {15, 15, 15, 15};
+    std::vector<std::string> msgs;
+    for (int i = 0; i < 256; ++i) {
+        std::string m;
+        for (int w = 0; m.size() < 60; ++w) m += "W" + std::to_string(i * 100 + w) + " ";
+        msgs.push_back(m);
+    }
+    j["txtMsg"] = msgs;
+    WriteText(F("big.json"), j.dump());
+    RunResult r = Run({"import", F("big.json"), "-o", F("big.ORV")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bytes too large for the unit"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(F("big.ORV")));
+
+    WriteText(F("ip.json"), R"({"txtIP":["300","0","0","1"]})");
+    r = Run({"import", F("ip.json"), "-o", F("ip.ORV")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot save '" + F("ip.ORV") + "'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("300"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(F("ip.ORV")));
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,81 @@
+#include "cli.h"
+
+#include <iostream>
+#include <optional>
+
+namespace orv::cli {
+
+ParsedArgs ParseArgs(std::string_view command, const CommandArgs& args,
+                     std::initializer_list<OptionSpec> specs) {
+    ParsedArgs parsed;
+    const std::string cmd(command);
+    auto findSpec = [&](std::string_view spelling) -> const OptionSpec* {
+        for (const auto& s : specs)
+            for (auto sp : s.spellings)
+                if (sp == spelling) return &s;
+        return nullptr;
+    };
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a == "-" || a.empty() || a[0] != '-') {
+            parsed.positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "-h" || a == "--help") {
+            parsed.help = true;
+            continue;
+        }
+        std::string spelling = a;
+        std::optional<std::string> value;
+        if (const auto eq = a.find('='); a.starts_with("--") && eq != std::string::npos) {
+            spelling = a.substr(0, eq);
+            value = a.substr(eq + 1);
+        }
+        const OptionSpec* spec = findSpec(spelling);
+        if (!spec) throw UsageError(cmd, "unknown option '" + spelling + "'");
+        if (!value) {
+            if (i + 1 >= args.size())
+                throw UsageError(cmd, "option '" + spelling + "' needs a value");
+            value = args[++i];
+        }
+        if (!parsed.options.emplace(std::string(spec->name), *value).second)
+            throw UsageError(cmd, "option '" + spelling + "' is given more than once");
+    }
+    return parsed;
+}
+
+void ExpectPositional(std::string_view command, const ParsedArgs& args, std::size_t count,
+                      std::string_view what) {
+    if (args.positional.size() < count)
+        throw UsageError(std::string(command), "missing " + std::string(what));
+    if (args.positional.size() > count)
+        throw UsageError(std::string(command),
+                         "unexpected argument '" + args.positional[count] + "'");
+}
+
+const std::string& RequireOption(std::string_view command, const ParsedArgs& args,
+                                 std::string_view name, std::string_view description) {
+    const std::string* v = args.Option(name);
+    if (!v || v->empty())
+        throw UsageError(std::string(command), "missing " + std::string(description));
+    return *v;
+}
+
+void PrintError(std::string_view message) {
+    std::cerr << "orv-cli: error: " << message << '\n';
+}
+
+void PrintWarning(std::string_view message) {
+    std::cerr << "orv-cli: warning: " << message << '\n';
+}
+
+void PrintWarnings(const std::vector<std::string>& warnings) {
+    for (const auto& w : warnings) PrintWarning(w);
+}
+
+}  // namespace orv::cli

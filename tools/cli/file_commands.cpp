@@ -1,0 +1,203 @@
+#include "file_commands.h"
+
+#include <iostream>
+#include <optional>
+
+#include "files/config_file.h"
+#include "files/profile.h"
+#include "files/record_json.h"
+#include "image/image.h"
+#include "model/defaults.h"
+#include "validate/validate.h"
+
+namespace orv::cli {
+namespace {
+
+const OptionSpec kOutput{{"-o", "--output"}, "output"};
+const OptionSpec kModules{{"-m", "--modules"}, "modules"};
+
+// What the editor holds: the record with its module types, and the image (zero at start).
+struct EditorState {
+    StartupState s = MakeStartupState();
+    Image image{};
+};
+
+// Opens a file as File > Open does; prints the error or the warnings.
+bool Open(const std::string& path, EditorState& state) {
+    const ReadConfigResult r = ReadConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
+    if (!r.ok) {
+        PrintError(r.error);
+        return false;
+    }
+    PrintWarnings(r.warnings);
+    return true;
+}
+
+// Saves as File > Save As does; prints the error or the warnings.
+bool Save(const std::string& path, EditorState& state) {
+    const WriteConfigResult w =
+        WriteConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
+    if (!w.ok) {
+        PrintError(w.error);
+        return false;
+    }
+    PrintWarnings(w.warnings);
+    return true;
+}
+
+int Help(std::string_view text) {
+    std::cout << text;
+    return kExitOk;
+}
+
+ModuleTypes ParseModules(const std::string& text) {
+    ModuleTypes types{};
+    std::size_t start = 0;
+    for (int b = 0; b < kBanks; ++b) {
+        const std::size_t comma = text.find(',', start);
+        const bool last = b == kBanks - 1;
+        if (last != (comma == std::string::npos))
+            throw UsageError("new", "--modules needs four module types separated by commas, "
+                                    "e.g. 15,13,14,0; got '" + text + "'");
+        const std::string item = text.substr(start, last ? std::string::npos : comma - start);
+        const auto code = ParseDecimal(item);
+        if (!code || *code < 0 || *code > 15)
+            throw UsageError("new", "module type '" + item + "' for bank " +
+                                        std::to_string(b + 1) +
+                                        " is not one of 0 (not fitted), 1..12, 13, 14, 15");
+        types[b] = *code;
+        start = comma + 1;
+    }
+    return types;
+}
+
+constexpr std::string_view kNewHelp =
+    "Usage: orv-cli new [--modules M1,M2,M3,M4] -o OUT.ORV\n"
+    "\n"
+    "Saves the default configuration (File > New) with the given module types, as the editor\n"
+    "saves it.\n"
+    "\n"
+    "  -m, --modules M1,M2,M3,M4  module type of banks 1 to 4 (default 0,0,0,0):\n"
+    "                             0 not fitted, 13 dry-contact input, 14 relay output,\n"
+    "                             15 opto-isolated input, 1..12 other types\n"
+    "  -o, --output OUT.ORV       the file to write (other sections of an existing file are kept)\n"
+    "  -h, --help                 show this help\n";
+
+constexpr std::string_view kExportHelp =
+    "Usage: orv-cli export IN.ORV [-o OUT.json]\n"
+    "\n"
+    "Opens the file as the editor does (read, decode, size report) and writes the configuration\n"
+    "record as JSON: one object, \"format\": \"orv-config/1\" first, then one member per field.\n"
+    "\n"
+    "  -o, --output OUT.json  the file to write (standard output when left out)\n"
+    "  -h, --help             show this help\n";
+
+constexpr std::string_view kImportHelp =
+    "Usage: orv-cli import IN.json -o OUT.ORV\n"
+    "\n"
+    "Takes the configuration record from JSON (members present replace the values the editor\n"
+    "has after start-up; unknown members are an error), builds the image and saves it.\n"
+    "\n"
+    "  -o, --output OUT.ORV  the file to write\n"
+    "  -h, --help            show this help\n";
+
+constexpr std::string_view kResaveHelp =
+    "Usage: orv-cli resave IN.ORV -o OUT.ORV\n"
+    "\n"
+    "Opens the file as the editor does, then saves it to another file as Save As does.\n"
+    "\n"
+    "  -o, --output OUT.ORV  the file to write\n"
+    "  -h, --help            show this help\n";
+
+constexpr std::string_view kSizeHelp =
+    "Usage: orv-cli size IN.ORV\n"
+    "\n"
+    "Opens the file as the editor does and prints the last used address of the configuration\n"
+    "area and how full it is, e.g. \"1892 49.28%\". A configuration that does not fit shows more\n"
+    "than 100% and a warning.\n"
+    "\n"
+    "  -h, --help  show this help\n";
+
+}  // namespace
+
+int RunNew(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("new", args, {kModules, kOutput});
+    if (a.help) return Help(kNewHelp);
+    ExpectPositional("new", a, 0, "");
+    const std::string& out = RequireOption("new", a, "output", "the output file: -o OUT.ORV");
+    EditorState state;
+    if (const std::string* m = a.Option("modules")) state.s.moduleTypes = ParseModules(*m);
+    return Save(out, state) ? kExitOk : kExitFailure;
+}
+
+int RunExport(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("export", args, {kOutput});
+    if (a.help) return Help(kExportHelp);
+    ExpectPositional("export", a, 1, "the configuration file to export (IN.ORV)");
+    EditorState state;
+    if (!Open(a.positional[0], state)) return kExitFailure;
+    const std::string json = RecordToJson(state.s.rec, state.s.moduleTypes).dump(2) + "\n";
+    if (const std::string* out = a.Option("output")) {
+        const FileIoResult w = WriteFileAtomically(*out, json);
+        if (!w.ok) {
+            PrintError("Cannot write '" + *out + "': " + w.error + ".");
+            return kExitFailure;
+        }
+    } else {
+        std::cout << json << std::flush;
+        if (!std::cout) {
+            PrintError("Cannot write the JSON to standard output.");
+            return kExitFailure;
+        }
+    }
+    return kExitOk;
+}
+
+int RunImport(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("import", args, {kOutput});
+    if (a.help) return Help(kImportHelp);
+    ExpectPositional("import", a, 1, "the JSON file to import (IN.json)");
+    const std::string& out = RequireOption("import", a, "output", "the output file: -o OUT.ORV");
+    const std::string& in = a.positional[0];
+    std::string text;
+    if (const FileIoResult r = ReadWholeFile(in, text); !r.ok) {
+        PrintError("Cannot read '" + in + "': " + r.error + ".");
+        return kExitFailure;
+    }
+    EditorState state;
+    const JsonImportResult r = RecordFromJsonText(text, state.s.rec, state.s.moduleTypes);
+    if (!r.ok) {
+        for (const auto& e : r.errors) PrintError("'" + in + "': " + e);
+        return kExitFailure;
+    }
+    PrintWarnings(r.warnings);
+    return Save(out, state) ? kExitOk : kExitFailure;
+}
+
+int RunResave(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("resave", args, {kOutput});
+    if (a.help) return Help(kResaveHelp);
+    ExpectPositional("resave", a, 1, "the configuration file to open (IN.ORV)");
+    const std::string& out = RequireOption("resave", a, "output", "the output file: -o OUT.ORV");
+    EditorState state;
+    if (!Open(a.positional[0], state)) return kExitFailure;
+    return Save(out, state) ? kExitOk : kExitFailure;
+}
+
+int RunSize(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("size", args, {});
+    if (a.help) return Help(kSizeHelp);
+    ExpectPositional("size", a, 1, "the configuration file to measure (IN.ORV)");
+    EditorState state;
+    const ReadConfigResult r =
+        ReadConfigFile(a.positional[0], state.s.rec, state.s.moduleTypes, state.image);
+    if (!r.ok) {
+        PrintError(r.error);
+        return kExitFailure;
+    }
+    PrintWarnings(r.warnings);
+    std::cout << r.decode.size.lastAddress << ' ' << r.decode.size.percentText << '\n';
+    return kExitOk;
+}
+
+}  // namespace orv::cli

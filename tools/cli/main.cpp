@@ -1,0 +1,76 @@
+// orv-cli: the headless companion of the editor. One table maps each command name to the function
+// that runs it; a command gets the arguments after its name and returns the exit status.
+#include <array>
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "cli.h"
+#include "file_commands.h"
+#include "model/identity.h"
+
+namespace {
+
+using orv::cli::Command;
+
+constexpr auto kCommands = std::to_array<Command>({
+    {"new", "save the default configuration with the given module types", orv::cli::RunNew},
+    {"export", "open a configuration file and write its record as JSON", orv::cli::RunExport},
+    {"import", "build a configuration file from a JSON record", orv::cli::RunImport},
+    {"resave", "open a configuration file and save it to another (Save As)", orv::cli::RunResave},
+    {"size", "print how much of the unit's configuration area a file fills", orv::cli::RunSize},
+});
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: orv-cli COMMAND [ARGUMENTS...]\n"
+           "       orv-cli COMMAND --help\n"
+           "\n"
+           "The command-line companion of "
+        << orv::MainWindowCaption()
+        << ".\n"
+           "\n"
+           "Commands:\n";
+    std::size_t width = 0;
+    for (const auto& c : kCommands) width = std::max(width, c.name.size());
+    for (const auto& c : kCommands)
+        out << "  " << c.name << std::string(width - c.name.size() + 2, ' ') << c.summary << '\n';
+    out << "\n"
+           "Exit status: 0 done, 1 failed (the reason is on standard error), 2 wrong usage.\n";
+}
+
+int UsageFailure(const std::string& command, const std::string& message) {
+    std::cerr << "orv-cli" << (command.empty() ? "" : " " + command) << ": " << message << '\n'
+              << "Try 'orv-cli" << (command.empty() ? "" : " " + command) << " --help'.\n";
+    return orv::cli::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(std::cerr);
+        return orv::cli::kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(std::cout);
+        return orv::cli::kExitOk;
+    }
+    if (name == "--version") {
+        std::cout << "orv-cli " << orv::kVersionMajor << '.' << orv::kVersionMinor << '.'
+                  << orv::kVersionRevision << '\n';
+        return orv::cli::kExitOk;
+    }
+    for (const auto& c : kCommands) {
+        if (c.name != name) continue;
+        try {
+            return c.run(orv::cli::CommandArgs(argv + 2, argv + argc));
+        } catch (const orv::cli::UsageError& e) {
+            return UsageFailure(e.command(), e.what());
+        } catch (const std::exception& e) {
+            orv::cli::PrintError(e.what());
+            return orv::cli::kExitFailure;
+        }
+    }
+    return UsageFailure("", "unknown command '" + name + "'");
+}
