@@ -36,7 +36,6 @@ void MainWindow::ShowComDevice() {
     w_.lblComDevice->setText(mapped ? device : device + " (default)");
     w_.lblComDevice->setToolTip(
         QString("COM%1 uses %2").arg(com).arg(device));
-    BuildComDeviceChoices();
     w_.lstComDevice->setCurrentText(device);
 }
 

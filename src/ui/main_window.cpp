@@ -183,6 +183,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     // 25, 26. The defaults, which also arrange the bank pages.
     p.ShowInitialising();
     SetDefaults();
+    ShowComDevice();
 }
 
 MainWindow::~MainWindow() = default;
@@ -286,6 +287,13 @@ void MainWindow::BindFields() {
         UpdateRS485Label();
     });
     connect(w_.lstComPort, &QComboBox::currentIndexChanged, this, [this] { ShowComDevice(); });
+    // The detected devices are looked up when the Comms page is opened, not at start-up.
+    connect(w_.SSTab1, &QTabWidget::currentChanged, this, [this](int page) {
+        if (page == kPageComms) {
+            BuildComDeviceChoices();
+            ShowComDevice();
+        }
+    });
     connect(w_.cmdMapPort, &QPushButton::clicked, this, [this] { MapComDevice(); });
     connect(w_.cmdSize, &QPushButton::clicked, this, [this] { ReportImageSize(); });
 }

@@ -334,7 +334,7 @@ void BuildLanPage(QWidget* page, Widgets& w) {
             // The vendor octets are fixed: no keys, no focus, shown with the disabled colour.
             w.txtMAC[k]->setEnabled(false);
             w.txtMAC[k]->setFocusPolicy(Qt::NoFocus);
-            w.txtMAC[k]->setStyleSheet("QLineEdit { background: palette(mid); }");
+            w.txtMAC[k]->setStyleSheet("QLineEdit { background: palette(mid); color: black; }");
         }
     }
     w.cmdMACwrite = MakeButton(mac, "cmdMACwrite", "Write MAC", tip::kMACwrite, 14, 76, 110);
