@@ -13,7 +13,11 @@ using Json = nlohmann::json;
 
 std::string Where(std::string_view key, std::optional<std::size_t> index) {
     std::string w(key);
-    if (index) w += "[" + std::to_string(*index) + "]";
+    if (index) {
+        w += '[';
+        w += std::to_string(*index);
+        w += ']';
+    }
     return w;
 }
 
