@@ -104,7 +104,8 @@ bool QtSerialPort::Open(const std::string& device, const SerialSettings& setting
 void QtSerialPort::Close() {
     if (port_) {
         if (port_->isOpen()) {
-            port_->waitForBytesWritten(1000);
+            // Only when something is pending: with nothing to write the wait runs its full time.
+            if (port_->bytesToWrite() > 0) port_->waitForBytesWritten(1000);
             port_->close();
         }
         port_.reset();

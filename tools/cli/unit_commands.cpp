@@ -1,0 +1,483 @@
+#include "unit_commands.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+#include "files/config_file.h"
+#include "link/comms.h"
+#include "link/exchanges.h"
+#include "link/qt/port_settings.h"
+#include "link/qt/qt_serial_port.h"
+#include "link/trace_port.h"
+#include "link/unit_session.h"
+#include "model/defaults.h"
+#include "model/lists.h"
+
+namespace orv::cli {
+namespace {
+
+const OptionSpec kPort{{"-p", "--port"}, "port"};
+const OptionSpec kDevice{{"-d", "--device"}, "device"};
+const OptionSpec kBaud{{"-b", "--baud"}, "baud"};
+const OptionSpec kFormat{{"-f", "--format"}, "format"};
+const OptionSpec kTrace{{"--trace"}, "trace"};
+const OptionSpec kOutput{{"-o", "--output"}, "output"};
+const OptionSpec kMac{{"--mac"}, "mac"};
+const OptionSpec kMap{{"--map"}, "map"};
+const OptionSpec kUnmap{{"--unmap"}, "unmap"};
+
+constexpr std::string_view kLinkOptionsHelp =
+    "  -p, --port COMn      the PC serial port, COM1..COM16 (default COM1); on Linux COMn is\n"
+    "                       /dev/ttyS<n-1> unless mapped to another device (see 'orv-cli ports')\n"
+    "  -d, --device PATH    use this serial device instead of a COM port\n"
+    "  -b, --baud RATE      PC baud rate: 110 300 1200 2400 4800 9600 19200 38400 57600 115200\n"
+    "                       (default 9600)\n"
+    "  -f, --format P,D,S   PC serial format, parity N/E/O, data bits 5..8, stop bits 1/2\n"
+    "                       (default N,8,1)\n"
+    "      --trace FILE     write a timestamped hex trace of both directions to FILE\n"
+    "  -h, --help           show this help\n";
+
+// Messages go to standard error; the progress bar too, when it is a terminal.
+class CliUi : public LinkUi {
+public:
+    int errors = 0;
+
+    void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
+        ClearBar();
+        if (icon == MessageIcon::kWarning) {
+            PrintWarning(text);
+        } else if (icon == MessageIcon::kInformation) {
+            std::cout << text << '\n';
+        } else {
+            PrintError(text);
+            ++errors;
+        }
+    }
+    void SetBusy(bool) override {}
+    void SetProgress(int value, bool visible) override {
+        if (!tty_) return;
+        if (!visible) {
+            ClearBar();
+            return;
+        }
+        if (value == shown_) return;
+        shown_ = value;
+        const int width = 40;
+        const int filled = value * width / 100;
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
+                     std::string(width - filled, ' ').c_str(), value);
+        std::fflush(stderr);
+    }
+
+private:
+    void ClearBar() {
+        if (shown_ < 0) return;
+        std::fprintf(stderr, "\r%50s\r", "");
+        std::fflush(stderr);
+        shown_ = -1;
+    }
+    bool tty_ = ::isatty(STDERR_FILENO) == 1;
+    int shown_ = -1;
+};
+
+// QSerialPort wants a Qt application object in the thread that drives it.
+void EnsureQtApplication() {
+    static int argc = 1;
+    static char name[] = "orv-cli";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) static QCoreApplication app(argc, argv);
+}
+
+// The editor's state and link, set up from the command's link options.
+struct Link {
+    QtSerialPort qtPort;
+    std::FILE* traceFile = nullptr;
+    std::unique_ptr<TraceSerialPort> trace;
+    std::unique_ptr<Comms> comms;
+    CliUi ui;
+    StartupState state = MakeStartupState();
+    Image image{};
+    std::unique_ptr<UnitSession> session;
+    ComPortLookup lookup;
+    std::string where;  // "/dev/ttyS0 at 9600,N,8,1"
+
+    Link(const std::string& command, const ParsedArgs& a) {
+        EnsureQtApplication();
+        ConfigRecord& rec = state.rec;
+        int com = 1;
+        if (const std::string* p = a.Option("port")) {
+            const auto n = ParseComName(*p);
+            if (!n) throw UsageError(command, "'" + *p + "' is not a COM port; use COM1 .. COM16");
+            com = *n;
+        }
+        rec.lstComPort = com - 1;
+        lookup = SettingsComPortLookup();
+        if (const std::string* d = a.Option("device")) {
+            if (a.Option("port")) throw UsageError(command, "give either --port or --device, not both");
+            lookup = [device = *d](int) { return std::optional<std::string>(device); };
+        }
+        if (const std::string* b = a.Option("baud")) {
+            rec.lstBaudPC = kNoSelection;
+            for (std::size_t p = 0; p < kBaudRateItems.size(); ++p)
+                if (kBaudRateItems[p].text == *b) rec.lstBaudPC = static_cast<int>(p);
+            if (rec.lstBaudPC == kNoSelection)
+                throw UsageError(command, "'" + *b + "' is not a baud rate the unit uses; use one of "
+                                          "110 300 1200 2400 4800 9600 19200 38400 57600 115200");
+        }
+        if (const std::string* f = a.Option("format")) {
+            std::string upper = *f;
+            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            rec.lstPCFormat = kNoSelection;
+            for (std::size_t p = 0; p < kFrameFormatItems.size(); ++p)
+                if (kFrameFormatItems[p].text == upper) rec.lstPCFormat = static_cast<int>(p);
+            if (rec.lstPCFormat == kNoSelection)
+                throw UsageError(command, "'" + *f + "' is not a serial format; write it as parity,"
+                                          "data bits,stop bits, e.g. N,8,1 or E,7,2");
+        }
+        SerialPort* port = &qtPort;
+        if (const std::string* t = a.Option("trace")) {
+            traceFile = std::fopen(t->c_str(), "w");
+            if (!traceFile) throw std::runtime_error("Cannot write the trace file '" + *t + "'.");
+            trace = std::make_unique<TraceSerialPort>(qtPort, traceFile);
+            port = trace.get();
+        }
+        comms = std::make_unique<Comms>(*port, lookup);
+        UnitSessionHooks hooks;
+        hooks.baudSelectionChanged = [this](int p) {
+            (void)p;
+            UpdateWhere();
+        };
+        session = std::make_unique<UnitSession>(state.rec, state.moduleTypes, image, *comms, ui,
+                                                std::move(hooks));
+        UpdateWhere();
+    }
+    ~Link() {
+        session.reset();
+        comms.reset();
+        trace.reset();
+        if (traceFile) std::fclose(traceFile);
+    }
+
+    void UpdateWhere() {
+        const ConfigRecord& rec = state.rec;
+        where = DeviceForCom(rec.lstComPort + 1, lookup) + " at " +
+                SettingsTextFor(rec.lstBaudPC, rec.lstPCFormat);
+    }
+
+    // Checks that the unit answers, as the editor's connected state requires before the other
+    // buttons. Prints why not.
+    bool Probe() {
+        if (!comms->OpenComms(state.rec.lstComPort, state.rec.lstBaudPC, state.rec.lstPCFormat)) {
+            PrintError(comms->OpenFailureMessage());
+            return false;
+        }
+        const bool answered = Connected(*comms);
+        comms->CloseComms();
+        UpdateWhere();
+        if (!answered) NotAnswering();
+        return answered;
+    }
+
+    void NotAnswering() {
+        PrintError("The unit does not answer on " + where +
+                   ". Check the cable and the port, and that the PC baud rate and serial format "
+                   "match the unit ('orv-cli autobaud' searches the rate).");
+    }
+
+    // Exit status after a click: failed when the session says so or an error was shown.
+    int Status() const {
+        return session->LastOutcome() == ClickOutcome::kDone && ui.errors == 0 ? kExitOk
+                                                                               : kExitFailure;
+    }
+
+    void PrintVersion() const {
+        std::cout << "Version line 1: " << state.rec.txtVer[0] << '\n'
+                  << "Version line 2: " << state.rec.txtVer[1] << '\n';
+        for (int b = 0; b < kBanks; ++b)
+            std::cout << "Bank " << b + 1 << ": " << ModuleTypeName(state.moduleTypes[b]) << '\n';
+    }
+};
+
+int Help(std::string_view head, std::string_view extra = {}) {
+    std::cout << head << extra << kLinkOptionsHelp;
+    return kExitOk;
+}
+
+bool LoadFile(const std::string& path, Link& link) {
+    const ReadConfigResult r =
+        ReadConfigFile(path, link.state.rec, link.state.moduleTypes, link.image);
+    if (!r.ok) {
+        PrintError(r.error);
+        return false;
+    }
+    PrintWarnings(r.warnings);
+    return true;
+}
+
+bool SaveFile(const std::string& path, Link& link) {
+    const WriteConfigResult w =
+        WriteConfigFile(path, link.state.rec, link.state.moduleTypes, link.image);
+    if (!w.ok) {
+        PrintError(w.error);
+        return false;
+    }
+    PrintWarnings(w.warnings);
+    return true;
+}
+
+std::string MacText(const ConfigRecord& rec) {
+    std::string s;
+    for (int k = 0; k < 6; ++k) s += (k ? ":" : "") + rec.txtMAC[k];
+    return s;
+}
+
+}  // namespace
+
+int RunPorts(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("ports", args, {kMap, kUnmap});
+    if (a.help) {
+        std::cout << "Usage: orv-cli ports [--map COMn=DEVICE | --unmap COMn]\n\n"
+                     "Lists what each COM port means on this machine and the serial devices found.\n"
+                     "The mapping is the editor's (settings store \"ORV Pro Configuration\").\n\n"
+                     "      --map COMn=DEVICE  make COMn use DEVICE, e.g. --map COM3=/dev/ttyUSB0\n"
+                     "      --unmap COMn       let COMn use its default device again\n"
+                     "  -h, --help             show this help\n";
+        return kExitOk;
+    }
+    ExpectPositional("ports", a, 0, "");
+    EnsureQtApplication();
+    if (const std::string* m = a.Option("map")) {
+        const auto eq = m->find('=');
+        const auto n = eq == std::string::npos ? std::nullopt : ParseComName(m->substr(0, eq));
+        if (!n || eq + 1 >= m->size())
+            throw UsageError("ports", "write the mapping as COMn=DEVICE, e.g. COM3=/dev/ttyUSB0");
+        SetComMapping(*n, m->substr(eq + 1));
+    }
+    if (const std::string* u = a.Option("unmap")) {
+        const auto n = ParseComName(*u);
+        if (!n) throw UsageError("ports", "'" + *u + "' is not a COM port; use COM1 .. COM16");
+        ClearComMapping(*n);
+    }
+    const auto mappings = ReadAllComMappings();
+    std::cout << "COM ports:\n";
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+        const auto it = mappings.find(n);
+        std::cout << "  " << ComName(n) << (n < 10 ? "   " : "  ")
+                  << (it != mappings.end() ? it->second + "  (mapped)" : DefaultDeviceForCom(n))
+                  << '\n';
+    }
+    std::cout << "Serial devices found:\n";
+    const auto devices = ListSerialDevices();
+    if (devices.empty()) std::cout << "  (none)\n";
+    for (const auto& d : devices) {
+        std::cout << "  " << d.device;
+        if (!d.description.empty()) std::cout << "  " << d.description;
+        if (!d.manufacturer.empty()) std::cout << ", " << d.manufacturer;
+        if (!d.serialNumber.empty()) std::cout << ", serial " << d.serialNumber;
+        if (!d.accessible)
+            std::cout << "  [no permission: join the group " << (d.group.empty() ? "dialout" : d.group)
+                      << "]";
+        std::cout << '\n';
+    }
+    return kExitOk;
+}
+
+int RunConnect(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("connect", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    if (a.help)
+        return Help("Usage: orv-cli connect [LINK OPTIONS]\n\n"
+                    "Checks that the unit answers, then prints its version lines and the module\n"
+                    "type of each bank, as Connect does.\n\n");
+    ExpectPositional("connect", a, 0, "");
+    Link link("connect", a);
+    link.session->ConnectClick();
+    link.UpdateWhere();
+    if (link.session->LastOutcome() == ClickOutcome::kNotAnswering) {
+        link.NotAnswering();
+        return kExitFailure;
+    }
+    if (link.session->IsConnected()) {
+        std::cout << "Connected on " << link.where << '\n';
+        link.PrintVersion();
+    }
+    return link.Status();
+}
+
+int RunAutoBaud(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("autobaud", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    if (a.help)
+        return Help("Usage: orv-cli autobaud [LINK OPTIONS]\n\n"
+                    "Tries the baud rates from 115200 down to 110 until the unit answers (the serial\n"
+                    "format must already match), then prints the rate, version lines and modules.\n\n");
+    ExpectPositional("autobaud", a, 0, "");
+    Link link("autobaud", a);
+    link.session->AutoBaudClick();
+    link.UpdateWhere();
+    if (link.session->LastOutcome() == ClickOutcome::kPortNotOpened) {
+        if (link.ui.errors == 0) PrintError(link.comms->OpenFailureMessage());
+        return kExitFailure;
+    }
+    if (!link.session->IsConnected()) {
+        PrintError("No baud rate got an answer from the unit on " + link.comms->LastDevice() +
+                   " with the format " + std::string(ItemText(kFrameFormatItems, link.state.rec.lstPCFormat)) +
+                   ". Check the cable, the port and the serial format.");
+        return kExitFailure;
+    }
+    std::cout << "Found the unit at " << ItemText(kBaudRateItems, link.state.rec.lstBaudPC)
+              << " baud on " << link.where << '\n';
+    link.PrintVersion();
+    return link.ui.errors == 0 ? kExitOk : kExitFailure;
+}
+
+int RunRead(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("read", args, {kPort, kDevice, kBaud, kFormat, kTrace, kOutput});
+    if (a.help)
+        return Help("Usage: orv-cli read -o OUT.ORV [LINK OPTIONS]\n\n"
+                    "Connects (taking the module types from the unit), reads the whole EEPROM as\n"
+                    "Read does and saves the configuration as the editor saves it.\n\n",
+                    "  -o, --output OUT.ORV the file to write\n");
+    ExpectPositional("read", a, 0, "");
+    const std::string& out = RequireOption("read", a, "output", "the output file: -o OUT.ORV");
+    Link link("read", a);
+    link.session->ConnectClick();
+    if (link.session->LastOutcome() == ClickOutcome::kNotAnswering) {
+        link.UpdateWhere();
+        link.NotAnswering();
+        return kExitFailure;
+    }
+    if (link.session->LastOutcome() != ClickOutcome::kDone) return kExitFailure;
+    link.session->ReadClick();
+    if (link.Status() != kExitOk) return kExitFailure;
+    if (!SaveFile(out, link)) return kExitFailure;
+    const SizeReport size = ReportImageSize(link.state.rec, link.state.moduleTypes, link.image);
+    std::cout << "Read the unit's configuration into " << out << " (last address " << size.lastAddress
+              << ", " << size.percentText << ")\n";
+    return kExitOk;
+}
+
+int RunWrite(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("write", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    if (a.help)
+        return Help("Usage: orv-cli write IN.ORV [LINK OPTIONS]\n\n"
+                    "Opens the file as the editor does, runs the size report and writes blocks 0 to\n"
+                    "239 to the unit as Write does (the MAC address in the unit is not changed).\n\n");
+    ExpectPositional("write", a, 1, "the configuration file to write (IN.ORV)");
+    Link link("write", a);
+    if (!LoadFile(a.positional[0], link)) return kExitFailure;
+    if (!link.Probe()) return kExitFailure;
+    SizeReport size;
+    link.session = std::make_unique<UnitSession>(
+        link.state.rec, link.state.moduleTypes, link.image, *link.comms, link.ui,
+        UnitSessionHooks{{}, {}, {}, {}, {}, [&size](const SizeReport& s) { size = s; }});
+    link.session->WriteClick();
+    std::cout << "Size: last address " << size.lastAddress << ", " << size.percentText << '\n';
+    if (link.Status() != kExitOk) return kExitFailure;
+    std::cout << "Wrote " << a.positional[0] << " to the unit on " << link.where << '\n';
+    return kExitOk;
+}
+
+int RunWriteMac(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("write-mac", args, {kPort, kDevice, kBaud, kFormat, kTrace, kMac});
+    if (a.help)
+        return Help("Usage: orv-cli write-mac [--mac 50:46:4A:xx:yy:zz] [LINK OPTIONS]\n\n"
+                    "Writes only the MAC address block to the unit, as Write MAC does. The first\n"
+                    "three octets are always 50:46:4A.\n\n",
+                    "      --mac ADDRESS    the address (default 50:46:4A:00:00:00); xx:yy:zz alone\n"
+                    "                       is taken as the last three octets\n");
+    ExpectPositional("write-mac", a, 0, "");
+    Link link("write-mac", a);
+    if (const std::string* m = a.Option("mac")) {
+        std::vector<std::string> octets;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t colon = m->find(':', start);
+            octets.push_back(m->substr(start, colon == std::string::npos ? std::string::npos : colon - start));
+            if (colon == std::string::npos) break;
+            start = colon + 1;
+        }
+        if (octets.size() != 6 && octets.size() != 3)
+            throw UsageError("write-mac", "write the MAC address as 50:46:4A:xx:yy:zz");
+        for (auto& o : octets) {
+            if (o.size() != 2 || !std::isxdigit(static_cast<unsigned char>(o[0])) ||
+                !std::isxdigit(static_cast<unsigned char>(o[1])))
+                throw UsageError("write-mac", "'" + o + "' is not a MAC octet (two hexadecimal digits)");
+            for (char& c : o) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        if (octets.size() == 6 && (octets[0] != "50" || octets[1] != "46" || octets[2] != "4A"))
+            PrintWarning("the first three octets are always 50:46:4A; " + octets[0] + ":" +
+                         octets[1] + ":" + octets[2] + " is replaced");
+        const std::size_t first = octets.size() - 3;
+        for (int k = 0; k < 3; ++k) link.state.rec.txtMAC[3 + k] = octets[first + k];
+    }
+    if (!link.Probe()) return kExitFailure;
+    link.session->MacWriteClick();
+    if (link.Status() != kExitOk) return kExitFailure;
+    std::cout << "Wrote the MAC address " << MacText(link.state.rec) << " to the unit\n";
+    return kExitOk;
+}
+
+int RunMacIncrement(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("mac-increment", args, {kOutput});
+    if (a.help) {
+        std::cout << "Usage: orv-cli mac-increment IN.ORV [-o OUT.ORV]\n\n"
+                     "Steps the MAC address held in the file to the next one (the last three octets\n"
+                     "count as one number) and saves the file, as Increment and Save do.\n\n"
+                     "  -o, --output OUT.ORV  save to another file instead of IN.ORV\n"
+                     "  -h, --help            show this help\n";
+        return kExitOk;
+    }
+    ExpectPositional("mac-increment", a, 1, "the configuration file (IN.ORV)");
+    Link link("mac-increment", ParsedArgs{});
+    if (!LoadFile(a.positional[0], link)) return kExitFailure;
+    const std::string before = MacText(link.state.rec);
+    link.session->MacIncrementClick();
+    const std::string* out = a.Option("output");
+    if (!SaveFile(out ? *out : a.positional[0], link)) return kExitFailure;
+    std::cout << before << " -> " << MacText(link.state.rec) << '\n';
+    return kExitOk;
+}
+
+int RunReset(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("reset", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    if (a.help)
+        return Help("Usage: orv-cli reset [LINK OPTIONS]\n\n"
+                    "Checks that the unit answers, then tells it to restart, as Reset ORV does.\n\n");
+    ExpectPositional("reset", a, 0, "");
+    Link link("reset", a);
+    if (!link.Probe()) return kExitFailure;
+    link.session->ResetClick();
+    if (link.Status() != kExitOk) return kExitFailure;
+    std::cout << "Sent the reset command to the unit on " << link.where << '\n';
+    return kExitOk;
+}
+
+int RunCalibrate(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("calibrate", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    if (a.help)
+        return Help("Usage: orv-cli calibrate [LINK OPTIONS]\n\n"
+                    "Fetches the pulse times the unit measured on bank 1 (fast sequence on channel 1,\n"
+                    "slow on channel 2) and prints them with the eight suggested detection limits.\n\n");
+    ExpectPositional("calibrate", a, 0, "");
+    Link link("calibrate", a);
+    if (!link.Probe()) return kExitFailure;
+    link.session->CalibrateClick();
+    if (link.Status() != kExitOk) return kExitFailure;
+    const ConfigRecord& r = link.state.rec;
+    std::cout << "Measured fast ON:  " << r.txtFastOne << " mS\n"
+              << "Measured fast OFF: " << r.txtFastZero << " mS\n"
+              << "Measured slow ON:  " << r.txtSlowOne << " mS\n"
+              << "Measured slow OFF: " << r.txtSlowZero << " mS\n";
+    for (int k = 0; k < 8; ++k) {
+        const std::string name = kPulseLimitNames[k];
+        std::cout << name << ":" << std::string(20 - name.size(), ' ') << r.txtPulseTime[k] << " mS";
+        if (link.session->LastLimits() && link.session->LastLimits()->clamped[k])
+            std::cout << " (computed " << link.session->LastLimits()->computed[k] << ", clamped)";
+        std::cout << '\n';
+    }
+    return kExitOk;
+}
+
+}  // namespace orv::cli
