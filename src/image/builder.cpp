@@ -79,6 +79,7 @@ void CheckMessageCharacters(ConfigRecord& rec, const ModuleTypes& moduleTypes, F
                 control += (control.empty() ? "" : ", ") + std::string("0x") + HexString(u, 2);
             }
         }
+        if (replaced.empty() && control.empty()) continue;
         const std::string name = "Message of " + ChannelStateName(i, moduleTypes);
         if (!replaced.empty())
             out.Add(name + " held characters the unit cannot store (" + replaced +
@@ -120,12 +121,26 @@ class ListProblems {
     std::map<std::string, Group> groups_;
 };
 
-template <std::size_t N>
-int ChannelPosition(ListProblems& problems, const char* listName, const std::string& field,
-                    int position, const std::array<ListItem, N>& items) {
+// The name of a channel field is only formed when a warning needs it.
+template <std::size_t N, typename NameFn>
+int ChannelPosition(ListProblems& problems, const char* listName, const NameFn& name, int position,
+                    const std::array<ListItem, N>& items) {
     if (position >= 0 && position < static_cast<int>(N)) return position;
-    problems.Note(listName, field, position, items[0].text);
+    problems.Note(listName, name(), position, items[0].text);
     return 0;
+}
+
+// The common case, seven digits or fewer within the RIC range, without the general reader.
+bool PlainRic(std::string_view text, std::uint32_t& ric) {
+    if (text.empty() || text.size() > 7) return false;
+    std::uint32_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (v > 0x1FFFFF) return false;
+    ric = v;
+    return true;
 }
 
 }  // namespace
@@ -215,10 +230,12 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
     ListProblems lists;
     for (int i = 0; i < kChannelStates; ++i) {
         const auto ui = static_cast<std::size_t>(i);
-        const std::string name = ChannelStateName(i, moduleTypes);
-        const bool relay = moduleTypes[static_cast<std::size_t>(BankOf(i))] == kModuleRelay;
-        const std::uint32_t ric =
-            read.Ric(relay ? "B" + name.substr(1) : "RIC of " + name, rec.txtRIC[ui]);
+        const auto name = [&] { return ChannelStateName(i, moduleTypes); };
+        std::uint32_t ric = 0;
+        if (!PlainRic(rec.txtRIC[ui], ric)) {
+            const bool relay = moduleTypes[static_cast<std::size_t>(BankOf(i))] == kModuleRelay;
+            ric = read.Ric(relay ? "B" + name().substr(1) : "RIC of " + name(), rec.txtRIC[ui]);
+        }
         const int func = ChannelPosition(lists, "Function code", name, rec.lstFunc[ui], kFuncItems);
         const int baud =
             ChannelPosition(lists, "Paging baud rate", name, rec.lstBaud[ui], kPagingBaudItems);
@@ -233,7 +250,7 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
             encoded.size() > static_cast<std::size_t>(kMaxImageText) ||
             (encoded.size() == static_cast<std::size_t>(kMaxImageText) && encoded.back() != ' ');
         if (lost)
-            read.Add("Message of " + name + " is too long to store (" +
+            read.Add("Message of " + name() + " is too long to store (" +
                      std::to_string(encoded.size()) + " bytes after packing, at most " +
                      std::to_string(kMaxImageText - 1) + "); its end was cut off.");
         a += PutImageText(buf, a, encoded, kMaxImageText);

@@ -98,9 +98,11 @@ SizeReport ReportImageSize(ConfigRecord& rec, const ModuleTypes& moduleTypes, Im
                            BuildResult* build = nullptr);
 
 struct DecodeResult {
-    SizeReport size;                    // the report that ends every decode
-    std::vector<std::string> warnings;  // what could not be shown as stored (never fatal)
-    BuildResult build;                  // the rebuild of the size report, with its own warnings
+    SizeReport size;  // the report that ends every decode
+    // What could not be shown as stored (never fatal), followed by the warnings of the closing
+    // rebuild (also in build.warnings).
+    std::vector<std::string> warnings;
+    BuildResult build;  // the rebuild of the size report
 };
 // Fills the record from the image (module types must already be in effect), then runs the size
 // report, which rebuilds the image from the decoded record.

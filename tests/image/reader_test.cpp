@@ -182,6 +182,15 @@ TEST(Reader, EmptyDictionaryEntryReadsAsOneSpace) {
         AnyWarningContains(r.warnings, "Channel record 0 used dictionary codes of empty entries"));
 }
 
+TEST(Reader, WarningsOfTheClosingRebuildAreReportedToo) {
+    Image img = Craft({}, {{0x02000000, {'A', 0x09, 'B'}}});
+    auto s = StartWith({15, 0, 0, 0});
+    const DecodeResult r = DecodeImage(s.rec, s.moduleTypes, img);
+    EXPECT_EQ(s.rec.txtMsg[0], "A\tB");
+    ASSERT_EQ(r.build.warnings.size(), 1u);
+    EXPECT_TRUE(AnyWarningContains(r.warnings, "control characters (0x09)"));
+}
+
 TEST(Reader, ImageWithoutTerminatorEndsAtTheLastAddress) {
     auto probe = StartWith({15, 15, 15, 15});
     Image probeImage{};
