@@ -76,7 +76,10 @@ void MainWindow::RunLeaveCheck(QLineEdit* edit, FieldGuard guard) {
     }
     const QString newText = FromRecord(r.newText);
     if (edit->text() != newText) edit->setText(newText);
-    if (r.keepFocus) edit->setFocus(Qt::OtherFocusReason);
+    if (r.keepFocus) {
+        if (r.message) edit->window()->activateWindow();  // back from the message box
+        edit->setFocus(Qt::OtherFocusReason);
+    }
     checking_ = nullptr;
 }
 
