@@ -99,8 +99,8 @@ SizeReport ReportImageSize(ConfigRecord& rec, const ModuleTypes& moduleTypes, Im
 
 struct DecodeResult {
     SizeReport size;  // the report that ends every decode
-    // What could not be shown as stored (never fatal), followed by the warnings of the closing
-    // rebuild (also in build.warnings).
+    // What could not be shown as stored (never fatal). The closing rebuild's own warnings are in
+    // build.warnings: show both.
     std::vector<std::string> warnings;
     BuildResult build;  // the rebuild of the size report
 };

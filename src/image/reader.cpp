@@ -188,8 +188,6 @@ DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Imag
     }
 
     result.size = ReportImageSize(rec, moduleTypes, image, &result.build);
-    // Callers show one list: what the rebuild had to adjust belongs to it too.
-    warn.insert(warn.end(), result.build.warnings.begin(), result.build.warnings.end());
     return result;
 }
 
