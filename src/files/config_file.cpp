@@ -136,9 +136,14 @@ ReadConfigResult ReadConfigText(std::string_view bytes, const std::string& path,
     result.ok = true;
     result.warnings = std::move(contents.warnings);
     result.decode = DecodeImage(rec, moduleTypes, image);
-    for (const auto& w : result.decode.warnings) result.warnings.push_back(w);
-    for (const auto& w : result.decode.build.warnings) result.warnings.push_back(w);
-    if (!result.decode.size.fits) result.warnings.push_back(TooLargeMessage(result.decode.build));
+    // Each sentence once, even where the decode repeats its rebuild's warnings.
+    auto add = [&](const std::string& w) {
+        if (std::find(result.warnings.begin(), result.warnings.end(), w) == result.warnings.end())
+            result.warnings.push_back(w);
+    };
+    for (const auto& w : result.decode.warnings) add(w);
+    for (const auto& w : result.decode.build.warnings) add(w);
+    if (!result.decode.size.fits) add(TooLargeMessage(result.decode.build));
     return result;
 }
 

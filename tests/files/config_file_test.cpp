@@ -228,6 +228,34 @@ TEST(ConfigFile, UnknownModuleTypeIsTakenOverWithWarning) {
               "fitted.");
 }
 
+TEST(ConfigFile, ImageThatDoesNotFitOpensWithWarning) {
+    // Dictionary empty, then records with long distinct messages until the end of the image: the
+    // rebuilt configuration runs past the configuration area.
+    Image image{};
+    std::mt19937 rng(3);
+    int a = kPackedStart + kDictEntries;
+    while (a < kImageSize) {
+        const std::uint8_t record[] = {0x40, 0x42, 0x0F, 0x02};
+        for (std::uint8_t b : record)
+            if (a < kImageSize) image[a++] = b;
+        for (int n = 0; n < 70 && a < kImageSize; ++n)
+            image[a++] = static_cast<std::uint8_t>('A' + rng() % 26);
+        if (a < kImageSize) image[a++] = 0;
+    }
+    const std::string text =
+        "[Module]\r\nBank 1=15\r\nBank 2=15\r\nBank 3=15\r\nBank 4=15\r\n[EEprom]\r\nContents=" +
+        ContentsText(image) + "\r\n";
+    Editor e;
+    const ReadConfigResult r = ReadConfigText(text, "big.ORV", e.s.rec, e.s.moduleTypes, e.image);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_FALSE(r.decode.size.fits);
+    EXPECT_GT(r.decode.size.lastAddress, kConfigAreaLast);
+    EXPECT_EQ(r.decode.size.percentText, PercentText(r.decode.size.lastAddress));
+    ASSERT_FALSE(r.warnings.empty());
+    EXPECT_EQ(r.warnings.back(), TooLargeMessage(r.decode.build));
+    EXPECT_EQ(e.image, image);  // a build that does not fit leaves the image as loaded
+}
+
 TEST(ConfigFile, SaveKeepsOtherContentOfTheFile) {
     TempDir dir;
     const std::string path = dir.File("x.ORV");
