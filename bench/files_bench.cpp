@@ -36,8 +36,7 @@ void BM_SaveOpenInMemory(benchmark::State& state) {
 BENCHMARK(BM_SaveOpenInMemory)->Unit(benchmark::kMicrosecond);
 
 void BM_SaveOpenDisk(benchmark::State& state) {
-    std::string dir =
-        (std::filesystem::temp_directory_path() / "orv-files-bench-XXXXXX").string();
+    std::string dir = (std::filesystem::temp_directory_path() / "orv-files-bench-XXXXXX").string();
     if (!::mkdtemp(dir.data())) {
         state.SkipWithError("cannot create a temporary folder");
         return;

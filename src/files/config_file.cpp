@@ -92,7 +92,9 @@ std::optional<std::string> ParseFileContents(const ProfileDocument& doc, FileCon
 
 }  // namespace
 
-std::string BankKey(int bank) { return "Bank " + std::to_string(bank + 1); }
+std::string BankKey(int bank) {
+    return "Bank " + std::to_string(bank + 1);
+}
 
 FilePathParts SplitFilePath(std::string_view fullPath) {
     const std::size_t cut = fullPath.find_last_of("\\/");

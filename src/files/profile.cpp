@@ -13,7 +13,9 @@
 namespace orv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -21,7 +23,9 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldCase(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -85,7 +89,9 @@ std::string ReasonFor(int err) {
     }
 }
 
-FileIoResult Failure(int err) { return FileIoResult{false, false, ReasonFor(err)}; }
+FileIoResult Failure(int err) {
+    return FileIoResult{false, false, ReasonFor(err)};
+}
 
 }  // namespace
 
@@ -210,14 +216,15 @@ FileIoResult WriteFileAtomically(const std::string& path, std::string_view bytes
         if (!ec) target = resolved;
     }
 
-    struct stat st{};
+    struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
     mode_t mode = 0666;
     if (exists) {
         if (S_ISDIR(st.st_mode)) return Failure(EISDIR);
         // A file without any write permission is read-only even for a user who could override
         // it; the platform this format comes from refuses to write such a file as well.
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+            ::access(target.c_str(), W_OK) != 0)
             return Failure(EACCES);
         mode = st.st_mode & 07777;
     } else if (errno != ENOENT) {

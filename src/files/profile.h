@@ -23,7 +23,7 @@ inline constexpr std::size_t kProfileValueLimit = 8192;
 
 // A whole profile file held in memory: parse once, read and change values, serialise once.
 class ProfileDocument {
-public:
+  public:
     ProfileDocument() = default;
     static ProfileDocument Parse(std::string_view bytes);
 
@@ -44,7 +44,7 @@ public:
 
     const std::vector<std::string>& Lines() const { return lines_; }
 
-private:
+  private:
     struct Span {
         std::size_t header;  // index of the "[name]" line
         std::size_t end;     // one past the last line of the section

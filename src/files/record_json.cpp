@@ -23,7 +23,7 @@ std::string Where(std::string_view key, std::optional<std::size_t> index) {
 
 // Reads one member of the record; appends to errors when the value does not fit the field.
 class Importer {
-public:
+  public:
     Importer(ConfigRecord& rec, ModuleTypes& moduleTypes, JsonImportResult& result)
         : rec_(rec), moduleTypes_(moduleTypes), result_(result) {}
 
@@ -43,7 +43,7 @@ public:
         it->second(*this, key, value);
     }
 
-private:
+  private:
     using Handler = std::function<void(Importer&, const std::string&, const Json&)>;
 
     void Error(std::string text) { result_.errors.push_back(std::move(text)); }
@@ -51,8 +51,8 @@ private:
     bool CheckArray(const std::string& key, const Json& value, std::size_t size,
                     std::string_view what) {
         if (!value.is_array() || value.size() != size) {
-            Error(key + ": expected an array of " + std::to_string(size) + " " +
-                  std::string(what) + ", found " +
+            Error(key + ": expected an array of " + std::to_string(size) + " " + std::string(what) +
+                  ", found " +
                   (value.is_array() ? std::to_string(value.size()) + " elements"
                                     : std::string(value.type_name())));
             return false;
@@ -79,12 +79,11 @@ private:
                                      const Json& value, long long lo, long long hi,
                                      std::string_view range) {
         const bool integer = value.is_number_integer();
-        const bool inRange = integer && (value.is_number_unsigned()
-                                             ? value.get<unsigned long long>() <=
-                                                   static_cast<unsigned long long>(hi) &&
-                                                   hi >= 0
-                                             : value.get<long long>() >= lo &&
-                                                   value.get<long long>() <= hi);
+        const bool inRange =
+            integer &&
+            (value.is_number_unsigned()
+                 ? value.get<unsigned long long>() <= static_cast<unsigned long long>(hi) && hi >= 0
+                 : value.get<long long>() >= lo && value.get<long long>() <= hi);
         if (!integer) {
             Error(Where(key, index) + ": expected an integer, found " +
                   (value.is_number() ? value.dump() : std::string(value.type_name())));
@@ -118,8 +117,8 @@ private:
             const std::string range =
                 "the list (-1 for none, 0.." + std::to_string(count - 1) + ")";
             for (std::size_t i = 0; i < N; ++i)
-                if (auto p = im.Integer(key, i, value[i], -1, static_cast<long long>(count) - 1,
-                                        range))
+                if (auto p =
+                        im.Integer(key, i, value[i], -1, static_cast<long long>(count) - 1, range))
                     (im.rec_.*field)[i] = static_cast<int>(*p);
         };
     }
@@ -150,9 +149,9 @@ private:
             if (!code) continue;
             im.moduleTypes_[b] = static_cast<int>(*code);
             if (*code < 0 || *code > 15)
-                im.result_.warnings.push_back(
-                    Where(key, b) + ": module type " + std::to_string(*code) +
-                    " does not exist; bank " + std::to_string(b + 1) + " is shown as not fitted.");
+                im.result_.warnings.push_back(Where(key, b) + ": module type " +
+                                              std::to_string(*code) + " does not exist; bank " +
+                                              std::to_string(b + 1) + " is shown as not fitted.");
         }
     }
 
@@ -177,7 +176,8 @@ private:
             {"optMaster", BoolField(&ConfigRecord::optMaster)},
             {"lstPortBaudrate",
              PositionArray(&ConfigRecord::lstPortBaudrate, kBaudRateItems.size())},
-            {"lstPortFormat", PositionArray(&ConfigRecord::lstPortFormat, kFrameFormatItems.size())},
+            {"lstPortFormat",
+             PositionArray(&ConfigRecord::lstPortFormat, kFrameFormatItems.size())},
             {"txtDict", TextArray(&ConfigRecord::txtDict)},
             {"txtFastOne", TextField(&ConfigRecord::txtFastOne)},
             {"txtFastZero", TextField(&ConfigRecord::txtFastZero)},
@@ -268,8 +268,7 @@ JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,
                                 ModuleTypes& moduleTypes) {
     JsonImportResult result;
     if (!json.is_object()) {
-        result.errors.push_back("expected one JSON object, found " +
-                                std::string(json.type_name()));
+        result.errors.push_back("expected one JSON object, found " + std::string(json.type_name()));
         return result;
     }
     ConfigRecord newRec = rec;
@@ -295,7 +294,8 @@ JsonImportResult RecordFromJsonText(std::string_view text, ConfigRecord& rec,
         JsonImportResult result;
         // Drop the library's "[json.exception.parse_error.101] " tag; keep line and column.
         std::string what = e.what();
-        if (const auto tag = what.find("] "); what.starts_with("[json.") && tag != std::string::npos)
+        if (const auto tag = what.find("] ");
+            what.starts_with("[json.") && tag != std::string::npos)
             what.erase(0, tag + 2);
         result.errors.push_back("not valid JSON: " + what);
         return result;

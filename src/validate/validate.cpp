@@ -6,7 +6,9 @@
 namespace orv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -14,7 +16,9 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -103,7 +107,8 @@ std::optional<std::int32_t> ParseDecimal(std::string_view text) {
     std::int64_t v = 0;
     for (char c : d->digits) v = v * 10 + (c - '0');
     if (d->negative) v = -v;
-    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+    if (v < std::numeric_limits<std::int32_t>::min() ||
+        v > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
     return static_cast<std::int32_t>(v);
 }
@@ -133,8 +138,8 @@ std::optional<std::string> CheckMACComponent(std::string_view text) {
 
 std::optional<std::string> CheckRIC(std::string_view text) {
     const auto v = ParseDecimal(text);
-    const bool ok = InRange(v, 0, kMaxRIC) && !InRange(v, 2007664, 2007671) &&
-                    !InRange(v, 2045056, 2045063);
+    const bool ok =
+        InRange(v, 0, kMaxRIC) && !InRange(v, 2007664, 2007671) && !InRange(v, 2045056, 2045063);
     if (ok) return std::nullopt;
     return Compose(text, kRICMessage);
 }

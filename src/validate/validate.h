@@ -81,13 +81,13 @@ LeaveResult LeaveRepeatTime(std::string_view text);
 // ---- Which guard a field has, for binding them in one place.
 
 enum class FieldGuard {
-    kIPComponent,    // txtIP
-    kMACComponent,   // txtMAC
-    kRIC,            // txtRIC, txtRlyRIC (all eight slots)
-    kPulseTime,      // txtPulseTime
-    kRepeatTime,     // txtRepTime
-    kRS485Address,   // txtRS485Address: digits, no leave check
-    kMessage,        // txtMsg: length and character filter, no leave check
+    kIPComponent,   // txtIP
+    kMACComponent,  // txtMAC
+    kRIC,           // txtRIC, txtRlyRIC (all eight slots)
+    kPulseTime,     // txtPulseTime
+    kRepeatTime,    // txtRepTime
+    kRS485Address,  // txtRS485Address: digits, no leave check
+    kMessage,       // txtMsg: length and character filter, no leave check
 };
 
 int FilterKey(FieldGuard guard, int key, std::size_t currentLength);

@@ -24,7 +24,7 @@ std::string ShellQuote(const std::string& s) {
 }
 
 class Cli : public testing::Test {
-protected:
+  protected:
     RunResult Run(const std::vector<std::string>& args) {
         std::string cmd = ShellQuote(ORV_CLI_PATH);
         for (const auto& a : args) cmd += " " + ShellQuote(a);
@@ -115,7 +115,8 @@ TEST_F(Cli, FailuresSayWhatAndWhere) {
         std::string inErr;
     } cases[] = {
         {{"size", F("none.ORV")}, "Cannot open '" + F("none.ORV") + "': the file does not exist."},
-        {{"export", F("bad.ORV")}, "Cannot open '" + F("bad.ORV") + "': 'Bank 3' in [Module] is missing."},
+        {{"export", F("bad.ORV")},
+         "Cannot open '" + F("bad.ORV") + "': 'Bank 3' in [Module] is missing."},
         {{"resave", F("bad.ORV"), "-o", F("out.ORV")}, "'Bank 3' in [Module] is missing."},
         {{"new", "-o", F("no/folder/x.ORV")},
          "Cannot save '" + F("no/folder/x.ORV") + "': the folder does not exist."},

@@ -96,7 +96,8 @@ TEST(ConfigFile, OpenGivesBackWhatWasSaved) {
 
     Editor opened;
     opened.s.rec.txtFileName = "kept.ORV";
-    const ReadConfigResult r = ReadConfigFile(path, opened.s.rec, opened.s.moduleTypes, opened.image);
+    const ReadConfigResult r =
+        ReadConfigFile(path, opened.s.rec, opened.s.moduleTypes, opened.image);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_TRUE(r.warnings.empty());
     EXPECT_EQ(r.decode.size.lastAddress, 1892);
@@ -185,7 +186,8 @@ TEST(ConfigFile, FailedOpenChangesNothing) {
         {"beyond 16 bits", Replace(text, "Bank 1=15", "Bank 1=40000"),
          "'Bank 1' in [Module] is not a module type: \"40000\"."},
         {"no [EEprom]", Replace(text, "[EEprom]", "[Other]"), "the [EEprom] section is missing."},
-        {"no Contents", Replace(text, "Contents=", "Content="), "'Contents' in [EEprom] is missing."},
+        {"no Contents", Replace(text, "Contents=", "Content="),
+         "'Contents' in [EEprom] is missing."},
         {"8190 digits", Replace(text, contents, contents.substr(0, 8190)),
          "the [EEprom] Contents value has 8190 hexadecimal digits; 8192 are needed."},
         {"8100 digits", Replace(text, contents, contents.substr(0, 8100)),
@@ -267,16 +269,17 @@ TEST(ConfigFile, SaveKeepsOtherContentOfTheFile) {
     Editor e = WorkedExample();
     const WriteConfigResult w = WriteConfigFile(path, e.s.rec, e.s.moduleTypes, e.image);
     ASSERT_TRUE(w.ok) << w.error;
-    EXPECT_EQ(ReadText(path), "; site notes\r\n"
-                              "[Site]\r\nName=Pump house\r\n"
-                              "[module]\r\nBANK 1=15\r\nWiring=see plan\r\n"
-                              "Bank 2=0\r\nBank 3=0\r\nBank 4=0\r\n"
-                              "[Version]\r\nORV Pro=" +
-                                  MainWindowCaption() +
-                                  "\r\n"
-                                  "[General]\r\nVersion Line 1=\r\nVersion Line 2=\r\n"
-                                  "[EEprom]\r\nContents=" +
-                                  ContentsText(e.image) + "\r\n");
+    EXPECT_EQ(ReadText(path),
+              "; site notes\r\n"
+              "[Site]\r\nName=Pump house\r\n"
+              "[module]\r\nBANK 1=15\r\nWiring=see plan\r\n"
+              "Bank 2=0\r\nBank 3=0\r\nBank 4=0\r\n"
+              "[Version]\r\nORV Pro=" +
+                  MainWindowCaption() +
+                  "\r\n"
+                  "[General]\r\nVersion Line 1=\r\nVersion Line 2=\r\n"
+                  "[EEprom]\r\nContents=" +
+                  ContentsText(e.image) + "\r\n");
 }
 
 TEST(ConfigFile, RefusedSavesLeaveTheFileAlone) {
@@ -343,7 +346,7 @@ Editor RandomEditor(std::mt19937& rng) {
         if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), '0');
         return s;
     };
-    static const char* kWords[] = {"FIRE", "ALARM", "PUMP", "FAULT", "Fire", "ZONE", "A", "1",
+    static const char* kWords[] = {"FIRE",  "ALARM", "PUMP", "FAULT", "Fire", "ZONE", "A", "1",
                                    "LEVEL", "HIGH",  "LOW",  "DOOR",  "OPEN", "x",    "42"};
     Editor e;
     ConfigRecord& r = e.s.rec;
@@ -353,7 +356,8 @@ Editor RandomEditor(std::mt19937& rng) {
     for (int i = 0; i < kChannelStates; ++i) {
         std::string msg;
         const int words = pick(4);
-        for (int w = 0; w < words; ++w) msg += std::string(pick(5) == 0 ? "  " : " ") + kWords[pick(15)];
+        for (int w = 0; w < words; ++w)
+            msg += std::string(pick(5) == 0 ? "  " : " ") + kWords[pick(15)];
         if (msg.size() > 69) msg.resize(69);
         r.txtMsg[i] = msg;
         long ric;
@@ -367,8 +371,8 @@ Editor RandomEditor(std::mt19937& rng) {
     }
     for (int k = 0; k < kRelayRicFields; ++k) {
         const int slot = k % 8;
-        r.txtRlyRIC[k] = (slot == 3 || slot == 7) ? std::to_string(pick(1000))
-                                                  : digits(pick(2000000), 7);
+        r.txtRlyRIC[k] =
+            (slot == 3 || slot == 7) ? std::to_string(pick(1000)) : digits(pick(2000000), 7);
     }
     for (auto& b : r.lstRlyBeep) b = pick(5);
     for (auto& t : r.txtRepTime) t = std::to_string(10 * pick(256));
@@ -397,8 +401,8 @@ TEST(ConfigFileProperty, SaveOpenSaveGivesTheSameFile) {
         if (!w1.build.fits) continue;
         ASSERT_TRUE(w1.ok) << w1.error;
         Editor opened;
-        const ReadConfigResult r = ReadConfigFile(first, opened.s.rec, opened.s.moduleTypes,
-                                                  opened.image);
+        const ReadConfigResult r =
+            ReadConfigFile(first, opened.s.rec, opened.s.moduleTypes, opened.image);
         ASSERT_TRUE(r.ok) << r.error;
         EXPECT_EQ(opened.image, e.image);
         std::filesystem::remove(second);
@@ -425,10 +429,18 @@ TEST(ConfigFileRobustness, MutatedFilesNeverHarmTheEditor) {
         for (int k = 0; k < edits && !text.empty(); ++k) {
             const std::size_t at = rng() % text.size();
             switch (rng() % 4) {
-                case 0: text[at] = static_cast<char>(rng() % 256); break;
-                case 1: text.erase(at, 1 + rng() % 40); break;
-                case 2: text.insert(at, 1, "0123456789ABCDEF[]=;\r\n"[rng() % 22]); break;
-                default: text.resize(at); break;
+                case 0:
+                    text[at] = static_cast<char>(rng() % 256);
+                    break;
+                case 1:
+                    text.erase(at, 1 + rng() % 40);
+                    break;
+                case 2:
+                    text.insert(at, 1, "0123456789ABCDEF[]=;\r\n"[rng() % 22]);
+                    break;
+                default:
+                    text.resize(at);
+                    break;
             }
         }
         Editor e;

@@ -81,9 +81,9 @@ TEST(ProfileWrite, KeepsEverythingElseInOrder) {
         "\n"
         "[Trailer]\n"
         "x=y");
-    doc.Set("General", "Version Line 1", "new");  // replaced in place, file's spelling kept
+    doc.Set("General", "Version Line 1", "new");    // replaced in place, file's spelling kept
     doc.Set("General", "Version Line 2", "added");  // end of its section, before the blank line
-    doc.Set("Module", "Bank 1", "14");  // new section at the end of the file
+    doc.Set("Module", "Bank 1", "14");              // new section at the end of the file
     doc.Set("Module", "Bank 2", "0");
     doc.Set("trailer", "X", "z");
     EXPECT_EQ(doc.Serialize(),
@@ -157,7 +157,7 @@ TEST(ProfileFiles, KeepsPermissionsOfReplacedFile) {
     ASSERT_TRUE(WriteFileAtomically(path, "one").ok);
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     ASSERT_TRUE(WriteFileAtomically(path, "two").ok);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(ReadText(path), "two");

@@ -13,11 +13,11 @@ TEST(RecordJson, MembersInRecordOrderFormatFirst) {
     std::vector<std::string> keys;
     for (const auto& [k, v] : j.items()) keys.push_back(k);
     const std::vector<std::string> expected{
-        "format",          "ModuleType",    "txtVer",     "txtRIC",       "lstFunc",
-        "lstType",         "lstBaud",       "lstRepeat",  "txtMsg",       "txtRlyRIC",
-        "lstRlyBeep",      "txtRepTime",    "txtPulseTime", "txtIP",      "txtMAC",
-        "chkOptions",      "txtRS485Address", "optMaster", "lstPortBaudrate", "lstPortFormat",
-        "txtDict",         "txtFastOne",    "txtFastZero", "txtSlowOne",  "txtSlowZero"};
+        "format",     "ModuleType",      "txtVer",       "txtRIC",          "lstFunc",
+        "lstType",    "lstBaud",         "lstRepeat",    "txtMsg",          "txtRlyRIC",
+        "lstRlyBeep", "txtRepTime",      "txtPulseTime", "txtIP",           "txtMAC",
+        "chkOptions", "txtRS485Address", "optMaster",    "lstPortBaudrate", "lstPortFormat",
+        "txtDict",    "txtFastOne",      "txtFastZero",  "txtSlowOne",      "txtSlowZero"};
     EXPECT_EQ(keys, expected);
     EXPECT_EQ(j["format"], "orv-config/1");
     EXPECT_EQ(j["txtRIC"].size(), 256u);
@@ -31,7 +31,9 @@ TEST(RecordJson, MembersInRecordOrderFormatFirst) {
 
 TEST(RecordJson, RoundTripKeepsEveryField) {
     StartupState s = MakeStartupState();
-    s.rec.txtMsg[7] = "Caf\xE9 \xB0" "C";  // Latin-1 bytes
+    s.rec.txtMsg[7] =
+        "Caf\xE9 \xB0"
+        "C";  // Latin-1 bytes
     s.rec.txtVer = {"FW 2.00", "Build 7"};
     s.rec.chkOptions[7] = true;
     s.rec.optMaster = false;
@@ -39,7 +41,9 @@ TEST(RecordJson, RoundTripKeepsEveryField) {
     s.rec.txtDict[3] = "FIRE";
     s.moduleTypes = {13, 14, 15, 0};
     const std::string text = RecordToJson(s.rec, s.moduleTypes).dump();
-    EXPECT_NE(text.find("Caf\xC3\xA9 \xC2\xB0" "C"), std::string::npos);  // UTF-8 in the JSON
+    EXPECT_NE(text.find("Caf\xC3\xA9 \xC2\xB0"
+                        "C"),
+              std::string::npos);  // UTF-8 in the JSON
 
     StartupState back = MakeStartupState();
     const JsonImportResult r = RecordFromJsonText(text, back.rec, back.moduleTypes);
@@ -75,9 +79,14 @@ TEST(RecordJson, ImportErrorsNameTheKeyAndChangeNothing) {
         {R"({"txtIP":"1.2.3.4"})", "txtIP: expected an array of 4 strings, found string"},
         {R"({"txtIP":["1","2",3,"4"]})", "txtIP[2]: expected a string, found number"},
         {R"({"txtVer":["\u20ac",""]})", "txtVer[0]: holds a character outside Latin-1"},
-        {R"({"lstPortBaudrate":[10,0]})", "lstPortBaudrate[0]: 10 is outside the list (-1 for none, 0..9)"},
-        {R"({"lstPortFormat":[0,24]})", "lstPortFormat[1]: 24 is outside the list (-1 for none, 0..23)"},
-        {R"({"lstType":[)" "0" R"(]})", "lstType: expected an array of 256 list positions, found 1 elements"},
+        {R"({"lstPortBaudrate":[10,0]})",
+         "lstPortBaudrate[0]: 10 is outside the list (-1 for none, 0..9)"},
+        {R"({"lstPortFormat":[0,24]})",
+         "lstPortFormat[1]: 24 is outside the list (-1 for none, 0..23)"},
+        {R"({"lstType":[)"
+         "0"
+         R"(]})",
+         "lstType: expected an array of 256 list positions, found 1 elements"},
         {R"({"optMaster":1})", "optMaster: expected true or false, found 1"},
         {R"({"chkOptions":[true,false,false,false,false,false,false,"yes"]})",
          "chkOptions[7]: expected true or false, found \"yes\""},

@@ -18,8 +18,8 @@ TEST(KeyFilters, DigitHexAndMessage) {
         {FieldGuard::kRIC, '9', 0, '9'},
         {FieldGuard::kRIC, 'a', 0, 0},
         {FieldGuard::kRIC, ' ', 0, 0},
-        {FieldGuard::kRIC, 13, 0, 0},   // Enter
-        {FieldGuard::kRIC, 22, 0, 0},   // Ctrl+V
+        {FieldGuard::kRIC, 13, 0, 0},  // Enter
+        {FieldGuard::kRIC, 22, 0, 0},  // Ctrl+V
         {FieldGuard::kRIC, kKeyBackspace, 0, kKeyBackspace},
         {FieldGuard::kRS485Address, '-', 0, 0},
         {FieldGuard::kRS485Address, '7', 0, '7'},
@@ -48,8 +48,8 @@ TEST(KeyFilters, DigitHexAndMessage) {
         {FieldGuard::kMessage, 13, 0, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "guard " << static_cast<int>(c.guard) << " key "
-                                        << c.key << " length " << c.length);
+        SCOPED_TRACE(testing::Message() << "guard " << static_cast<int>(c.guard) << " key " << c.key
+                                        << " length " << c.length);
         EXPECT_EQ(FilterKey(c.guard, c.key, c.length), c.expected);
     }
 }
@@ -102,8 +102,8 @@ struct LeaveCase {
 
 void RunLeaveCases(const std::vector<LeaveCase>& cases) {
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "guard " << static_cast<int>(c.guard) << " text '"
-                                        << c.text << "'");
+        SCOPED_TRACE(testing::Message()
+                     << "guard " << static_cast<int>(c.guard) << " text '" << c.text << "'");
         const LeaveResult r = LeaveCheck(c.guard, c.text);
         EXPECT_EQ(r.newText, c.newText);
         EXPECT_EQ(r.keepFocus, c.keepFocus);

@@ -28,12 +28,12 @@ inline constexpr int kExitUsage = 2;    // the command line is wrong
 
 // Thrown by argument handling; the dispatcher prints it with a hint and exits with kExitUsage.
 class UsageError : public std::runtime_error {
-public:
+  public:
     UsageError(std::string command, const std::string& message)
         : std::runtime_error(message), command_(std::move(command)) {}
     const std::string& command() const { return command_; }
 
-private:
+  private:
     std::string command_;
 };
 

@@ -57,13 +57,14 @@ ModuleTypes ParseModules(const std::string& text) {
         const std::size_t comma = text.find(',', start);
         const bool last = b == kBanks - 1;
         if (last != (comma == std::string::npos))
-            throw UsageError("new", "--modules needs four module types separated by commas, "
-                                    "e.g. 15,13,14,0; got '" + text + "'");
+            throw UsageError("new",
+                             "--modules needs four module types separated by commas, "
+                             "e.g. 15,13,14,0; got '" +
+                                 text + "'");
         const std::string item = text.substr(start, last ? std::string::npos : comma - start);
         const auto code = ParseDecimal(item);
         if (!code || *code < 0 || *code > 15)
-            throw UsageError("new", "module type '" + item + "' for bank " +
-                                        std::to_string(b + 1) +
+            throw UsageError("new", "module type '" + item + "' for bank " + std::to_string(b + 1) +
                                         " is not one of 0 (not fitted), 1..12, 13, 14, 15");
         types[b] = *code;
         start = comma + 1;

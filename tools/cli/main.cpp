@@ -7,8 +7,8 @@
 
 #include "cli.h"
 #include "file_commands.h"
-#include "unit_commands.h"
 #include "model/identity.h"
+#include "unit_commands.h"
 
 namespace {
 
@@ -20,15 +20,18 @@ constexpr auto kCommands = std::to_array<Command>({
     {"import", "build a configuration file from a JSON record", orv::cli::RunImport},
     {"resave", "open a configuration file and save it to another (Save As)", orv::cli::RunResave},
     {"size", "print how much of the unit's configuration area a file fills", orv::cli::RunSize},
-    {"ports", "show what each COM port means here and the serial devices found", orv::cli::RunPorts},
-    {"connect", "check that the unit answers; print its version lines and modules", orv::cli::RunConnect},
+    {"ports", "show what each COM port means here and the serial devices found",
+     orv::cli::RunPorts},
+    {"connect", "check that the unit answers; print its version lines and modules",
+     orv::cli::RunConnect},
     {"autobaud", "search the baud rate at which the unit answers", orv::cli::RunAutoBaud},
     {"read", "read the unit's configuration into a file (as Read)", orv::cli::RunRead},
     {"write", "write a configuration file to the unit (as Write)", orv::cli::RunWrite},
     {"write-mac", "write only the MAC address to the unit (as Write MAC)", orv::cli::RunWriteMac},
     {"mac-increment", "step the MAC address in a file to the next one", orv::cli::RunMacIncrement},
     {"reset", "tell the unit to restart (as Reset ORV)", orv::cli::RunReset},
-    {"calibrate", "fetch the measured pulse times and print the suggested limits", orv::cli::RunCalibrate},
+    {"calibrate", "fetch the measured pulse times and print the suggested limits",
+     orv::cli::RunCalibrate},
 });
 
 void PrintUsage(std::ostream& out) {
