@@ -213,8 +213,15 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
     for (int o = 7; o >= 0; --o)
         options = options * 2 + (rec.chkOptions[static_cast<std::size_t>(o)] ? 1 : 0);
     scratch[kAddrOptions] = static_cast<std::uint8_t>(options);
-    const auto rs485 = read.Whole(rec.optMaster ? "RS485 address limit" : "RS485 address",
-                                  rec.txtRS485Address, 0, 127);
+    // The unit keeps seven bits of the address; bit 7 is the role. A larger value keeps its low
+    // seven bits, as the unit would read them, and the user is told.
+    const std::string rs485Name = rec.optMaster ? "RS485 address limit" : "RS485 address";
+    const std::size_t warningsBefore = result.warnings.size();
+    const auto rs485 = read.Whole(rs485Name, rec.txtRS485Address, 0, 255);
+    if (rs485 > 127 && result.warnings.size() == warningsBefore)
+        read.Add(rs485Name + " " + std::to_string(rs485) +
+                 " is above 127; the unit keeps only its low seven bits, stored as " +
+                 std::to_string(rs485 & 0x7F) + ".");
     scratch[kAddrRS485] = static_cast<std::uint8_t>((rs485 & 0x7F) | (rec.optMaster ? 0x80 : 0));
 
     // The record in the unit's shape, and the dictionary chosen for it.
