@@ -1,0 +1,146 @@
+// The link buttons through the window against orv-unit-sim on a pseudo-terminal: Connect, Read,
+// Write, Auto Baud, Size and a lost connection.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "../link/sim_process.h"
+#include "ui/link_controller.h"
+#include "ui_test_util.h"
+
+namespace orv::ui::test {
+namespace {
+
+class WindowLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearSettings();
+        ASSERT_TRUE(dir.isValid());
+        h = std::make_unique<Harness>();
+        h->window->show();
+    }
+    void StartSim(std::vector<std::string> args) {
+        sim = std::make_unique<orv::test::SimProcess>(ORV_UNIT_SIM_PATH, std::move(args),
+                                                      dir.path().toStdString() + "/sim.log");
+        const std::string device = sim->Device();
+        // COM1 (the selected port) is the simulator's pseudo-terminal.
+        h->window->link()->setLookup([device](int com) -> std::optional<std::string> {
+            if (com == 1) return device;
+            return std::nullopt;
+        });
+    }
+    QPushButton* button(const char* name) { return h->find<QPushButton>(name); }
+    QLabel* label(const char* name) { return h->find<QLabel>(name); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Harness> h;
+    std::unique_ptr<orv::test::SimProcess> sim;
+};
+
+TEST_F(WindowLinkTest, ConnectShowsVersionModulesAndTheConnectedState) {
+    StartSim({"--version1", "ORV V2.13", "--version2", "Build 7", "--modules", "13,14,15,0"});
+    button("cmdConnect")->click();
+    EXPECT_TRUE(h->messages.empty());
+    EXPECT_EQ(label("lblConnected")->text(), "Connected");
+    EXPECT_EQ(label("lblConnected")->palette().color(QPalette::Window), QColor(0, 255, 0));
+    EXPECT_EQ(button("cmdConnect")->text(), "Dis&connect");
+    EXPECT_TRUE(h->window->connectTimer()->isActive());
+    for (const char* b : {"cmdGet", "cmdPut", "cmdReset", "cmdMACwrite", "cmdMeasurePulse"})
+        EXPECT_FALSE(button(b)->testAttribute(Qt::WA_ForceDisabled)) << b;
+    EXPECT_EQ(h->edit("txtVer_0")->text(), "ORV V2.13");
+    EXPECT_EQ(h->edit("txtVer_1")->text(), "Build 7");
+    EXPECT_EQ(h->combo("lstMod_0")->currentText(), "Type 13: 16-Channel Dry Contact Input Module");
+    EXPECT_EQ(h->combo("lstMod_1")->currentText(), "Type 14: 8-Channel Relay Output Module");
+    EXPECT_EQ(h->combo("lstMod_3")->currentText(), "NOT FITTED");
+    EXPECT_FALSE(label("lblBusy")->isVisible());
+
+    // Disconnect needs no exchange.
+    button("cmdConnect")->click();
+    EXPECT_EQ(label("lblConnected")->text(), "Disconnected");
+    EXPECT_EQ(label("lblConnected")->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_FALSE(h->window->connectTimer()->isActive());
+    EXPECT_FALSE(button("cmdGet")->isEnabled());
+}
+
+TEST_F(WindowLinkTest, WriteThenReadBringsTheConfigurationBack) {
+    StartSim({"--modules", "15,13,14,0"});
+    button("cmdConnect")->click();
+    ASSERT_TRUE(h->window->IsConnected());
+    h->edit("txtMsg_0")->setText("BOILER HOUSE FIRE");
+    h->edit("txtRIC_0")->setText("0123456");
+    h->combo("lstRlyBeep_50")->setCurrentIndex(4);
+    h->edit("txtRlyRIC_131")->setText("30");
+    button("cmdPut")->click();
+    EXPECT_TRUE(h->messages.empty()) << h->messages[0].text.toStdString();
+    EXPECT_FALSE(h->find<QProgressBar>("pb100")->isVisible());
+    EXPECT_NE(label("lblSize")->text(), "0.00%");
+    const ConfigRecord written = h->window->record();
+
+    h->window->SetDefaults();
+    h->window->moduleTypes() = {15, 13, 14, 0};
+    h->window->ApplyModuleTypes();
+    EXPECT_EQ(h->edit("txtMsg_0")->text(), "BANK 1 CHAN 1 RESET");
+    button("cmdGet")->click();
+    EXPECT_TRUE(h->messages.empty());
+    EXPECT_EQ(h->edit("txtMsg_0")->text(), "BOILER HOUSE FIRE");
+    EXPECT_EQ(h->edit("txtRIC_0")->text(), "0123456");
+    EXPECT_EQ(h->combo("lstRlyBeep_50")->currentText(), "ALL");
+    EXPECT_EQ(h->edit("txtRlyRIC_131")->text(), "30");
+    EXPECT_EQ(label("lblConnected")->text(), "Connected");
+    EXPECT_FALSE(label("lblBusy")->isVisible());
+    EXPECT_FALSE(h->find<QProgressBar>("pb100")->isVisible());
+    ConfigRecord read = h->window->record();
+    read.txtVer = written.txtVer;
+    EXPECT_TRUE(read == written);
+}
+
+TEST_F(WindowLinkTest, AutoBaudFindsTheUnitsRate) {
+    StartSim({"--baud", "9600", "--modules", "15,0,0,0"});
+    h->combo("lstBaudPC")->setCurrentIndex(0);
+    button("cmdAutoBaud")->click();
+    EXPECT_TRUE(h->window->IsConnected());
+    EXPECT_EQ(h->combo("lstBaudPC")->currentText(), "9600");
+    EXPECT_EQ(h->window->record().lstBaudPC, 5);
+    EXPECT_EQ(h->combo("lstMod_0")->currentIndex(), 15);
+    EXPECT_TRUE(h->messages.empty());
+}
+
+TEST_F(WindowLinkTest, LostConnectionSwitchesToDisconnectedWithoutAMessage) {
+    StartSim({});
+    button("cmdConnect")->click();
+    ASSERT_TRUE(h->window->IsConnected());
+    sim->Stop();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !h->window->IsConnected(); }, 4000));
+    EXPECT_EQ(label("lblConnected")->text(), "Disconnected");
+    EXPECT_TRUE(h->messages.empty());
+    EXPECT_FALSE(h->window->connectTimer()->isActive());
+}
+
+TEST_F(WindowLinkTest, PortThatWillNotOpenIsReported) {
+    h->window->link()->setLookup(
+        [](int) -> std::optional<std::string> { return "/dev/orv-no-such-device"; });
+    button("cmdConnect")->click();
+    ASSERT_EQ(h->messages.size(), 1u);
+    EXPECT_TRUE(h->messages[0].text.startsWith("Unable to open selected Coms Port"));
+    EXPECT_EQ(h->messages[0].title, "ORV Pro Configuration");
+    EXPECT_FALSE(h->window->IsConnected());
+}
+
+TEST_F(WindowLinkTest, SizeShowsTheFigureOfTheBuiltImage) {
+    // Every bank not fitted: the build drops every message, leaving the bare structure.
+    button("cmdSize")->click();
+    EXPECT_EQ(label("lblSize")->text(), "37.28%");
+    EXPECT_EQ(h->find<QProgressBar>("pbSize")->value(), 1431);
+    EXPECT_EQ(h->edit("txtMsg_0")->text(), "");
+    button("cmdSize")->click();
+    EXPECT_EQ(label("lblSize")->text(), "37.28%");
+    EXPECT_TRUE(h->messages.empty());
+}
+
+}  // namespace
+}  // namespace orv::ui::test
