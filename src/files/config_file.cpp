@@ -55,12 +55,10 @@ std::optional<std::string> ParseFileContents(const ProfileDocument& doc, FileCon
         if (!number) return "'" + key + "' in [Module] is not a number: " + Quote(*value) + ".";
         if (*number < -32768 || *number > 32767)
             return "'" + key + "' in [Module] is not a module type: " + Quote(*value) + ".";
+        if (*number < 0 || *number > 15)
+            return "'" + key + "' in [Module] holds the module type " + std::to_string(*number) +
+                   ", which does not exist (module types are 0 to 15).";
         out.moduleTypes[b] = *number;
-        if (*number < 0 || *number > 15) {
-            out.warnings.push_back("Bank " + std::to_string(b + 1) + " has the module type " +
-                                   std::to_string(*number) +
-                                   ", which does not exist; the bank is shown as not fitted.");
-        }
     }
 
     if (!doc.HasSection(kSectionEEprom)) return "the [EEprom] section is missing.";

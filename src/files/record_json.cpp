@@ -145,13 +145,10 @@ class Importer {
     static void ModuleTypeMember(Importer& im, const std::string& key, const Json& value) {
         if (!im.CheckArray(key, value, kBanks, "integers")) return;
         for (std::size_t b = 0; b < kBanks; ++b) {
-            const auto code = im.Integer(key, b, value[b], -32768, 32767, "-32768..32767");
+            // Only the module types a file can hold: anything else could not be opened again.
+            const auto code = im.Integer(key, b, value[b], 0, 15, "0..15");
             if (!code) continue;
             im.moduleTypes_[b] = static_cast<int>(*code);
-            if (*code < 0 || *code > 15)
-                im.result_.warnings.push_back(Where(key, b) + ": module type " +
-                                              std::to_string(*code) + " does not exist; bank " +
-                                              std::to_string(b + 1) + " is shown as not fitted.");
         }
     }
 
