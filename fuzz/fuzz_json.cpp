@@ -1,0 +1,33 @@
+// JSON import: any text either imports or is refused without changing anything, and what imports
+// exports and imports again to the same configuration.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "files/record_json.h"
+#include "fuzz_support.h"
+#include "model/defaults.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace orv;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    StartupState state = MakeStartupState();
+    const StartupState before = state;
+
+    const JsonImportResult imported = RecordFromJsonText(text, state.rec, state.moduleTypes);
+    if (!imported.ok) {
+        ORV_FUZZ_CHECK(!imported.errors.empty(), "a refused import gives no reason");
+        ORV_FUZZ_CHECK(state.rec == before.rec, "a refused import changed the record");
+        ORV_FUZZ_CHECK(state.moduleTypes == before.moduleTypes,
+                       "a refused import changed the module types");
+        return 0;
+    }
+    const std::string exported = RecordToJson(state.rec, state.moduleTypes).dump();
+    StartupState again = MakeStartupState();
+    const JsonImportResult reimported = RecordFromJsonText(exported, again.rec, again.moduleTypes);
+    ORV_FUZZ_CHECK(reimported.ok, "an export of an imported record does not import");
+    ORV_FUZZ_CHECK(again.rec == state.rec, "the record changed over export and import");
+    ORV_FUZZ_CHECK(again.moduleTypes == state.moduleTypes,
+                   "the module types changed over export and import");
+    return 0;
+}
