@@ -8,6 +8,7 @@
 #include "cli.h"
 #include "file_commands.h"
 #include "model/identity.h"
+#include "report_commands.h"
 #include "unit_commands.h"
 
 namespace {
@@ -20,6 +21,10 @@ constexpr auto kCommands = std::to_array<Command>({
     {"import", "build a configuration file from a JSON record", orv::cli::RunImport},
     {"resave", "open a configuration file and save it to another (Save As)", orv::cli::RunResave},
     {"size", "print how much of the unit's configuration area a file fills", orv::cli::RunSize},
+    {"show", "print a configuration as a readable report (or --json)", orv::cli::RunShow},
+    {"diff", "list the differences between two configuration files", orv::cli::RunDiff},
+    {"export-csv", "write the channel table of a file for a spreadsheet", orv::cli::RunExportCsv},
+    {"import-csv", "apply a channel table to a file and save the result", orv::cli::RunImportCsv},
     {"ports", "show what each COM port means here and the serial devices found",
      orv::cli::RunPorts},
     {"connect", "check that the unit answers; print its version lines and modules",

@@ -1,0 +1,81 @@
+#include "report/csv.h"
+
+namespace orv::csv {
+
+std::string Cell(std::string_view text) {
+    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+    if (!quote) return std::string(text);
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string Line(const std::vector<std::string>& cells) {
+    std::string out;
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        if (k) out += ',';
+        out += Cell(cells[k]);
+    }
+    return out + "\r\n";
+}
+
+Table Parse(std::string_view text) {
+    Table table;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    auto atLineEnd = [&] { return i >= n || text[i] == '\r' || text[i] == '\n'; };
+    int number = 0;
+    while (i < n) {
+        Row row;
+        row.number = ++number;
+        for (;;) {
+            std::string cell;
+            if (i < n && text[i] == '"') {
+                ++i;
+                bool closed = false;
+                while (i < n) {
+                    if (text[i] == '"') {
+                        if (i + 1 < n && text[i + 1] == '"') {
+                            cell += '"';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        closed = true;
+                        break;
+                    }
+                    cell += text[i++];
+                }
+                if (!closed) {
+                    table.errors.push_back(
+                        {row.number, "cell " + std::to_string(row.cells.size() + 1) +
+                                         " opens a double quote that is never closed"});
+                } else if (!atLineEnd() && text[i] != ',') {
+                    table.errors.push_back(
+                        {row.number, "cell " + std::to_string(row.cells.size() + 1) +
+                                         " has text after its closing double quote (a double "
+                                         "quote inside a quoted cell is written twice: \"\")"});
+                    while (!atLineEnd() && text[i] != ',') cell += text[i++];
+                }
+            } else {
+                while (!atLineEnd() && text[i] != ',') cell += text[i++];
+            }
+            row.cells.push_back(std::move(cell));
+            if (i < n && text[i] == ',') {
+                ++i;
+                continue;
+            }
+            break;
+        }
+        if (i < n && text[i] == '\r') ++i;
+        if (i < n && text[i] == '\n') ++i;
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+}  // namespace orv::csv

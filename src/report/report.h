@@ -1,0 +1,79 @@
+// What technicians ask of a configuration besides editing it: a readable report, the differences
+// between two configurations named as a person names them, and the channel table that goes to
+// and from a spreadsheet. Pure functions over the record and the module types of its banks; the
+// record is taken as a file open leaves it (decoded and normalised by the closing rebuild).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/record.h"
+
+namespace orv {
+
+// ---- Report
+
+// The whole configuration as text: general settings, then every bank with the captions the
+// editor shows for its module type. source names the configuration in the first line (a file
+// name); empty leaves the name out. Lines end in "\n"; texts of the record are shown as UTF-8.
+std::string ConfigReport(const ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                         std::string_view source = {});
+
+// ---- Differences
+
+// One line per difference, "RS232 port: 9600 -> 19200", "Bank 2 channel 5 SLOW: message 'X' ->
+// 'Y'", in the order of the report. What cannot differ in meaning is left out: the dictionary,
+// the editor's own serial settings, fields the module type hides (banks not fitted, SLOW and FAST
+// of dry-contact banks, the channel copies of relay settings) and numbers written with other
+// leading zeros. Where a bank's module type differs, only what both types use is compared.
+std::vector<std::string> ConfigDifferences(const ConfigRecord& a, const ModuleTypes& typesA,
+                                           const ConfigRecord& b, const ModuleTypes& typesB);
+
+// ---- Channel table (CSV, RFC 4180)
+
+// The columns of the table, in the order export writes them.
+inline constexpr std::string_view kColBank = "Bank";
+inline constexpr std::string_view kColChannel = "Channel";
+inline constexpr std::string_view kColState = "State";
+inline constexpr std::string_view kColRic = "RIC";
+inline constexpr std::string_view kColRicTo = "RIC To";
+inline constexpr std::string_view kColFunction = "Function";
+inline constexpr std::string_view kColPagerType = "Pager Type";
+inline constexpr std::string_view kColPagingRate = "Paging Rate";
+inline constexpr std::string_view kColRepeat = "Repeat";
+inline constexpr std::string_view kColSeconds = "Seconds";
+inline constexpr std::string_view kColMessage = "Message";
+
+// A header row, then one row per channel state the editor shows (RESET, SLOW, FAST, STEADY of
+// input banks; RESET and STEADY of dry-contact banks) and one per relay action (Close, Open,
+// Toggle). Banks not fitted have no rows. Texts are UTF-8, lines end in CR LF.
+std::string ExportChannelTable(const ConfigRecord& rec, const ModuleTypes& moduleTypes);
+
+// One reason a table was refused. row counts the header as row 1, as a spreadsheet shows it;
+// column and value are empty where the reason concerns the whole row or the whole table.
+struct TableProblem {
+    int row = 0;
+    std::string column;
+    std::string value;
+    std::string why;
+    // "row 5, column RIC, value '2097152': ..."
+    std::string Text() const;
+};
+
+struct TableImportResult {
+    bool ok = false;
+    std::vector<TableProblem> problems;  // every reason the table was refused (ok == false)
+    std::vector<std::string> warnings;   // applied, but worth a look
+    int rows = 0;                        // data rows read
+    int changed = 0;                     // fields whose value the table changed
+};
+
+// Applies a table to the record. A cell equal to what export writes for the record leaves its
+// field alone; any other cell must be a valid value for its field. Columns other than Bank,
+// Channel and State may be left out, rows may be left out, and so may blank rows. With any
+// problem in any row nothing is changed and every problem is listed.
+TableImportResult ImportChannelTable(std::string_view csv, ConfigRecord& rec,
+                                     const ModuleTypes& moduleTypes);
+
+}  // namespace orv
