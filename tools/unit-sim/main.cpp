@@ -350,6 +350,7 @@ int main(int argc, char** argv) {
         // Sleep until input, the next byte due, or a signal.
         Clock::time_point next = Clock::time_point::max();
         if (!inbound.empty()) next = inbound.front().first;
+        if (engine.Streaming() && outbound.empty()) next = Clock::now();  // keep the line busy
         bool wantWrite = false;
         if (!outbound.empty()) {
             if (outbound.front().first <= Clock::now()) wantWrite = true;  // the pty is full

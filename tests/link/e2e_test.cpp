@@ -1,0 +1,319 @@
+// End-to-end: the real QSerialPort path against orv-unit-sim on a pseudo-terminal. What went over
+// the wire is checked from the simulator's command log.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "link/qt/port_settings.h"
+#include "link/qt/qt_serial_port.h"
+#include "link/unit_session.h"
+#include "model/defaults.h"
+#include "model/lists.h"
+#include "sim_process.h"
+#include "test_ports.h"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RecordingUi;
+using test::SimProcess;
+
+// Settings go to a scratch folder so the user's own COM mapping is never touched.
+class QtEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        char tmpl[] = "/tmp/orv-link-e2e-XXXXXX";
+        dir_ = ::mkdtemp(tmpl);
+        ::setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
+        static int argc = 1;
+        static char name[] = "link_e2e_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    void TearDown() override {
+        app_.reset();
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    static std::string dir_;
+
+private:
+    std::unique_ptr<QCoreApplication> app_;
+};
+std::string QtEnvironment::dir_;
+testing::Environment* const kEnv = testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+class LinkE2E : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = QtEnvironment::dir_ + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::create_directories(dir_);
+    }
+
+    // Starts a simulated unit and points COM1 of the editor at it.
+    SimProcess& StartSim(std::vector<std::string> args) {
+        sim_.reset();
+        sim_ = std::make_unique<SimProcess>(ORV_UNIT_SIM_PATH, std::move(args), dir_ + "/sim.log");
+        const std::string device = sim_->Device();
+        comms_.SetLookup([device](int) { return std::optional<std::string>(device); });
+        return *sim_;
+    }
+
+    std::string dir_;
+    QtSerialPort port_;
+    StartupState state_ = MakeStartupState();
+    Image image_{};
+    RecordingUi ui_;
+    std::unique_ptr<SimProcess> sim_;
+    Comms comms_{port_};
+    std::unique_ptr<UnitSession> session_ =
+        std::make_unique<UnitSession>(state_.rec, state_.moduleTypes, image_, comms_, ui_);
+};
+
+TEST_F(LinkE2E, ConnectWithEachLineEnd) {
+    for (const char* end : {"crlf", "lf", "nul"}) {
+        StartSim({"--line-end", end, "--version1", "ORV V2.13", "--version2", "Build 7",
+                  "--modules", "13,14,15,0"});
+        state_.moduleTypes = {};
+        session_->ConnectClick();
+        EXPECT_TRUE(session_->IsConnected()) << end;
+        EXPECT_EQ(state_.rec.txtVer[0], "ORV V2.13") << end;
+        EXPECT_EQ(state_.rec.txtVer[1], "Build 7") << end;
+        EXPECT_EQ(state_.moduleTypes, (ModuleTypes{13, 14, 15, 0})) << end;
+        EXPECT_TRUE(ui_.messages.empty()) << end;
+        EXPECT_FALSE(port_.IsOpen());
+        sim_->Stop();
+        EXPECT_EQ(sim_->LogStarting("probe").size(), 1u);
+        EXPECT_EQ(sim_->LogStarting("version | 13 56 |").size(), 1u);
+        EXPECT_EQ(sim_->LogStarting("modules | 13 6D |").size(), 1u);
+        session_->ConnectClick();  // disconnect for the next round
+    }
+}
+
+TEST_F(LinkE2E, ReadAndWriteRoundTripMatchTheUnitsEeprom) {
+    const std::string eeprom = dir_ + "/unit.eeprom";
+    auto& sim = StartSim({"--eeprom", eeprom, "--modules", "15,13,14,0"});
+    session_->ConnectClick();
+    ASSERT_TRUE(session_->IsConnected());
+    const auto t0 = std::chrono::steady_clock::now();
+    session_->ReadClick();
+    const double readSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    ASSERT_TRUE(ui_.messages.empty()) << ui_.messages[0].text;
+    std::string unit = test::ReadFile(eeprom);
+    ASSERT_EQ(unit.size(), 4096u);
+    EXPECT_TRUE(std::equal(image_.begin(), image_.end(), reinterpret_cast<const std::uint8_t*>(unit.data())));
+    EXPECT_EQ(state_.rec.txtMsg[ChannelStateIndex(0, 0, kStateReset)], "BANK 1 CHAN 1 RESET");
+    EXPECT_LT(readSeconds, 5.0);
+
+    // Change the configuration and write it back.
+    state_.rec.txtMsg[0] = "PUMP 3 FAILED";
+    state_.rec.txtRIC[0] = "0765432";
+    session_->WriteClick();
+    ASSERT_TRUE(ui_.messages.empty()) << ui_.messages[0].text;
+    unit = test::ReadFile(eeprom);
+    EXPECT_TRUE(std::equal(image_.begin(), image_.end(), reinterpret_cast<const std::uint8_t*>(unit.data())));
+    sim.Stop();
+    EXPECT_EQ(sim.LogStarting("read ").size(), 256u);
+    const auto writes = sim.LogStarting("write ");
+    ASSERT_EQ(writes.size(), 240u);
+    EXPECT_EQ(writes.front().rfind("write 0 | 13 21 00 00 ", 0), 0u);
+    EXPECT_EQ(writes.back().rfind("write 239 | 13 21 0F 0E ", 0), 0u);
+    for (const auto& w : writes) EXPECT_NE(w.find("| sent 06"), std::string::npos) << w;
+
+    // A fresh editor reading the unit sees the change.
+    StartupState fresh = MakeStartupState();
+    Image freshImage{};
+    UnitSession reader(fresh.rec, fresh.moduleTypes, freshImage, comms_, ui_);
+    StartSim({"--eeprom", eeprom, "--modules", "15,13,14,0"});
+    reader.ConnectClick();
+    reader.ReadClick();
+    EXPECT_EQ(fresh.rec.txtMsg[0], "PUMP 3 FAILED");
+    EXPECT_EQ(fresh.rec.txtRIC[0], "0765432");
+}
+
+TEST_F(LinkE2E, RefusedBlockIsSentFourTimes) {
+    auto& sim = StartSim({"--refuse-block", "2"});
+    session_->WriteClick();
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, "Missing/bad response while putting EEprom");
+    sim.Stop();
+    const auto refused = sim.LogStarting("write 2 |");
+    ASSERT_EQ(refused.size(), 4u);
+    for (const auto& l : refused) EXPECT_EQ(l, refused[0]);
+    EXPECT_NE(refused[0].find("sent 15"), std::string::npos);
+    EXPECT_TRUE(sim.LogStarting("write 3 |").empty());
+}
+
+TEST_F(LinkE2E, SilentUnitLeavesEditorUnchanged) {
+    auto& sim = StartSim({"--silent"});
+    state_.rec.txtMsg[7] = "UNCHANGED";
+    image_.fill(0x5C);
+    const ConfigRecord rec = state_.rec;
+    const Image image = image_;
+    const auto t0 = std::chrono::steady_clock::now();
+    session_->ReadClick();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text,
+              "Comms failure while getting EEprom, please check Port, cables and connections");
+    EXPECT_EQ(ui_.messages[0].title, "Communications Error");
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::kCritical);
+    EXPECT_TRUE(state_.rec == rec);
+    EXPECT_EQ(image_, image);
+    EXPECT_GE(seconds, 0.24);  // the first reply byte waited its 250 ms
+    EXPECT_LT(seconds, 1.0);
+    sim.Stop();
+    EXPECT_EQ(sim.LogStarting("read 0 | 13 23 00 00 |").size(), 1u);
+}
+
+TEST_F(LinkE2E, UnitStoppingMidReadLeavesEditorUnchanged) {
+    auto& sim = StartSim({"--stop-after", "100"});
+    state_.rec.txtMsg[0] = "MINE";
+    const ConfigRecord rec = state_.rec;
+    const Image image = image_;
+    session_->ReadClick();
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text,
+              "Comms failure while getting EEprom, please check Port, cables and connections");
+    EXPECT_TRUE(state_.rec == rec);
+    EXPECT_EQ(image_, image);
+    sim.Stop();
+    EXPECT_EQ(sim.LogStarting("read ").size(), 101u);
+}
+
+TEST_F(LinkE2E, AutoBaudFinds9600AfterFourFailedTries) {
+    auto& sim = StartSim({"--baud", "9600"});
+    std::vector<int> tried;
+    session_ = std::make_unique<UnitSession>(
+        state_.rec, state_.moduleTypes, image_, comms_, ui_,
+        UnitSessionHooks{{}, {}, {}, {}, [&](int p) { tried.push_back(p); }, {}});
+    session_->AutoBaudClick();
+    EXPECT_TRUE(session_->IsConnected());
+    EXPECT_EQ(state_.rec.lstBaudPC, kBaud9600);
+    EXPECT_EQ(tried, (std::vector<int>{9, 8, 7, 6, 5}));
+    sim.Stop();
+    const auto noise = sim.LogStarting("noise | 14 |");
+    ASSERT_EQ(noise.size(), 4u);
+    EXPECT_NE(noise[0].find("line set to 115200 baud"), std::string::npos) << noise[0];
+    EXPECT_NE(noise[3].find("line set to 19200 baud"), std::string::npos) << noise[3];
+    EXPECT_EQ(sim.LogStarting("probe | 14 | sent 11").size(), 1u);
+}
+
+TEST_F(LinkE2E, MacWriteBytesAndChecksum) {
+    auto& sim = StartSim({});
+    state_.rec.txtMAC = {"AA", "BB", "CC", "01", "02", "03"};
+    session_->MacWriteClick();
+    EXPECT_TRUE(ui_.messages.empty());
+    sim.Stop();
+    const auto mac = sim.LogStarting("mac |");
+    ASSERT_EQ(mac.size(), 1u);
+    EXPECT_EQ(mac[0],
+              "mac | 13 2B F0 50 46 4A 01 02 03 00 00 00 00 00 00 00 00 00 00 E6 | sent 06");
+}
+
+TEST_F(LinkE2E, CalibrationLimits) {
+    struct Case {
+        const char* pulse;
+        std::array<const char*, 8> limits;
+    } cases[] = {
+        {"12,12,48,48", {"80", "240", "80", "240", "240", "720", "240", "720"}},
+        {"10,10,45,35", {"70", "190", "70", "210", "190", "520", "210", "680"}},
+    };
+    for (const auto& c : cases) {
+        StartSim({"--pulse", c.pulse});
+        session_->CalibrateClick();
+        for (int k = 0; k < 8; ++k) EXPECT_EQ(state_.rec.txtPulseTime[k], c.limits[k]) << c.pulse << " " << k;
+        sim_->Stop();
+        EXPECT_EQ(sim_->LogStarting("pulse | 13 74 |").size(), 1u);
+    }
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(LinkE2E, RunawayVersionLineIsCutOffQuickly) {
+    StartSim({"--endless-version"});
+    const auto t0 = std::chrono::steady_clock::now();
+    session_->ConnectClick();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_TRUE(session_->IsConnected());  // the probe was answered
+    ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text;
+    EXPECT_NE(ui_.messages[0].text.find("more than 256 characters"), std::string::npos);
+    EXPECT_EQ(state_.rec.txtVer[0], "");
+    EXPECT_LT(seconds, 3.0);
+}
+
+TEST_F(LinkE2E, PortsThatWillNotOpenSayWhy) {
+    StartSim({});
+    // Held by another program: the device is open elsewhere for exclusive use.
+    QtSerialPort holder;
+    OpenFailure f = OpenFailure::kNone;
+    std::string detail;
+    ASSERT_TRUE(holder.Open(sim_->Device(), SerialSettings{}, &f, &detail)) << detail;
+    session_->ReadClick();
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text.rfind("Unable to open selected Coms Port\n", 0), 0u);
+    EXPECT_NE(ui_.messages[0].text.find("busy"), std::string::npos) << ui_.messages[0].text;
+    holder.Close();
+
+    ui_.messages.clear();
+    comms_.SetLookup([](int) { return std::optional<std::string>("/dev/orv-no-such-device"); });
+    session_->CalibrateClick();
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_NE(ui_.messages[0].text.find("There is no device /dev/orv-no-such-device"), std::string::npos);
+    sim_->Stop();
+    EXPECT_TRUE(sim_->LogStarting("read").empty());
+    EXPECT_TRUE(sim_->LogStarting("pulse").empty());
+}
+
+TEST_F(LinkE2E, ComMappingLastsWhileTheSimulatorRuns) {
+    SetComMapping(5, "/dev/ttyUSB7");
+    {
+        SimProcess sim(ORV_UNIT_SIM_PATH, {"--com", "5"}, dir_ + "/sim.log");
+        EXPECT_EQ(ReadComMapping(5), sim.Device());
+        EXPECT_EQ(sim.Stop(), 0);
+    }
+    EXPECT_EQ(ReadComMapping(5), "/dev/ttyUSB7");
+    ClearComMapping(5);
+    {
+        SimProcess sim(ORV_UNIT_SIM_PATH, {"--com", "6"}, dir_ + "/sim.log");
+        EXPECT_EQ(ReadComMapping(6), sim.Device());
+    }
+    EXPECT_EQ(ReadComMapping(6), std::nullopt);
+}
+
+TEST_F(LinkE2E, CliReadWriteAndErrors) {
+    auto& sim = StartSim({"--eeprom", dir_ + "/unit.eeprom", "--com", "2"});
+    const std::string orv = dir_ + "/read.ORV", trace = dir_ + "/trace.txt";
+    auto r = test::Run(ORV_CLI_PATH, {"read", "--port", "COM2", "-o", orv, "--trace", trace}, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(orv));
+    const auto traceLines = test::Lines(test::ReadFile(trace));
+    ASSERT_GT(traceLines.size(), 256u * 2);
+    EXPECT_NE(traceLines[1].find(" TX 14"), std::string::npos) << traceLines[1];
+    EXPECT_NE(traceLines[2].find(" RX 11"), std::string::npos) << traceLines[2];
+
+    r = test::Run(ORV_CLI_PATH, {"write", orv, "--device", sim.Device()}, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("49.28%"), std::string::npos) << r.out;
+
+    r = test::Run(ORV_CLI_PATH, {"calibrate", "--device", sim.Device()}, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Slow Pulse OFF Max:  720 mS"), std::string::npos) << r.out;
+
+    sim.Stop();
+    StartSim({"--refuse-block", "0"});
+    r = test::Run(ORV_CLI_PATH, {"write", orv, "--device", sim_->Device()}, dir_);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Missing/bad response while putting EEprom"), std::string::npos) << r.err;
+
+    r = test::Run(ORV_CLI_PATH, {"connect", "--device", "/dev/orv-no-such-device"}, dir_);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Unable to open selected Coms Port"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace orv
