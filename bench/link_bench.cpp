@@ -1,0 +1,99 @@
+// Full-configuration transfers through the real serial path against orv-unit-sim --pace, which
+// moves bytes no faster than the line rate. Each time is also given as a ratio to the wire time
+// of the bytes moved (a read moves 256 x 39 bytes, a write 240 x 38), so the ratio shows what the
+// editor adds of its own; cpu_fraction is the client's CPU time over the wall time.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "link/qt/qt_serial_port.h"
+#include "link/unit_session.h"
+#include "model/defaults.h"
+#include "model/lists.h"
+#include "sim_process.h"
+
+namespace {
+
+using namespace orv;
+
+constexpr double kBitsPerByte = 10.0;  // start, 8 data, stop
+constexpr double kReadBytes = 256 * (4 + 35);
+constexpr double kWriteBytes = 240 * (37 + 1);
+
+double CpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+class NullUi : public LinkUi {
+public:
+    std::string lastMessage;
+    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override { lastMessage = text; }
+    void SetBusy(bool) override {}
+    void SetProgress(int, bool) override {}
+};
+
+void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "link_bench";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) {
+        static std::string dir = [] {
+            char tmpl[] = "/tmp/orv-link-bench-XXXXXX";
+            return std::string(::mkdtemp(tmpl));
+        }();
+        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);  // never touch the user's settings
+        static QCoreApplication app(argc, argv);
+    }
+}
+
+void Transfer(benchmark::State& state, bool read) {
+    EnsureApp();
+    const int baud = static_cast<int>(state.range(0));
+    const std::string dir = std::filesystem::temp_directory_path() / "orv-link-bench";
+    std::filesystem::create_directories(dir);
+    test::SimProcess sim(ORV_UNIT_SIM_PATH, {"--pace", "--baud", std::to_string(baud)}, dir + "/sim.log");
+
+    QtSerialPort port;
+    const std::string device = sim.Device();
+    Comms comms(port, [device](int) { return std::optional<std::string>(device); });
+    StartupState s = MakeStartupState();
+    s.moduleTypes = {15, 0, 0, 0};
+    for (std::size_t p = 0; p < kBaudRateItems.size(); ++p)
+        if (kBaudRateItems[p].text == std::to_string(baud)) s.rec.lstBaudPC = static_cast<int>(p);
+    Image image{};
+    NullUi ui;
+    UnitSession session(s.rec, s.moduleTypes, image, comms, ui);
+
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds();
+        const auto t0 = std::chrono::steady_clock::now();
+        read ? session.ReadClick() : session.WriteClick();
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        cpu += CpuSeconds() - cpu0;
+        if (session.LastOutcome() != ClickOutcome::kDone) {
+            state.SkipWithError(("transfer failed: " + ui.lastMessage).c_str());
+            break;
+        }
+    }
+    const double wire = (read ? kReadBytes : kWriteBytes) * kBitsPerByte / baud;
+    const double n = static_cast<double>(state.iterations());
+    state.counters["wire_s"] = wire;
+    state.counters["ratio_to_wire"] = wall / n / wire;
+    state.counters["cpu_s"] = cpu / n;
+    state.counters["cpu_fraction"] = cpu / wall;
+}
+
+void BM_PacedRead(benchmark::State& state) { Transfer(state, true); }
+void BM_PacedWrite(benchmark::State& state) { Transfer(state, false); }
+
+BENCHMARK(BM_PacedRead)->Arg(115200)->Arg(9600)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_PacedWrite)->Arg(115200)->Arg(9600)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+}  // namespace
