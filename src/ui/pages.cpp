@@ -352,8 +352,8 @@ void BuildPulseTimingPage(QWidget* page, Widgets& w) {
     static const char* const kPhases[] = {"ON", "OFF"};
     for (int f = 0; f < 2; ++f) {
         auto* frame =
-            MakeFrame(page, f == 0 ? "frmFastPulse" : "frmSlowPulse", kFrames[f], 12 + 250 * f,
-                      12, 236, 130);
+            MakeFrame(page, f == 0 ? "frmFastPulse" : "frmSlowPulse", kFrames[f], 12 + 262 * f,
+                      12, 250, 130);
         MakeLabel(frame, "Min", 60, 24, 70)->setAlignment(Qt::AlignCenter);
         MakeLabel(frame, "Max", 140, 24, 70)->setAlignment(Qt::AlignCenter);
         for (int ph = 0; ph < 2; ++ph) {
@@ -364,10 +364,10 @@ void BuildPulseTimingPage(QWidget* page, Widgets& w) {
                 w.txtPulseTime[p] =
                     MakeEdit(frame, Name("txtPulseTime", p), tip::kPulseTime, 60 + 80 * mm, y, 70);
             }
-            MakeLabel(frame, "mS", 214, y, 20);
+            MakeLabel(frame, "mS", 216, y, 28);
         }
     }
-    auto* cal = MakeFrame(page, "frmCalibration", "Calibration", 12, 154, 486, 130);
+    auto* cal = MakeFrame(page, "frmCalibration", "Calibration", 12, 154, 512, 130);
     MakeLabel(cal, "ON", 100, 24, 70)->setAlignment(Qt::AlignCenter);
     MakeLabel(cal, "OFF", 180, 24, 70)->setAlignment(Qt::AlignCenter);
     MakeLabel(cal, "Fast Pulse", 14, 50, 80);
@@ -385,7 +385,7 @@ void BuildPulseTimingPage(QWidget* page, Widgets& w) {
              "slow pulse sequence to Bank 1 Channel 2, wait several cycles (5 seconds) for the "
              "ORV to measure the pulse times, then click Calibrate. Suggested values are "
              "calculated and filled in; adjust them by hand if required.",
-             512, 18, 256, 200);
+             538, 18, 236, 220);
 }
 
 void BuildOptionsPage(QWidget* page, Widgets& w) {
