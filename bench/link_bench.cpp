@@ -27,13 +27,16 @@ constexpr double kWriteBytes = 240 * (37 + 1);
 double CpuSeconds() {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 class NullUi : public LinkUi {
-public:
+  public:
     std::string lastMessage;
-    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override { lastMessage = text; }
+    void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
+        lastMessage = text;
+    }
     void SetBusy(bool) override {}
     void SetProgress(int, bool) override {}
 };
@@ -57,7 +60,8 @@ void Transfer(benchmark::State& state, bool read) {
     const int baud = static_cast<int>(state.range(0));
     const std::string dir = std::filesystem::temp_directory_path() / "orv-link-bench";
     std::filesystem::create_directories(dir);
-    test::SimProcess sim(ORV_UNIT_SIM_PATH, {"--pace", "--baud", std::to_string(baud)}, dir + "/sim.log");
+    test::SimProcess sim(ORV_UNIT_SIM_PATH, {"--pace", "--baud", std::to_string(baud)},
+                         dir + "/sim.log");
 
     QtSerialPort port;
     const std::string device = sim.Device();
@@ -90,10 +94,24 @@ void Transfer(benchmark::State& state, bool read) {
     state.counters["cpu_fraction"] = cpu / wall;
 }
 
-void BM_PacedRead(benchmark::State& state) { Transfer(state, true); }
-void BM_PacedWrite(benchmark::State& state) { Transfer(state, false); }
+void BM_PacedRead(benchmark::State& state) {
+    Transfer(state, true);
+}
+void BM_PacedWrite(benchmark::State& state) {
+    Transfer(state, false);
+}
 
-BENCHMARK(BM_PacedRead)->Arg(115200)->Arg(9600)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_PacedWrite)->Arg(115200)->Arg(9600)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_PacedRead)
+    ->Arg(115200)
+    ->Arg(9600)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_PacedWrite)
+    ->Arg(115200)
+    ->Arg(9600)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -81,7 +81,9 @@ bool Comms::Write(std::initializer_list<std::uint8_t> bytes) {
     return Write(std::span<const std::uint8_t>(bytes.begin(), bytes.size()));
 }
 
-bool Comms::IsOpen() const { return port_.IsOpen(); }
+bool Comms::IsOpen() const {
+    return port_.IsOpen();
+}
 
 std::string Comms::OpenFailureMessage() const {
     std::string text = kUnableToOpenPort;
@@ -101,12 +103,14 @@ std::string OpenFailureReason(OpenFailure failure, const std::string& device,
                    ". Check that the serial adapter is plugged in, or map the COM port to the "
                    "right device on the Comms page.";
         case OpenFailure::kBusy:
-            return device + " is busy: it is held by another program. Close that program and try "
-                            "again.";
+            return device +
+                   " is busy: it is held by another program. Close that program and try "
+                   "again.";
         case OpenFailure::kNoPermission: {
             const std::string group = detail.empty() ? "dialout" : detail;
-            return "No permission to open " + device + ": your user must be a member of the group " +
-                   group + " (for example: sudo usermod -aG " + group +
+            return "No permission to open " + device +
+                   ": your user must be a member of the group " + group +
+                   " (for example: sudo usermod -aG " + group +
                    " $USER, then log out and in again).";
         }
         case OpenFailure::kBadSettings:

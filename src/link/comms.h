@@ -21,7 +21,7 @@ inline constexpr const char* kUnableToOpenPort = "Unable to open selected Coms P
 std::string SettingsTextFor(int baudPosition, int formatPosition);
 
 class Comms {
-public:
+  public:
     // lookup maps COM numbers to devices (may be empty: then COMn is always the default device).
     explicit Comms(SerialPort& port, ComPortLookup lookup = {});
 
@@ -52,7 +52,7 @@ public:
     SerialPort& Port() { return port_; }
     void SetLookup(ComPortLookup lookup) { lookup_ = std::move(lookup); }
 
-private:
+  private:
     SerialPort& port_;
     ComPortLookup lookup_;
     bool rxTimedOut_ = false;

@@ -19,7 +19,9 @@ int Progress(int done, int total) {
 }
 
 // R(x): x rounded to whole tens, an exact half ten to the even neighbour.
-int RoundToTens(double x) { return static_cast<int>(std::nearbyint(x / 10.0)) * 10; }
+int RoundToTens(double x) {
+    return static_cast<int>(std::nearbyint(x / 10.0)) * 10;
+}
 
 }  // namespace
 
@@ -57,7 +59,9 @@ RxLine RxStringEx(Comms& comms, LinkUi& ui) {
     return line;
 }
 
-std::string RxString(Comms& comms, LinkUi& ui) { return RxStringEx(comms, ui).text; }
+std::string RxString(Comms& comms, LinkUi& ui) {
+    return RxStringEx(comms, ui).text;
+}
 
 VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleTypes& moduleTypes) {
     VersionReport report;
@@ -198,7 +202,9 @@ void IncrementMAC(ConfigRecord& rec) {
     }
 }
 
-void SendReset(Comms& comms) { comms.Write({proto::kCommandPrefix, proto::kCmdReset}); }
+void SendReset(Comms& comms) {
+    comms.Write({proto::kCommandPrefix, proto::kCmdReset});
+}
 
 PulseTimes MeasurePulseTimes(Comms& comms) {
     comms.Write({proto::kCommandPrefix});
@@ -218,8 +224,8 @@ bool PulseLimits::anyClamped() const {
 }
 
 const std::array<const char*, 8> kPulseLimitNames{
-    "Fast Pulse ON Min",  "Fast Pulse ON Max",  "Fast Pulse OFF Min", "Fast Pulse OFF Max",
-    "Slow Pulse ON Min",  "Slow Pulse ON Max",  "Slow Pulse OFF Min", "Slow Pulse OFF Max",
+    "Fast Pulse ON Min", "Fast Pulse ON Max", "Fast Pulse OFF Min", "Fast Pulse OFF Max",
+    "Slow Pulse ON Min", "Slow Pulse ON Max", "Slow Pulse OFF Min", "Slow Pulse OFF Max",
 };
 
 PulseLimits ComputePulseLimits(const PulseTimes& t) {
@@ -227,7 +233,7 @@ PulseLimits ComputePulseLimits(const PulseTimes& t) {
     const double meanOn = std::sqrt(slowOn * fastOn);
     const double meanOff = std::sqrt(slowOff * fastOff);
     PulseLimits out;
-    out.computed = {RoundToTens(2 * fastOn / 3), RoundToTens(meanOn),
+    out.computed = {RoundToTens(2 * fastOn / 3),  RoundToTens(meanOn),
                     RoundToTens(2 * fastOff / 3), RoundToTens(meanOff),
                     RoundToTens(meanOn),          RoundToTens(3 * slowOn / 2),
                     RoundToTens(meanOff),         RoundToTens(3 * slowOff / 2)};
@@ -249,9 +255,9 @@ std::string ClampedLimitsMessage(const PulseLimits& limits) {
     }
     if (count == 0) return {};
     return std::string(count == 1 ? "This suggested limit is" : "These suggested limits are") +
-           " above " + std::to_string(kMaxPulseLimit) + " mS, the largest the unit accepts:" + list +
-           "\n" + (count == 1 ? "It was" : "They were") + " set to " +
-           std::to_string(kMaxPulseLimit) +
+           " above " + std::to_string(kMaxPulseLimit) +
+           " mS, the largest the unit accepts:" + list + "\n" +
+           (count == 1 ? "It was" : "They were") + " set to " + std::to_string(kMaxPulseLimit) +
            " mS. Check the slow pulse sequence, or adjust the limits by hand.";
 }
 

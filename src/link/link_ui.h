@@ -9,7 +9,7 @@ namespace orv {
 enum class MessageIcon { kNone, kCritical, kInformation, kWarning };
 
 class LinkUi {
-public:
+  public:
     virtual ~LinkUi() = default;
     // A modal message with an OK button; returns once the user has seen it.
     virtual void ShowMessage(const std::string& text, const std::string& title,
@@ -22,7 +22,7 @@ public:
 
 // A LinkUi that ignores everything (background checks that show nothing).
 class SilentLinkUi : public LinkUi {
-public:
+  public:
     void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
     void SetBusy(bool) override {}
     void SetProgress(int, bool) override {}

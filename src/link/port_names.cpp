@@ -34,6 +34,8 @@ std::optional<int> ParseComName(std::string_view name) {
     return n;
 }
 
-std::string ComName(int comNumber) { return "COM" + std::to_string(comNumber); }
+std::string ComName(int comNumber) {
+    return "COM" + std::to_string(comNumber);
+}
 
 }  // namespace orv

@@ -28,8 +28,8 @@ constexpr std::uint8_t kCmdPulseTimes = 't';
 constexpr int kReadRequestSize = 4;
 constexpr int kReadReplyLeadBytes = 3;
 constexpr int kReadReplySize = kReadReplyLeadBytes + 2 * kBlockSize;  // 35
-constexpr int kWriteRequestSize = 4 + 2 * kBlockSize + 1;              // 37
-constexpr int kMacRequestSize = 3 + kBlockSize + 1;                    // 20
+constexpr int kWriteRequestSize = 4 + 2 * kBlockSize + 1;             // 37
+constexpr int kMacRequestSize = 3 + kBlockSize + 1;                   // 20
 
 // Reply timeouts in milliseconds.
 constexpr int kByteTimeoutMs = 250;
@@ -46,8 +46,8 @@ std::uint8_t BlockChecksum8(std::span<const std::uint8_t, kBlockSize> data);
 // 0x13 '#' n&15 n>>4&15.
 std::array<std::uint8_t, kReadRequestSize> ReadBlockRequest(int block);
 // 0x13 '!' n&15 n>>4&15, 32 nibble bytes (low first), 7-bit checksum.
-std::array<std::uint8_t, kWriteRequestSize> WriteBlockRequest(int block,
-                                                              std::span<const std::uint8_t, kBlockSize> data);
+std::array<std::uint8_t, kWriteRequestSize> WriteBlockRequest(
+    int block, std::span<const std::uint8_t, kBlockSize> data);
 // 0x13 '+' 0xF0, image bytes 3840..3855, 8-bit checksum.
 std::array<std::uint8_t, kMacRequestSize> MacWriteRequest(const Image& image);
 

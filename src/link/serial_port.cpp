@@ -33,7 +33,8 @@ std::optional<SerialSettings> ParseSettingsText(std::string_view text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        fields.push_back(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
+        fields.push_back(
+            text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -41,7 +42,8 @@ std::optional<SerialSettings> ParseSettingsText(std::string_view text) {
 
     SerialSettings s;
     const auto baud = ToInt(fields[0]);
-    if (!baud || std::find(kRates.begin(), kRates.end(), *baud) == kRates.end()) return std::nullopt;
+    if (!baud || std::find(kRates.begin(), kRates.end(), *baud) == kRates.end())
+        return std::nullopt;
     s.baud = *baud;
 
     const std::string_view parity = Trim(fields[1]);

@@ -34,7 +34,7 @@ enum class OpenFailure { kNone, kNoSuchDevice, kBusy, kNoPermission, kBadSetting
 using SerialClock = std::chrono::steady_clock;
 
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Opens device with the given settings: raw, 8-bit clean, no flow control of any kind.

@@ -23,14 +23,18 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 TraceSerialPort::TraceSerialPort(SerialPort& inner, std::FILE* out)
     : inner_(inner), out_(out), start_(SerialClock::now()) {}
 
-TraceSerialPort::~TraceSerialPort() { FlushReceived(); }
+TraceSerialPort::~TraceSerialPort() {
+    FlushReceived();
+}
 
 void TraceSerialPort::Line(const std::string& what) {
     if (!out_) return;
     // Time of day for the technician, time since the start for reading gaps.
     const auto wall = std::chrono::system_clock::now();
     const std::time_t t = std::chrono::system_clock::to_time_t(wall);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
+        1000;
     std::tm tm{};
     localtime_r(&t, &tm);
     const double since = std::chrono::duration<double>(SerialClock::now() - start_).count();

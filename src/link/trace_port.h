@@ -12,7 +12,7 @@
 namespace orv {
 
 class TraceSerialPort : public SerialPort {
-public:
+  public:
     // out stays owned by the caller and must outlive the port.
     TraceSerialPort(SerialPort& inner, std::FILE* out);
     ~TraceSerialPort() override;
@@ -26,7 +26,7 @@ public:
     std::optional<std::uint8_t> ReadByte() override;
     bool WaitForBytes(SerialClock::time_point deadline) override;
 
-private:
+  private:
     void Line(const std::string& what);
     void FlushReceived();
 

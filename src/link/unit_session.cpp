@@ -14,13 +14,13 @@ const std::string kAppTitle(kProgramTitle);
 
 // Marks a click as talking to the unit for as long as it runs.
 class RunningScope {
-public:
+  public:
     explicit RunningScope(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
     ~RunningScope() { flag_ = false; }
     RunningScope(const RunningScope&) = delete;
     RunningScope& operator=(const RunningScope&) = delete;
 
-private:
+  private:
     std::atomic<bool>& flag_;
 };
 
@@ -117,8 +117,9 @@ void UnitSession::ReadClick() {
         if (hooks_.sizeReported) hooks_.sizeReported(decoded.size);
         Notify(hooks_.recordChanged);
         if (!decoded.warnings.empty()) {
-            std::string text = "The configuration read from the unit holds values this program "
-                               "cannot show as stored:";
+            std::string text =
+                "The configuration read from the unit holds values this program "
+                "cannot show as stored:";
             for (const auto& w : decoded.warnings) text += "\n" + w;
             ui_.ShowMessage(text, kAppTitle, MessageIcon::kWarning);
         }
@@ -138,7 +139,8 @@ void UnitSession::WriteClick() {
     if (hooks_.sizeReported) hooks_.sizeReported(size);
     Notify(hooks_.recordChanged);
     if (!size.fits) {
-        ui_.ShowMessage(TooLargeMessage(build) + "\nNothing was sent to the unit.", kAppTitle, MessageIcon::kWarning);
+        ui_.ShowMessage(TooLargeMessage(build) + "\nNothing was sent to the unit.", kAppTitle,
+                        MessageIcon::kWarning);
         outcome_ = ClickOutcome::kRefused;
         return;
     }

@@ -33,9 +33,9 @@ struct UnitSessionHooks {
 enum class ClickOutcome { kDone, kFailed, kPortNotOpened, kNotAnswering, kRefused };
 
 class UnitSession {
-public:
-    UnitSession(ConfigRecord& rec, ModuleTypes& moduleTypes, Image& image, Comms& comms,
-                LinkUi& ui, UnitSessionHooks hooks = {});
+  public:
+    UnitSession(ConfigRecord& rec, ModuleTypes& moduleTypes, Image& image, Comms& comms, LinkUi& ui,
+                UnitSessionHooks hooks = {});
 
     bool IsConnected() const { return connected_.load(); }
     // True while a click is talking to the unit (the timer must not tick into it).
@@ -60,7 +60,7 @@ public:
     void SetConnectedState();
     void SetDisconnectedState();
 
-private:
+  private:
     bool OpenOrReport();  // opens the selected port; shows the reason and fails when it will not
     void Notify(const std::function<void()>& hook);
 

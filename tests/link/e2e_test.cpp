@@ -25,7 +25,7 @@ using test::SimProcess;
 
 // Settings go to a scratch folder so the user's own COM mapping is never touched.
 class QtEnvironment : public testing::Environment {
-public:
+  public:
     void SetUp() override {
         char tmpl[] = "/tmp/orv-link-e2e-XXXXXX";
         dir_ = ::mkdtemp(tmpl);
@@ -42,16 +42,17 @@ public:
     }
     static std::string dir_;
 
-private:
+  private:
     std::unique_ptr<QCoreApplication> app_;
 };
 std::string QtEnvironment::dir_;
 testing::Environment* const kEnv = testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 class LinkE2E : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = QtEnvironment::dir_ + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ = QtEnvironment::dir_ + "/" +
+               testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::create_directories(dir_);
     }
 
@@ -102,11 +103,13 @@ TEST_F(LinkE2E, ReadAndWriteRoundTripMatchTheUnitsEeprom) {
     ASSERT_TRUE(session_->IsConnected());
     const auto t0 = std::chrono::steady_clock::now();
     session_->ReadClick();
-    const double readSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double readSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     ASSERT_TRUE(ui_.messages.empty()) << ui_.messages[0].text;
     std::string unit = test::ReadFile(eeprom);
     ASSERT_EQ(unit.size(), 4096u);
-    EXPECT_TRUE(std::equal(image_.begin(), image_.end(), reinterpret_cast<const std::uint8_t*>(unit.data())));
+    EXPECT_TRUE(std::equal(image_.begin(), image_.end(),
+                           reinterpret_cast<const std::uint8_t*>(unit.data())));
     EXPECT_EQ(state_.rec.txtMsg[ChannelStateIndex(0, 0, kStateReset)], "BANK 1 CHAN 1 RESET");
     EXPECT_LT(readSeconds, 5.0);
 
@@ -116,7 +119,8 @@ TEST_F(LinkE2E, ReadAndWriteRoundTripMatchTheUnitsEeprom) {
     session_->WriteClick();
     ASSERT_TRUE(ui_.messages.empty()) << ui_.messages[0].text;
     unit = test::ReadFile(eeprom);
-    EXPECT_TRUE(std::equal(image_.begin(), image_.end(), reinterpret_cast<const std::uint8_t*>(unit.data())));
+    EXPECT_TRUE(std::equal(image_.begin(), image_.end(),
+                           reinterpret_cast<const std::uint8_t*>(unit.data())));
     sim.Stop();
     EXPECT_EQ(sim.LogStarting("read ").size(), 256u);
     const auto writes = sim.LogStarting("write ");
@@ -157,7 +161,8 @@ TEST_F(LinkE2E, SilentUnitLeavesEditorUnchanged) {
     const Image image = image_;
     const auto t0 = std::chrono::steady_clock::now();
     session_->ReadClick();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text,
               "Comms failure while getting EEprom, please check Port, cables and connections");
@@ -227,7 +232,8 @@ TEST_F(LinkE2E, CalibrationLimits) {
     for (const auto& c : cases) {
         StartSim({"--pulse", c.pulse});
         session_->CalibrateClick();
-        for (int k = 0; k < 8; ++k) EXPECT_EQ(state_.rec.txtPulseTime[k], c.limits[k]) << c.pulse << " " << k;
+        for (int k = 0; k < 8; ++k)
+            EXPECT_EQ(state_.rec.txtPulseTime[k], c.limits[k]) << c.pulse << " " << k;
         sim_->Stop();
         EXPECT_EQ(sim_->LogStarting("pulse | 13 74 |").size(), 1u);
     }
@@ -238,7 +244,8 @@ TEST_F(LinkE2E, RunawayVersionLineIsCutOffQuickly) {
     StartSim({"--endless-version"});
     const auto t0 = std::chrono::steady_clock::now();
     session_->ConnectClick();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_TRUE(session_->IsConnected());  // the probe was answered
     ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text;
     EXPECT_NE(ui_.messages[0].text.find("more than 256 characters"), std::string::npos);
@@ -263,7 +270,8 @@ TEST_F(LinkE2E, PortsThatWillNotOpenSayWhy) {
     comms_.SetLookup([](int) { return std::optional<std::string>("/dev/orv-no-such-device"); });
     session_->CalibrateClick();
     ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_NE(ui_.messages[0].text.find("There is no device /dev/orv-no-such-device"), std::string::npos);
+    EXPECT_NE(ui_.messages[0].text.find("There is no device /dev/orv-no-such-device"),
+              std::string::npos);
     sim_->Stop();
     EXPECT_TRUE(sim_->LogStarting("read").empty());
     EXPECT_TRUE(sim_->LogStarting("pulse").empty());

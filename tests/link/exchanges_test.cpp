@@ -1,9 +1,10 @@
+#include "link/exchanges.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "link/comms.h"
-#include "link/exchanges.h"
 #include "link/protocol.h"
 #include "model/lists.h"
 #include "test_ports.h"
@@ -17,7 +18,9 @@ using test::RecordingUi;
 using test::ScriptedPort;
 
 // Opens COM1 at 9600,N,8,1 on the given port.
-void Open(Comms& comms) { ASSERT_TRUE(comms.OpenComms(0, kBaud9600, kFormatN81)); }
+void Open(Comms& comms) {
+    ASSERT_TRUE(comms.OpenComms(0, kBaud9600, kFormatN81));
+}
 
 TEST(SettingsText, ParsesTheEditorsTexts) {
     struct Case {
@@ -84,7 +87,8 @@ TEST(Protocol, BlockEncodings) {
 
     proto::Block mixed{0x12, 0xAB};
     const auto m = proto::WriteBlockRequest(0x9C, mixed);
-    EXPECT_EQ((Bytes{m[2], m[3], m[4], m[5], m[6], m[7]}), (Bytes{0x0C, 0x09, 0x02, 0x01, 0x0B, 0x0A}));
+    EXPECT_EQ((Bytes{m[2], m[3], m[4], m[5], m[6], m[7]}),
+              (Bytes{0x0C, 0x09, 0x02, 0x01, 0x0B, 0x0A}));
     EXPECT_EQ(m[36], (0x12 + 0xAB) % 128);
     for (auto b : m) EXPECT_LT(b, 0x80);
 
@@ -99,8 +103,8 @@ TEST(Protocol, MacRequestWithChecksumE6) {
     image[kMacAddress - 1] = 0x77;  // outside the block: not sent
     image[kMacAddress + 16] = 0x77;
     const auto r = proto::MacWriteRequest(image);
-    const Bytes expected{0x13, 0x2B, 0xF0, 0x50, 0x46, 0x4A, 0x01, 0x02, 0x03, 0, 0, 0, 0,
-                         0,    0,    0,    0,    0,    0,    0xE6};
+    const Bytes expected{0x13, 0x2B, 0xF0, 0x50, 0x46, 0x4A, 0x01, 0x02, 0x03, 0,
+                         0,    0,    0,    0,    0,    0,    0,    0,    0,    0xE6};
     EXPECT_EQ(Bytes(r.begin(), r.end()), expected);
 }
 
@@ -170,7 +174,8 @@ TEST(Connected, OnlyA0x11FirstReplyCounts) {
     struct Case {
         Bytes reply;
         bool connected;
-    } cases[] = {{{0x11}, true}, {{0x12}, false}, {{}, false}, {{0x00, 0x11}, false}, {{0x11, 0x00}, true}};
+    } cases[] = {
+        {{0x11}, true}, {{0x12}, false}, {{}, false}, {{0x00, 0x11}, false}, {{0x11, 0x00}, true}};
     for (const auto& c : cases) {
         ScriptedPort port;
         port.respond = [&](const Bytes&, const SerialSettings&) { return c.reply; };
@@ -181,7 +186,9 @@ TEST(Connected, OnlyA0x11FirstReplyCounts) {
     }
 }
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 TEST(GetVersion, LinesEndedCrLfLfOrNul) {
     struct Case {
@@ -191,7 +198,7 @@ TEST(GetVersion, LinesEndedCrLfLfOrNul) {
         {"V2.13\r\nBuild 7\r\n", "V2.13", "Build 7"},
         {"V2.13\nBuild 7\n", "V2.13", "Build 7"},
         {std::string("V2.13\0Build 7\0", 14), "V2.13", "Build 7"},
-        {"A\r\r\n\n", "A\r", ""},        // only one CR goes; an empty line is an empty text
+        {"A\r\r\n\n", "A\r", ""},  // only one CR goes; an empty line is an empty text
         {"x\ry\n \n", "x\ry", " "},
     };
     for (const auto& c : cases) {
@@ -300,7 +307,8 @@ TEST(GetVersion, RunawayLineIsCutOffAndReported) {
 // Progress values the bar must show after each block.
 std::vector<int> ExpectedSteps(int blocks, int divisor) {
     std::vector<int> steps;
-    for (int n = 0; n < blocks; ++n) steps.push_back(static_cast<int>(std::lrint((n + 1) * 100.0 / divisor)));
+    for (int n = 0; n < blocks; ++n)
+        steps.push_back(static_cast<int>(std::lrint((n + 1) * 100.0 / divisor)));
     return steps;
 }
 
@@ -314,7 +322,8 @@ TEST(GetEEprom, ReadsAll256BlocksWithProgress) {
     sim::UnitOptions options;
     options.corruptNibbles = true;  // only the low 4 bits of each nibble byte count
     EnginePort port(options);
-    for (int a = 0; a < kImageSize; ++a) port.eeprom[a] = static_cast<std::uint8_t>(a * 7 + a / 256);
+    for (int a = 0; a < kImageSize; ++a)
+        port.eeprom[a] = static_cast<std::uint8_t>(a * 7 + a / 256);
     Comms comms(port);
     Open(comms);
     RecordingUi ui;
@@ -363,7 +372,8 @@ TEST(PutEEprom, WritesBlocks0To239WithProgress) {
     EXPECT_TRUE(PutEEprom(comms, ui, image));
     ASSERT_EQ(port.writes.size(), 240u);
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 3840, port.eeprom.begin()));
-    EXPECT_TRUE(std::all_of(port.eeprom.begin() + 3840, port.eeprom.end(), [](auto b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(port.eeprom.begin() + 3840, port.eeprom.end(), [](auto b) { return b == 0; }));
     EXPECT_EQ(ShownSteps(ui), ExpectedSteps(240, 255));
     EXPECT_EQ(ShownSteps(ui).back(), 94);
     for (int w : port.waitsMs) EXPECT_LE(w, 5000);
@@ -414,7 +424,11 @@ TEST(PutMAC, AnswersAndRetries) {
         {{0x06}, true, 1, nullptr, 500},
         {{0x15, 0x15, 0x06}, true, 3, nullptr, 500},
         {{0x15, 0x15, 0x15, 0x15}, false, 4, "Missing/bad response while putting EEprom", 500},
-        {{}, false, 1, "Comms failure while putting EEprom, please check Port, cables and connections", 500},
+        {{},
+         false,
+         1,
+         "Comms failure while putting EEprom, please check Port, cables and connections",
+         500},
     };
     for (const auto& c : cases) {
         ScriptedPort port;
@@ -460,7 +474,8 @@ TEST(IncrementMAC, CountsOctets3To5) {
         ConfigRecord rec;
         for (int k = 0; k < 6; ++k) rec.txtMAC[k] = c.before[k];
         IncrementMAC(rec);
-        for (int k = 0; k < 6; ++k) EXPECT_EQ(rec.txtMAC[k], c.after[k]) << c.before[5] << " octet " << k;
+        for (int k = 0; k < 6; ++k)
+            EXPECT_EQ(rec.txtMAC[k], c.after[k]) << c.before[5] << " octet " << k;
     }
 }
 
@@ -473,9 +488,11 @@ TEST(PulseLimits, ComputedFromTheMeasuredTimes) {
         {{120, 120, 480, 480}, {80, 240, 80, 240, 240, 720, 240, 720}, {}},
         {{100, 100, 450, 350}, {70, 190, 70, 210, 190, 520, 210, 680}, {}},
         {{0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}, {}},
-        {{100, 100, 1700, 1700}, {70, 410, 70, 410, 410, 2500, 410, 2500},
+        {{100, 100, 1700, 1700},
+         {70, 410, 70, 410, 410, 2500, 410, 2500},
          {false, false, false, false, false, true, false, true}},
-        {{2550, 2550, 2550, 2550}, {1700, 2500, 1700, 2500, 2500, 2500, 2500, 2500},
+        {{2550, 2550, 2550, 2550},
+         {1700, 2500, 1700, 2500, 2500, 2500, 2500, 2500},
          {false, true, false, true, true, true, true, true}},
     };
     for (const auto& c : cases) {

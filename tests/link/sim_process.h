@@ -32,7 +32,7 @@ inline std::vector<std::string> Lines(const std::string& text) {
 
 // The simulated unit on its pseudo-terminal; stopped (SIGTERM) when destroyed.
 class SimProcess {
-public:
+  public:
     SimProcess(const std::string& exe, std::vector<std::string> args, const std::string& logPath)
         : logPath_(logPath) {
         args.insert(args.begin(), exe);
@@ -84,7 +84,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::string logPath_;
     std::string device_;
     pid_t pid_ = -1;
@@ -97,7 +97,8 @@ struct RunResult {
 };
 
 // Runs a program to its end, capturing its output.
-inline RunResult Run(const std::string& exe, std::vector<std::string> args, const std::string& dir) {
+inline RunResult Run(const std::string& exe, std::vector<std::string> args,
+                     const std::string& dir) {
     args.insert(args.begin(), exe);
     const std::string outPath = dir + "/run.out", errPath = dir + "/run.err";
     const pid_t pid = ::fork();

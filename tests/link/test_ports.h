@@ -16,16 +16,16 @@ namespace orv::test {
 using Bytes = std::vector<std::uint8_t>;
 
 class ScriptedPort : public SerialPort {
-public:
+  public:
     // Given one write, returns the bytes the far end sends back.
     std::function<Bytes(const Bytes& written, const SerialSettings& settings)> respond;
     // Open fails with this when set.
     OpenFailure failOpen = OpenFailure::kNone;
 
-    std::vector<Bytes> writes;                // each Write call
-    std::vector<std::string> opened;          // device of each successful open
+    std::vector<Bytes> writes;        // each Write call
+    std::vector<std::string> opened;  // device of each successful open
     std::vector<SerialSettings> openSettings;
-    std::vector<int> waitsMs;                 // timeouts asked of WaitForBytes
+    std::vector<int> waitsMs;  // timeouts asked of WaitForBytes
     std::deque<std::uint8_t> input;
     int closes = 0;
 
@@ -78,7 +78,7 @@ public:
         return all;
     }
 
-private:
+  private:
     bool open_ = false;
     SerialSettings settings_;
 };
@@ -104,7 +104,7 @@ struct ShownMessage {
 };
 
 class RecordingUi : public LinkUi {
-public:
+  public:
     std::vector<ShownMessage> messages;
     std::vector<bool> busy;
     std::vector<std::pair<int, bool>> progress;

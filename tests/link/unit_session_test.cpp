@@ -1,6 +1,7 @@
+#include "link/unit_session.h"
+
 #include <gtest/gtest.h>
 
-#include "link/unit_session.h"
 #include "model/defaults.h"
 #include "model/lists.h"
 #include "test_ports.h"
@@ -170,9 +171,10 @@ TEST(UnitSession, WriteSendsTheBuiltConfigurationButNotTheMacBlock) {
     EXPECT_NE(log.find(" ++ Put EEprom"), std::string::npos) << log;
     EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
     EXPECT_TRUE(std::equal(ed.image.begin(), ed.image.begin() + 3840, port.eeprom.begin()));
-    EXPECT_TRUE(std::all_of(port.eeprom.begin() + 3840, port.eeprom.end(), [](auto b) { return b == 0xC3; }));
+    EXPECT_TRUE(std::all_of(port.eeprom.begin() + 3840, port.eeprom.end(),
+                            [](auto b) { return b == 0xC3; }));
     EXPECT_EQ(port.writes.size(), 240u);
-    EXPECT_EQ(ed.events.front(), "size");  // the size report runs first
+    EXPECT_EQ(ed.events.front(), "size");    // the size report runs first
     EXPECT_FALSE(ed.session.IsConnected());  // Write leaves the state as it was
 }
 
@@ -200,8 +202,8 @@ TEST(UnitSession, WriteRefusesAConfigurationThatDoesNotFit) {
 TEST(UnitSession, PortThatWillNotOpenStopsEveryExchange) {
     using Click = void (UnitSession::*)();
     const std::pair<const char*, Click> clicks[] = {
-        {"read", &UnitSession::ReadClick},       {"write", &UnitSession::WriteClick},
-        {"mac", &UnitSession::MacWriteClick},    {"reset", &UnitSession::ResetClick},
+        {"read", &UnitSession::ReadClick},           {"write", &UnitSession::WriteClick},
+        {"mac", &UnitSession::MacWriteClick},        {"reset", &UnitSession::ResetClick},
         {"calibrate", &UnitSession::CalibrateClick}, {"connect", &UnitSession::ConnectClick},
     };
     for (const auto& [name, click] : clicks) {
@@ -211,7 +213,8 @@ TEST(UnitSession, PortThatWillNotOpenStopsEveryExchange) {
         const ConfigRecord before = ed.state.rec;
         (ed.session.*click)();
         ASSERT_EQ(ed.ui.messages.size(), 1u) << name;
-        EXPECT_EQ(ed.ui.messages[0].text.rfind("Unable to open selected Coms Port\n", 0), 0u) << name;
+        EXPECT_EQ(ed.ui.messages[0].text.rfind("Unable to open selected Coms Port\n", 0), 0u)
+            << name;
         EXPECT_NE(ed.ui.messages[0].text.find("/dev/ttyS0 is busy"), std::string::npos) << name;
         EXPECT_EQ(ed.ui.messages[0].title, "ORV Pro Configuration");
         EXPECT_TRUE(port.writes.empty()) << name;
@@ -240,10 +243,11 @@ TEST(UnitSession, MacWriteRestoresTheFixedOctets) {
     ed.session.MacWriteClick();
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find(" ++ Put MAC to EEprom"), std::string::npos);
-    EXPECT_EQ(ed.state.rec.txtMAC, (std::array<std::string, 6>{"50", "46", "4A", "01", "02", "03"}));
+    EXPECT_EQ(ed.state.rec.txtMAC,
+              (std::array<std::string, 6>{"50", "46", "4A", "01", "02", "03"}));
     ASSERT_EQ(port.writes.size(), 1u);
-    const Bytes expected{0x13, 0x2B, 0xF0, 0x50, 0x46, 0x4A, 0x01, 0x02, 0x03, 0, 0, 0, 0,
-                         0,    0,    0,    0,    0,    0,    0xE6};
+    const Bytes expected{0x13, 0x2B, 0xF0, 0x50, 0x46, 0x4A, 0x01, 0x02, 0x03, 0,
+                         0,    0,    0,    0,    0,    0,    0,    0,    0,    0xE6};
     EXPECT_EQ(port.writes[0], expected);
     EXPECT_EQ(port.eeprom[3843], 0x01);
     EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
@@ -265,9 +269,18 @@ TEST(UnitSession, CalibrateFillsTimesAndLimitsAndReportsClamping) {
         std::array<const char*, 8> limits;
         bool clampMessage;
     } cases[] = {
-        {{12, 12, 48, 48}, {"120", "120", "480", "480"}, {"80", "240", "80", "240", "240", "720", "240", "720"}, false},
-        {{10, 10, 45, 35}, {"100", "100", "450", "350"}, {"70", "190", "70", "210", "190", "520", "210", "680"}, false},
-        {{10, 10, 200, 171}, {"100", "100", "2000", "1710"}, {"70", "410", "70", "450", "410", "2500", "450", "2500"}, true},
+        {{12, 12, 48, 48},
+         {"120", "120", "480", "480"},
+         {"80", "240", "80", "240", "240", "720", "240", "720"},
+         false},
+        {{10, 10, 45, 35},
+         {"100", "100", "450", "350"},
+         {"70", "190", "70", "210", "190", "520", "210", "680"},
+         false},
+        {{10, 10, 200, 171},
+         {"100", "100", "2000", "1710"},
+         {"70", "410", "70", "450", "410", "2500", "450", "2500"},
+         true},
     };
     for (const auto& c : cases) {
         sim::UnitOptions options;
@@ -276,8 +289,9 @@ TEST(UnitSession, CalibrateFillsTimesAndLimitsAndReportsClamping) {
         Editor ed(port);
         ed.session.CalibrateClick();
         const auto& r = ed.state.rec;
-        EXPECT_EQ((std::array<std::string, 4>{r.txtFastZero, r.txtFastOne, r.txtSlowZero, r.txtSlowOne}),
-                  (std::array<std::string, 4>{c.times[0], c.times[1], c.times[2], c.times[3]}));
+        EXPECT_EQ(
+            (std::array<std::string, 4>{r.txtFastZero, r.txtFastOne, r.txtSlowZero, r.txtSlowOne}),
+            (std::array<std::string, 4>{c.times[0], c.times[1], c.times[2], c.times[3]}));
         for (int k = 0; k < 8; ++k) EXPECT_EQ(r.txtPulseTime[k], c.limits[k]) << k;
         EXPECT_EQ(ed.ui.messages.size(), c.clampMessage ? 1u : 0u);
         EXPECT_EQ(port.writes, (std::vector<Bytes>{{0x13}, {0x74}}));

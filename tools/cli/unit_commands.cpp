@@ -1,10 +1,11 @@
 #include "unit_commands.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 #include "files/config_file.h"
 #include "link/comms.h"
@@ -42,7 +43,7 @@ constexpr std::string_view kLinkOptionsHelp =
 
 // Messages go to standard error; the progress bar too, when it is a terminal.
 class CliUi : public LinkUi {
-public:
+  public:
     int errors = 0;
 
     void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
@@ -72,7 +73,7 @@ public:
         std::fflush(stderr);
     }
 
-private:
+  private:
     void ClearBar() {
         if (shown_ < 0) return;
         std::fprintf(stderr, "\r%50s\r", "");
@@ -116,7 +117,8 @@ struct Link {
         rec.lstComPort = com - 1;
         lookup = SettingsComPortLookup();
         if (const std::string* d = a.Option("device")) {
-            if (a.Option("port")) throw UsageError(command, "give either --port or --device, not both");
+            if (a.Option("port"))
+                throw UsageError(command, "give either --port or --device, not both");
             lookup = [device = *d](int) { return std::optional<std::string>(device); };
         }
         if (const std::string* b = a.Option("baud")) {
@@ -124,18 +126,22 @@ struct Link {
             for (std::size_t p = 0; p < kBaudRateItems.size(); ++p)
                 if (kBaudRateItems[p].text == *b) rec.lstBaudPC = static_cast<int>(p);
             if (rec.lstBaudPC == kNoSelection)
-                throw UsageError(command, "'" + *b + "' is not a baud rate the unit uses; use one of "
-                                          "110 300 1200 2400 4800 9600 19200 38400 57600 115200");
+                throw UsageError(command,
+                                 "'" + *b +
+                                     "' is not a baud rate the unit uses; use one of "
+                                     "110 300 1200 2400 4800 9600 19200 38400 57600 115200");
         }
         if (const std::string* f = a.Option("format")) {
             std::string upper = *f;
-            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (char& c : upper)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             rec.lstPCFormat = kNoSelection;
             for (std::size_t p = 0; p < kFrameFormatItems.size(); ++p)
                 if (kFrameFormatItems[p].text == upper) rec.lstPCFormat = static_cast<int>(p);
             if (rec.lstPCFormat == kNoSelection)
-                throw UsageError(command, "'" + *f + "' is not a serial format; write it as parity,"
-                                          "data bits,stop bits, e.g. N,8,1 or E,7,2");
+                throw UsageError(command, "'" + *f +
+                                              "' is not a serial format; write it as parity,"
+                                              "data bits,stop bits, e.g. N,8,1 or E,7,2");
         }
         SerialPort* port = &qtPort;
         if (const std::string* t = a.Option("trace")) {
@@ -239,12 +245,13 @@ std::string MacText(const ConfigRecord& rec) {
 int RunPorts(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("ports", args, {kMap, kUnmap});
     if (a.help) {
-        std::cout << "Usage: orv-cli ports [--map COMn=DEVICE | --unmap COMn]\n\n"
-                     "Lists what each COM port means on this machine and the serial devices found.\n"
-                     "The mapping is the editor's (settings store \"ORV Pro Configuration\").\n\n"
-                     "      --map COMn=DEVICE  make COMn use DEVICE, e.g. --map COM3=/dev/ttyUSB0\n"
-                     "      --unmap COMn       let COMn use its default device again\n"
-                     "  -h, --help             show this help\n";
+        std::cout
+            << "Usage: orv-cli ports [--map COMn=DEVICE | --unmap COMn]\n\n"
+               "Lists what each COM port means on this machine and the serial devices found.\n"
+               "The mapping is the editor's (settings store \"ORV Pro Configuration\").\n\n"
+               "      --map COMn=DEVICE  make COMn use DEVICE, e.g. --map COM3=/dev/ttyUSB0\n"
+               "      --unmap COMn       let COMn use its default device again\n"
+               "  -h, --help             show this help\n";
         return kExitOk;
     }
     ExpectPositional("ports", a, 0, "");
@@ -278,8 +285,8 @@ int RunPorts(const CommandArgs& args) {
         if (!d.manufacturer.empty()) std::cout << ", " << d.manufacturer;
         if (!d.serialNumber.empty()) std::cout << ", serial " << d.serialNumber;
         if (!d.accessible)
-            std::cout << "  [no permission: join the group " << (d.group.empty() ? "dialout" : d.group)
-                      << "]";
+            std::cout << "  [no permission: join the group "
+                      << (d.group.empty() ? "dialout" : d.group) << "]";
         std::cout << '\n';
     }
     return kExitOk;
@@ -288,9 +295,10 @@ int RunPorts(const CommandArgs& args) {
 int RunConnect(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("connect", args, {kPort, kDevice, kBaud, kFormat, kTrace});
     if (a.help)
-        return Help("Usage: orv-cli connect [LINK OPTIONS]\n\n"
-                    "Checks that the unit answers, then prints its version lines and the module\n"
-                    "type of each bank, as Connect does.\n\n");
+        return Help(
+            "Usage: orv-cli connect [LINK OPTIONS]\n\n"
+            "Checks that the unit answers, then prints its version lines and the module\n"
+            "type of each bank, as Connect does.\n\n");
     ExpectPositional("connect", a, 0, "");
     Link link("connect", a);
     link.session->ConnectClick();
@@ -309,9 +317,10 @@ int RunConnect(const CommandArgs& args) {
 int RunAutoBaud(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("autobaud", args, {kPort, kDevice, kBaud, kFormat, kTrace});
     if (a.help)
-        return Help("Usage: orv-cli autobaud [LINK OPTIONS]\n\n"
-                    "Tries the baud rates from 115200 down to 110 until the unit answers (the serial\n"
-                    "format must already match), then prints the rate, version lines and modules.\n\n");
+        return Help(
+            "Usage: orv-cli autobaud [LINK OPTIONS]\n\n"
+            "Tries the baud rates from 115200 down to 110 until the unit answers (the serial\n"
+            "format must already match), then prints the rate, version lines and modules.\n\n");
     ExpectPositional("autobaud", a, 0, "");
     Link link("autobaud", a);
     link.session->AutoBaudClick();
@@ -322,7 +331,8 @@ int RunAutoBaud(const CommandArgs& args) {
     }
     if (!link.session->IsConnected()) {
         PrintError("No baud rate got an answer from the unit on " + link.comms->LastDevice() +
-                   " with the format " + std::string(ItemText(kFrameFormatItems, link.state.rec.lstPCFormat)) +
+                   " with the format " +
+                   std::string(ItemText(kFrameFormatItems, link.state.rec.lstPCFormat)) +
                    ". Check the cable, the port and the serial format.");
         return kExitFailure;
     }
@@ -335,10 +345,11 @@ int RunAutoBaud(const CommandArgs& args) {
 int RunRead(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("read", args, {kPort, kDevice, kBaud, kFormat, kTrace, kOutput});
     if (a.help)
-        return Help("Usage: orv-cli read -o OUT.ORV [LINK OPTIONS]\n\n"
-                    "Connects (taking the module types from the unit), reads the whole EEPROM as\n"
-                    "Read does and saves the configuration as the editor saves it.\n\n",
-                    "  -o, --output OUT.ORV the file to write\n");
+        return Help(
+            "Usage: orv-cli read -o OUT.ORV [LINK OPTIONS]\n\n"
+            "Connects (taking the module types from the unit), reads the whole EEPROM as\n"
+            "Read does and saves the configuration as the editor saves it.\n\n",
+            "  -o, --output OUT.ORV the file to write\n");
     ExpectPositional("read", a, 0, "");
     const std::string& out = RequireOption("read", a, "output", "the output file: -o OUT.ORV");
     Link link("read", a);
@@ -353,17 +364,18 @@ int RunRead(const CommandArgs& args) {
     if (link.Status() != kExitOk) return kExitFailure;
     if (!SaveFile(out, link)) return kExitFailure;
     const SizeReport size = ReportImageSize(link.state.rec, link.state.moduleTypes, link.image);
-    std::cout << "Read the unit's configuration into " << out << " (last address " << size.lastAddress
-              << ", " << size.percentText << ")\n";
+    std::cout << "Read the unit's configuration into " << out << " (last address "
+              << size.lastAddress << ", " << size.percentText << ")\n";
     return kExitOk;
 }
 
 int RunWrite(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("write", args, {kPort, kDevice, kBaud, kFormat, kTrace});
     if (a.help)
-        return Help("Usage: orv-cli write IN.ORV [LINK OPTIONS]\n\n"
-                    "Opens the file as the editor does, runs the size report and writes blocks 0 to\n"
-                    "239 to the unit as Write does (the MAC address in the unit is not changed).\n\n");
+        return Help(
+            "Usage: orv-cli write IN.ORV [LINK OPTIONS]\n\n"
+            "Opens the file as the editor does, runs the size report and writes blocks 0 to\n"
+            "239 to the unit as Write does (the MAC address in the unit is not changed).\n\n");
     ExpectPositional("write", a, 1, "the configuration file to write (IN.ORV)");
     Link link("write", a);
     if (!LoadFile(a.positional[0], link)) return kExitFailure;
@@ -380,13 +392,15 @@ int RunWrite(const CommandArgs& args) {
 }
 
 int RunWriteMac(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("write-mac", args, {kPort, kDevice, kBaud, kFormat, kTrace, kMac});
+    const ParsedArgs a =
+        ParseArgs("write-mac", args, {kPort, kDevice, kBaud, kFormat, kTrace, kMac});
     if (a.help)
-        return Help("Usage: orv-cli write-mac [--mac 50:46:4A:xx:yy:zz] [LINK OPTIONS]\n\n"
-                    "Writes only the MAC address block to the unit, as Write MAC does. The first\n"
-                    "three octets are always 50:46:4A.\n\n",
-                    "      --mac ADDRESS    the address (default 50:46:4A:00:00:00); xx:yy:zz alone\n"
-                    "                       is taken as the last three octets\n");
+        return Help(
+            "Usage: orv-cli write-mac [--mac 50:46:4A:xx:yy:zz] [LINK OPTIONS]\n\n"
+            "Writes only the MAC address block to the unit, as Write MAC does. The first\n"
+            "three octets are always 50:46:4A.\n\n",
+            "      --mac ADDRESS    the address (default 50:46:4A:00:00:00); xx:yy:zz alone\n"
+            "                       is taken as the last three octets\n");
     ExpectPositional("write-mac", a, 0, "");
     Link link("write-mac", a);
     if (const std::string* m = a.Option("mac")) {
@@ -394,7 +408,8 @@ int RunWriteMac(const CommandArgs& args) {
         std::size_t start = 0;
         for (;;) {
             const std::size_t colon = m->find(':', start);
-            octets.push_back(m->substr(start, colon == std::string::npos ? std::string::npos : colon - start));
+            octets.push_back(
+                m->substr(start, colon == std::string::npos ? std::string::npos : colon - start));
             if (colon == std::string::npos) break;
             start = colon + 1;
         }
@@ -403,7 +418,8 @@ int RunWriteMac(const CommandArgs& args) {
         for (auto& o : octets) {
             if (o.size() != 2 || !std::isxdigit(static_cast<unsigned char>(o[0])) ||
                 !std::isxdigit(static_cast<unsigned char>(o[1])))
-                throw UsageError("write-mac", "'" + o + "' is not a MAC octet (two hexadecimal digits)");
+                throw UsageError("write-mac",
+                                 "'" + o + "' is not a MAC octet (two hexadecimal digits)");
             for (char& c : o) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         }
         if (octets.size() == 6 && (octets[0] != "50" || octets[1] != "46" || octets[2] != "4A"))
@@ -422,11 +438,12 @@ int RunWriteMac(const CommandArgs& args) {
 int RunMacIncrement(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("mac-increment", args, {kOutput});
     if (a.help) {
-        std::cout << "Usage: orv-cli mac-increment IN.ORV [-o OUT.ORV]\n\n"
-                     "Steps the MAC address held in the file to the next one (the last three octets\n"
-                     "count as one number) and saves the file, as Increment and Save do.\n\n"
-                     "  -o, --output OUT.ORV  save to another file instead of IN.ORV\n"
-                     "  -h, --help            show this help\n";
+        std::cout
+            << "Usage: orv-cli mac-increment IN.ORV [-o OUT.ORV]\n\n"
+               "Steps the MAC address held in the file to the next one (the last three octets\n"
+               "count as one number) and saves the file, as Increment and Save do.\n\n"
+               "  -o, --output OUT.ORV  save to another file instead of IN.ORV\n"
+               "  -h, --help            show this help\n";
         return kExitOk;
     }
     ExpectPositional("mac-increment", a, 1, "the configuration file (IN.ORV)");
@@ -443,8 +460,9 @@ int RunMacIncrement(const CommandArgs& args) {
 int RunReset(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("reset", args, {kPort, kDevice, kBaud, kFormat, kTrace});
     if (a.help)
-        return Help("Usage: orv-cli reset [LINK OPTIONS]\n\n"
-                    "Checks that the unit answers, then tells it to restart, as Reset ORV does.\n\n");
+        return Help(
+            "Usage: orv-cli reset [LINK OPTIONS]\n\n"
+            "Checks that the unit answers, then tells it to restart, as Reset ORV does.\n\n");
     ExpectPositional("reset", a, 0, "");
     Link link("reset", a);
     if (!link.Probe()) return kExitFailure;
@@ -457,9 +475,10 @@ int RunReset(const CommandArgs& args) {
 int RunCalibrate(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("calibrate", args, {kPort, kDevice, kBaud, kFormat, kTrace});
     if (a.help)
-        return Help("Usage: orv-cli calibrate [LINK OPTIONS]\n\n"
-                    "Fetches the pulse times the unit measured on bank 1 (fast sequence on channel 1,\n"
-                    "slow on channel 2) and prints them with the eight suggested detection limits.\n\n");
+        return Help(
+            "Usage: orv-cli calibrate [LINK OPTIONS]\n\n"
+            "Fetches the pulse times the unit measured on bank 1 (fast sequence on channel 1,\n"
+            "slow on channel 2) and prints them with the eight suggested detection limits.\n\n");
     ExpectPositional("calibrate", a, 0, "");
     Link link("calibrate", a);
     if (!link.Probe()) return kExitFailure;
@@ -472,7 +491,8 @@ int RunCalibrate(const CommandArgs& args) {
               << "Measured slow OFF: " << r.txtSlowZero << " mS\n";
     for (int k = 0; k < 8; ++k) {
         const std::string name = kPulseLimitNames[k];
-        std::cout << name << ":" << std::string(20 - name.size(), ' ') << r.txtPulseTime[k] << " mS";
+        std::cout << name << ":" << std::string(20 - name.size(), ' ') << r.txtPulseTime[k]
+                  << " mS";
         if (link.session->LastLimits() && link.session->LastLimits()->clamped[k])
             std::cout << " (computed " << link.session->LastLimits()->computed[k] << ", clamped)";
         std::cout << '\n';

@@ -26,7 +26,9 @@ using Clock = std::chrono::steady_clock;
 using orv::sim::UnitOptions;
 
 volatile sig_atomic_t gStop = 0;
-void OnSignal(int) { gStop = 1; }
+void OnSignal(int) {
+    gStop = 1;
+}
 
 struct Options {
     UnitOptions unit;
@@ -43,7 +45,8 @@ void Usage(FILE* to) {
         "A simulated ORV Pro unit on a pseudo-terminal. The first line printed is the device to\n"
         "open; stop with Ctrl+C.\n\n"
         "  --eeprom PATH        keep the 4096-byte EEPROM in this file (created from the default\n"
-        "                       configuration on first use); without it the EEPROM lives in memory\n"
+        "                       configuration on first use); without it the EEPROM lives in "
+        "memory\n"
         "  --com N              map COM N to this unit in the settings store while running\n"
         "  --version1 TEXT      first version line\n"
         "  --version2 TEXT      second version line\n"
@@ -51,7 +54,8 @@ void Usage(FILE* to) {
         "  --modules a,b,c,d    module type codes of banks 1..4 (default 15,0,0,0)\n"
         "  --pulse a,b,c,d      pulse reply bytes: fast OFF, fast ON, slow OFF, slow ON in 10 ms\n"
         "                       (default 12,12,48,48)\n"
-        "  --baud N             the unit's baud rate (default 9600); requests sent at another rate\n"
+        "  --baud N             the unit's baud rate (default 9600); requests sent at another "
+        "rate\n"
         "                       are taken as line noise and not answered\n"
         "  --pace               send and take bytes no faster than the baud rate allows\n"
         "  --log FILE           log received commands to FILE instead of standard error\n"
@@ -107,28 +111,48 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             Usage(stdout);
             std::exit(0);
-        } else if (a == "--silent") o.unit.silent = true;
-        else if (a == "--bad-probe") o.unit.badProbe = true;
-        else if (a == "--corrupt-nibbles") o.unit.corruptNibbles = true;
-        else if (a == "--endless-version") o.unit.endlessVersion = true;
-        else if (a == "--pace") o.pace = true;
-        else if (!(v = value())) return std::nullopt;
-        else if (a == "--eeprom") o.eepromPath = v;
-        else if (a == "--log") o.logPath = v;
-        else if (a == "--version1") o.unit.version[0] = v;
-        else if (a == "--version2") o.unit.version[1] = v;
-        else if (a == "--com") { if (!ParseInt(v, 1, 16, o.com)) return bad(v); }
-        else if (a == "--baud") { if (!ParseInt(v, 50, 4000000, o.baud)) return bad(v); }
-        else if (a == "--refuse-block") { if (!ParseInt(v, 0, 255, o.unit.refuseBlock)) return bad(v); }
-        else if (a == "--stop-after") { if (!ParseInt(v, 0, 1 << 30, o.unit.stopAfter)) return bad(v); }
-        else if (a == "--modules") { if (!ParseFour(v, o.unit.modules)) return bad(v); }
-        else if (a == "--pulse") { if (!ParseFour(v, o.unit.pulse)) return bad(v); }
-        else if (a == "--line-end") {
+        } else if (a == "--silent")
+            o.unit.silent = true;
+        else if (a == "--bad-probe")
+            o.unit.badProbe = true;
+        else if (a == "--corrupt-nibbles")
+            o.unit.corruptNibbles = true;
+        else if (a == "--endless-version")
+            o.unit.endlessVersion = true;
+        else if (a == "--pace")
+            o.pace = true;
+        else if (!(v = value()))
+            return std::nullopt;
+        else if (a == "--eeprom")
+            o.eepromPath = v;
+        else if (a == "--log")
+            o.logPath = v;
+        else if (a == "--version1")
+            o.unit.version[0] = v;
+        else if (a == "--version2")
+            o.unit.version[1] = v;
+        else if (a == "--com") {
+            if (!ParseInt(v, 1, 16, o.com)) return bad(v);
+        } else if (a == "--baud") {
+            if (!ParseInt(v, 50, 4000000, o.baud)) return bad(v);
+        } else if (a == "--refuse-block") {
+            if (!ParseInt(v, 0, 255, o.unit.refuseBlock)) return bad(v);
+        } else if (a == "--stop-after") {
+            if (!ParseInt(v, 0, 1 << 30, o.unit.stopAfter)) return bad(v);
+        } else if (a == "--modules") {
+            if (!ParseFour(v, o.unit.modules)) return bad(v);
+        } else if (a == "--pulse") {
+            if (!ParseFour(v, o.unit.pulse)) return bad(v);
+        } else if (a == "--line-end") {
             const std::string e = v;
-            if (e == "crlf") o.unit.lineEnd = "\r\n";
-            else if (e == "lf") o.unit.lineEnd = "\n";
-            else if (e == "nul") o.unit.lineEnd = std::string(1, '\0');
-            else return bad(v);
+            if (e == "crlf")
+                o.unit.lineEnd = "\r\n";
+            else if (e == "lf")
+                o.unit.lineEnd = "\n";
+            else if (e == "nul")
+                o.unit.lineEnd = std::string(1, '\0');
+            else
+                return bad(v);
         } else {
             std::fprintf(stderr, "orv-unit-sim: unknown option %s (see --help)\n", a.c_str());
             return std::nullopt;
@@ -139,19 +163,22 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
 
 // The EEPROM as a file of 4096 bytes, written through block by block.
 class EepromStore {
-public:
+  public:
     bool Load(const std::string& path, const UnitOptions& unit, orv::Image& image) {
         FillDefault(unit, image);
         if (path.empty()) return true;
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT, 0644);
         if (fd_ < 0) {
-            std::fprintf(stderr, "orv-unit-sim: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "orv-unit-sim: cannot open %s: %s\n", path.c_str(),
+                         std::strerror(errno));
             return false;
         }
         const off_t size = ::lseek(fd_, 0, SEEK_END);
         if (size == 0) {
-            if (::pwrite(fd_, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size())) {
-                std::fprintf(stderr, "orv-unit-sim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+            if (::pwrite(fd_, image.data(), image.size(), 0) !=
+                static_cast<ssize_t>(image.size())) {
+                std::fprintf(stderr, "orv-unit-sim: cannot write %s: %s\n", path.c_str(),
+                             std::strerror(errno));
                 return false;
             }
             return true;
@@ -167,13 +194,14 @@ public:
         if (fd_ < 0) return;
         const off_t at = static_cast<off_t>(block) * orv::kBlockSize;
         if (::pwrite(fd_, image.data() + at, orv::kBlockSize, at) != orv::kBlockSize)
-            std::fprintf(stderr, "orv-unit-sim: cannot save block %d: %s\n", block, std::strerror(errno));
+            std::fprintf(stderr, "orv-unit-sim: cannot save block %d: %s\n", block,
+                         std::strerror(errno));
     }
     ~EepromStore() {
         if (fd_ >= 0) ::close(fd_);
     }
 
-private:
+  private:
     static void FillDefault(const UnitOptions& unit, orv::Image& image) {
         auto state = orv::MakeStartupState();
         for (int b = 0; b < orv::kBanks; ++b)
@@ -186,17 +214,28 @@ private:
 
 speed_t SpeedFor(int baud) {
     switch (baud) {
-        case 110: return B110;
-        case 300: return B300;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B0;
+        case 110:
+            return B110;
+        case 300:
+            return B300;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B0;
     }
 }
 
@@ -217,8 +256,10 @@ struct ComMapping {
     }
     ~ComMapping() {
         if (com == 0) return;
-        if (previous) orv::SetComMapping(com, *previous);
-        else orv::ClearComMapping(com);
+        if (previous)
+            orv::SetComMapping(com, *previous);
+        else
+            orv::ClearComMapping(com);
     }
 };
 
@@ -233,7 +274,8 @@ int main(int argc, char** argv) {
     if (!opt.logPath.empty()) {
         log = std::fopen(opt.logPath.c_str(), "w");
         if (!log) {
-            std::fprintf(stderr, "orv-unit-sim: cannot write %s: %s\n", opt.logPath.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "orv-unit-sim: cannot write %s: %s\n", opt.logPath.c_str(),
+                         std::strerror(errno));
             return 1;
         }
     }
@@ -245,7 +287,8 @@ int main(int argc, char** argv) {
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-        std::fprintf(stderr, "orv-unit-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "orv-unit-sim: cannot create a pseudo-terminal: %s\n",
+                     std::strerror(errno));
         return 1;
     }
     const std::string device = ::ptsname(master);
@@ -253,7 +296,8 @@ int main(int argc, char** argv) {
     // and we can see the speed the client set.
     const int slave = ::open(device.c_str(), O_RDWR | O_NOCTTY);
     if (slave < 0) {
-        std::fprintf(stderr, "orv-unit-sim: cannot open %s: %s\n", device.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "orv-unit-sim: cannot open %s: %s\n", device.c_str(),
+                     std::strerror(errno));
         return 1;
     }
     termios tio{};
@@ -282,11 +326,13 @@ int main(int argc, char** argv) {
 
     std::printf("%s\n", device.c_str());
     std::fflush(stdout);
-    std::fprintf(log, "listening | %s | baud %d%s%s\n", device.c_str(), opt.baud, opt.pace ? ", paced" : "",
+    std::fprintf(log, "listening | %s | baud %d%s%s\n", device.c_str(), opt.baud,
+                 opt.pace ? ", paced" : "",
                  opt.com ? (", COM" + std::to_string(opt.com)).c_str() : "");
 
     orv::sim::UnitEngine engine(
-        opt.unit, eeprom, [log](const std::string& line) { std::fprintf(log, "%s\n", line.c_str()); },
+        opt.unit, eeprom,
+        [log](const std::string& line) { std::fprintf(log, "%s\n", line.c_str()); },
         [&](int block) { store.SaveBlock(eeprom, block); });
 
     // Wire time of one character: start bit, 8 data bits, stop bit.
@@ -353,8 +399,10 @@ int main(int argc, char** argv) {
         if (engine.Streaming() && outbound.empty()) next = Clock::now();  // keep the line busy
         bool wantWrite = false;
         if (!outbound.empty()) {
-            if (outbound.front().first <= Clock::now()) wantWrite = true;  // the pty is full
-            else next = std::min(next, outbound.front().first);
+            if (outbound.front().first <= Clock::now())
+                wantWrite = true;  // the pty is full
+            else
+                next = std::min(next, outbound.front().first);
         }
         pollfd pfd{master, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
         timespec ts{};

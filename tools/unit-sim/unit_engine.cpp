@@ -44,7 +44,8 @@ void UnitEngine::Receive(std::span<const std::uint8_t> bytes, std::vector<std::u
 
 void UnitEngine::MoreStream(std::vector<std::uint8_t>& out, std::size_t count) {
     static constexpr char kFiller[] = "ORV-PRO STREAMING WITHOUT LINE END ";
-    for (std::size_t i = 0; i < count; ++i) out.push_back(static_cast<std::uint8_t>(kFiller[i % (sizeof kFiller - 1)]));
+    for (std::size_t i = 0; i < count; ++i)
+        out.push_back(static_cast<std::uint8_t>(kFiller[i % (sizeof kFiller - 1)]));
 }
 
 std::size_t UnitEngine::Handle(std::vector<std::uint8_t>& out) {
@@ -124,10 +125,14 @@ std::size_t UnitEngine::Handle(std::vector<std::uint8_t>& out) {
             }
             const std::uint8_t checksum = in[proto::kWriteRequestSize - 1];
             std::string why;
-            if (!nibblesOk) why = "refused: nibble byte above 0x0F";
-            else if (checksum != proto::BlockChecksum7(data)) why = "refused: bad checksum";
-            else if (n >= kConfigBlocks) why = "refused: block outside the configuration area";
-            else if (n == options_.refuseBlock) why = "refused: block refused by option";
+            if (!nibblesOk)
+                why = "refused: nibble byte above 0x0F";
+            else if (checksum != proto::BlockChecksum7(data))
+                why = "refused: bad checksum";
+            else if (n >= kConfigBlocks)
+                why = "refused: block outside the configuration area";
+            else if (n == options_.refuseBlock)
+                why = "refused: block refused by option";
             ++blocksServed_;
             if (!why.empty()) {
                 out.push_back(proto::kNak);
@@ -150,9 +155,12 @@ std::size_t UnitEngine::Handle(std::vector<std::uint8_t>& out) {
             proto::Block data{};
             std::copy(in.begin() + 3, in.begin() + 3 + kBlockSize, data.begin());
             std::string why;
-            if (in[2] != kMacBlock) why = "refused: block number is not F0";
-            else if (in[proto::kMacRequestSize - 1] != proto::BlockChecksum8(data)) why = "refused: bad checksum";
-            else if (options_.refuseBlock == kMacBlock) why = "refused: block refused by option";
+            if (in[2] != kMacBlock)
+                why = "refused: block number is not F0";
+            else if (in[proto::kMacRequestSize - 1] != proto::BlockChecksum8(data))
+                why = "refused: bad checksum";
+            else if (options_.refuseBlock == kMacBlock)
+                why = "refused: block refused by option";
             if (!why.empty()) {
                 out.push_back(proto::kNak);
                 Log("mac", request, "sent 15, " + why);

@@ -19,16 +19,16 @@ struct UnitOptions {
     std::string lineEnd = "\r\n";  // "\r\n", "\n" or a single NUL
     std::array<std::uint8_t, 4> modules{15, 0, 0, 0};
     std::array<std::uint8_t, 4> pulse{12, 12, 48, 48};  // fast OFF, fast ON, slow OFF, slow ON
-    int refuseBlock = -1;        // answer 0x15 to every write of this block (240: the MAC block)
-    bool silent = false;         // answer nothing at all
-    int stopAfter = -1;          // go silent after serving this many block reads/writes
-    bool badProbe = false;       // answer the probe with 0x12 instead of 0x11
-    bool corruptNibbles = false; // set the upper 4 bits of every nibble byte sent
-    bool endlessVersion = false; // answer "V" with characters that never end the line
+    int refuseBlock = -1;         // answer 0x15 to every write of this block (240: the MAC block)
+    bool silent = false;          // answer nothing at all
+    int stopAfter = -1;           // go silent after serving this many block reads/writes
+    bool badProbe = false;        // answer the probe with 0x12 instead of 0x11
+    bool corruptNibbles = false;  // set the upper 4 bits of every nibble byte sent
+    bool endlessVersion = false;  // answer "V" with characters that never end the line
 };
 
 class UnitEngine {
-public:
+  public:
     using Logger = std::function<void(const std::string&)>;
     // Called after the EEPROM bytes of a block changed (to keep the file up to date).
     using BlockWritten = std::function<void(int block)>;
@@ -45,7 +45,7 @@ public:
     int BlocksServed() const { return blocksServed_; }
     bool GoneSilent() const;
 
-private:
+  private:
     // Handles the command at the start of pending_; returns the bytes it used, 0 when the command
     // is not complete yet.
     std::size_t Handle(std::vector<std::uint8_t>& out);

@@ -18,7 +18,9 @@ namespace {
 
 const QString kStoreName = QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size());
 
-QString Key(int comNumber) { return QStringLiteral("Ports/COM%1").arg(comNumber); }
+QString Key(int comNumber) {
+    return QStringLiteral("Ports/COM%1").arg(comNumber);
+}
 
 void FillAccess(DetectedDevice& d) {
 #ifndef _WIN32

@@ -1,5 +1,6 @@
 // The COM port map kept in the user's settings store, and the serial devices this machine has.
-// QSettings("ORV Pro Configuration", "ORV Pro Configuration"), group "Ports", key "COM<n>" = device.
+// QSettings("ORV Pro Configuration", "ORV Pro Configuration"), group "Ports", key "COM<n>" =
+// device.
 #pragma once
 
 #include <map>
@@ -21,12 +22,12 @@ std::map<int, std::string> ReadAllComMappings();
 ComPortLookup SettingsComPortLookup();
 
 struct DetectedDevice {
-    std::string device;        // "/dev/ttyUSB0"
-    std::string description;   // what the system says it is
+    std::string device;       // "/dev/ttyUSB0"
+    std::string description;  // what the system says it is
     std::string manufacturer;
     std::string serialNumber;
-    bool accessible = true;    // the user may open it (read and write permission)
-    std::string group;         // the group owning the device node, e.g. "dialout"
+    bool accessible = true;  // the user may open it (read and write permission)
+    std::string group;       // the group owning the device node, e.g. "dialout"
 };
 // The serial devices found: those Qt reports, plus pseudo-terminal links and USB serial nodes
 // that are present on Linux (/dev/ttyUSB*, /dev/ttyACM*, /dev/serial/by-id/*).

@@ -17,18 +17,25 @@ namespace {
 
 QSerialPort::Parity ToQtParity(char parity) {
     switch (parity) {
-        case 'E': return QSerialPort::EvenParity;
-        case 'O': return QSerialPort::OddParity;
-        default: return QSerialPort::NoParity;
+        case 'E':
+            return QSerialPort::EvenParity;
+        case 'O':
+            return QSerialPort::OddParity;
+        default:
+            return QSerialPort::NoParity;
     }
 }
 
 QSerialPort::DataBits ToQtDataBits(int bits) {
     switch (bits) {
-        case 5: return QSerialPort::Data5;
-        case 6: return QSerialPort::Data6;
-        case 7: return QSerialPort::Data7;
-        default: return QSerialPort::Data8;
+        case 5:
+            return QSerialPort::Data5;
+        case 6:
+            return QSerialPort::Data6;
+        case 7:
+            return QSerialPort::Data7;
+        default:
+            return QSerialPort::Data8;
     }
 }
 
@@ -68,7 +75,9 @@ OpenFailure ClassifyOpenError(const std::string& device, int qtError, std::strin
 
 QtSerialPort::QtSerialPort() = default;
 
-QtSerialPort::~QtSerialPort() { Close(); }
+QtSerialPort::~QtSerialPort() {
+    Close();
+}
 
 bool QtSerialPort::Open(const std::string& device, const SerialSettings& settings,
                         OpenFailure* failure, std::string* detail) {
@@ -115,8 +124,8 @@ void QtSerialPort::Close() {
 
 bool QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
     if (!port_ || !port_->isOpen()) return false;
-    const qint64 written =
-        port_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    const qint64 written = port_->write(reinterpret_cast<const char*>(bytes.data()),
+                                        static_cast<qint64>(bytes.size()));
     if (written != static_cast<qint64>(bytes.size())) return false;
     // No event loop runs in the exchange's thread: hand the bytes to the driver now.
     while (port_->bytesToWrite() > 0) {
@@ -141,8 +150,8 @@ std::optional<std::uint8_t> QtSerialPort::ReadByte() {
 bool QtSerialPort::WaitForBytes(SerialClock::time_point deadline) {
     if (!port_ || !port_->isOpen()) return false;
     while (port_->bytesAvailable() == 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-            deadline - SerialClock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - SerialClock::now());
         if (left.count() <= 0) return port_->waitForReadyRead(0);
         const int ms = static_cast<int>(std::ceil(left.count() / 1000.0));
         // Sleeps in poll() until data or the timeout; false also on a device error, which no

@@ -15,7 +15,7 @@ class QSerialPort;
 namespace orv {
 
 class QtSerialPort : public SerialPort {
-public:
+  public:
     QtSerialPort();
     ~QtSerialPort() override;
 
@@ -28,7 +28,7 @@ public:
     std::optional<std::uint8_t> ReadByte() override;
     bool WaitForBytes(SerialClock::time_point deadline) override;
 
-private:
+  private:
     std::unique_ptr<QSerialPort> port_;
     std::atomic<bool> open_{false};
 };
