@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
@@ -138,6 +139,22 @@ TEST_F(LinkE2E, ReadAndWriteRoundTripMatchTheUnitsEeprom) {
     reader.ReadClick();
     EXPECT_EQ(fresh.rec.txtMsg[0], "PUMP 3 FAILED");
     EXPECT_EQ(fresh.rec.txtRIC[0], "0765432");
+}
+
+TEST_F(LinkE2E, ExchangesRunOnAPlainWorkerThread) {
+    // The editor runs each click on a std::thread while its window keeps painting.
+    StartSim({});
+    testing::internal::CaptureStderr();
+    std::thread worker([this] {
+        session_->ConnectClick();
+        session_->ReadClick();
+    });
+    worker.join();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(session_->IsConnected());
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(err.find("QSocketNotifier"), std::string::npos) << err;
+    EXPECT_NE(err.find("++ Get EEprom"), std::string::npos) << err;
 }
 
 TEST_F(LinkE2E, RefusedBlockIsSentFourTimes) {

@@ -1,5 +1,8 @@
 #include "link/qt/qt_serial_port.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QSerialPort>
 #include <cerrno>
 #include <cmath>
@@ -82,6 +85,10 @@ QtSerialPort::~QtSerialPort() {
 bool QtSerialPort::Open(const std::string& device, const SerialSettings& settings,
                         OpenFailure* failure, std::string* detail) {
     Close();
+    // QSerialPort sets up socket notifiers, which need an event dispatcher in this thread even
+    // though we only ever use its blocking waits. A plain std::thread has none until an event
+    // loop object is made there.
+    if (QCoreApplication::instance() && !QAbstractEventDispatcher::instance()) QEventLoop prepare;
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(QString::fromStdString(device));
     port->setBaudRate(settings.baud);
