@@ -1,5 +1,6 @@
 #include "link/unit_session.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "link/protocol.h"
@@ -116,11 +117,20 @@ void UnitSession::ReadClick() {
         const DecodeResult decoded = DecodeImage(rec_, moduleTypes_, image_);
         if (hooks_.sizeReported) hooks_.sizeReported(decoded.size);
         Notify(hooks_.recordChanged);
-        if (!decoded.warnings.empty()) {
+        // What the decode could not show, what its closing rebuild had to adjust, and whether
+        // the configuration still fits: each sentence once.
+        std::vector<std::string> notes;
+        auto note = [&notes](const std::string& w) {
+            if (std::find(notes.begin(), notes.end(), w) == notes.end()) notes.push_back(w);
+        };
+        for (const auto& w : decoded.warnings) note(w);
+        for (const auto& w : decoded.build.warnings) note(w);
+        if (!decoded.size.fits) note(TooLargeMessage(decoded.build));
+        if (!notes.empty()) {
             std::string text =
                 "The configuration read from the unit holds values this program "
-                "cannot show as stored:";
-            for (const auto& w : decoded.warnings) text += "\n" + w;
+                "cannot show or store as they are:";
+            for (const auto& w : notes) text += "\n" + w;
             ui_.ShowMessage(text, kAppTitle, MessageIcon::kWarning);
         }
     } else {
