@@ -154,6 +154,15 @@ void UnitSession::WriteClick() {
         outcome_ = ClickOutcome::kRefused;
         return;
     }
+    if (!build.warnings.empty()) {
+        // A value the builder had to adjust would reach the unit other than the user sees it.
+        std::string text = "The configuration holds values the unit cannot store as shown:";
+        for (const auto& w : build.warnings) text += "\n" + w;
+        text += "\nCorrect these fields and write again. Nothing was sent to the unit.";
+        ui_.ShowMessage(text, kAppTitle, MessageIcon::kWarning);
+        outcome_ = ClickOutcome::kRefused;
+        return;
+    }
     if (!OpenOrReport()) return;
     ui_.SetBusy(true);
     BuildImage(rec_, moduleTypes_, image_);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "model/defaults.h"
 #include "model/lists.h"
 #include "test_ports.h"
@@ -176,6 +178,26 @@ TEST(UnitSession, WriteSendsTheBuiltConfigurationButNotTheMacBlock) {
     EXPECT_EQ(port.writes.size(), 240u);
     EXPECT_EQ(ed.events.front(), "size");    // the size report runs first
     EXPECT_FALSE(ed.session.IsConnected());  // Write leaves the state as it was
+}
+
+TEST(UnitSession, WriteRefusesValuesTheUnitCannotStore) {
+    const std::function<void(ConfigRecord&)> faults[] = {
+        [](ConfigRecord& r) { r.txtIP[0] = "300"; },
+        [](ConfigRecord& r) { r.txtPulseTime[2] = "9000"; },
+        [](ConfigRecord& r) { r.txtRIC[0] = "3000000"; },
+        [](ConfigRecord& r) { r.lstPortFormat[0] = kNoSelection; },
+    };
+    for (const auto& fault : faults) {
+        EnginePort port;
+        Editor ed(port);
+        fault(ed.state.rec);
+        ed.session.WriteClick();
+        EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kRefused);
+        EXPECT_TRUE(port.opened.empty());
+        EXPECT_TRUE(port.writes.empty());
+        ASSERT_EQ(ed.ui.messages.size(), 1u);
+        EXPECT_NE(ed.ui.messages[0].text.find("Nothing was sent to the unit."), std::string::npos);
+    }
 }
 
 TEST(UnitSession, WriteRefusesAConfigurationThatDoesNotFit) {
