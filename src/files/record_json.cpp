@@ -287,7 +287,8 @@ JsonImportResult RecordFromJsonText(std::string_view text, ConfigRecord& rec,
     Json json;
     try {
         json = Json::parse(text);
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) {
+        // A syntax error, or a number too large for any JSON value (out_of_range.406).
         JsonImportResult result;
         // Drop the library's "[json.exception.parse_error.101] " tag; keep line and column.
         std::string what = e.what();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "files/config_file.h"
+#include "files/record_json.h"
 #include "image/image.h"
 #include "model/defaults.h"
 
@@ -68,6 +69,30 @@ TEST(FuzzRegressions, UnstorableMessageOpensWithWarningsAndIsNotSavedCut) {
     ASSERT_TRUE(ReadConfigText(ss.str(), path, again.rec, again.moduleTypes, imageAgain).ok);
     EXPECT_TRUE(imageAgain == image);
     std::filesystem::remove_all(dir);
+}
+
+// Numbers beyond what a JSON value can hold used to escape the import as an exception and end the
+// program; they are refused like any other text that is not valid JSON, and nothing changes.
+TEST(FuzzRegressions, JsonNumberOverflowIsRefusedNotFatal) {
+    struct Case {
+        std::string text, error;
+    } cases[] = {
+        {"5E4011111111n", "not valid JSON: number overflow parsing '5E4011111111'"},
+        {R"({"lstComPort": 1e400})", "not valid JSON: number overflow parsing '1e400'"},
+        {R"({"ModuleType": [1, -2e999, 0, 0]})",
+         "not valid JSON: number overflow parsing '-2e999'"},
+    };
+    for (const Case& c : cases) {
+        StartupState state = MakeStartupState();
+        const StartupState before = state;
+        JsonImportResult result;
+        ASSERT_NO_THROW(result = RecordFromJsonText(c.text, state.rec, state.moduleTypes))
+            << c.text;
+        EXPECT_FALSE(result.ok) << c.text;
+        EXPECT_EQ(result.errors, std::vector<std::string>{c.error}) << c.text;
+        EXPECT_TRUE(state.rec == before.rec) << c.text;
+        EXPECT_EQ(state.moduleTypes, before.moduleTypes) << c.text;
+    }
 }
 
 }  // namespace
