@@ -108,6 +108,11 @@ struct Row {
     int blocksWritten;  // kBlocksWritten: how many; -1 any prefix up to vanishAtWrite - 1
 };
 
+// Rows print by name in test listings.
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.name;
+}
+
 using B = Button;
 using F = Fault;
 using E = Editor;
