@@ -210,10 +210,10 @@ PulseTimes MeasurePulseTimes(Comms& comms) {
     comms.Write({proto::kCommandPrefix});
     comms.Write({proto::kCmdPulseTimes});
     PulseTimes t;
-    t.fastOff = comms.RxByte(proto::kByteTimeoutMs) * 10;
-    t.fastOn = comms.RxByte(proto::kByteTimeoutMs) * 10;
-    t.slowOff = comms.RxByte(proto::kByteTimeoutMs) * 10;
-    t.slowOn = comms.RxByte(proto::kByteTimeoutMs) * 10;
+    for (int* time : {&t.fastOff, &t.fastOn, &t.slowOff, &t.slowOn}) {
+        *time = comms.RxByte(proto::kByteTimeoutMs) * 10;
+        if (comms.RxTimedOut()) t.complete = false;
+    }
     return t;
 }
 

@@ -24,6 +24,9 @@ inline constexpr const char* kGetFailureText =
 inline constexpr const char* kPutFailureText =
     "Comms failure while putting EEprom, please check Port, cables and connections";
 inline constexpr const char* kPutRefusedText = "Missing/bad response while putting EEprom";
+inline constexpr const char* kPulseTimesFailure =
+    "Comms failure while getting pulse times, please check Port, cables and connections. The "
+    "measured times and pulse limits were left as they were.";
 
 // A version line stops at this many characters or after this long in all, whichever comes first:
 // a unit streaming without a line end must not hang the editor or fill its memory.
@@ -79,8 +82,9 @@ void SendReset(Comms& comms);
 // The four measured pulse times in milliseconds (reply bytes times 10).
 struct PulseTimes {
     int fastOff = 0, fastOn = 0, slowOff = 0, slowOn = 0;
+    bool complete = true;  // false when a reply byte did not arrive
 };
-// Requests the pulse times (0x13 't'); a missing reply byte counts as 0.
+// Requests the pulse times (0x13 't'); a missing reply byte counts as 0 and clears complete.
 PulseTimes MeasurePulseTimes(Comms& comms);
 
 // The largest limit the unit accepts; computed limits above it are clamped.

@@ -217,6 +217,13 @@ void UnitSession::CalibrateClick() {
     lastLimits_.reset();
     if (!OpenOrReport()) return;
     lastTimes_ = MeasurePulseTimes(comms_);
+    if (!lastTimes_.complete) {
+        // Limits computed from missing bytes would be zeros: keep the user's values instead.
+        comms_.CloseComms();
+        ui_.ShowMessage(kPulseTimesFailure, kCommsErrorTitle, MessageIcon::kCritical);
+        outcome_ = ClickOutcome::kFailed;
+        return;
+    }
     rec_.txtFastZero = std::to_string(lastTimes_.fastOff);
     rec_.txtFastOne = std::to_string(lastTimes_.fastOn);
     rec_.txtSlowZero = std::to_string(lastTimes_.slowOff);

@@ -77,6 +77,10 @@ const Message kGetFailure{
 const Message kPutFailure{
     "Comms failure while putting EEprom, please check Port, cables and connections",
     "Communications Error", MessageIcon::kCritical};
+const Message kPulseFailure{
+    "Comms failure while getting pulse times, please check Port, cables and connections. The "
+    "measured times and pulse limits were left as they were.",
+    "Communications Error", MessageIcon::kCritical};
 const Message kPutRefused{"Missing/bad response while putting EEprom", kTitle, MessageIcon::kNone};
 const Message kVersionTimeout{"Comms timeout while getting Version", kTitle, MessageIcon::kNone};
 const Message kEndlessLine{
@@ -652,8 +656,8 @@ const std::vector<Row> kRows = {
      U::kUnchanged,
      0},
 
-    // Calibrate: the four times come as they come; an absent byte reads as 0. A vanished line
-    // ends the waits at once.
+    // Calibrate: four times from the unit; when any of them does not come the user's values
+    // stay and the failure is reported. A vanished line ends the waits at once.
     {"Calibrate_None",
      B::kCalibrate,
      F::kNone,
@@ -672,12 +676,12 @@ const std::vector<Row> kRows = {
      F::kNoAnswer,
      {"--silent"},
      0,
-     {},
+     {kPulseFailure},
      std::nullopt,
-     O::kDone,
+     O::kFailed,
      0.9,
      3,
-     E::kCalibrated,
+     E::kUnchanged,
      U::kUnchanged,
      0},
     {"Calibrate_WrongProbeAnswer",
@@ -750,12 +754,12 @@ const std::vector<Row> kRows = {
      F::kPortVanishes,
      {},
      1,
-     {},
+     {kPulseFailure},
      std::nullopt,
-     O::kDone,
+     O::kFailed,
      0,
      2,
-     E::kCalibrated,
+     E::kUnchanged,
      U::kUnchanged,
      0},
     {"Calibrate_PortBusy",

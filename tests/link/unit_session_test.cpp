@@ -320,6 +320,27 @@ TEST(UnitSession, CalibrateFillsTimesAndLimitsAndReportsClamping) {
     }
 }
 
+TEST(UnitSession, CalibrateWithoutAnAnswerKeepsTheUsersValues) {
+    // Nothing at all, and only two of the four bytes: either way the fields stay as they were.
+    for (const Bytes& reply : {Bytes{}, Bytes{12, 12}}) {
+        ScriptedPort port;
+        port.respond = [&](const Bytes& w, const SerialSettings&) -> Bytes {
+            return w == Bytes{0x74} ? reply : Bytes{};
+        };
+        Editor ed(port);
+        ed.state.rec.txtPulseTime[1] = "390";
+        const ConfigRecord before = ed.state.rec;
+        ed.session.CalibrateClick();
+        EXPECT_EQ(ed.state.rec, before);
+        EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kFailed);
+        ASSERT_EQ(ed.ui.messages.size(), 1u);
+        EXPECT_EQ(ed.ui.messages[0].title, "Communications Error");
+        EXPECT_EQ(ed.ui.messages[0].icon, MessageIcon::kCritical);
+        EXPECT_EQ(ed.ui.messages[0].text.rfind("Comms failure while getting pulse times", 0), 0u);
+        EXPECT_FALSE(port.IsOpen());
+    }
+}
+
 TEST(UnitSession, TimerTickNoticesALostUnit) {
     bool answering = true;
     ScriptedPort port;
