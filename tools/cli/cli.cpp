@@ -3,6 +3,8 @@
 #include <iostream>
 #include <optional>
 
+#include "files/config_file.h"
+
 namespace orv::cli {
 
 ParsedArgs ParseArgs(std::string_view command, const CommandArgs& args,
@@ -76,6 +78,32 @@ void PrintWarning(std::string_view message) {
 
 void PrintWarnings(const std::vector<std::string>& warnings) {
     for (const auto& w : warnings) PrintWarning(w);
+}
+
+bool OpenConfig(const std::string& path, EditorState& state) {
+    const ReadConfigResult r = ReadConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
+    if (!r.ok) {
+        PrintError(r.error);
+        return false;
+    }
+    PrintWarnings(r.warnings);
+    return true;
+}
+
+bool SaveConfig(const std::string& path, EditorState& state) {
+    const WriteConfigResult w =
+        WriteConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
+    if (!w.ok) {
+        PrintError(w.error);
+        return false;
+    }
+    PrintWarnings(w.warnings);
+    return true;
+}
+
+int PrintHelp(std::string_view text) {
+    std::cout << text;
+    return kExitOk;
 }
 
 }  // namespace orv::cli

@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "image/image.h"
+#include "model/defaults.h"
+
 namespace orv::cli {
 
 using CommandArgs = std::vector<std::string>;
@@ -72,5 +75,18 @@ const std::string& RequireOption(std::string_view command, const ParsedArgs& arg
 void PrintError(std::string_view message);
 void PrintWarning(std::string_view message);
 void PrintWarnings(const std::vector<std::string>& warnings);
+
+// What the editor holds: the record with its module types, and the image (zero at start).
+struct EditorState {
+    StartupState s = MakeStartupState();
+    Image image{};
+};
+
+// Opens a file as File > Open does; prints the error or the warnings.
+bool OpenConfig(const std::string& path, EditorState& state);
+// Saves as File > Save As does; prints the error or the warnings.
+bool SaveConfig(const std::string& path, EditorState& state);
+// Prints a command's help text and returns kExitOk.
+int PrintHelp(std::string_view text);
 
 }  // namespace orv::cli

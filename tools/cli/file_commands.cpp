@@ -16,40 +16,6 @@ namespace {
 const OptionSpec kOutput{{"-o", "--output"}, "output"};
 const OptionSpec kModules{{"-m", "--modules"}, "modules"};
 
-// What the editor holds: the record with its module types, and the image (zero at start).
-struct EditorState {
-    StartupState s = MakeStartupState();
-    Image image{};
-};
-
-// Opens a file as File > Open does; prints the error or the warnings.
-bool Open(const std::string& path, EditorState& state) {
-    const ReadConfigResult r = ReadConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
-    if (!r.ok) {
-        PrintError(r.error);
-        return false;
-    }
-    PrintWarnings(r.warnings);
-    return true;
-}
-
-// Saves as File > Save As does; prints the error or the warnings.
-bool Save(const std::string& path, EditorState& state) {
-    const WriteConfigResult w =
-        WriteConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
-    if (!w.ok) {
-        PrintError(w.error);
-        return false;
-    }
-    PrintWarnings(w.warnings);
-    return true;
-}
-
-int Help(std::string_view text) {
-    std::cout << text;
-    return kExitOk;
-}
-
 ModuleTypes ParseModules(const std::string& text) {
     ModuleTypes types{};
     std::size_t start = 0;
@@ -123,20 +89,20 @@ constexpr std::string_view kSizeHelp =
 
 int RunNew(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("new", args, {kModules, kOutput});
-    if (a.help) return Help(kNewHelp);
+    if (a.help) return PrintHelp(kNewHelp);
     ExpectPositional("new", a, 0, "");
     const std::string& out = RequireOption("new", a, "output", "the output file: -o OUT.ORV");
     EditorState state;
     if (const std::string* m = a.Option("modules")) state.s.moduleTypes = ParseModules(*m);
-    return Save(out, state) ? kExitOk : kExitFailure;
+    return SaveConfig(out, state) ? kExitOk : kExitFailure;
 }
 
 int RunExport(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("export", args, {kOutput});
-    if (a.help) return Help(kExportHelp);
+    if (a.help) return PrintHelp(kExportHelp);
     ExpectPositional("export", a, 1, "the configuration file to export (IN.ORV)");
     EditorState state;
-    if (!Open(a.positional[0], state)) return kExitFailure;
+    if (!OpenConfig(a.positional[0], state)) return kExitFailure;
     const std::string json = RecordToJson(state.s.rec, state.s.moduleTypes).dump(2) + "\n";
     if (const std::string* out = a.Option("output")) {
         const FileIoResult w = WriteFileAtomically(*out, json);
@@ -156,7 +122,7 @@ int RunExport(const CommandArgs& args) {
 
 int RunImport(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("import", args, {kOutput});
-    if (a.help) return Help(kImportHelp);
+    if (a.help) return PrintHelp(kImportHelp);
     ExpectPositional("import", a, 1, "the JSON file to import (IN.json)");
     const std::string& out = RequireOption("import", a, "output", "the output file: -o OUT.ORV");
     const std::string& in = a.positional[0];
@@ -172,22 +138,22 @@ int RunImport(const CommandArgs& args) {
         return kExitFailure;
     }
     PrintWarnings(r.warnings);
-    return Save(out, state) ? kExitOk : kExitFailure;
+    return SaveConfig(out, state) ? kExitOk : kExitFailure;
 }
 
 int RunResave(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("resave", args, {kOutput});
-    if (a.help) return Help(kResaveHelp);
+    if (a.help) return PrintHelp(kResaveHelp);
     ExpectPositional("resave", a, 1, "the configuration file to open (IN.ORV)");
     const std::string& out = RequireOption("resave", a, "output", "the output file: -o OUT.ORV");
     EditorState state;
-    if (!Open(a.positional[0], state)) return kExitFailure;
-    return Save(out, state) ? kExitOk : kExitFailure;
+    if (!OpenConfig(a.positional[0], state)) return kExitFailure;
+    return SaveConfig(out, state) ? kExitOk : kExitFailure;
 }
 
 int RunSize(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("size", args, {});
-    if (a.help) return Help(kSizeHelp);
+    if (a.help) return PrintHelp(kSizeHelp);
     ExpectPositional("size", a, 1, "the configuration file to measure (IN.ORV)");
     EditorState state;
     const ReadConfigResult r =

@@ -16,27 +16,6 @@ namespace {
 
 const OptionSpec kOutput{{"-o", "--output"}, "output"};
 
-// A configuration as the editor holds it after File > Open.
-struct Opened {
-    StartupState s = MakeStartupState();
-    Image image{};
-};
-
-bool Open(const std::string& path, Opened& state) {
-    const ReadConfigResult r = ReadConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
-    if (!r.ok) {
-        PrintError(r.error);
-        return false;
-    }
-    PrintWarnings(r.warnings);
-    return true;
-}
-
-int Help(std::string_view text) {
-    std::cout << text;
-    return kExitOk;
-}
-
 // Takes a flag out of the arguments (before a "--"); ParseArgs knows only options with values.
 bool TakeFlag(CommandArgs& args, std::string_view flag) {
     bool found = false;
@@ -119,10 +98,10 @@ constexpr std::string_view kImportCsvHelp =
 
 int Diff(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("diff", args, {});
-    if (a.help) return Help(kDiffHelp);
+    if (a.help) return PrintHelp(kDiffHelp);
     ExpectPositional("diff", a, 2, "the two configuration files to compare (A.ORV B.ORV)");
-    Opened first, second;
-    if (!Open(a.positional[0], first) || !Open(a.positional[1], second)) return 2;
+    EditorState first, second;
+    if (!OpenConfig(a.positional[0], first) || !OpenConfig(a.positional[1], second)) return 2;
     const auto lines =
         ConfigDifferences(first.s.rec, first.s.moduleTypes, second.s.rec, second.s.moduleTypes);
     for (const auto& line : lines) std::cout << line << '\n';
@@ -140,10 +119,10 @@ int RunShow(const CommandArgs& args) {
     CommandArgs rest = args;
     const bool json = TakeFlag(rest, "--json");
     const ParsedArgs a = ParseArgs("show", rest, {});
-    if (a.help) return Help(kShowHelp);
+    if (a.help) return PrintHelp(kShowHelp);
     ExpectPositional("show", a, 1, "the configuration file to show (IN.ORV)");
-    Opened state;
-    if (!Open(a.positional[0], state)) return kExitFailure;
+    EditorState state;
+    if (!OpenConfig(a.positional[0], state)) return kExitFailure;
     const std::string text = json ? RecordToJson(state.s.rec, state.s.moduleTypes).dump(2) + "\n"
                                   : ConfigReport(state.s.rec, state.s.moduleTypes, a.positional[0]);
     return WriteOutput(nullptr, text) ? kExitOk : kExitFailure;
@@ -163,10 +142,10 @@ int RunDiff(const CommandArgs& args) {
 
 int RunExportCsv(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("export-csv", args, {kOutput});
-    if (a.help) return Help(kExportCsvHelp);
+    if (a.help) return PrintHelp(kExportCsvHelp);
     ExpectPositional("export-csv", a, 1, "the configuration file to export (IN.ORV)");
-    Opened state;
-    if (!Open(a.positional[0], state)) return kExitFailure;
+    EditorState state;
+    if (!OpenConfig(a.positional[0], state)) return kExitFailure;
     return WriteOutput(a.Option("output"), ExportChannelTable(state.s.rec, state.s.moduleTypes))
                ? kExitOk
                : kExitFailure;
@@ -174,7 +153,7 @@ int RunExportCsv(const CommandArgs& args) {
 
 int RunImportCsv(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("import-csv", args, {kOutput});
-    if (a.help) return Help(kImportCsvHelp);
+    if (a.help) return PrintHelp(kImportCsvHelp);
     ExpectPositional("import-csv", a, 2,
                      "the configuration file and the table to apply (IN.ORV TABLE.csv)");
     const std::string& out =
@@ -189,8 +168,8 @@ int RunImportCsv(const CommandArgs& args) {
         return kExitFailure;
     }
 
-    Opened state;
-    if (!Open(a.positional[0], state)) return kExitFailure;
+    EditorState state;
+    if (!OpenConfig(a.positional[0], state)) return kExitFailure;
     const TableImportResult r = ImportChannelTable(table, state.s.rec, state.s.moduleTypes);
     if (!r.ok) {
         std::string message = "the table '" + tablePath + "' was refused and nothing was saved (" +
