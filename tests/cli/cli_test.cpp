@@ -6,39 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "../files/files_test_util.h"
+#include "cli_runner.h"
 
 namespace orv {
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::RunResult;
 
-std::string ShellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-class Cli : public testing::Test {
+class Cli : public test::CliTest {
   protected:
-    RunResult Run(const std::vector<std::string>& args) {
-        std::string cmd = ShellQuote(ORV_CLI_PATH);
-        for (const auto& a : args) cmd += " " + ShellQuote(a);
-        const std::string out = dir.File(".stdout"), err = dir.File(".stderr");
-        cmd += " >" + ShellQuote(out) + " 2>" + ShellQuote(err) + " </dev/null";
-        const int raw = std::system(cmd.c_str());
-        RunResult r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = ReadText(out);
-        r.err = ReadText(err);
-        return r;
-    }
     std::string F(const std::string& name) const { return dir.File(name); }
-    TempDir dir;
 };
 
 TEST_F(Cli, HelpAndUsageErrors) {
