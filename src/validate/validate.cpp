@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "image/image.h"
+
 namespace orv {
 namespace {
 
@@ -158,11 +160,7 @@ LeaveResult LeaveMACComponent(std::string_view text) {
     r.newText = text.empty() ? "00" : std::string(text);
     r.message = CheckMACComponent(r.newText);
     r.keepFocus = r.message.has_value();
-    if (!r.keepFocus) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        const int v = *ParseHex(r.newText);
-        r.newText = {kDigits[v >> 4], kDigits[v & 15]};
-    }
+    if (!r.keepFocus) r.newText = HexString(static_cast<unsigned>(*ParseHex(r.newText)), 2);
     return r;
 }
 

@@ -26,13 +26,13 @@
 #include "link/unit_session.h"
 #include "model/defaults.h"
 #include "model/lists.h"
-#include "unit_process.h"
+#include "../link/sim_process.h"
 
 namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
-using faults::UnitProcess;
+using test::SimProcess;
 
 enum class Button { kConnect, kRead, kWrite, kMacWrite, kCalibrate, kAutoBaud };
 enum class Fault {
@@ -1037,7 +1037,7 @@ TEST_P(FaultMatrix, Row) {
                                      "--baud",   "9600",           "--pulse",   "12,13,48,49",
                                      "--log",    dir + "/unit.log"};
     args.insert(args.end(), row.unitArgs.begin(), row.unitArgs.end());
-    UnitProcess unit(ORV_UNIT_SIM_PATH, args);
+    SimProcess unit(ORV_UNIT_SIM_PATH, args);
     const std::string device = row.fault == Fault::kPortMissing ? dir + "/ttyGone" : unit.Device();
 
     // The editor: its own configuration, its image built from it, as after a Size click.

@@ -17,7 +17,7 @@
 #include "link/qt/qt_serial_port.h"
 #include "link/unit_session.h"
 #include "model/defaults.h"
-#include "unit_process.h"
+#include "../link/sim_process.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     long rssStart = 0, rssEnd = 0;
     {
-        faults::UnitProcess unit(argv[1], {"--eeprom", dir + "/unit.eeprom", "--log", "/dev/null"});
+        test::SimProcess unit(argv[1], {"--eeprom", dir + "/unit.eeprom", "--log", "/dev/null"});
         const std::string device = unit.Device();
         StartupState state = MakeStartupState();
         Image image{};

@@ -33,11 +33,16 @@ inline std::vector<std::string> Lines(const std::string& text) {
 // The simulated unit on its pseudo-terminal; stopped (SIGTERM) when destroyed.
 class SimProcess {
   public:
-    SimProcess(const std::string& exe, std::vector<std::string> args, const std::string& logPath)
+    // With a log path the unit logs its commands there (see Log()); without one the caller's
+    // arguments say where, if anywhere.
+    SimProcess(const std::string& exe, std::vector<std::string> args,
+               const std::string& logPath = {})
         : logPath_(logPath) {
         args.insert(args.begin(), exe);
-        args.push_back("--log");
-        args.push_back(logPath);
+        if (!logPath.empty()) {
+            args.push_back("--log");
+            args.push_back(logPath);
+        }
         int out[2];
         if (::pipe(out) != 0) throw std::runtime_error("pipe");
         pid_ = ::fork();
@@ -64,10 +69,11 @@ class SimProcess {
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Stops the unit; returns its exit status.
-    int Stop() {
+    // Stops the unit with signal (SIGKILL makes its terminal vanish at once) and waits for it;
+    // returns its exit status. Safe to call more than once.
+    int Stop(int signal = SIGTERM) {
         if (pid_ <= 0) return status_;
-        ::kill(pid_, SIGTERM);
+        ::kill(pid_, signal);
         int st = 0;
         ::waitpid(pid_, &st, 0);
         pid_ = -1;
