@@ -18,8 +18,8 @@ inline std::string MainWindowCaption() {
 }
 // "v 1.0 (Build 4)": caption of the version frame on the Info page.
 inline std::string VersionFrameCaption() {
-    return "v " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
-           " (Build " + std::to_string(kVersionRevision) + ")";
+    return "v " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + " (Build " +
+           std::to_string(kVersionRevision) + ")";
 }
 // "Version 1.0.4": the splash version label.
 inline std::string SplashVersionText() {

@@ -2,7 +2,9 @@
 
 namespace orv {
 
-std::string ComPortItemText(int position) { return "COM" + std::to_string(position + 1); }
+std::string ComPortItemText(int position) {
+    return "COM" + std::to_string(position + 1);
+}
 
 std::string_view ModuleTypeName(int code) {
     static constexpr std::array<std::string_view, kModuleTypeNames> names{

@@ -20,7 +20,8 @@ inline constexpr std::array<ListItem, 4> kFuncItems{{{"A", 0}, {"B", 1}, {"C", 2
 // lstType: pager type; the code is the letter the unit uses.
 inline constexpr std::array<ListItem, 2> kTypeItems{{{"Alpha", 65}, {"Num.", 78}}};
 // lstBaud: paging baud rate.
-inline constexpr std::array<ListItem, 3> kPagingBaudItems{{{"512", 78}, {"1200", 70}, {"2400", 86}}};
+inline constexpr std::array<ListItem, 3> kPagingBaudItems{
+    {{"512", 78}, {"1200", 70}, {"2400", 86}}};
 // lstRepeat: which repeat time (txtRepTime) applies.
 inline constexpr std::array<ListItem, 4> kRepeatItems{{{"A", 0}, {"B", 1}, {"C", 2}, {"D", 3}}};
 // lstRlyBeep: relay action beep; "ALL" exists only here.
@@ -45,10 +46,10 @@ inline constexpr int kBaud115200 = 9;
 // lstPCFormat and lstPortFormat: parity in bits 5-4, two stop bits in bit 3, data bits - 5 in
 // bits 2-1.
 inline constexpr std::array<ListItem, 24> kFrameFormatItems{{
-    {"N,5,1", 0},  {"N,5,2", 8},  {"E,5,1", 32}, {"E,5,2", 40}, {"O,5,1", 48}, {"O,5,2", 56},
-    {"N,6,1", 2},  {"N,6,2", 10}, {"E,6,1", 34}, {"E,6,2", 42}, {"O,6,1", 50}, {"O,6,2", 58},
-    {"N,7,1", 4},  {"N,7,2", 12}, {"E,7,1", 36}, {"E,7,2", 44}, {"O,7,1", 52}, {"O,7,2", 60},
-    {"N,8,1", 6},  {"N,8,2", 14}, {"E,8,1", 38}, {"E,8,2", 46}, {"O,8,1", 54}, {"O,8,2", 62},
+    {"N,5,1", 0}, {"N,5,2", 8},  {"E,5,1", 32}, {"E,5,2", 40}, {"O,5,1", 48}, {"O,5,2", 56},
+    {"N,6,1", 2}, {"N,6,2", 10}, {"E,6,1", 34}, {"E,6,2", 42}, {"O,6,1", 50}, {"O,6,2", 58},
+    {"N,7,1", 4}, {"N,7,2", 12}, {"E,7,1", 36}, {"E,7,2", 44}, {"O,7,1", 52}, {"O,7,2", 60},
+    {"N,8,1", 6}, {"N,8,2", 14}, {"E,8,1", 38}, {"E,8,2", 46}, {"O,8,1", 54}, {"O,8,2", 62},
 }};
 inline constexpr int kFormatN81 = 18;
 

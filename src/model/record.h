@@ -51,7 +51,7 @@ struct ConfigRecord {
 
     // Comms page, unit side.
     std::string txtRS485Address;
-    bool optMaster = true;  // optSlave is its complement
+    bool optMaster = true;                                           // optSlave is its complement
     std::array<int, 2> lstPortBaudrate{kNoSelection, kNoSelection};  // 0 RS232, 1 RS485
     std::array<int, 2> lstPortFormat{kNoSelection, kNoSelection};
 
@@ -82,13 +82,25 @@ struct ConfigRecord {
 constexpr int ChannelStateIndex(int bank, int channel, int state) {
     return bank * 64 + channel * 4 + state;
 }
-constexpr int BankOf(int channelStateIndex) { return channelStateIndex / 64; }
-constexpr int ChannelOf(int channelStateIndex) { return (channelStateIndex % 64) / 4; }
-constexpr int StateOf(int channelStateIndex) { return channelStateIndex % 4; }
+constexpr int BankOf(int channelStateIndex) {
+    return channelStateIndex / 64;
+}
+constexpr int ChannelOf(int channelStateIndex) {
+    return (channelStateIndex % 64) / 4;
+}
+constexpr int StateOf(int channelStateIndex) {
+    return channelStateIndex % 4;
+}
 
-constexpr int RelayIndex(int bank, int output) { return bank * kRelayOutputsPerBank + output; }
-constexpr int RelayRicIndex(int relay, int slot) { return relay * 8 + slot; }
-constexpr int RelayBeepIndex(int relay, int action) { return relay * 3 + action; }
+constexpr int RelayIndex(int bank, int output) {
+    return bank * kRelayOutputsPerBank + output;
+}
+constexpr int RelayRicIndex(int relay, int slot) {
+    return relay * 8 + slot;
+}
+constexpr int RelayBeepIndex(int relay, int action) {
+    return relay * 3 + action;
+}
 
 // Slots of txtRlyRIC within one relay.
 enum RelaySlot : int {

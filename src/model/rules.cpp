@@ -5,7 +5,9 @@
 
 namespace orv {
 
-bool IsKnownModuleCode(int moduleType) { return moduleType >= 0 && moduleType < kModuleListItems; }
+bool IsKnownModuleCode(int moduleType) {
+    return moduleType >= 0 && moduleType < kModuleListItems;
+}
 
 BankTabSet TabSetFor(int moduleType) {
     if (!IsKnownModuleCode(moduleType) || moduleType == kModuleNotFitted) return BankTabSet::kNone;
@@ -50,7 +52,9 @@ bool StateUsesMessage(int moduleType, int state) {
     return true;
 }
 
-std::string_view RS485Label(bool master) { return master ? "Limit" : "Address"; }
+std::string_view RS485Label(bool master) {
+    return master ? "Limit" : "Address";
+}
 
 std::string_view ChannelStateCaption(int moduleType, int state) {
     if (moduleType == kModuleDryContact) {

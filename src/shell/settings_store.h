@@ -34,14 +34,14 @@ struct ExitSettings {
 };
 
 class SettingsStore {
-public:
+  public:
     // defaultPath: the folder the program was started from, used while no Path is stored.
     explicit SettingsStore(QString defaultPath);
 
     StartupSettings Read() const;
     void Write(const ExitSettings& s) const;
 
-private:
+  private:
     QString defaultPath_;
 };
 

@@ -104,7 +104,11 @@ void Splash::ShowInitialising() {
     if (isVisible()) repaint();
 }
 
-void Splash::keyPressEvent(QKeyEvent*) { close(); }
-void Splash::mousePressEvent(QMouseEvent*) { close(); }
+void Splash::keyPressEvent(QKeyEvent*) {
+    close();
+}
+void Splash::mousePressEvent(QMouseEvent*) {
+    close();
+}
 
 }  // namespace orv::shell

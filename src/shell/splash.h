@@ -13,17 +13,17 @@ namespace orv::shell {
 // A small painted logo: a pager with radio waves, our own drawing.
 class Logo : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Logo(QWidget* parent = nullptr);
     QSize sizeHint() const override { return {96, 96}; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 };
 
 class Splash : public QWidget, public ui::LoadProgress {
     Q_OBJECT
-public:
+  public:
     explicit Splash(QWidget* parent = nullptr);
 
     // LoadProgress: each step reads pbLoad, adds 5 and writes it back; repainted at once,
@@ -35,12 +35,12 @@ public:
     QProgressBar* progressBar() const { return pbLoad_; }
     QLabel* initLabel() const { return lblInit_; }
 
-protected:
+  protected:
     // A key press anywhere, or a click, closes the splash.
     void keyPressEvent(QKeyEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
 
-private:
+  private:
     QProgressBar* pbLoad_;
     QLabel* lblVersion_;
     QLabel* lblInit_;

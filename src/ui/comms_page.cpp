@@ -34,8 +34,7 @@ void MainWindow::ShowComDevice() {
     const std::optional<std::string> mapped = ReadComMapping(com);
     const QString device = QString::fromStdString(mapped ? *mapped : DefaultDeviceForCom(com));
     w_.lblComDevice->setText(mapped ? device : device + " (default)");
-    w_.lblComDevice->setToolTip(
-        QString("COM%1 uses %2").arg(com).arg(device));
+    w_.lblComDevice->setToolTip(QString("COM%1 uses %2").arg(com).arg(device));
     w_.lstComDevice->setCurrentText(device);
 }
 

@@ -9,14 +9,14 @@ class QWidget;
 namespace orv::ui {
 
 struct FileDialogRequest {
-    QString title;          // "Open Configuration File" / "Save Configuration File"
-    QString filter;         // "ORV (*.ORV);;All Files (*.*)"
-    QString directory;      // initial folder (the stored Path)
-    QString fileName;       // initial name (the stored FileName)
+    QString title;      // "Open Configuration File" / "Save Configuration File"
+    QString filter;     // "ORV (*.ORV);;All Files (*.*)"
+    QString directory;  // initial folder (the stored Path)
+    QString fileName;   // initial name (the stored FileName)
 };
 
 class FileDialogProvider {
-public:
+  public:
     virtual ~FileDialogProvider() = default;
     // The chosen full path, or nothing when the user cancels. Open accepts only an existing
     // file; Save asks before replacing one.
@@ -28,7 +28,7 @@ public:
 
 // The real dialogs.
 class QtFileDialogProvider : public FileDialogProvider {
-public:
+  public:
     std::optional<QString> GetOpenFileName(QWidget* parent,
                                            const FileDialogRequest& request) override;
     std::optional<QString> GetSaveFileName(QWidget* parent,

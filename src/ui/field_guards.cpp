@@ -53,13 +53,13 @@ bool MainWindow::FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* ev
     const int code = ch.unicode();
     // Delete and the other non-character keys some platforms report as control codes are not
     // typed characters; Backspace, Enter and printable characters are.
-    if (code == 0x7F || (code < 0x20 && code != kKeyBackspace && code != '\r' && code != '\n' &&
-                         code != 0x1B))
+    if (code == 0x7F ||
+        (code < 0x20 && code != kKeyBackspace && code != '\r' && code != '\n' && code != 0x1B))
         return false;
     if (code == 0x1B) return false;  // Escape
-    const int result =
-        code > 0xFF ? kKeyRefused
-                    : FilterKey(guard, code, static_cast<std::size_t>(edit->text().size()));
+    const int result = code > 0xFF
+                           ? kKeyRefused
+                           : FilterKey(guard, code, static_cast<std::size_t>(edit->text().size()));
     if (result == kKeyRefused) return true;  // swallowed
     if (result == code) return false;        // passes unchanged
     // The filter changed the character (upper case): insert the changed one instead.

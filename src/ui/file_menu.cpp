@@ -12,8 +12,12 @@
 namespace orv::ui {
 namespace {
 
-QString AppTitle() { return QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size()); }
-QString Str(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<int>(s.size())); }
+QString AppTitle() {
+    return QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size());
+}
+QString Str(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
+}
 
 QString DialogFilter() {
     const QStringList parts = Str(kConfigFileFilter).split('|');
@@ -24,9 +28,13 @@ QString DialogFilter() {
 
 }  // namespace
 
-void MainWindow::MenuFileNew() { SetDefaults(); }
+void MainWindow::MenuFileNew() {
+    SetDefaults();
+}
 
-void MainWindow::Clear() { SetDefaults(); }
+void MainWindow::Clear() {
+    SetDefaults();
+}
 
 void MainWindow::MenuFileOpen() {
     const FileDialogRequest request{Str(kOpenDialogTitle), DialogFilter(), storedPath_,
@@ -55,9 +63,8 @@ void MainWindow::MenuFileOpen() {
     std::vector<std::string> notes = r.warnings;
     notes.insert(notes.end(), r.decode.warnings.begin(), r.decode.warnings.end());
     if (!notes.empty())
-        ReportFileProblems(QString("%1 was opened, but some of its values need attention:")
-                               .arg(*chosen),
-                           notes);
+        ReportFileProblems(
+            QString("%1 was opened, but some of its values need attention:").arg(*chosen), notes);
 }
 
 void MainWindow::MenuFileSave() {
@@ -89,8 +96,9 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
                                                 ToRecord(windowTitle()));
     RefreshFields();  // the build normalises messages and chooses a new dictionary
     if (!r.ok) {
-        ShowMessage(QString("The configuration was not saved.\n\n%1").arg(QString::fromStdString(r.error)),
-                    AppTitle(), MessageKind::kWarning);
+        ShowMessage(
+            QString("The configuration was not saved.\n\n%1").arg(QString::fromStdString(r.error)),
+            AppTitle(), MessageKind::kWarning);
         return;
     }
     if (adoptName) {
@@ -109,8 +117,7 @@ void MainWindow::ReportFileProblems(const QString& heading,
     QString text = heading;
     const std::size_t shown = std::min<std::size_t>(warnings.size(), 12);
     for (std::size_t k = 0; k < shown; ++k) text += "\n- " + QString::fromStdString(warnings[k]);
-    if (warnings.size() > shown)
-        text += QString("\n(and %1 more)").arg(warnings.size() - shown);
+    if (warnings.size() > shown) text += QString("\n(and %1 more)").arg(warnings.size() - shown);
     ShowMessage(text, AppTitle(), MessageKind::kWarning);
 }
 

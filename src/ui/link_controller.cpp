@@ -75,7 +75,9 @@ LinkController::LinkController(MainWindow& window)
     connect(window_.connectTimer(), &QTimer::timeout, this, [this] { Tick(); });
 }
 
-LinkController::~LinkController() { Shutdown(); }
+LinkController::~LinkController() {
+    Shutdown();
+}
 
 void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     WaitForTick();
@@ -85,9 +87,7 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     comms_ = std::make_unique<Comms>(*port_, lookup_);
     UnitSessionHooks hooks;
     hooks.setConnectedState = [this] { OnUiThread([this] { window_.SetConnectedState(); }); };
-    hooks.setDisconnectedState = [this] {
-        OnUiThread([this] { window_.SetDisconnectedState(); });
-    };
+    hooks.setDisconnectedState = [this] { OnUiThread([this] { window_.SetDisconnectedState(); }); };
     hooks.recordChanged = [this] { OnUiThread([this] { window_.RefreshFields(); }); };
     hooks.moduleTypesChanged = [this] { OnUiThread([this] { window_.ApplyModuleTypes(); }); };
     hooks.baudSelectionChanged = [this](int p) {
@@ -190,6 +190,8 @@ void LinkController::WaitForTick() {
     if (tickThread_.joinable()) tickThread_.join();
 }
 
-void LinkController::Shutdown() { WaitForTick(); }
+void LinkController::Shutdown() {
+    WaitForTick();
+}
 
 }  // namespace orv::ui

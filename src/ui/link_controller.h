@@ -20,7 +20,7 @@ class MainWindow;
 
 class LinkController : public QObject, public LinkUi {
     Q_OBJECT
-public:
+  public:
     explicit LinkController(MainWindow& window);
     ~LinkController() override;
 
@@ -37,7 +37,7 @@ public:
     void SetBusy(bool busy) override;
     void SetProgress(int value, bool visible) override;
 
-private:
+  private:
     void Run(void (UnitSession::*click)());
     void Tick();
     void WaitForTick();

@@ -4,7 +4,7 @@
 namespace orv::ui {
 
 class LoadProgress {
-public:
+  public:
     virtual ~LoadProgress() = default;
     virtual void ResetProgress() = 0;     // progress back to 0
     virtual void Advance() = 0;           // progress + 5; twenty steps reach 100

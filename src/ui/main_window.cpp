@@ -31,9 +31,13 @@
 namespace orv::ui {
 namespace {
 
-QString AppTitle() { return QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size()); }
+QString AppTitle() {
+    return QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size());
+}
 
-QString Str(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<int>(s.size())); }
+QString Str(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
+}
 
 // The File menu filter in the dialogs' own notation: "ORV (*.ORV)" and "All Files (*.*)".
 
@@ -58,7 +62,7 @@ void KeepOffUnavailableTabs(QTabWidget* tabs) {
 }
 
 class NoProgress : public LoadProgress {
-public:
+  public:
     void ResetProgress() override {}
     void Advance() override {}
     void ShowInitialising() override {}
@@ -70,7 +74,9 @@ QString FromRecord(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-std::string ToRecord(const QString& text) { return text.toLatin1().toStdString(); }
+std::string ToRecord(const QString& text) {
+    return text.toLatin1().toStdString();
+}
 
 MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     : QMainWindow(parent), dialogs_(std::make_unique<QtFileDialogProvider>()) {
@@ -93,8 +99,8 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     models_ = MakeListModels(this);
 
     // 4. Window position from the settings store; the size is always the design size.
-    const shell::SettingsStore store(QDir::toNativeSeparators(
-        QCoreApplication::applicationDirPath() + QDir::separator()));
+    const shell::SettingsStore store(
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()));
     const shell::StartupSettings settings = store.Read();
     move(settings.leftTwips / shell::kTwipsPerPixel, settings.topTwips / shell::kTwipsPerPixel);
     resize(12000 / shell::kTwipsPerPixel, 9000 / shell::kTwipsPerPixel);
@@ -104,8 +110,8 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     w_.SSTab1 = new QTabWidget(central);
     w_.SSTab1->setObjectName("SSTab1");
     w_.SSTab1->setGeometry(6, 6, 788, 470);
-    static const char* const kPages[] = {"Info",  "General", "Bank 1", "Bank 2",       "Bank 3",
-                                         "Bank 4", "Comms",  "LAN",    "Pulse Timing", "Options"};
+    static const char* const kPages[] = {"Info",   "General", "Bank 1", "Bank 2",       "Bank 3",
+                                         "Bank 4", "Comms",   "LAN",    "Pulse Timing", "Options"};
     std::array<QWidget*, 10> pages{};
     for (int k = 0; k < 10; ++k) {
         pages[k] = new QWidget;
@@ -188,7 +194,9 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-QAction* MainWindow::action(const char* name) const { return findChild<QAction*>(name); }
+QAction* MainWindow::action(const char* name) const {
+    return findChild<QAction*>(name);
+}
 
 void MainWindow::BuildMenu() {
     QMenu* file = menuBar()->addMenu("&File");
@@ -214,10 +222,9 @@ void MainWindow::BuildMenu() {
 
 void MainWindow::BindFields() {
     auto text = [this](QLineEdit* e, std::string* field) {
-        connect(e, &QLineEdit::textChanged, this,
-                [this, field](const QString& t) {
-                    if (!refreshing_) *field = ToRecord(t);
-                });
+        connect(e, &QLineEdit::textChanged, this, [this, field](const QString& t) {
+            if (!refreshing_) *field = ToRecord(t);
+        });
     };
     auto choice = [this](QComboBox* c, int* field) {
         connect(c, &QComboBox::currentIndexChanged, this, [this, field](int index) {
@@ -454,7 +461,9 @@ void MainWindow::setFileDialogProvider(std::unique_ptr<FileDialogProvider> provi
 
 // ---- Unload.
 
-void MainWindow::MenuFileExit() { close(); }
+void MainWindow::MenuFileExit() {
+    close();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     Unload();

@@ -33,7 +33,7 @@ enum class MessageKind { kPlain, kCritical, kWarning, kInformation };
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // Runs the whole load: every page and list, the settings store, then the defaults.
     explicit MainWindow(LoadProgress* progress = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -75,7 +75,7 @@ public:
 
     QAction* action(const char* name) const;
 
-public slots:
+  public slots:
     void MenuFileNew();
     void MenuFileOpen();
     void MenuFileSave();
@@ -83,11 +83,11 @@ public slots:
     void Clear();
     void MenuFileExit();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void BuildMenu();
     void BindFields();
     void Guard(QLineEdit* edit, FieldGuard guard);

@@ -19,8 +19,12 @@
 namespace orv::ui {
 namespace {
 
-QString Str(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<int>(s.size())); }
-QString Name(const char* base, int index) { return QString("%1_%2").arg(base).arg(index); }
+QString Str(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
+}
+QString Name(const char* base, int index) {
+    return QString("%1_%2").arg(base).arg(index);
+}
 
 template <std::size_t N>
 QAbstractItemModel* MakeModel(QObject* owner, const std::array<ListItem, N>& items) {
@@ -175,7 +179,8 @@ void BuildBankFrame(QWidget* page, int bank, Widgets& w) {
     w.Bank[bank] = channels;
     w.BankType14[bank] = relays;
 
-    for (int c = 0; c < kChannelsPerBank; ++c) channels->addTab(new QWidget, QString::number(c + 1));
+    for (int c = 0; c < kChannelsPerBank; ++c)
+        channels->addTab(new QWidget, QString::number(c + 1));
     channels->addTab(new QWidget, "?");
     for (int k = 0; k < kRelayOutputsPerBank; ++k)
         relays->addTab(new QWidget, QString::number(k + 1));
@@ -195,8 +200,8 @@ void BuildChannelTabs(int bank, Widgets& w, const ListModels& m) {
         QWidget* tab = w.Bank[bank]->widget(c);
         for (int s = 0; s < kStatesPerChannel; ++s) {
             const int i = ChannelStateIndex(bank, c, s);
-            auto* f = MakeFrame(tab, Name("frmChn", i), Str(kVoltageCaptions[s]), 6, 4 + 90 * s,
-                                740, 86);
+            auto* f =
+                MakeFrame(tab, Name("frmChn", i), Str(kVoltageCaptions[s]), 6, 4 + 90 * s, 740, 86);
             w.frmChn[i] = f;
             MakeLabel(f, "RIC", 10, 24, 28);
             w.txtRIC[i] = MakeEdit(f, Name("txtRIC", i), tip::kRIC, 40, 24, 90);
@@ -209,7 +214,8 @@ void BuildChannelTabs(int bank, Widgets& w, const ListModels& m) {
                 MakeCombo(f, Name("lstBaud", i), m.pagingBaud, tip::kPagingBaud, 426, 24, 72);
             w.lblRepeat[i] = MakeLabel(f, "Rep.", 514, 24, 34);
             w.lblRepeat[i]->setObjectName(Name("lblRepeat", i));
-            w.lstRepeat[i] = MakeCombo(f, Name("lstRepeat", i), m.repeat, tip::kRepeat, 550, 24, 54);
+            w.lstRepeat[i] =
+                MakeCombo(f, Name("lstRepeat", i), m.repeat, tip::kRepeat, 550, 24, 54);
             MakeLabel(f, "Msg", 10, 54, 28);
             w.txtMsg[i] = MakeEdit(f, Name("txtMsg", i), tip::kMsg, 40, 54, 690);
         }
@@ -251,8 +257,8 @@ void BuildRelayTabs(int bank, Widgets& w, const ListModels& m) {
             w.lstRlyBeep[beep] =
                 MakeCombo(f, Name("lstRlyBeep", beep), m.relayBeep, tip::kRelayBeep, 370, y, 64);
             if (a.timeSlot >= 0) {
-                MakeLabel(f, a.timeLabel, 460, y, 90)->setAlignment(Qt::AlignRight |
-                                                                     Qt::AlignVCenter);
+                MakeLabel(f, a.timeLabel, 460, y, 90)
+                    ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 const int k = RelayRicIndex(r, a.timeSlot);
                 w.txtRlyRIC[k] = MakeEdit(f, Name("txtRlyRIC", k), {}, 556, y, 70);
                 MakeLabel(f, "S", 632, y, 16);
@@ -272,8 +278,9 @@ void BuildCommsPage(QWidget* page, Widgets& w, const ListModels& m) {
     w.lstComDevice = new QComboBox(pc);
     w.lstComDevice->setObjectName("lstComDevice");
     w.lstComDevice->setEditable(true);
-    w.lstComDevice->setToolTip("Serial device to use for the selected COM port (pick a detected "
-                               "device or type its path)");
+    w.lstComDevice->setToolTip(
+        "Serial device to use for the selected COM port (pick a detected "
+        "device or type its path)");
     w.lstComDevice->setGeometry(14, 90, 250, 24);
     w.cmdMapPort = MakeButton(pc, "cmdMapPort", "&Map", {}, 270, 88, 90);
     w.cmdMapPort->setToolTip("Use this device for the selected COM port");
@@ -283,8 +290,8 @@ void BuildCommsPage(QWidget* page, Widgets& w, const ListModels& m) {
     MakeLabel(pc, "PC Serial Format", 14, 166, 150);
     w.lstPCFormat = MakeCombo(pc, "lstPCFormat", m.frameFormats, {}, 170, 166, 110);
     w.lstPCFormat->setMaxVisibleItems(24);
-    w.cmdAutoBaud = MakeButton(pc, "cmdAutoBaud", "&Auto Baud Detect", tip::kAutoBaud, 14, 210,
-                               170);
+    w.cmdAutoBaud =
+        MakeButton(pc, "cmdAutoBaud", "&Auto Baud Detect", tip::kAutoBaud, 14, 210, 170);
     MakeNote(pc,
              "PC and ORV baud rates must match.\n"
              "Auto Baud Detect may be used if the baud rate is unknown.",
@@ -351,9 +358,8 @@ void BuildPulseTimingPage(QWidget* page, Widgets& w) {
     static const char* const kFrames[] = {"Fast Pulse", "Slow Pulse"};
     static const char* const kPhases[] = {"ON", "OFF"};
     for (int f = 0; f < 2; ++f) {
-        auto* frame =
-            MakeFrame(page, f == 0 ? "frmFastPulse" : "frmSlowPulse", kFrames[f], 12 + 262 * f,
-                      12, 250, 130);
+        auto* frame = MakeFrame(page, f == 0 ? "frmFastPulse" : "frmSlowPulse", kFrames[f],
+                                12 + 262 * f, 12, 250, 130);
         MakeLabel(frame, "Min", 60, 24, 70)->setAlignment(Qt::AlignCenter);
         MakeLabel(frame, "Max", 140, 24, 70)->setAlignment(Qt::AlignCenter);
         for (int ph = 0; ph < 2; ++ph) {

@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "../link/sim_process.h"
 #include "image/image.h"
 #include "link/comms.h"
 #include "link/exchanges.h"
@@ -26,7 +27,6 @@
 #include "link/unit_session.h"
 #include "model/defaults.h"
 #include "model/lists.h"
-#include "../link/sim_process.h"
 
 namespace orv {
 namespace {

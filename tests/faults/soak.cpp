@@ -12,12 +12,12 @@
 #include <fstream>
 #include <string>
 
+#include "../link/sim_process.h"
 #include "image/image.h"
 #include "link/comms.h"
 #include "link/qt/qt_serial_port.h"
 #include "link/unit_session.h"
 #include "model/defaults.h"
-#include "../link/sim_process.h"
 
 namespace {
 

@@ -118,9 +118,10 @@ TEST(BuilderFields, OutOfRangeAndMalformedValuesAreClampedAndReported) {
         {"IP empty", [](ConfigRecord& r) { r.txtIP[0] = ""; }, 12, 0, "IP address part 1 is empty"},
         {"IP fraction rounds half to even", [](ConfigRecord& r) { r.txtIP[1] = "2.5"; }, 13, 2,
          "not a whole number"},
-        {"RS485 above 127 keeps its low seven bits", [](ConfigRecord& r) { r.txtRS485Address = "200"; },
-         21, 0x80 | (200 & 0x7F),
-         "RS485 address limit 200 is above 127; the unit keeps only its low seven bits, stored as 72."},
+        {"RS485 above 127 keeps its low seven bits",
+         [](ConfigRecord& r) { r.txtRS485Address = "200"; }, 21, 0x80 | (200 & 0x7F),
+         "RS485 address limit 200 is above 127; the unit keeps only its low seven bits, stored as "
+         "72."},
         {"RS485 above 255 as slave",
          [](ConfigRecord& r) {
              r.txtRS485Address = "300";

@@ -1,6 +1,7 @@
+#include "model/defaults.h"
+
 #include <gtest/gtest.h>
 
-#include "model/defaults.h"
 #include "model/lists.h"
 
 namespace orv {

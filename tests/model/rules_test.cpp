@@ -1,7 +1,8 @@
+#include "model/rules.h"
+
 #include <gtest/gtest.h>
 
 #include "model/record.h"
-#include "model/rules.h"
 
 namespace orv {
 namespace {

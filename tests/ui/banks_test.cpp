@@ -11,7 +11,9 @@
 namespace orv::ui::test {
 namespace {
 
-QString N(const char* base, int index) { return QString("%1_%2").arg(base).arg(index); }
+QString N(const char* base, int index) {
+    return QString("%1_%2").arg(base).arg(index);
+}
 
 struct Arrangement {
     int type;
@@ -56,17 +58,18 @@ TEST_P(BankArrangementTest, ChoosingTheTypeArrangesThePage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Types, BankArrangementTest,
-    ::testing::Values(
-        Arrangement{0, "NOT FITTED", false, false, nullptr, nullptr, false},
-        Arrangement{7, "Type  7: Unknown", true, false, "Reset - Trigger when voltage absent",
-                    "Steady - Trigger when steady voltage applied", true},
-        Arrangement{13, "Type 13: 16-Channel Dry Contact Input Module", true, false,
-                    "Normally Closed - Trigger on open", "Normally Open - Trigger on close", false},
-        Arrangement{14, "Type 14: 8-Channel Relay Output Module", false, true, nullptr, nullptr,
-                    false},
-        Arrangement{15, "Type 15: 16-Channel Opto-Isolated DC Voltage Input Module", true, false,
-                    "Reset - Trigger when voltage absent",
-                    "Steady - Trigger when steady voltage applied", true}));
+    ::testing::Values(Arrangement{0, "NOT FITTED", false, false, nullptr, nullptr, false},
+                      Arrangement{7, "Type  7: Unknown", true, false,
+                                  "Reset - Trigger when voltage absent",
+                                  "Steady - Trigger when steady voltage applied", true},
+                      Arrangement{13, "Type 13: 16-Channel Dry Contact Input Module", true, false,
+                                  "Normally Closed - Trigger on open",
+                                  "Normally Open - Trigger on close", false},
+                      Arrangement{14, "Type 14: 8-Channel Relay Output Module", false, true,
+                                  nullptr, nullptr, false},
+                      Arrangement{15, "Type 15: 16-Channel Opto-Isolated DC Voltage Input Module",
+                                  true, false, "Reset - Trigger when voltage absent",
+                                  "Steady - Trigger when steady voltage applied", true}));
 
 TEST(BankChangeTest, ThirteenToFifteenKeepsTheFieldValues) {
     Harness h;

@@ -14,7 +14,7 @@ namespace orv::ui::test {
 namespace {
 
 class FileMenuTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ClearSettings();
         ASSERT_TRUE(dir.isValid());
@@ -120,8 +120,9 @@ TEST_F(FileMenuTest, BadFilesChangeNothingAndSayWhatIsWrong) {
     };
     const Bad cases[] = {
         {"nomodule.ORV", "[General]\r\nVersion Line 1=FW 9\r\n"},
-        {"short.ORV", "[Module]\r\nBank 1=0\r\nBank 2=0\r\nBank 3=0\r\nBank 4=0\r\n"
-                      "[EEprom]\r\nContents=00FF\r\n"},
+        {"short.ORV",
+         "[Module]\r\nBank 1=0\r\nBank 2=0\r\nBank 3=0\r\nBank 4=0\r\n"
+         "[EEprom]\r\nContents=00FF\r\n"},
         {"letters.ORV", "[Module]\r\nBank 1=x\r\n"},
     };
     h->edit("txtMsg_1")->setText("KEEP ME");

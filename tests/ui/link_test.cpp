@@ -17,7 +17,7 @@ namespace orv::ui::test {
 namespace {
 
 class WindowLinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ClearSettings();
         ASSERT_TRUE(dir.isValid());

@@ -10,7 +10,7 @@ namespace orv::ui::test {
 namespace {
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ClearSettings(); }
     void TearDown() override { ClearSettings(); }
 };
@@ -22,8 +22,8 @@ TEST_F(SettingsTest, FirstRunUsesTheDefaults) {
     EXPECT_EQ(w.size(), QSize(800, 600));
     EXPECT_EQ(h.combo("lstComPort")->currentText(), "COM1");
     EXPECT_EQ(h.combo("lstBaudPC")->currentText(), "9600");
-    EXPECT_EQ(w.storedPath(), QDir::toNativeSeparators(QCoreApplication::applicationDirPath() +
-                                                       QDir::separator()));
+    EXPECT_EQ(w.storedPath(),
+              QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()));
     EXPECT_EQ(w.storedFileName(), "");
 }
 
@@ -52,8 +52,8 @@ TEST_F(SettingsTest, BadStoredValuesFallBackToTheDefaults) {
         const char* key;
         const char* value;
     };
-    const Case cases[] = {{"MainLeft", "left"}, {"MainTop", "1e3"},  {"ComPort", "16"},
-                          {"ComPort", "-1"},    {"ComPort", "COM3"}, {"ComRate", "10"},
+    const Case cases[] = {{"MainLeft", "left"}, {"MainTop", "1e3"},         {"ComPort", "16"},
+                          {"ComPort", "-1"},    {"ComPort", "COM3"},        {"ComRate", "10"},
                           {"ComRate", ""},      {"MainLeft", "99999999999"}};
     for (const Case& c : cases) {
         ClearSettings();

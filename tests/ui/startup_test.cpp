@@ -19,14 +19,14 @@ namespace orv::ui::test {
 namespace {
 
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ClearSettings(); }
 };
 
 // Watches the splash while the window loads: the bar must be full when "Initialising ..."
 // appears, and reach it in steps of five.
 class SplashWatcher : public QObject {
-public:
+  public:
     explicit SplashWatcher(shell::Splash& s) : splash(s) {
         s.initLabel()->installEventFilter(this);
         connect(s.progressBar(), &QProgressBar::valueChanged, this,
@@ -72,8 +72,7 @@ TEST_F(StartupTest, CaptionsPagesAndInitialSelections) {
     EXPECT_NE(tabs->currentIndex(), 7);
 
     for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(!h.find<QCheckBox>(QString("chkOptions_%1").arg(k))->isHidden(), k == 0)
-            << k;
+        EXPECT_EQ(!h.find<QCheckBox>(QString("chkOptions_%1").arg(k))->isHidden(), k == 0) << k;
     EXPECT_EQ(h.find<QCheckBox>("chkOptions_0")->text(), "Suppress Reset Strings");
     EXPECT_TRUE(h.find<QRadioButton>("optMaster")->isChecked());
     EXPECT_EQ(h.find<QLabel>("lblRS485Address")->text(), "Limit");
@@ -108,14 +107,22 @@ TEST_F(StartupTest, FieldsShowTheDefaultsAndListsHoldTheirItems) {
         const char* text;
     };
     const Expect texts[] = {
-        {"txtRIC_0", "1000000"},          {"txtRIC_255", "1000063"},
-        {"txtMsg_0", "BANK 1 CHAN 1 RESET"}, {"txtMsg_61", "BANK 1 CHAN 16 SLOW"},
-        {"txtRlyRIC_0", "2000001"},       {"txtRlyRIC_3", "0"},
-        {"txtRlyRIC_254", "2000032"},     {"txtRepTime_3", "300"},
-        {"txtPulseTime_5", "750"},        {"txtIP_0", "0"},
-        {"txtMAC_0", "50"},               {"txtMAC_2", "4A"},
-        {"txtMAC_5", "00"},               {"txtFastOne", "0"},
-        {"txtFileName", ""},              {"txtVer_0", ""},
+        {"txtRIC_0", "1000000"},
+        {"txtRIC_255", "1000063"},
+        {"txtMsg_0", "BANK 1 CHAN 1 RESET"},
+        {"txtMsg_61", "BANK 1 CHAN 16 SLOW"},
+        {"txtRlyRIC_0", "2000001"},
+        {"txtRlyRIC_3", "0"},
+        {"txtRlyRIC_254", "2000032"},
+        {"txtRepTime_3", "300"},
+        {"txtPulseTime_5", "750"},
+        {"txtIP_0", "0"},
+        {"txtMAC_0", "50"},
+        {"txtMAC_2", "4A"},
+        {"txtMAC_5", "00"},
+        {"txtFastOne", "0"},
+        {"txtFileName", ""},
+        {"txtVer_0", ""},
     };
     for (const Expect& e : texts) EXPECT_EQ(h.edit(e.name)->text(), e.text) << e.name;
 
@@ -126,12 +133,18 @@ TEST_F(StartupTest, FieldsShowTheDefaultsAndListsHoldTheirItems) {
         int count;
     };
     const Choice choices[] = {
-        {"lstFunc_2", "C", 2, 4},          {"lstType_0", "Alpha", 65, 2},
-        {"lstBaud_0", "512", 78, 3},       {"lstRepeat_3", "D", 3, 4},
-        {"lstRlyBeep_95", "C", 2, 5},      {"lstMod_0", "NOT FITTED", 0, 16},
-        {"lstComPort", "COM1", 1, 16},     {"lstBaudPC", "9600", 5, 10},
-        {"lstPCFormat", "N,8,1", 6, 24},   {"lstPortBaudrate_0", "9600", 5, 10},
-        {"lstPortBaudrate_1", "115200", 9, 10}, {"lstPortFormat_1", "N,8,1", 6, 24},
+        {"lstFunc_2", "C", 2, 4},
+        {"lstType_0", "Alpha", 65, 2},
+        {"lstBaud_0", "512", 78, 3},
+        {"lstRepeat_3", "D", 3, 4},
+        {"lstRlyBeep_95", "C", 2, 5},
+        {"lstMod_0", "NOT FITTED", 0, 16},
+        {"lstComPort", "COM1", 1, 16},
+        {"lstBaudPC", "9600", 5, 10},
+        {"lstPCFormat", "N,8,1", 6, 24},
+        {"lstPortBaudrate_0", "9600", 5, 10},
+        {"lstPortBaudrate_1", "115200", 9, 10},
+        {"lstPortFormat_1", "N,8,1", 6, 24},
     };
     for (const Choice& c : choices) {
         QComboBox* box = h.combo(c.name);
@@ -156,12 +169,10 @@ TEST_F(StartupTest, MenuHasTheFileEntriesWithTheirShortcuts) {
         const char* text;
         const char* key;
     };
-    const Entry entries[] = {{"MenuFileNew", "&New", "Ctrl+N"},
-                             {"MenuFileOpen", "&Open", "Ctrl+O"},
-                             {"MenuFileSave", "&Save", "Ctrl+S"},
-                             {"MenuFileSaveAs", "Save &As", "Ctrl+A"},
-                             {"Clear", "&Clear Form", ""},
-                             {"MenuFileExit", "E&xit", "Ctrl+X"}};
+    const Entry entries[] = {
+        {"MenuFileNew", "&New", "Ctrl+N"},   {"MenuFileOpen", "&Open", "Ctrl+O"},
+        {"MenuFileSave", "&Save", "Ctrl+S"}, {"MenuFileSaveAs", "Save &As", "Ctrl+A"},
+        {"Clear", "&Clear Form", ""},        {"MenuFileExit", "E&xit", "Ctrl+X"}};
     for (const Entry& e : entries) {
         QAction* a = h.window->action(e.name);
         ASSERT_NE(a, nullptr) << e.name;

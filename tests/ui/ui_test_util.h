@@ -27,8 +27,7 @@ struct Harness {
 
     explicit Harness(LoadProgress* progress = nullptr)
         : window(std::make_unique<MainWindow>(progress)) {
-        window->setMessageSink([this](const QString& title, const QString& text,
-                                      MessageKind kind) {
+        window->setMessageSink([this](const QString& title, const QString& text, MessageKind kind) {
             messages.push_back({title, text, kind});
         });
     }
@@ -59,7 +58,7 @@ inline std::optional<QString> GetSetting(const QString& key) {
 
 // File dialogs that answer with prepared paths and remember what they were asked.
 class ScriptedDialogs : public FileDialogProvider {
-public:
+  public:
     std::optional<QString> openAnswer;
     std::optional<QString> saveAnswer;
     std::vector<FileDialogRequest> openRequests;

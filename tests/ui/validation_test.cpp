@@ -4,8 +4,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QTabWidget>
 #include <QMessageBox>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -15,7 +15,7 @@ namespace orv::ui::test {
 namespace {
 
 class FieldTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ClearSettings();
         h = std::make_unique<Harness>();
@@ -54,9 +54,9 @@ struct Typing {
 
 TEST_F(FieldTest, KeyFiltersActOnTypedKeys) {
     const Typing cases[] = {
-        {"txtRIC_0", 2, "12a-3 .4", "1234"},     {"txtRlyRIC_67", 3, "x5y6", "56"},
-        {"txtPulseTime_1", 8, "2+5", "25"},      {"txtRepTime_2", 1, "3,0", "30"},
-        {"txtRS485Address", 6, "-12", "12"},     {"txtMsg_0", 2, "Hello, World!", "Hello, World!"},
+        {"txtRIC_0", 2, "12a-3 .4", "1234"}, {"txtRlyRIC_67", 3, "x5y6", "56"},
+        {"txtPulseTime_1", 8, "2+5", "25"},  {"txtRepTime_2", 1, "3,0", "30"},
+        {"txtRS485Address", 6, "-12", "12"}, {"txtMsg_0", 2, "Hello, World!", "Hello, World!"},
     };
     for (const Typing& t : cases) {
         QLineEdit* e = Focus(t.field, t.page);
@@ -109,11 +109,13 @@ TEST_F(FieldTest, LeaveChecksWarnReformatAndKeepTheFocus) {
         {"txtRIC_0", 2, "12x", "12x", "12x"},
         {"txtRlyRIC_67", 3, "5", "0000005", nullptr},
         {"txtPulseTime_0", 8, "040", "40", nullptr},
-        {"txtPulseTime_0", 8, "2501", "2501", "2501 may not be a valid time. Valid times are in "
-                                              "the range 0-2500."},
+        {"txtPulseTime_0", 8, "2501", "2501",
+         "2501 may not be a valid time. Valid times are in "
+         "the range 0-2500."},
         {"txtRepTime_1", 1, "035", "035", nullptr},
-        {"txtRepTime_1", 1, "2551", "2551", "2551 is not a valid repeat time. Valid times are "
-                                            "in the range 0-2550."},
+        {"txtRepTime_1", 1, "2551", "2551",
+         "2551 is not a valid repeat time. Valid times are "
+         "in the range 0-2550."},
     };
     for (const Leaving& c : cases) {
         SCOPED_TRACE(std::string(c.field) + " '" + c.text + "'");
