@@ -1,6 +1,8 @@
-// BuildImage: record -> image. The record is first brought into the shape the unit expects
-// (bank rules, message spacing, a fresh dictionary); the packed part is assembled in a scratch
-// buffer so that a configuration too large for the unit never touches the image.
+// BuildImage: record -> image, in two steps. NormaliseRecord brings the record into the shape the
+// unit expects (bank rules, message characters, message spacing, a fresh dictionary); EncodeRecord
+// then reads the record and writes header, packed part and MAC bytes as image/layout.h lays them
+// out, into a scratch buffer, so that a configuration too large for the unit never touches the
+// image.
 #include <algorithm>
 #include <map>
 
@@ -16,17 +18,13 @@ using detail::ChannelStateName;
 using detail::FieldReader;
 using detail::Quoted;
 
-// The largest packed part the builder can produce: 128 dictionary entries and 256 records of
-// at most 80 text bytes each.
-constexpr int kScratchSize =
-    kPackedStart + kDictEntries * kMaxImageText + kChannelStates * (4 + kMaxImageText);
-
 void NormaliseBanks(ConfigRecord& rec, const ModuleTypes& moduleTypes) {
     for (int b = 0; b < kBanks; ++b) {
         switch (moduleTypes[static_cast<std::size_t>(b)]) {
             case kModuleNotFitted:
-                for (int s = 0; s < 64; ++s)
-                    rec.txtMsg[static_cast<std::size_t>(b * 64 + s)].clear();
+                for (int c = 0; c < kChannelsPerBank; ++c)
+                    for (int s = 0; s < kStatesPerChannel; ++s)
+                        rec.txtMsg[static_cast<std::size_t>(ChannelStateIndex(b, c, s))].clear();
                 break;
             case kModuleDryContact:
                 for (int c = 0; c < kChannelsPerBank; ++c) {
@@ -38,20 +36,26 @@ void NormaliseBanks(ConfigRecord& rec, const ModuleTypes& moduleTypes) {
                 break;
             case kModuleRelay:
                 for (int r = 0; r < kRelayOutputsPerBank; ++r) {
-                    for (int m = 0; m < 8; ++m) {
-                        const auto k = static_cast<std::size_t>(b * 64 + r * 8 + m);
+                    const int relay = RelayIndex(b, r);
+                    for (int m = 0; m < kSlotsPerRelay; ++m) {
+                        // The slot's field and the channel record that carries it share a number.
+                        const auto k = static_cast<std::size_t>(RelayRicIndex(relay, m));
                         rec.txtMsg[k].clear();
                         rec.txtRIC[k] = rec.txtRlyRIC[k];
                     }
-                    for (int t = 0; t < 3; ++t) {
-                        const int e = rec.lstRlyBeep[static_cast<std::size_t>(b * 24 + r * 3 + t)];
-                        const auto k = static_cast<std::size_t>(b * 64 + r * 8 + t);
+                    for (int t = 0; t < kActionsPerRelay; ++t) {
+                        const int e =
+                            rec.lstRlyBeep[static_cast<std::size_t>(RelayBeepIndex(relay, t))];
+                        const auto from =
+                            static_cast<std::size_t>(RelayRicIndex(relay, RelayFromSlot(t)));
+                        const auto to =
+                            static_cast<std::size_t>(RelayRicIndex(relay, RelayToSlot(t)));
                         if (e >= 0 && e <= 3) {
-                            rec.lstFunc[k] = e;
-                            rec.lstFunc[k + 4] = e;
+                            rec.lstFunc[from] = e;
+                            rec.lstFunc[to] = e;
                         } else if (e == kRelayBeepAll) {
-                            rec.lstFunc[k] = 0;
-                            rec.lstFunc[k + 4] = 1;
+                            rec.lstFunc[from] = kAllFromFunction;
+                            rec.lstFunc[to] = kAllToFunction;
                         }
                         // No selection: the channel function codes stay as they are.
                     }
@@ -72,7 +76,7 @@ void CheckMessageCharacters(ConfigRecord& rec, const ModuleTypes& moduleTypes, F
         std::string control;
         for (char& c : msg) {
             const auto u = static_cast<unsigned char>(c);
-            if (u == 0 || u >= 0x80) {
+            if (!IsLiteralByte(u)) {
                 replaced += (replaced.empty() ? "" : ", ") + std::string("0x") + HexString(u, 2);
                 c = '?';
             } else if (u < 0x20 || u == 0x7F) {
@@ -138,55 +142,39 @@ bool PlainRic(std::string_view text, std::uint32_t& ric) {
         if (c < '0' || c > '9') return false;
         v = v * 10 + static_cast<std::uint32_t>(c - '0');
     }
-    if (v > 0x1FFFFF) return false;
+    if (v > ChannelWord::kRicMax) return false;
     ric = v;
     return true;
 }
 
-}  // namespace
-
-int PackChannelWord(std::span<std::uint8_t> buffer, int address, std::uint32_t ric,
-                    int functionCode, int baudCode, int alphaBit, int repeatCode) {
-    const std::uint32_t word = (ric & 0x1FFFFFu) |
-                               (static_cast<std::uint32_t>(functionCode & 3) << 21) |
-                               (static_cast<std::uint32_t>(baudCode & 3) << 23) |
-                               (static_cast<std::uint32_t>(alphaBit & 1) << 25) |
-                               (static_cast<std::uint32_t>(repeatCode & 3) << 26);
-    for (int n = 0; n < 4; ++n) {
-        const auto a = static_cast<std::size_t>(address + n);
-        if (address + n >= 0 && a < buffer.size())
-            buffer[a] = static_cast<std::uint8_t>(word >> (8 * n));
-    }
-    return 4;
+// Step one: the record in the unit's shape, and the dictionary chosen for it. What had to be
+// changed in the messages is reported in notes.
+void NormaliseRecord(ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                     std::vector<std::string>& notes) {
+    FieldReader out(notes);
+    NormaliseBanks(rec, moduleTypes);
+    CheckMessageCharacters(rec, moduleTypes, out);
+    BuildDictionary(rec);
 }
 
-int PutImageText(std::span<std::uint8_t> buffer, int address, std::string_view text,
-                 int maxLength) {
-    const std::size_t keep =
-        std::min(text.size(), static_cast<std::size_t>(std::max(maxLength - 1, 0)));
-    auto put = [&](int a, std::uint8_t v) {
-        if (a >= 0 && static_cast<std::size_t>(a) < buffer.size())
-            buffer[static_cast<std::size_t>(a)] = v;
-    };
-    for (std::size_t n = 0; n < keep; ++n)
-        put(address + static_cast<int>(n), static_cast<std::uint8_t>(text[n]));
-    put(address + static_cast<int>(keep), 0);
-    return static_cast<int>(keep) + 1;
-}
+// Step two's result: the image bytes the record gives, not yet in the image.
+struct EncodedImage {
+    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(kPackedPartMaxEnd, 0);
+    int packedEnd = kPackedStart;  // one past the last byte of the packed part
+    std::array<std::uint8_t, kMacBytes> mac{};
+    std::vector<std::string> headerWarnings;  // the header's fields
+    std::vector<std::string> recordWarnings;  // the channel records and the MAC address
+};
 
-BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image) {
-    BuildResult result;
-    FieldReader read(result.warnings);
-    std::vector<std::uint8_t> scratch(kScratchSize, 0);
-
-    // Header.
-    for (int p = 0; p < 8; ++p)
-        scratch[static_cast<std::size_t>(kAddrPulseTimes + p)] = static_cast<std::uint8_t>(
-            read.Tens(detail::PulseTimeName(p), rec.txtPulseTime[static_cast<std::size_t>(p)], 2550,
-                      "ms"));
-    static constexpr const char* kPortNames[2] = {"RS232 port", "RS485 port"};
-    static constexpr int kDefaultBaud[2] = {kBaud9600, kBaud115200};
-    for (int n = 0; n < 2; ++n) {
+void EncodeHeader(const ConfigRecord& rec, std::span<std::uint8_t> out,
+                  std::vector<std::string>& warnings) {
+    FieldReader read(warnings);
+    for (int p = 0; p < kPulseTimes; ++p)
+        out[static_cast<std::size_t>(kAddrPulseTimes + p)] = static_cast<std::uint8_t>(read.Tens(
+            detail::PulseTimeName(p), rec.txtPulseTime[static_cast<std::size_t>(p)], 2550, "ms"));
+    static constexpr const char* kPortNames[kPorts] = {"RS232 port", "RS485 port"};
+    static constexpr int kDefaultBaud[kPorts] = {kBaud9600, kBaud115200};
+    for (int n = 0; n < kPorts; ++n) {
         const int baud =
             read.Position(std::string(kPortNames[n]) + " baud rate",
                           rec.lstPortBaudrate[static_cast<std::size_t>(n)],
@@ -196,60 +184,58 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
                                          rec.lstPortFormat[static_cast<std::size_t>(n)],
                                          static_cast<int>(kFrameFormatItems.size()), kFormatN81,
                                          kFrameFormatItems[kFormatN81].text);
-        scratch[static_cast<std::size_t>(kAddrRS232Baud + 2 * n)] = static_cast<std::uint8_t>(baud);
-        scratch[static_cast<std::size_t>(kAddrRS232Format + 2 * n)] =
+        out[static_cast<std::size_t>(PortBaudAddress(n))] = static_cast<std::uint8_t>(baud);
+        out[static_cast<std::size_t>(PortFormatAddress(n))] =
             static_cast<std::uint8_t>(kFrameFormatItems[static_cast<std::size_t>(format)].code);
     }
-    for (int k = 0; k < 4; ++k)
-        scratch[static_cast<std::size_t>(kAddrIP + k)] =
+    for (int k = 0; k < kIPBytes; ++k)
+        out[static_cast<std::size_t>(kAddrIP + k)] =
             static_cast<std::uint8_t>(read.Whole("IP address part " + std::to_string(k + 1),
                                                  rec.txtIP[static_cast<std::size_t>(k)], 0, 255));
     static constexpr char kRepeatNames[] = "ABCD";
-    for (int t = 0; t < 4; ++t)
-        scratch[static_cast<std::size_t>(kAddrRepeatTimes + t)] = static_cast<std::uint8_t>(
+    for (int t = 0; t < kRepeatTimes; ++t)
+        out[static_cast<std::size_t>(kAddrRepeatTimes + t)] = static_cast<std::uint8_t>(
             read.Tens(std::string("Repeat time ") + kRepeatNames[t],
                       rec.txtRepTime[static_cast<std::size_t>(t)], 2550, "s"));
     int options = 0;
     for (int o = 7; o >= 0; --o)
         options = options * 2 + (rec.chkOptions[static_cast<std::size_t>(o)] ? 1 : 0);
-    scratch[kAddrOptions] = static_cast<std::uint8_t>(options);
+    out[kAddrOptions] = static_cast<std::uint8_t>(options);
     // The unit keeps seven bits of the address; bit 7 is the role. A larger value keeps its low
     // seven bits, as the unit would read them, and the user is told.
     const std::string rs485Name = rec.optMaster ? "RS485 address limit" : "RS485 address";
-    const std::size_t warningsBefore = result.warnings.size();
+    const std::size_t warningsBefore = warnings.size();
     const auto rs485 = read.Whole(rs485Name, rec.txtRS485Address, 0, 255);
-    if (rs485 > 127 && result.warnings.size() == warningsBefore)
+    if (rs485 > kRS485AddressBits && warnings.size() == warningsBefore)
         read.Add(rs485Name + " " + std::to_string(rs485) +
                  " is above 127; the unit keeps only its low seven bits, stored as " +
-                 std::to_string(rs485 & 0x7F) + ".");
-    scratch[kAddrRS485] = static_cast<std::uint8_t>((rs485 & 0x7F) | (rec.optMaster ? 0x80 : 0));
+                 std::to_string(rs485 & kRS485AddressBits) + ".");
+    out[kAddrRS485] = static_cast<std::uint8_t>((rs485 & kRS485AddressBits) |
+                                                (rec.optMaster ? kRS485MasterBit : 0));
+}
 
-    // The record in the unit's shape, and the dictionary chosen for it.
-    NormaliseBanks(rec, moduleTypes);
-    CheckMessageCharacters(rec, moduleTypes, read);
-    BuildDictionary(rec);
-
-    // Packed part.
-    std::span<std::uint8_t> buf(scratch);
-    int a = kPackedStart;
-    for (const auto& word : rec.txtDict) a += PutImageText(buf, a, word, kMaxImageText);
+// The dictionary entries, then one channel record per channel state.
+void EncodePackedPart(const ConfigRecord& rec, const ModuleTypes& moduleTypes, PackedWriter& out,
+                      FieldReader& read) {
+    for (const auto& word : rec.txtDict) out.WriteText(word);
     const detail::MessageEncoder encoder(rec);
     ListProblems lists;
     for (int i = 0; i < kChannelStates; ++i) {
         const auto ui = static_cast<std::size_t>(i);
         const auto name = [&] { return ChannelStateName(i, moduleTypes); };
-        std::uint32_t ric = 0;
-        if (!PlainRic(rec.txtRIC[ui], ric)) {
+        ChannelWord word;
+        if (!PlainRic(rec.txtRIC[ui], word.ric)) {
             const bool relay = moduleTypes[static_cast<std::size_t>(BankOf(i))] == kModuleRelay;
-            ric = read.Ric(relay ? "B" + name().substr(1) : "RIC of " + name(), rec.txtRIC[ui]);
+            word.ric =
+                read.Ric(relay ? "B" + name().substr(1) : "RIC of " + name(), rec.txtRIC[ui]);
         }
-        const int func = ChannelPosition(lists, "Function code", name, rec.lstFunc[ui], kFuncItems);
-        const int baud =
+        word.function = ChannelPosition(lists, "Function code", name, rec.lstFunc[ui], kFuncItems);
+        word.baud =
             ChannelPosition(lists, "Paging baud rate", name, rec.lstBaud[ui], kPagingBaudItems);
-        const int type = ChannelPosition(lists, "Pager type", name, rec.lstType[ui], kTypeItems);
-        const int repeat =
+        word.alpha = 1 - ChannelPosition(lists, "Pager type", name, rec.lstType[ui], kTypeItems);
+        word.repeat =
             ChannelPosition(lists, "Repeat selection", name, rec.lstRepeat[ui], kRepeatItems);
-        a += PackChannelWord(buf, a, ric, func, baud, 1 - type, repeat);
+        out.WriteWord(word);
 
         const std::string encoded = encoder.Encode(rec.txtMsg[ui]);
         // Cutting only the literal space after the last word loses nothing.
@@ -259,22 +245,52 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
         if (lost)
             read.Add("Message of " + name() + " is too long to store (" +
                      std::to_string(encoded.size()) + " bytes after packing, at most " +
-                     std::to_string(kMaxImageText - 1) + "); its end was cut off.");
-        a += PutImageText(buf, a, encoded, kMaxImageText);
+                     std::to_string(kMaxImageChars) + "); its end was cut off.");
+        out.WriteText(encoded);
     }
     lists.Flush(read);
-    result.lastAddress = a - 1;
-    result.fits = result.lastAddress <= kConfigAreaLast;
+}
 
-    std::array<std::uint8_t, 6> mac{};
-    for (int m = 0; m < 6; ++m)
-        mac[static_cast<std::size_t>(m)] = static_cast<std::uint8_t>(read.HexByte(
+// Step two: the record's values as image bytes. The record is only read.
+EncodedImage EncodeRecord(const ConfigRecord& rec, const ModuleTypes& moduleTypes) {
+    EncodedImage image;
+    EncodeHeader(rec, image.bytes, image.headerWarnings);
+
+    FieldReader read(image.recordWarnings);
+    PackedWriter packed(image.bytes);
+    EncodePackedPart(rec, moduleTypes, packed, read);
+    image.packedEnd = packed.address();
+
+    for (int m = 0; m < kMacBytes; ++m)
+        image.mac[static_cast<std::size_t>(m)] = static_cast<std::uint8_t>(read.HexByte(
             "MAC address part " + std::to_string(m + 1), rec.txtMAC[static_cast<std::size_t>(m)]));
+    return image;
+}
+
+}  // namespace
+
+BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image) {
+    std::vector<std::string> normalised;
+    NormaliseRecord(rec, moduleTypes, normalised);
+    EncodedImage encoded = EncodeRecord(rec, moduleTypes);
+
+    BuildResult result;
+    result.lastAddress = encoded.packedEnd - 1;
+    result.fits = result.lastAddress <= kConfigAreaLast;
+    // The header's fields first, then the message texts, the channel records and the MAC address.
+    result.warnings = std::move(encoded.headerWarnings);
+    result.warnings.insert(result.warnings.end(), std::make_move_iterator(normalised.begin()),
+                           std::make_move_iterator(normalised.end()));
+    result.warnings.insert(result.warnings.end(),
+                           std::make_move_iterator(encoded.recordWarnings.begin()),
+                           std::make_move_iterator(encoded.recordWarnings.end()));
 
     if (!result.fits) return result;  // the image stays exactly as it was
-    std::copy(scratch.begin(), scratch.begin() + 22, image.begin());
-    std::copy(scratch.begin() + kPackedStart, scratch.begin() + a, image.begin() + kPackedStart);
-    std::copy(mac.begin(), mac.end(), image.begin() + kMacAddress);
+    const auto& bytes = encoded.bytes;
+    std::copy(bytes.begin(), bytes.begin() + kAddrReserved, image.begin());
+    std::copy(bytes.begin() + kPackedStart, bytes.begin() + encoded.packedEnd,
+              image.begin() + kPackedStart);
+    std::copy(encoded.mac.begin(), encoded.mac.end(), image.begin() + kMacAddress);
     return result;
 }
 

@@ -1,5 +1,12 @@
 // The 4096-byte EEPROM image of the unit and the operations between it and the record:
 // BuildImage (record -> image), DecodeImage (image -> record) and the size report.
+//
+// Where each value sits in the image is declared once, in image/layout.h; these operations only
+// follow it. BuildImage is two steps: it first brings the record into the unit's shape (bank
+// rules, message characters, message spacing and a fresh dictionary), then encodes the record
+// into the image (header, packed part, MAC bytes) by way of a scratch buffer, so that a
+// configuration too large for the unit leaves the image untouched. DecodeImage decodes header,
+// MAC, packed part and relay banks into the record, then runs the size report, which rebuilds.
 #pragma once
 
 #include <array>
@@ -10,30 +17,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "image/layout.h"
 #include "model/record.h"
 
 namespace orv {
-
-constexpr int kImageSize = 4096;
-constexpr int kBlockSize = 16;
-constexpr int kImageBlocks = 256;
-constexpr int kConfigBlocks = 240;     // blocks 0..239 go to the unit with Put
-constexpr int kConfigAreaLast = 3839;  // last address of the configuration area
-constexpr int kMacBlock = 240;
-constexpr int kMacAddress = 3840;  // 3840..3845 hold txtMAC(0..5)
-constexpr int kPackedStart = 24;   // dictionary, then 256 channel records
-constexpr int kMaxImageText = 80;  // PutImageText's limit: 79 characters + NUL
-
-// Header addresses.
-constexpr int kAddrPulseTimes = 0;
-constexpr int kAddrRS232Baud = 8;
-constexpr int kAddrRS232Format = 9;
-constexpr int kAddrRS485Baud = 10;
-constexpr int kAddrRS485Format = 11;
-constexpr int kAddrIP = 12;
-constexpr int kAddrRepeatTimes = 16;
-constexpr int kAddrOptions = 20;
-constexpr int kAddrRS485 = 21;
 
 using Image = std::array<std::uint8_t, kImageSize>;
 
@@ -49,15 +36,6 @@ struct BuildResult {
     int overBy() const { return fits ? 0 : lastAddress - kConfigAreaLast; }
     std::vector<std::string> warnings;  // values the builder had to adjust, one sentence each
 };
-
-// Writes the 32-bit channel word (RIC in bits 0-20, function code 21-22, paging baud 23-24, alpha
-// bit 25, repeat selection 26-27) little-endian at address; each value is masked to its width.
-// Returns 4. Bytes that would fall outside the buffer are not written.
-int PackChannelWord(std::span<std::uint8_t> buffer, int address, std::uint32_t ric,
-                    int functionCode, int baudCode, int alphaBit, int repeatCode);
-// Writes text (cut to maxLength - 1 characters) and a 0x00 terminator at address; returns the
-// number of bytes written, terminator included. Bytes outside the buffer are not written.
-int PutImageText(std::span<std::uint8_t> buffer, int address, std::string_view text, int maxLength);
 
 // Normalises the record (bank rules, message spacing, new dictionary) and fills image addresses
 // 0..21, the packed part and the MAC bytes 3840..3845. Addresses 22..23, everything after the
