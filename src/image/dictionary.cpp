@@ -10,7 +10,7 @@ namespace {
 
 // The longest word the image can hold in a dictionary entry: longer words would be cut when
 // written and no longer match the messages that refer to them.
-constexpr std::size_t kMaxDictWord = kMaxImageText - 1;
+constexpr std::size_t kMaxDictWord = kMaxImageChars;
 
 std::string_view TrimSpaces(std::string_view s) {
     const auto first = s.find_first_not_of(' ');
@@ -110,15 +110,12 @@ std::string MessageEncoder::Encode(std::string_view text) const {
     ForEachWord(text, [&](std::string_view word) {
         if (word.size() >= 2) {
             if (auto it = entries_.find(word); it != entries_.end()) {
-                out += static_cast<char>(0x80 + it->second);
+                out += DictionaryCode(it->second);
                 return;
             }
         }
         // Bytes 0x80 and above would read as dictionary codes, 0x00 as the end of the message.
-        for (char c : word) {
-            const auto u = static_cast<unsigned char>(c);
-            out += (u == 0 || u >= 0x80) ? '?' : c;
-        }
+        for (char c : word) out += IsLiteralByte(static_cast<std::uint8_t>(c)) ? c : '?';
         out += ' ';
     });
     return out;

@@ -1,6 +1,8 @@
-// DecodeImage: image -> record. Images that the builder did not make (damaged files, other
-// tools, a unit with foreign data) are read as far as they make sense; whatever cannot be shown
-// keeps its previous value and is reported.
+// DecodeImage: image -> record, reading the image as image/layout.h lays it out: header, MAC
+// bytes, packed part, then the relay banks' view of the channel records; the size report ends it.
+// Images that the builder did not make (damaged files, other tools, a unit with foreign data) are
+// read as far as they make sense; whatever cannot be shown keeps its previous value and is
+// reported.
 #include <cstdio>
 
 #include "image/field_values.h"
@@ -29,20 +31,15 @@ struct RecordProblems {
     std::vector<int> highBits, badBaud, emptyCode, unterminated;
 };
 
-}  // namespace
-
-DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image) {
-    DecodeResult result;
-    auto& warn = result.warnings;
+void DecodeHeader(const Image& image, ConfigRecord& rec, std::vector<std::string>& warn) {
     auto byteAt = [&](int a) { return image[static_cast<std::size_t>(a)]; };
-
-    for (int p = 0; p < 8; ++p)
+    for (int p = 0; p < kPulseTimes; ++p)
         rec.txtPulseTime[static_cast<std::size_t>(p)] =
             std::to_string(byteAt(kAddrPulseTimes + p) * 10);
 
-    static constexpr const char* kPortNames[2] = {"RS232 port", "RS485 port"};
-    for (int n = 0; n < 2; ++n) {
-        const int baud = byteAt(kAddrRS232Baud + 2 * n);
+    static constexpr const char* kPortNames[kPorts] = {"RS232 port", "RS485 port"};
+    for (int n = 0; n < kPorts; ++n) {
+        const int baud = byteAt(PortBaudAddress(n));
         if (baud < static_cast<int>(kBaudRateItems.size())) {
             rec.lstPortBaudrate[static_cast<std::size_t>(n)] = baud;
         } else {
@@ -52,8 +49,8 @@ DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Imag
                            "left as it was.");
         }
     }
-    for (int n = 0; n < 2; ++n) {
-        const int code = byteAt(kAddrRS232Format + 2 * n);
+    for (int n = 0; n < kPorts; ++n) {
+        const int code = byteAt(PortFormatAddress(n));
         if (auto pos = PositionOfCode(kFrameFormatItems, code)) {
             rec.lstPortFormat[static_cast<std::size_t>(n)] = *pos;
         } else {
@@ -63,84 +60,88 @@ DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Imag
                            "left as it was.");
         }
     }
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < kIPBytes; ++k)
         rec.txtIP[static_cast<std::size_t>(k)] = std::to_string(byteAt(kAddrIP + k));
-    for (int m = 0; m < 6; ++m)
-        rec.txtMAC[static_cast<std::size_t>(m)] = HexString(byteAt(kMacAddress + m), 2);
-    for (int t = 0; t < 4; ++t)
+    for (int t = 0; t < kRepeatTimes; ++t)
         rec.txtRepTime[static_cast<std::size_t>(t)] =
             std::to_string(byteAt(kAddrRepeatTimes + t) * 10);
     for (int o = 0; o < 8; ++o)
         rec.chkOptions[static_cast<std::size_t>(o)] = ((byteAt(kAddrOptions) >> o) & 1) != 0;
-    rec.txtRS485Address = std::to_string(byteAt(kAddrRS485) & 0x7F);
-    rec.optMaster = (byteAt(kAddrRS485) & 0x80) != 0;
+    rec.txtRS485Address = std::to_string(byteAt(kAddrRS485) & kRS485AddressBits);
+    rec.optMaster = (byteAt(kAddrRS485) & kRS485MasterBit) != 0;
+}
 
-    // Dictionary. Reading never goes past the last address: an entry without a terminator ends
-    // there and the entries after it stay empty.
-    int a = kPackedStart;
+void DecodeMac(const Image& image, ConfigRecord& rec) {
+    for (int m = 0; m < kMacBytes; ++m)
+        rec.txtMAC[static_cast<std::size_t>(m)] =
+            HexString(image[static_cast<std::size_t>(kMacAddress + m)], 2);
+}
+
+// The message with every dictionary code replaced by its entry and one space.
+std::string ExpandMessage(std::span<const std::uint8_t> bytes, const ConfigRecord& rec,
+                          bool& emptyCode) {
+    std::string msg;
+    for (const std::uint8_t c : bytes) {
+        if (!IsDictionaryCode(c)) {
+            msg += static_cast<char>(c);
+        } else {
+            const std::string& word = rec.txtDict[static_cast<std::size_t>(DictionaryEntryOf(c))];
+            if (word.empty()) emptyCode = true;
+            msg += word;
+            msg += ' ';
+        }
+    }
+    return msg;
+}
+
+// Dictionary and channel records. Reading never goes past the last address: a text without a
+// terminator ends there and what follows it keeps its previous value.
+void DecodePackedPart(const Image& image, ConfigRecord& rec, std::vector<std::string>& warn) {
+    PackedReader packed(image);
     bool ended = false;
     for (int d = 0; d < kDictEntries; ++d) {
         std::string& entry = rec.txtDict[static_cast<std::size_t>(d)];
         entry.clear();
         if (ended) continue;
-        while (a < kImageSize && byteAt(a) != 0) entry += static_cast<char>(byteAt(a++));
-        if (a >= kImageSize) {
+        const PackedReader::Text text = packed.ReadText();
+        entry.assign(text.bytes.begin(), text.bytes.end());
+        if (!text.terminated) {
             ended = true;
             warn.push_back("The image ends inside dictionary entry " + std::to_string(d) +
                            " (no end marker before address 4096); the channel records could not "
                            "be read and were left as they were.");
-        } else {
-            ++a;
         }
     }
 
-    // Channel records.
     RecordProblems problems;
     for (int i = 0; i < kChannelStates && !ended; ++i) {
         const auto ui = static_cast<std::size_t>(i);
-        if (a + 4 > kImageSize) {
+        const std::optional<ChannelWord> word = packed.ReadWord();
+        if (!word) {
             ended = true;
             warn.push_back("The image ends before channel record " + std::to_string(i) +
                            "; records " + std::to_string(i) + " to 255 were left as they were.");
             break;
         }
-        const std::uint32_t w = static_cast<std::uint32_t>(byteAt(a)) |
-                                (static_cast<std::uint32_t>(byteAt(a + 1)) << 8) |
-                                (static_cast<std::uint32_t>(byteAt(a + 2)) << 16) |
-                                (static_cast<std::uint32_t>(byteAt(a + 3)) << 24);
-        a += 4;
-        std::string msg;
+        const PackedReader::Text text = packed.ReadText();
         bool emptyCode = false;
-        while (a < kImageSize && byteAt(a) != 0) {
-            const std::uint8_t c = byteAt(a++);
-            if (c < 0x80) {
-                msg += static_cast<char>(c);
-            } else {
-                const std::string& word = rec.txtDict[static_cast<std::size_t>(c - 0x80)];
-                if (word.empty()) emptyCode = true;
-                msg += word;
-                msg += ' ';
-            }
-        }
-        if (a >= kImageSize) {
+        std::string msg = ExpandMessage(text.bytes, rec, emptyCode);
+        if (!text.terminated) {
             ended = true;  // the message is taken as far as it goes; nothing follows it
             problems.unterminated.push_back(i);
-        } else {
-            ++a;
         }
         if (emptyCode) problems.emptyCode.push_back(i);
-        if ((w >> 28) != 0) problems.highBits.push_back(i);
+        if (word->unusedBitsSet) problems.highBits.push_back(i);
 
-        rec.txtRIC[ui] = SevenDigits(w & 0x1FFFFF);
-        rec.lstFunc[ui] = static_cast<int>((w >> 21) & 3);
-        const int baud = static_cast<int>((w >> 23) & 3);
-        if (baud < static_cast<int>(kPagingBaudItems.size())) {
-            rec.lstBaud[ui] = baud;
+        rec.txtRIC[ui] = SevenDigits(word->ric);
+        rec.lstFunc[ui] = word->function;
+        if (word->baud < static_cast<int>(kPagingBaudItems.size())) {
+            rec.lstBaud[ui] = word->baud;
         } else {
             problems.badBaud.push_back(i);
         }
-        rec.lstType[ui] = 1 - static_cast<int>((w >> 25) & 1);
-        rec.lstRepeat[ui] = static_cast<int>((w >> 26) & 3);
+        rec.lstType[ui] = 1 - word->alpha;
+        rec.lstRepeat[ui] = word->repeat;
         rec.txtMsg[ui] = std::move(msg);
         if (ended && i < kChannelStates - 1)
             warn.push_back("The image ends inside the message of channel record " +
@@ -161,23 +162,30 @@ DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Imag
         warn.push_back(
             "The message of channel record 255 has no end marker before address 4096; "
             "it was read up to the end of the image.");
+}
 
-    // Relay banks: the channel fields carry the relay settings.
+// Relay banks: the channel fields carry the relay settings.
+void DecodeRelayBanks(ConfigRecord& rec, const ModuleTypes& moduleTypes) {
     for (int b = 0; b < kBanks; ++b) {
         if (moduleTypes[static_cast<std::size_t>(b)] != kModuleRelay) continue;
         for (int r = 0; r < kRelayOutputsPerBank; ++r) {
-            for (int m = 0; m < 8; ++m) {
-                const auto k = static_cast<std::size_t>(b * 64 + r * 8 + m);
+            const int relay = RelayIndex(b, r);
+            for (int m = 0; m < kSlotsPerRelay; ++m) {
+                // The slot's field and the channel record that carries it share a number.
+                const auto k = static_cast<std::size_t>(RelayRicIndex(relay, m));
                 // txtRIC holds seven digits unless the record could not be read; then take what
                 // it holds as leniently as the builder does.
                 const detail::ParsedNumber n = detail::ParseDecimal(rec.txtRIC[k]);
                 const auto value = static_cast<std::uint32_t>(
-                    n.value < 0 ? 0 : (n.value > 2097151 ? 2097151 : n.value));
+                    n.value < 0
+                        ? 0
+                        : (n.value > ChannelWord::kRicMax ? ChannelWord::kRicMax : n.value));
                 const bool time = m == kSlotCloseTMax || m == kSlotToggleRepeatFilter;
                 rec.txtRlyRIC[k] = time ? std::to_string(value) : SevenDigits(value);
-                if (m < 3) {
-                    const auto beep = static_cast<std::size_t>(b * 24 + r * 3 + m);
-                    if (rec.lstFunc[k] == 0 && rec.lstFunc[k + 4] == 1) {
+                if (m < kActionsPerRelay) {
+                    const auto beep = static_cast<std::size_t>(RelayBeepIndex(relay, m));
+                    const auto to = static_cast<std::size_t>(RelayRicIndex(relay, RelayToSlot(m)));
+                    if (rec.lstFunc[k] == kAllFromFunction && rec.lstFunc[to] == kAllToFunction) {
                         rec.lstRlyBeep[beep] = kRelayBeepAll;
                     } else {
                         rec.lstRlyBeep[beep] = rec.lstFunc[k];
@@ -186,6 +194,16 @@ DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Imag
             }
         }
     }
+}
+
+}  // namespace
+
+DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image) {
+    DecodeResult result;
+    DecodeHeader(image, rec, result.warnings);
+    DecodeMac(image, rec);
+    DecodePackedPart(image, rec, result.warnings);
+    DecodeRelayBanks(rec, moduleTypes);
 
     result.size = ReportImageSize(rec, moduleTypes, image, &result.build);
     return result;

@@ -1,6 +1,4 @@
 // ReportImageSize: how far the packed part of the image reaches into the configuration area.
-#include <algorithm>
-
 #include "image/image.h"
 
 namespace orv {
@@ -21,17 +19,13 @@ std::string PercentText(int lastAddress) {
 }
 
 int WalkPackedPart(const Image& image) {
-    int a = kPackedStart;
-    auto skipText = [&] {
-        while (a < kImageSize && image[static_cast<std::size_t>(a)] != 0) ++a;
-        ++a;  // past the terminator (or past the end of the image when there is none)
-    };
-    for (int d = 0; d < kDictEntries && a < kImageSize; ++d) skipText();
-    for (int i = 0; i < kChannelStates && a < kImageSize; ++i) {
-        a += 4;
-        skipText();
-    }
-    return std::min(a - 1, kImageSize - 1);
+    // Without a terminator or room for a channel word the part runs to the end of the image.
+    PackedReader packed(image);
+    for (int d = 0; d < kDictEntries; ++d)
+        if (!packed.SkipText()) return kImageSize - 1;
+    for (int i = 0; i < kChannelStates; ++i)
+        if (!packed.ReadWord() || !packed.SkipText()) return kImageSize - 1;
+    return packed.address() - 1;
 }
 
 SizeReport ReportImageSize(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image,
