@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "image_test_util.h"
@@ -233,6 +234,76 @@ TEST(ImageLayout, BankRulesEmptyTheMessagesTheModuleCannotUse) {
                     << "type " << c.type << " channel " << ch << " state " << st;
         }
     }
+}
+
+TEST(ChannelWord, EveryFieldValueRoundTripsThroughTheImageBytes) {
+    for (const std::uint32_t ric : {0u, 1u, 2097151u})
+        for (int func = 0; func < 4; ++func)
+            for (int baud = 0; baud < 4; ++baud)
+                for (int alpha = 0; alpha < 2; ++alpha)
+                    for (int repeat = 0; repeat < 4; ++repeat) {
+                        std::array<std::uint8_t, 4> bytes{};
+                        ASSERT_EQ(PackChannelWord(bytes, 0, ric, func, baud, alpha, repeat), 4);
+                        const auto w = PackedReader(bytes, 0).ReadWord();
+                        ASSERT_TRUE(w);
+                        EXPECT_EQ(std::tie(w->ric, w->function, w->baud, w->alpha, w->repeat),
+                                  std::tie(ric, func, baud, alpha, repeat));
+                        EXPECT_FALSE(w->unusedBitsSet);
+                    }
+}
+
+TEST(ChannelWord, ValuesTooWideForTheirFieldsDoNotLeakIntoOthers) {
+    EXPECT_EQ((ChannelWord{0xFFFFFFFFu, 0, 0, 0, 0}.Pack()), 0x1FFFFFu);
+    EXPECT_EQ((ChannelWord{(1u << 21) | 5u, 0, 0, 0, 0}.Pack()), 5u);
+    EXPECT_EQ((ChannelWord{1u << 21, 4, 4, 2, 4}.Pack()), 0u);
+    const ChannelWord plain = ChannelWord::Unpack(0x062F4240);
+    for (int bit = 28; bit < 32; ++bit) {
+        const ChannelWord high = ChannelWord::Unpack(0x062F4240 | (1u << bit));
+        EXPECT_TRUE(high.unusedBitsSet) << bit;
+        EXPECT_EQ(high.Pack(), plain.Pack()) << bit;
+    }
+}
+
+TEST(PackedCursor, TruncatedSpansEndTheReadAtTheirEnd) {
+    const std::vector<std::uint8_t> bytes{'A', 'B', 0, 1, 2, 3, 'C', 'D'};
+    PackedReader text(bytes, 0);
+    const auto ab = text.ReadText();
+    EXPECT_TRUE(ab.terminated);
+    EXPECT_EQ(text.address(), 3);
+    const auto word = text.ReadWord();  // 1 2 3 'C'
+    ASSERT_TRUE(word);
+    EXPECT_EQ(word->ric, 0x030201u);
+    const auto tail = text.ReadText();  // 'D' and no terminator
+    EXPECT_FALSE(tail.terminated);
+    EXPECT_EQ(std::vector<std::uint8_t>(tail.bytes.begin(), tail.bytes.end()),
+              std::vector<std::uint8_t>{'D'});
+    EXPECT_EQ(text.address(), 8);
+    EXPECT_FALSE(text.SkipText());
+    EXPECT_EQ(text.address(), 8);
+
+    for (int from = 5; from <= 8; ++from) {  // fewer than four bytes left: no word, no move
+        PackedReader words(bytes, from);
+        EXPECT_FALSE(words.ReadWord()) << from;
+        EXPECT_EQ(words.address(), from);
+    }
+}
+
+TEST(PackedCursor, WriterCutsTextsAndNeverWritesPastItsSpan) {
+    std::vector<std::uint8_t> big(100, 0xEE);
+    PackedWriter out(big, 0);
+    out.WriteText(std::string(90, 'x'));
+    EXPECT_EQ(out.address(), kMaxImageText);
+    EXPECT_EQ(big[kMaxImageText - 2], 'x');
+    EXPECT_EQ(big[kMaxImageText - 1], 0);
+    EXPECT_EQ(big[kMaxImageText], 0xEE);
+
+    std::array<std::uint8_t, 6> small{};
+    small.fill(0xEE);
+    PackedWriter edge(std::span<std::uint8_t>(small).first(4), 2);
+    edge.WriteWord(ChannelWord::Unpack(0x04030201));
+    edge.WriteText("yz");
+    EXPECT_EQ(edge.address(), 2 + 4 + 3);  // counts what did not fit
+    EXPECT_EQ(small, (std::array<std::uint8_t, 6>{0xEE, 0xEE, 1, 2, 0xEE, 0xEE}));
 }
 
 TEST(ImageHelpers, HexTensAndPercent) {
