@@ -106,7 +106,7 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
         storedFileName_ = QString::fromStdString(parts.name);
         storedPath_ = QString::fromStdString(parts.directory);
         rec_.txtFileName = ToRecord(storedFileName_);
-        w_.txtFileName->setText(storedFileName_);
+        w_.Field<&ConfigRecord::txtFileName>()->setText(storedFileName_);
     }
     if (!r.warnings.empty())
         ReportFileProblems(QString("%1 was saved; please note:").arg(fullPath), r.warnings);

@@ -92,8 +92,9 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     hooks.moduleTypesChanged = [this] { OnUiThread([this] { window_.ApplyModuleTypes(); }); };
     hooks.baudSelectionChanged = [this](int p) {
         OnUiThread([this, p] {
-            window_.widgets().lstBaudPC->setCurrentIndex(p);
-            window_.widgets().lstBaudPC->repaint();
+            QComboBox* list = window_.widgets().Field<&ConfigRecord::lstBaudPC>();
+            list->setCurrentIndex(p);
+            list->repaint();
         });
     };
     hooks.sizeReported = [this](const SizeReport& size) {

@@ -19,6 +19,10 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <memory>
+#include <optional>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 
 #include "files/config_file.h"
 #include "model/defaults.h"
@@ -59,6 +63,27 @@ void KeepOffUnavailableTabs(QTabWidget* tabs) {
         }
         *previous = index;
     });
+}
+
+// The text fields with key filters and leave checks (txtRlyRIC: all eight slots).
+template <class Member>
+std::optional<FieldGuard> GuardOf(Member ConfigRecord::*member) {
+    static constexpr std::tuple kGuarded{
+        std::pair{&ConfigRecord::txtRIC, FieldGuard::kRIC},
+        std::pair{&ConfigRecord::txtMsg, FieldGuard::kMessage},
+        std::pair{&ConfigRecord::txtRlyRIC, FieldGuard::kRIC},
+        std::pair{&ConfigRecord::txtRepTime, FieldGuard::kRepeatTime},
+        std::pair{&ConfigRecord::txtIP, FieldGuard::kIPComponent},
+        std::pair{&ConfigRecord::txtMAC, FieldGuard::kMACComponent},
+        std::pair{&ConfigRecord::txtPulseTime, FieldGuard::kPulseTime},
+        std::pair{&ConfigRecord::txtRS485Address, FieldGuard::kRS485Address},
+    };
+    std::optional<FieldGuard> guard;
+    auto match = [&](const auto& entry) {
+        if (SameMember(entry.first, member)) guard = entry.second;
+    };
+    std::apply([&](const auto&... entry) { (match(entry), ...); }, kGuarded);
+    return guard;
 }
 
 class NoProgress : public LoadProgress {
@@ -122,7 +147,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
 
     // 5. Options: only the first is offered.
     BuildOptionsPage(pages[kPageOptions], w_);
-    for (int k = 1; k < 8; ++k) w_.chkOptions[k]->setVisible(false);
+    for (int k = 1; k < 8; ++k) w_.Field<&ConfigRecord::chkOptions>()[k]->setVisible(false);
     p.Advance();
 
     // 6. The module lists.
@@ -221,66 +246,35 @@ void MainWindow::BuildMenu() {
 // ---- Binding: every edit goes straight into the record.
 
 void MainWindow::BindFields() {
-    auto text = [this](QLineEdit* e, std::string* field) {
-        connect(e, &QLineEdit::textChanged, this, [this, field](const QString& t) {
-            if (!refreshing_) *field = ToRecord(t);
-        });
-    };
-    auto choice = [this](QComboBox* c, int* field) {
-        connect(c, &QComboBox::currentIndexChanged, this, [this, field](int index) {
-            if (!refreshing_) *field = index;
-        });
-    };
-    for (int i = 0; i < kChannelStates; ++i) {
-        text(w_.txtRIC[i], &rec_.txtRIC[i]);
-        text(w_.txtMsg[i], &rec_.txtMsg[i]);
-        choice(w_.lstFunc[i], &rec_.lstFunc[i]);
-        choice(w_.lstType[i], &rec_.lstType[i]);
-        choice(w_.lstBaud[i], &rec_.lstBaud[i]);
-        choice(w_.lstRepeat[i], &rec_.lstRepeat[i]);
-        Guard(w_.txtRIC[i], FieldGuard::kRIC);
-        Guard(w_.txtMsg[i], FieldGuard::kMessage);
-    }
-    for (int k = 0; k < kRelayRicFields; ++k) {
-        text(w_.txtRlyRIC[k], &rec_.txtRlyRIC[k]);
-        Guard(w_.txtRlyRIC[k], FieldGuard::kRIC);
-    }
-    for (int m = 0; m < kRelayBeepFields; ++m) choice(w_.lstRlyBeep[m], &rec_.lstRlyBeep[m]);
-    for (int k = 0; k < 4; ++k) {
-        text(w_.txtRepTime[k], &rec_.txtRepTime[k]);
-        Guard(w_.txtRepTime[k], FieldGuard::kRepeatTime);
-        text(w_.txtIP[k], &rec_.txtIP[k]);
-        Guard(w_.txtIP[k], FieldGuard::kIPComponent);
-    }
-    for (int v = 0; v < 2; ++v) {
-        text(w_.txtVer[v], &rec_.txtVer[v]);
-        choice(w_.lstPortBaudrate[v], &rec_.lstPortBaudrate[v]);
-        choice(w_.lstPortFormat[v], &rec_.lstPortFormat[v]);
-    }
-    text(w_.txtFileName, &rec_.txtFileName);
-    text(w_.txtRS485Address, &rec_.txtRS485Address);
-    Guard(w_.txtRS485Address, FieldGuard::kRS485Address);
-    choice(w_.lstComPort, &rec_.lstComPort);
-    choice(w_.lstBaudPC, &rec_.lstBaudPC);
-    choice(w_.lstPCFormat, &rec_.lstPCFormat);
-    for (int k = 0; k < 6; ++k) {
-        text(w_.txtMAC[k], &rec_.txtMAC[k]);
-        Guard(w_.txtMAC[k], FieldGuard::kMACComponent);
-    }
-    for (int k = 0; k < 8; ++k) {
-        text(w_.txtPulseTime[k], &rec_.txtPulseTime[k]);
-        Guard(w_.txtPulseTime[k], FieldGuard::kPulseTime);
-        connect(w_.chkOptions[k], &QCheckBox::toggled, this, [this, k](bool on) {
-            if (!refreshing_) rec_.chkOptions[k] = on;
-        });
-    }
-    text(w_.txtFastOne, &rec_.txtFastOne);
-    text(w_.txtFastZero, &rec_.txtFastZero);
-    text(w_.txtSlowOne, &rec_.txtSlowOne);
-    text(w_.txtSlowZero, &rec_.txtSlowZero);
-    for (int d = 0; d < kDictEntries; ++d) text(w_.txtDict[d], &rec_.txtDict[d]);
+    ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
+        using Field = std::remove_cvref_t<decltype(field)>;
+        const std::optional<FieldGuard> guard = GuardOf(field.member);
+        for (std::size_t i = 0; i < Field::count; ++i) {
+            auto* control = controls[i];
+            auto* value = &field.At(rec_, i);
+            if constexpr (Field::kind == FieldKind::kText) {
+                connect(control, &QLineEdit::textChanged, this, [this, value](const QString& t) {
+                    if (!refreshing_) *value = ToRecord(t);
+                });
+                if (guard) Guard(control, *guard);
+            } else if constexpr (Field::kind == FieldKind::kChoice) {
+                connect(control, &QComboBox::currentIndexChanged, this, [this, value](int index) {
+                    if (!refreshing_) *value = index;
+                });
+            } else if constexpr (Field::kind == FieldKind::kCheck) {
+                connect(control, &QCheckBox::toggled, this, [this, value](bool on) {
+                    if (!refreshing_) *value = on;
+                });
+            } else {
+                // Choosing the other option unchecks this one, so one signal covers the pair.
+                connect(control, &QRadioButton::toggled, this, [this, value, control] {
+                    if (!refreshing_) *value = control->isChecked();
+                });
+            }
+        }
+    });
 
-    // Choices with side effects.
+    // Side effects beyond the record.
     for (int b = 0; b < kBanks; ++b) {
         connect(w_.lstMod[b], &QComboBox::currentIndexChanged, this, [this, b](int index) {
             if (refreshing_ || index < 0) return;
@@ -288,12 +282,11 @@ void MainWindow::BindFields() {
             ApplyModuleTypes();
         });
     }
-    connect(w_.optMaster, &QRadioButton::toggled, this, [this](bool) {
-        if (refreshing_) return;
-        rec_.optMaster = w_.optMaster->isChecked();
-        UpdateRS485Label();
+    connect(w_.Field<&ConfigRecord::optMaster>(), &QRadioButton::toggled, this, [this] {
+        if (!refreshing_) UpdateRS485Label();
     });
-    connect(w_.lstComPort, &QComboBox::currentIndexChanged, this, [this] { ShowComDevice(); });
+    connect(w_.Field<&ConfigRecord::lstComPort>(), &QComboBox::currentIndexChanged, this,
+            [this] { ShowComDevice(); });
     // The detected devices are looked up when the Comms page is opened, not at start-up.
     connect(w_.SSTab1, &QTabWidget::currentChanged, this, [this](int page) {
         if (page == kPageComms) {
@@ -307,50 +300,26 @@ void MainWindow::BindFields() {
 
 void MainWindow::RefreshFields() {
     refreshing_ = true;
-    auto set = [](QLineEdit* e, const std::string& v) {
-        const QString t = FromRecord(v);
-        if (e->text() != t) e->setText(t);
-    };
-    auto pick = [](QComboBox* c, int position) {
-        if (position < -1 || position >= c->count()) position = -1;
-        if (c->currentIndex() != position) c->setCurrentIndex(position);
-    };
-    for (int i = 0; i < kChannelStates; ++i) {
-        set(w_.txtRIC[i], rec_.txtRIC[i]);
-        set(w_.txtMsg[i], rec_.txtMsg[i]);
-        pick(w_.lstFunc[i], rec_.lstFunc[i]);
-        pick(w_.lstType[i], rec_.lstType[i]);
-        pick(w_.lstBaud[i], rec_.lstBaud[i]);
-        pick(w_.lstRepeat[i], rec_.lstRepeat[i]);
-    }
-    for (int k = 0; k < kRelayRicFields; ++k) set(w_.txtRlyRIC[k], rec_.txtRlyRIC[k]);
-    for (int m = 0; m < kRelayBeepFields; ++m) pick(w_.lstRlyBeep[m], rec_.lstRlyBeep[m]);
-    for (int k = 0; k < 4; ++k) {
-        set(w_.txtRepTime[k], rec_.txtRepTime[k]);
-        set(w_.txtIP[k], rec_.txtIP[k]);
-    }
-    for (int v = 0; v < 2; ++v) {
-        set(w_.txtVer[v], rec_.txtVer[v]);
-        pick(w_.lstPortBaudrate[v], rec_.lstPortBaudrate[v]);
-        pick(w_.lstPortFormat[v], rec_.lstPortFormat[v]);
-    }
-    set(w_.txtFileName, rec_.txtFileName);
-    set(w_.txtRS485Address, rec_.txtRS485Address);
-    w_.optMaster->setChecked(rec_.optMaster);
-    w_.optSlave->setChecked(!rec_.optMaster);
-    pick(w_.lstComPort, rec_.lstComPort);
-    pick(w_.lstBaudPC, rec_.lstBaudPC);
-    pick(w_.lstPCFormat, rec_.lstPCFormat);
-    for (int k = 0; k < 6; ++k) set(w_.txtMAC[k], rec_.txtMAC[k]);
-    for (int k = 0; k < 8; ++k) {
-        set(w_.txtPulseTime[k], rec_.txtPulseTime[k]);
-        w_.chkOptions[k]->setChecked(rec_.chkOptions[k]);
-    }
-    set(w_.txtFastOne, rec_.txtFastOne);
-    set(w_.txtFastZero, rec_.txtFastZero);
-    set(w_.txtSlowOne, rec_.txtSlowOne);
-    set(w_.txtSlowZero, rec_.txtSlowZero);
-    for (int d = 0; d < kDictEntries; ++d) set(w_.txtDict[d], rec_.txtDict[d]);
+    ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
+        using Field = std::remove_cvref_t<decltype(field)>;
+        for (std::size_t i = 0; i < Field::count; ++i) {
+            auto* control = controls[i];
+            const auto& value = field.At(rec_, i);
+            if constexpr (Field::kind == FieldKind::kText) {
+                const QString text = FromRecord(value);
+                if (control->text() != text) control->setText(text);
+            } else if constexpr (Field::kind == FieldKind::kChoice) {
+                const int position = value < -1 || value >= control->count() ? -1 : value;
+                if (control->currentIndex() != position) control->setCurrentIndex(position);
+            } else if constexpr (Field::kind == FieldKind::kCheck) {
+                control->setChecked(value);
+            } else {
+                // A checked option cannot be unchecked directly: check the complement.
+                control->setChecked(value);
+                w_.optSlave->setChecked(!value);
+            }
+        }
+    });
     refreshing_ = false;
     UpdateRS485Label();
     ApplyModuleTypes();
@@ -482,8 +451,8 @@ void MainWindow::Unload() {
     e.heightTwips = height() * shell::kTwipsPerPixel;
     e.path = storedPath_;
     e.fileName = storedFileName_;
-    e.comPort = std::max(0, w_.lstComPort->currentIndex());
-    e.comRate = std::max(0, w_.lstBaudPC->currentIndex());
+    e.comPort = std::max(0, w_.Field<&ConfigRecord::lstComPort>()->currentIndex());
+    e.comRate = std::max(0, w_.Field<&ConfigRecord::lstBaudPC>()->currentIndex());
     shell::SettingsStore(QString()).Write(e);
     LogLine("+++ Program finished", true);
 }
