@@ -208,7 +208,8 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     tmrConnect_->setInterval(1500);
 
     BindFields();
-    link_ = std::make_unique<LinkController>(*this);
+    link_ = std::make_unique<LinkController>(*this, *this, rec_, moduleTypes_, image_);
+    ConnectLinkButtons();
     SetDisconnectedState();
 
     // 25, 26. The defaults, which also arrange the bank pages.
@@ -298,6 +299,25 @@ void MainWindow::BindFields() {
     connect(w_.cmdSize, &QPushButton::clicked, this, [this] { ReportImageSize(); });
 }
 
+void MainWindow::ConnectLinkButtons() {
+    LinkController* link = link_.get();
+    const std::pair<QPushButton*, void (UnitSession::*)()> clicks[] = {
+        {w_.cmdConnect, &UnitSession::ConnectClick},
+        {w_.cmdAutoBaud, &UnitSession::AutoBaudClick},
+        {w_.cmdGet, &UnitSession::ReadClick},
+        {w_.cmdPut, &UnitSession::WriteClick},
+        {w_.cmdReset, &UnitSession::ResetClick},
+        {w_.cmdMACwrite, &UnitSession::MacWriteClick},
+        {w_.cmdMeasurePulse, &UnitSession::CalibrateClick},
+    };
+    for (const auto& [button, click] : clicks)
+        connect(button, &QPushButton::clicked, link, [link, click] { link->Run(click); });
+    // The increment never touches the port.
+    connect(w_.cmdMACincrement, &QPushButton::clicked, link,
+            [link] { link->session()->MacIncrementClick(); });
+    connect(tmrConnect_, &QTimer::timeout, link, [link] { link->Tick(); });
+}
+
 void MainWindow::RefreshFields() {
     refreshing_ = true;
     ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
@@ -366,8 +386,7 @@ void MainWindow::SetDefaults() {
 void MainWindow::ReportImageSize() {
     BuildResult build;
     const SizeReport size = orv::ReportImageSize(rec_, moduleTypes_, image_, &build);
-    w_.pbSize->setValue(std::clamp(size.lastAddress, 0, kConfigAreaLast));
-    w_.lblSize->setText(QString::fromStdString(size.percentText));
+    ShowSize(size);
     RefreshFields();  // the build normalises messages and chooses a new dictionary
     if (!size.fits) {
         ShowMessage(QString("The configuration needs %1 bytes more than the unit's configuration "
@@ -396,6 +415,31 @@ void MainWindow::ShowMessage(const QString& text, const QString& title, MessageK
                 : kind == MessageKind::kInformation ? QMessageBox::Information
                                                     : QMessageBox::NoIcon);
     box.exec();
+}
+
+// ---- Status of the link.
+
+void MainWindow::ShowBusy(bool busy) {
+    w_.lblBusy->setVisible(busy);
+    w_.lblBusy->repaint();
+}
+
+void MainWindow::ShowTransferProgress(int percent, bool visible) {
+    w_.pb100->setValue(std::clamp(percent, 0, 100));
+    w_.pb100->setVisible(visible);
+    w_.pb100->repaint();
+}
+
+void MainWindow::ShowSize(const SizeReport& size) {
+    // Beyond the configuration area the bar stays full; the label tells by how much.
+    w_.pbSize->setValue(std::clamp(size.lastAddress, 0, kConfigAreaLast));
+    w_.lblSize->setText(QString::fromStdString(size.percentText));
+}
+
+void MainWindow::ShowPcBaudRate(int position) {
+    QComboBox* list = w_.Field<&ConfigRecord::lstBaudPC>();
+    list->setCurrentIndex(position);
+    list->repaint();
 }
 
 // ---- Connected state.
