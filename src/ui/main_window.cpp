@@ -6,9 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -42,8 +40,6 @@ QString AppTitle() {
 QString Str(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
 }
-
-// The File menu filter in the dialogs' own notation: "ORV (*.ORV)" and "All Files (*.*)".
 
 void SetLabelColour(QLabel* label, const QColor& colour) {
     QPalette pal = label->palette();
@@ -109,13 +105,12 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     LoadProgress& p = progress ? *progress : none;
     setObjectName("frmMain");
 
-    // 1. Start of the run.
+    // The splash bar takes twenty steps of 5. Filling the lists is no separate work here (the
+    // list models are shared), so several of its steps follow one another.
     LogLine("+++ Program started", true);
     p.ResetProgress();
-    // 2. The module type names are fixed tables (model/lists).
     p.Advance();
 
-    // 3. Captions.
     setWindowTitle(QString::fromStdString(MainWindowCaption()));
     auto* central = new QWidget(this);
     central->setObjectName("central");
@@ -123,7 +118,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     BuildMenu();
     models_ = MakeListModels(this);
 
-    // 4. Window position from the settings store; the size is always the design size.
+    // The stored position is used as it is; the size is always the design size.
     const shell::SettingsStore store(
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()));
     const shell::StartupSettings settings = store.Read();
@@ -145,15 +140,14 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     }
     BuildInfoPage(pages[kPageInfo], w_);
 
-    // 5. Options: only the first is offered.
+    // Only the first option is offered.
     BuildOptionsPage(pages[kPageOptions], w_);
     for (int k = 1; k < 8; ++k) w_.Field<&ConfigRecord::chkOptions>()[k]->setVisible(false);
     p.Advance();
 
-    // 6. The module lists.
     BuildGeneralPage(pages[kPageGeneral], w_, models_);
 
-    // 7. Info first; the LAN page exists but can never be selected.
+    // Info first; the LAN page exists but can never be selected.
     w_.SSTab1->setCurrentIndex(kPageInfo);
     w_.SSTab1->setTabEnabled(kPageLan, false);
     KeepOffUnavailableTabs(w_.SSTab1);
@@ -164,41 +158,30 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     }
     p.Advance();
 
-    // 8, 9. Channel frames of every bank.
     BuildChannelTabs(0, w_, models_);
     BuildChannelTabs(1, w_, models_);
     p.Advance();
     BuildChannelTabs(2, w_, models_);
     p.Advance();
     BuildChannelTabs(3, w_, models_);
-    p.Advance();  // 10
-    p.Advance();  // 11
+    p.Advance();
+    p.Advance();
 
-    // 12 .. 15. Relay frames of every bank.
     for (int b = 0; b < kBanks; ++b) {
         BuildRelayTabs(b, w_, models_);
         if (b < 3) p.Advance();
     }
-    p.Advance();  // 13
-    p.Advance();  // 14
-    p.Advance();  // 15
-    p.Advance();  // 16
-    p.Advance();  // 17
-    p.Advance();  // 18
+    for (int step = 0; step < 6; ++step) p.Advance();
 
-    // 19, 20. Dictionary labels, the PC link lists.
     BuildDictionaryFrames(central, w_);
     BuildCommsPage(pages[kPageComms], w_, models_);
     p.Advance();
+    // The PC port and rate come from the settings store.
     ApplyStartupValues(rec_);
     rec_.lstComPort = settings.comPort;
     rec_.lstBaudPC = settings.comRate;
-    p.Advance();
-    // 21, 22. The unit's ports and the RS485 role (master, "Limit", address 0).
-    p.Advance();
-    p.Advance();
+    for (int step = 0; step < 3; ++step) p.Advance();
 
-    // 23, 24. LAN and Pulse Timing pages.
     BuildLanPage(pages[kPageLan], w_);
     BuildPulseTimingPage(pages[kPagePulseTiming], w_);
     BuildCommandArea(central, w_);
@@ -212,7 +195,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     ConnectLinkButtons();
     SetDisconnectedState();
 
-    // 25, 26. The defaults, which also arrange the bank pages.
+    // The defaults come last: they also arrange the bank pages, which must exist by now.
     p.ShowInitialising();
     SetDefaults();
     ShowComDevice();
@@ -354,9 +337,7 @@ void MainWindow::ApplyModuleTypes() {
     refreshing_ = true;
     for (int b = 0; b < kBanks; ++b) {
         const int type = moduleTypes_[b];
-        // 1. Show the type in the bank's list; this has no further effect.
-        w_.lstMod[b]->setCurrentIndex(ModuleListPosition(type));
-        // 2. The tab set and the channel-state frames.
+        w_.lstMod[b]->setCurrentIndex(ModuleListPosition(type));  // no side effect while refreshing
         const BankTabSet set = TabSetFor(type);
         w_.Bank[b]->setVisible(set == BankTabSet::kChannels);
         w_.BankType14[b]->setVisible(set == BankTabSet::kRelays);
@@ -372,7 +353,6 @@ void MainWindow::ApplyModuleTypes() {
                 }
             }
         }
-        // 3. The page frame names the module.
         w_.frmBankType[b]->setTitle(Str(BankFrameCaption(type)));
     }
     refreshing_ = wasRefreshing;

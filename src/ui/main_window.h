@@ -59,6 +59,7 @@ class MainWindow : public QMainWindow, public StatusView {
     void setMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
     void ShowMessage(const QString& text, const QString& title, MessageKind kind) override;
 
+    // What the link shows (StatusView).
     void ShowBusy(bool busy) override;
     void ShowTransferProgress(int percent, bool visible) override;
     void ShowSize(const SizeReport& size) override;
