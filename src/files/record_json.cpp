@@ -1,10 +1,8 @@
 #include "files/record_json.h"
 
-#include <functional>
-#include <map>
 #include <optional>
 
-#include "model/lists.h"
+#include "model/fields.h"
 
 namespace orv {
 namespace {
@@ -28,24 +26,26 @@ class Importer {
         : rec_(rec), moduleTypes_(moduleTypes), result_(result) {}
 
     void Member(const std::string& key, const Json& value) {
-        const auto& handlers = Handlers();
-        const auto it = handlers.find(key);
         if (key == "format") {
             if (!value.is_string() || value.get<std::string>() != kJsonFormat)
                 Error("format: expected \"" + std::string(kJsonFormat) + "\", found " +
                       value.dump());
             return;
         }
-        if (it == handlers.end()) {
-            Error("unknown key \"" + key + "\"");
+        if (key == "ModuleType") {
+            ModuleTypeMember(key, value);
             return;
         }
-        it->second(*this, key, value);
+        bool known = false;
+        ForEachRecordField([&](const auto& field) {
+            if (field.scope != FieldScope::kConfiguration || field.name != key) return;
+            known = true;
+            ReadField(field, value);
+        });
+        if (!known) Error("unknown key \"" + key + "\"");
     }
 
   private:
-    using Handler = std::function<void(Importer&, const std::string&, const Json&)>;
-
     void Error(std::string text) { result_.errors.push_back(std::move(text)); }
 
     bool CheckArray(const std::string& key, const Json& value, std::size_t size,
@@ -96,92 +96,48 @@ class Importer {
         return value.get<long long>();
     }
 
-    template <std::size_t N>
-    static Handler TextArray(std::array<std::string, N> ConfigRecord::*field) {
-        return [field](Importer& im, const std::string& key, const Json& value) {
-            if (!im.CheckArray(key, value, N, "strings")) return;
-            for (std::size_t i = 0; i < N; ++i)
-                if (auto t = im.Text(key, i, value[i])) (im.rec_.*field)[i] = std::move(*t);
-        };
-    }
-    static Handler TextField(std::string ConfigRecord::*field) {
-        return [field](Importer& im, const std::string& key, const Json& value) {
-            if (auto t = im.Text(key, std::nullopt, value)) im.rec_.*field = std::move(*t);
-        };
-    }
-    // Positions -1 (none) .. count - 1.
-    template <std::size_t N>
-    static Handler PositionArray(std::array<int, N> ConfigRecord::*field, std::size_t count) {
-        return [field, count](Importer& im, const std::string& key, const Json& value) {
-            if (!im.CheckArray(key, value, N, "list positions")) return;
-            const std::string range =
-                "the list (-1 for none, 0.." + std::to_string(count - 1) + ")";
-            for (std::size_t i = 0; i < N; ++i)
-                if (auto p =
-                        im.Integer(key, i, value[i], -1, static_cast<long long>(count) - 1, range))
-                    (im.rec_.*field)[i] = static_cast<int>(*p);
-        };
-    }
-    template <std::size_t N>
-    static Handler BoolArray(std::array<bool, N> ConfigRecord::*field) {
-        return [field](Importer& im, const std::string& key, const Json& value) {
-            if (!im.CheckArray(key, value, N, "booleans")) return;
-            for (std::size_t i = 0; i < N; ++i) {
-                if (!value[i].is_boolean())
-                    im.Error(Where(key, i) + ": expected true or false, found " + value[i].dump());
-                else
-                    (im.rec_.*field)[i] = value[i].get<bool>();
-            }
-        };
-    }
-    static Handler BoolField(bool ConfigRecord::*field) {
-        return [field](Importer& im, const std::string& key, const Json& value) {
-            if (!value.is_boolean())
-                im.Error(key + ": expected true or false, found " + value.dump());
-            else
-                im.rec_.*field = value.get<bool>();
-        };
-    }
-    static void ModuleTypeMember(Importer& im, const std::string& key, const Json& value) {
-        if (!im.CheckArray(key, value, kBanks, "integers")) return;
-        for (std::size_t b = 0; b < kBanks; ++b) {
-            // Only the module types a file can hold: anything else could not be opened again.
-            const auto code = im.Integer(key, b, value[b], 0, 15, "0..15");
-            if (!code) continue;
-            im.moduleTypes_[b] = static_cast<int>(*code);
+    // One member named after a record field: an array for a family, a single value otherwise.
+    template <class F>
+    void ReadField(const F& field, const Json& value) {
+        const std::string key(field.name);
+        if constexpr (F::family) {
+            constexpr std::string_view elements = F::kind == FieldKind::kText     ? "strings"
+                                                  : F::kind == FieldKind::kChoice ? "list positions"
+                                                                                  : "booleans";
+            if (!CheckArray(key, value, F::count, elements)) return;
+            for (std::size_t i = 0; i < F::count; ++i) ReadElement(field, key, i, value[i]);
+        } else {
+            ReadElement(field, key, std::nullopt, value);
         }
     }
 
-    static const std::map<std::string, Handler>& Handlers() {
-        static const std::map<std::string, Handler> handlers{
-            {"ModuleType", ModuleTypeMember},
-            {"txtVer", TextArray(&ConfigRecord::txtVer)},
-            {"txtRIC", TextArray(&ConfigRecord::txtRIC)},
-            {"lstFunc", PositionArray(&ConfigRecord::lstFunc, kFuncItems.size())},
-            {"lstType", PositionArray(&ConfigRecord::lstType, kTypeItems.size())},
-            {"lstBaud", PositionArray(&ConfigRecord::lstBaud, kPagingBaudItems.size())},
-            {"lstRepeat", PositionArray(&ConfigRecord::lstRepeat, kRepeatItems.size())},
-            {"txtMsg", TextArray(&ConfigRecord::txtMsg)},
-            {"txtRlyRIC", TextArray(&ConfigRecord::txtRlyRIC)},
-            {"lstRlyBeep", PositionArray(&ConfigRecord::lstRlyBeep, kRelayBeepItems.size())},
-            {"txtRepTime", TextArray(&ConfigRecord::txtRepTime)},
-            {"txtPulseTime", TextArray(&ConfigRecord::txtPulseTime)},
-            {"txtIP", TextArray(&ConfigRecord::txtIP)},
-            {"txtMAC", TextArray(&ConfigRecord::txtMAC)},
-            {"chkOptions", BoolArray(&ConfigRecord::chkOptions)},
-            {"txtRS485Address", TextField(&ConfigRecord::txtRS485Address)},
-            {"optMaster", BoolField(&ConfigRecord::optMaster)},
-            {"lstPortBaudrate",
-             PositionArray(&ConfigRecord::lstPortBaudrate, kBaudRateItems.size())},
-            {"lstPortFormat",
-             PositionArray(&ConfigRecord::lstPortFormat, kFrameFormatItems.size())},
-            {"txtDict", TextArray(&ConfigRecord::txtDict)},
-            {"txtFastOne", TextField(&ConfigRecord::txtFastOne)},
-            {"txtFastZero", TextField(&ConfigRecord::txtFastZero)},
-            {"txtSlowOne", TextField(&ConfigRecord::txtSlowOne)},
-            {"txtSlowZero", TextField(&ConfigRecord::txtSlowZero)},
-        };
-        return handlers;
+    template <class F>
+    void ReadElement(const F& field, const std::string& key, std::optional<std::size_t> index,
+                     const Json& value) {
+        auto& target = field.At(rec_, index.value_or(0));
+        if constexpr (F::kind == FieldKind::kText) {
+            if (auto t = Text(key, index, value)) target = std::move(*t);
+        } else if constexpr (F::kind == FieldKind::kChoice) {
+            const std::string range =
+                "the list (-1 for none, 0.." + std::to_string(field.items - 1) + ")";
+            if (auto p = Integer(key, index, value, -1, field.items - 1, range))
+                target = static_cast<int>(*p);
+        } else {
+            if (!value.is_boolean())
+                Error(Where(key, index) + ": expected true or false, found " + value.dump());
+            else
+                target = value.get<bool>();
+        }
+    }
+
+    void ModuleTypeMember(const std::string& key, const Json& value) {
+        if (!CheckArray(key, value, kBanks, "integers")) return;
+        for (std::size_t b = 0; b < kBanks; ++b) {
+            // Only the module types a file can hold: anything else could not be opened again.
+            const auto code = Integer(key, b, value[b], 0, 15, "0..15");
+            if (!code) continue;
+            moduleTypes_[b] = static_cast<int>(*code);
+        }
     }
 
     ConfigRecord& rec_;
@@ -189,8 +145,15 @@ class Importer {
     JsonImportResult& result_;
 };
 
+nlohmann::ordered_json ToJson(const std::string& text) {
+    return Latin1ToUtf8(text);
+}
+template <class T>
+nlohmann::ordered_json ToJson(const T& value) {
+    return value;
+}
 template <std::size_t N>
-nlohmann::ordered_json TextArrayJson(const std::array<std::string, N>& texts) {
+nlohmann::ordered_json ToJson(const std::array<std::string, N>& texts) {
     auto a = nlohmann::ordered_json::array();
     for (const auto& t : texts) a.push_back(Latin1ToUtf8(t));
     return a;
@@ -235,29 +198,10 @@ nlohmann::ordered_json RecordToJson(const ConfigRecord& rec, const ModuleTypes& 
     nlohmann::ordered_json j;
     j["format"] = kJsonFormat;
     j["ModuleType"] = moduleTypes;
-    j["txtVer"] = TextArrayJson(rec.txtVer);
-    j["txtRIC"] = TextArrayJson(rec.txtRIC);
-    j["lstFunc"] = rec.lstFunc;
-    j["lstType"] = rec.lstType;
-    j["lstBaud"] = rec.lstBaud;
-    j["lstRepeat"] = rec.lstRepeat;
-    j["txtMsg"] = TextArrayJson(rec.txtMsg);
-    j["txtRlyRIC"] = TextArrayJson(rec.txtRlyRIC);
-    j["lstRlyBeep"] = rec.lstRlyBeep;
-    j["txtRepTime"] = TextArrayJson(rec.txtRepTime);
-    j["txtPulseTime"] = TextArrayJson(rec.txtPulseTime);
-    j["txtIP"] = TextArrayJson(rec.txtIP);
-    j["txtMAC"] = TextArrayJson(rec.txtMAC);
-    j["chkOptions"] = rec.chkOptions;
-    j["txtRS485Address"] = Latin1ToUtf8(rec.txtRS485Address);
-    j["optMaster"] = rec.optMaster;
-    j["lstPortBaudrate"] = rec.lstPortBaudrate;
-    j["lstPortFormat"] = rec.lstPortFormat;
-    j["txtDict"] = TextArrayJson(rec.txtDict);
-    j["txtFastOne"] = Latin1ToUtf8(rec.txtFastOne);
-    j["txtFastZero"] = Latin1ToUtf8(rec.txtFastZero);
-    j["txtSlowOne"] = Latin1ToUtf8(rec.txtSlowOne);
-    j["txtSlowZero"] = Latin1ToUtf8(rec.txtSlowZero);
+    ForEachRecordField([&](const auto& field) {
+        if (field.scope == FieldScope::kConfiguration)
+            j[std::string(field.name)] = ToJson(rec.*field.member);
+    });
     return j;
 }
 

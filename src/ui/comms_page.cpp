@@ -26,7 +26,7 @@ void MainWindow::BuildComDeviceChoices() {
 }
 
 void MainWindow::ShowComDevice() {
-    const int com = w_.lstComPort->currentIndex() + 1;
+    const int com = w_.Field<&ConfigRecord::lstComPort>()->currentIndex() + 1;
     if (com < kFirstComPort || com > kLastComPort) {
         w_.lblComDevice->clear();
         return;
@@ -39,7 +39,7 @@ void MainWindow::ShowComDevice() {
 }
 
 void MainWindow::MapComDevice() {
-    const int com = w_.lstComPort->currentIndex() + 1;
+    const int com = w_.Field<&ConfigRecord::lstComPort>()->currentIndex() + 1;
     if (com < kFirstComPort || com > kLastComPort) return;
     const std::string device = w_.lstComDevice->currentText().trimmed().toStdString();
     if (device.empty() || device == DefaultDeviceForCom(com))

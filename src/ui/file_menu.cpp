@@ -1,9 +1,7 @@
 // The File menu: New, Open, Save, Save As, Clear Form (Exit closes the window).
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 
 #include "files/config_file.h"
 #include "model/identity.h"
@@ -58,8 +56,7 @@ void MainWindow::MenuFileOpen() {
     storedPath_ = QString::fromStdString(parts.directory);
     rec_.txtFileName = ToRecord(storedFileName_);
     RefreshFields();  // also applies the module-type rules
-    w_.pbSize->setValue(std::clamp(r.decode.size.lastAddress, 0, kConfigAreaLast));
-    w_.lblSize->setText(QString::fromStdString(r.decode.size.percentText));
+    ShowSize(r.decode.size);
     std::vector<std::string> notes = r.warnings;
     notes.insert(notes.end(), r.decode.warnings.begin(), r.decode.warnings.end());
     if (!notes.empty())
@@ -106,7 +103,7 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
         storedFileName_ = QString::fromStdString(parts.name);
         storedPath_ = QString::fromStdString(parts.directory);
         rec_.txtFileName = ToRecord(storedFileName_);
-        w_.txtFileName->setText(storedFileName_);
+        w_.Field<&ConfigRecord::txtFileName>()->setText(storedFileName_);
     }
     if (!r.warnings.empty())
         ReportFileProblems(QString("%1 was saved; please note:").arg(fullPath), r.warnings);

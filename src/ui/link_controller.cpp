@@ -1,18 +1,13 @@
 #include "ui/link_controller.h"
 
 #include <QApplication>
-#include <QCloseEvent>
-#include <QComboBox>
 #include <QEventLoop>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QThread>
-#include <QTimer>
+#include <QWidget>
 
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
-#include "ui/main_window.h"
+#include "ui/status_view.h"
 
 namespace orv::ui {
 namespace {
@@ -55,24 +50,16 @@ MessageKind KindOf(MessageIcon icon) {
 
 }  // namespace
 
-LinkController::LinkController(MainWindow& window)
-    : QObject(&window), window_(window), lookup_(SettingsComPortLookup()) {
+LinkController::LinkController(QWidget& window, StatusView& view, ConfigRecord& rec,
+                               ModuleTypes& moduleTypes, Image& image)
+    : QObject(&window),
+      window_(window),
+      view_(view),
+      rec_(rec),
+      moduleTypes_(moduleTypes),
+      image_(image),
+      lookup_(SettingsComPortLookup()) {
     setSerialPort(std::make_unique<QtSerialPort>());
-    const Widgets& w = window_.widgets();
-    connect(w.cmdConnect, &QPushButton::clicked, this, [this] { Run(&UnitSession::ConnectClick); });
-    connect(w.cmdAutoBaud, &QPushButton::clicked, this,
-            [this] { Run(&UnitSession::AutoBaudClick); });
-    connect(w.cmdGet, &QPushButton::clicked, this, [this] { Run(&UnitSession::ReadClick); });
-    connect(w.cmdPut, &QPushButton::clicked, this, [this] { Run(&UnitSession::WriteClick); });
-    connect(w.cmdReset, &QPushButton::clicked, this, [this] { Run(&UnitSession::ResetClick); });
-    connect(w.cmdMACwrite, &QPushButton::clicked, this,
-            [this] { Run(&UnitSession::MacWriteClick); });
-    connect(w.cmdMeasurePulse, &QPushButton::clicked, this,
-            [this] { Run(&UnitSession::CalibrateClick); });
-    // The increment never touches the port.
-    connect(w.cmdMACincrement, &QPushButton::clicked, this,
-            [this] { session_->MacIncrementClick(); });
-    connect(window_.connectTimer(), &QTimer::timeout, this, [this] { Tick(); });
 }
 
 LinkController::~LinkController() {
@@ -86,25 +73,18 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     port_ = std::move(port);
     comms_ = std::make_unique<Comms>(*port_, lookup_);
     UnitSessionHooks hooks;
-    hooks.setConnectedState = [this] { OnUiThread([this] { window_.SetConnectedState(); }); };
-    hooks.setDisconnectedState = [this] { OnUiThread([this] { window_.SetDisconnectedState(); }); };
-    hooks.recordChanged = [this] { OnUiThread([this] { window_.RefreshFields(); }); };
-    hooks.moduleTypesChanged = [this] { OnUiThread([this] { window_.ApplyModuleTypes(); }); };
+    hooks.setConnectedState = [this] { OnUiThread([this] { view_.SetConnectedState(); }); };
+    hooks.setDisconnectedState = [this] { OnUiThread([this] { view_.SetDisconnectedState(); }); };
+    hooks.recordChanged = [this] { OnUiThread([this] { view_.RefreshFields(); }); };
+    hooks.moduleTypesChanged = [this] { OnUiThread([this] { view_.ApplyModuleTypes(); }); };
     hooks.baudSelectionChanged = [this](int p) {
-        OnUiThread([this, p] {
-            window_.widgets().lstBaudPC->setCurrentIndex(p);
-            window_.widgets().lstBaudPC->repaint();
-        });
+        OnUiThread([this, p] { view_.ShowPcBaudRate(p); });
     };
     hooks.sizeReported = [this](const SizeReport& size) {
-        OnUiThread([this, size] {
-            const Widgets& w = window_.widgets();
-            w.pbSize->setValue(std::clamp(size.lastAddress, 0, kConfigAreaLast));
-            w.lblSize->setText(QString::fromStdString(size.percentText));
-        });
+        OnUiThread([this, size] { view_.ShowSize(size); });
     };
-    session_ = std::make_unique<UnitSession>(window_.record(), window_.moduleTypes(),
-                                             window_.image(), *comms_, *this, std::move(hooks));
+    session_ =
+        std::make_unique<UnitSession>(rec_, moduleTypes_, image_, *comms_, *this, std::move(hooks));
 }
 
 void LinkController::setLookup(ComPortLookup lookup) {
@@ -124,27 +104,18 @@ void LinkController::OnUiThread(const std::function<void()>& fn) {
 void LinkController::ShowMessage(const std::string& text, const std::string& title,
                                  MessageIcon icon) {
     OnUiThread([this, &text, &title, icon] {
-        window_.ShowMessage(QString::fromLatin1(text.data(), static_cast<int>(text.size())),
-                            QString::fromLatin1(title.data(), static_cast<int>(title.size())),
-                            KindOf(icon));
+        view_.ShowMessage(QString::fromLatin1(text.data(), static_cast<int>(text.size())),
+                          QString::fromLatin1(title.data(), static_cast<int>(title.size())),
+                          KindOf(icon));
     });
 }
 
 void LinkController::SetBusy(bool busy) {
-    OnUiThread([this, busy] {
-        QLabel* l = window_.widgets().lblBusy;
-        l->setVisible(busy);
-        l->repaint();
-    });
+    OnUiThread([this, busy] { view_.ShowBusy(busy); });
 }
 
 void LinkController::SetProgress(int value, bool visible) {
-    OnUiThread([this, value, visible] {
-        QProgressBar* pb = window_.widgets().pb100;
-        pb->setValue(std::clamp(value, 0, 100));
-        pb->setVisible(visible);
-        pb->repaint();
-    });
+    OnUiThread([this, value, visible] { view_.ShowTransferProgress(value, visible); });
 }
 
 bool LinkController::eventFilter(QObject* watched, QEvent* event) {

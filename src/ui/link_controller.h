@@ -1,7 +1,7 @@
-// The link buttons of the main window. Each click runs the unit session on a worker thread while
-// the window takes no input but keeps painting; whatever the exchange shows (messages, BUSY, the
-// progress bar, new field values) is carried over to the window's thread, and the worker waits
-// until it has been shown (a message until its OK).
+// The link behind the main window's buttons. Each click runs the unit session on a worker thread
+// while the window takes no input but keeps painting; whatever the exchange shows (messages, BUSY,
+// the progress bar, new field values) goes to the window's status view on the window's thread, and
+// the worker waits until it has been shown (a message until its OK).
 #pragma once
 
 #include <QObject>
@@ -14,15 +14,24 @@
 #include "link/link_ui.h"
 #include "link/unit_session.h"
 
+class QWidget;
+
 namespace orv::ui {
 
-class MainWindow;
+class StatusView;
 
 class LinkController : public QObject, public LinkUi {
     Q_OBJECT
   public:
-    explicit LinkController(MainWindow& window);
+    // window takes no input while a click runs; view shows what the exchanges report.
+    LinkController(QWidget& window, StatusView& view, ConfigRecord& rec, ModuleTypes& moduleTypes,
+                   Image& image);
     ~LinkController() override;
+
+    // A click of one of the link buttons; returns when its exchange has ended.
+    void Run(void (UnitSession::*click)());
+    // The connection timer's check, in the background; skipped while a click runs.
+    void Tick();
 
     void setSerialPort(std::unique_ptr<SerialPort> port);
     void setLookup(ComPortLookup lookup);
@@ -38,14 +47,16 @@ class LinkController : public QObject, public LinkUi {
     void SetProgress(int value, bool visible) override;
 
   private:
-    void Run(void (UnitSession::*click)());
-    void Tick();
     void WaitForTick();
     // Runs fn on the window's thread and returns when it has run.
     void OnUiThread(const std::function<void()>& fn);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    MainWindow& window_;
+    QWidget& window_;
+    StatusView& view_;
+    ConfigRecord& rec_;
+    ModuleTypes& moduleTypes_;
+    Image& image_;
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<Comms> comms_;
     std::unique_ptr<UnitSession> session_;

@@ -6,9 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -19,6 +17,10 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <memory>
+#include <optional>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 
 #include "files/config_file.h"
 #include "model/defaults.h"
@@ -39,8 +41,6 @@ QString Str(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
 }
 
-// The File menu filter in the dialogs' own notation: "ORV (*.ORV)" and "All Files (*.*)".
-
 void SetLabelColour(QLabel* label, const QColor& colour) {
     QPalette pal = label->palette();
     pal.setColor(QPalette::Window, colour);
@@ -59,6 +59,27 @@ void KeepOffUnavailableTabs(QTabWidget* tabs) {
         }
         *previous = index;
     });
+}
+
+// The text fields with key filters and leave checks (txtRlyRIC: all eight slots).
+template <class Member>
+std::optional<FieldGuard> GuardOf(Member ConfigRecord::*member) {
+    static constexpr std::tuple kGuarded{
+        std::pair{&ConfigRecord::txtRIC, FieldGuard::kRIC},
+        std::pair{&ConfigRecord::txtMsg, FieldGuard::kMessage},
+        std::pair{&ConfigRecord::txtRlyRIC, FieldGuard::kRIC},
+        std::pair{&ConfigRecord::txtRepTime, FieldGuard::kRepeatTime},
+        std::pair{&ConfigRecord::txtIP, FieldGuard::kIPComponent},
+        std::pair{&ConfigRecord::txtMAC, FieldGuard::kMACComponent},
+        std::pair{&ConfigRecord::txtPulseTime, FieldGuard::kPulseTime},
+        std::pair{&ConfigRecord::txtRS485Address, FieldGuard::kRS485Address},
+    };
+    std::optional<FieldGuard> guard;
+    auto match = [&](const auto& entry) {
+        if (SameMember(entry.first, member)) guard = entry.second;
+    };
+    std::apply([&](const auto&... entry) { (match(entry), ...); }, kGuarded);
+    return guard;
 }
 
 class NoProgress : public LoadProgress {
@@ -84,13 +105,12 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     LoadProgress& p = progress ? *progress : none;
     setObjectName("frmMain");
 
-    // 1. Start of the run.
+    // The splash bar takes twenty steps of 5. Filling the lists is no separate work here (the
+    // list models are shared), so several of its steps follow one another.
     LogLine("+++ Program started", true);
     p.ResetProgress();
-    // 2. The module type names are fixed tables (model/lists).
     p.Advance();
 
-    // 3. Captions.
     setWindowTitle(QString::fromStdString(MainWindowCaption()));
     auto* central = new QWidget(this);
     central->setObjectName("central");
@@ -98,7 +118,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     BuildMenu();
     models_ = MakeListModels(this);
 
-    // 4. Window position from the settings store; the size is always the design size.
+    // The stored position is used as it is; the size is always the design size.
     const shell::SettingsStore store(
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()));
     const shell::StartupSettings settings = store.Read();
@@ -120,15 +140,14 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     }
     BuildInfoPage(pages[kPageInfo], w_);
 
-    // 5. Options: only the first is offered.
+    // Only the first option is offered.
     BuildOptionsPage(pages[kPageOptions], w_);
-    for (int k = 1; k < 8; ++k) w_.chkOptions[k]->setVisible(false);
+    for (int k = 1; k < 8; ++k) w_.Field<&ConfigRecord::chkOptions>()[k]->setVisible(false);
     p.Advance();
 
-    // 6. The module lists.
     BuildGeneralPage(pages[kPageGeneral], w_, models_);
 
-    // 7. Info first; the LAN page exists but can never be selected.
+    // Info first; the LAN page exists but can never be selected.
     w_.SSTab1->setCurrentIndex(kPageInfo);
     w_.SSTab1->setTabEnabled(kPageLan, false);
     KeepOffUnavailableTabs(w_.SSTab1);
@@ -139,41 +158,30 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     }
     p.Advance();
 
-    // 8, 9. Channel frames of every bank.
     BuildChannelTabs(0, w_, models_);
     BuildChannelTabs(1, w_, models_);
     p.Advance();
     BuildChannelTabs(2, w_, models_);
     p.Advance();
     BuildChannelTabs(3, w_, models_);
-    p.Advance();  // 10
-    p.Advance();  // 11
+    p.Advance();
+    p.Advance();
 
-    // 12 .. 15. Relay frames of every bank.
     for (int b = 0; b < kBanks; ++b) {
         BuildRelayTabs(b, w_, models_);
         if (b < 3) p.Advance();
     }
-    p.Advance();  // 13
-    p.Advance();  // 14
-    p.Advance();  // 15
-    p.Advance();  // 16
-    p.Advance();  // 17
-    p.Advance();  // 18
+    for (int step = 0; step < 6; ++step) p.Advance();
 
-    // 19, 20. Dictionary labels, the PC link lists.
     BuildDictionaryFrames(central, w_);
     BuildCommsPage(pages[kPageComms], w_, models_);
     p.Advance();
+    // The PC port and rate come from the settings store.
     ApplyStartupValues(rec_);
     rec_.lstComPort = settings.comPort;
     rec_.lstBaudPC = settings.comRate;
-    p.Advance();
-    // 21, 22. The unit's ports and the RS485 role (master, "Limit", address 0).
-    p.Advance();
-    p.Advance();
+    for (int step = 0; step < 3; ++step) p.Advance();
 
-    // 23, 24. LAN and Pulse Timing pages.
     BuildLanPage(pages[kPageLan], w_);
     BuildPulseTimingPage(pages[kPagePulseTiming], w_);
     BuildCommandArea(central, w_);
@@ -183,10 +191,11 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     tmrConnect_->setInterval(1500);
 
     BindFields();
-    link_ = std::make_unique<LinkController>(*this);
+    link_ = std::make_unique<LinkController>(*this, *this, rec_, moduleTypes_, image_);
+    ConnectLinkButtons();
     SetDisconnectedState();
 
-    // 25, 26. The defaults, which also arrange the bank pages.
+    // The defaults come last: they also arrange the bank pages, which must exist by now.
     p.ShowInitialising();
     SetDefaults();
     ShowComDevice();
@@ -221,66 +230,35 @@ void MainWindow::BuildMenu() {
 // ---- Binding: every edit goes straight into the record.
 
 void MainWindow::BindFields() {
-    auto text = [this](QLineEdit* e, std::string* field) {
-        connect(e, &QLineEdit::textChanged, this, [this, field](const QString& t) {
-            if (!refreshing_) *field = ToRecord(t);
-        });
-    };
-    auto choice = [this](QComboBox* c, int* field) {
-        connect(c, &QComboBox::currentIndexChanged, this, [this, field](int index) {
-            if (!refreshing_) *field = index;
-        });
-    };
-    for (int i = 0; i < kChannelStates; ++i) {
-        text(w_.txtRIC[i], &rec_.txtRIC[i]);
-        text(w_.txtMsg[i], &rec_.txtMsg[i]);
-        choice(w_.lstFunc[i], &rec_.lstFunc[i]);
-        choice(w_.lstType[i], &rec_.lstType[i]);
-        choice(w_.lstBaud[i], &rec_.lstBaud[i]);
-        choice(w_.lstRepeat[i], &rec_.lstRepeat[i]);
-        Guard(w_.txtRIC[i], FieldGuard::kRIC);
-        Guard(w_.txtMsg[i], FieldGuard::kMessage);
-    }
-    for (int k = 0; k < kRelayRicFields; ++k) {
-        text(w_.txtRlyRIC[k], &rec_.txtRlyRIC[k]);
-        Guard(w_.txtRlyRIC[k], FieldGuard::kRIC);
-    }
-    for (int m = 0; m < kRelayBeepFields; ++m) choice(w_.lstRlyBeep[m], &rec_.lstRlyBeep[m]);
-    for (int k = 0; k < 4; ++k) {
-        text(w_.txtRepTime[k], &rec_.txtRepTime[k]);
-        Guard(w_.txtRepTime[k], FieldGuard::kRepeatTime);
-        text(w_.txtIP[k], &rec_.txtIP[k]);
-        Guard(w_.txtIP[k], FieldGuard::kIPComponent);
-    }
-    for (int v = 0; v < 2; ++v) {
-        text(w_.txtVer[v], &rec_.txtVer[v]);
-        choice(w_.lstPortBaudrate[v], &rec_.lstPortBaudrate[v]);
-        choice(w_.lstPortFormat[v], &rec_.lstPortFormat[v]);
-    }
-    text(w_.txtFileName, &rec_.txtFileName);
-    text(w_.txtRS485Address, &rec_.txtRS485Address);
-    Guard(w_.txtRS485Address, FieldGuard::kRS485Address);
-    choice(w_.lstComPort, &rec_.lstComPort);
-    choice(w_.lstBaudPC, &rec_.lstBaudPC);
-    choice(w_.lstPCFormat, &rec_.lstPCFormat);
-    for (int k = 0; k < 6; ++k) {
-        text(w_.txtMAC[k], &rec_.txtMAC[k]);
-        Guard(w_.txtMAC[k], FieldGuard::kMACComponent);
-    }
-    for (int k = 0; k < 8; ++k) {
-        text(w_.txtPulseTime[k], &rec_.txtPulseTime[k]);
-        Guard(w_.txtPulseTime[k], FieldGuard::kPulseTime);
-        connect(w_.chkOptions[k], &QCheckBox::toggled, this, [this, k](bool on) {
-            if (!refreshing_) rec_.chkOptions[k] = on;
-        });
-    }
-    text(w_.txtFastOne, &rec_.txtFastOne);
-    text(w_.txtFastZero, &rec_.txtFastZero);
-    text(w_.txtSlowOne, &rec_.txtSlowOne);
-    text(w_.txtSlowZero, &rec_.txtSlowZero);
-    for (int d = 0; d < kDictEntries; ++d) text(w_.txtDict[d], &rec_.txtDict[d]);
+    ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
+        using Field = std::remove_cvref_t<decltype(field)>;
+        const std::optional<FieldGuard> guard = GuardOf(field.member);
+        for (std::size_t i = 0; i < Field::count; ++i) {
+            auto* control = controls[i];
+            auto* value = &field.At(rec_, i);
+            if constexpr (Field::kind == FieldKind::kText) {
+                connect(control, &QLineEdit::textChanged, this, [this, value](const QString& t) {
+                    if (!refreshing_) *value = ToRecord(t);
+                });
+                if (guard) Guard(control, *guard);
+            } else if constexpr (Field::kind == FieldKind::kChoice) {
+                connect(control, &QComboBox::currentIndexChanged, this, [this, value](int index) {
+                    if (!refreshing_) *value = index;
+                });
+            } else if constexpr (Field::kind == FieldKind::kCheck) {
+                connect(control, &QCheckBox::toggled, this, [this, value](bool on) {
+                    if (!refreshing_) *value = on;
+                });
+            } else {
+                // Choosing the other option unchecks this one, so one signal covers the pair.
+                connect(control, &QRadioButton::toggled, this, [this, value, control] {
+                    if (!refreshing_) *value = control->isChecked();
+                });
+            }
+        }
+    });
 
-    // Choices with side effects.
+    // Side effects beyond the record.
     for (int b = 0; b < kBanks; ++b) {
         connect(w_.lstMod[b], &QComboBox::currentIndexChanged, this, [this, b](int index) {
             if (refreshing_ || index < 0) return;
@@ -288,12 +266,11 @@ void MainWindow::BindFields() {
             ApplyModuleTypes();
         });
     }
-    connect(w_.optMaster, &QRadioButton::toggled, this, [this](bool) {
-        if (refreshing_) return;
-        rec_.optMaster = w_.optMaster->isChecked();
-        UpdateRS485Label();
+    connect(w_.Field<&ConfigRecord::optMaster>(), &QRadioButton::toggled, this, [this] {
+        if (!refreshing_) UpdateRS485Label();
     });
-    connect(w_.lstComPort, &QComboBox::currentIndexChanged, this, [this] { ShowComDevice(); });
+    connect(w_.Field<&ConfigRecord::lstComPort>(), &QComboBox::currentIndexChanged, this,
+            [this] { ShowComDevice(); });
     // The detected devices are looked up when the Comms page is opened, not at start-up.
     connect(w_.SSTab1, &QTabWidget::currentChanged, this, [this](int page) {
         if (page == kPageComms) {
@@ -305,52 +282,47 @@ void MainWindow::BindFields() {
     connect(w_.cmdSize, &QPushButton::clicked, this, [this] { ReportImageSize(); });
 }
 
+void MainWindow::ConnectLinkButtons() {
+    LinkController* link = link_.get();
+    const std::pair<QPushButton*, void (UnitSession::*)()> clicks[] = {
+        {w_.cmdConnect, &UnitSession::ConnectClick},
+        {w_.cmdAutoBaud, &UnitSession::AutoBaudClick},
+        {w_.cmdGet, &UnitSession::ReadClick},
+        {w_.cmdPut, &UnitSession::WriteClick},
+        {w_.cmdReset, &UnitSession::ResetClick},
+        {w_.cmdMACwrite, &UnitSession::MacWriteClick},
+        {w_.cmdMeasurePulse, &UnitSession::CalibrateClick},
+    };
+    for (const auto& [button, click] : clicks)
+        connect(button, &QPushButton::clicked, link, [link, click] { link->Run(click); });
+    // The increment never touches the port.
+    connect(w_.cmdMACincrement, &QPushButton::clicked, link,
+            [link] { link->session()->MacIncrementClick(); });
+    connect(tmrConnect_, &QTimer::timeout, link, [link] { link->Tick(); });
+}
+
 void MainWindow::RefreshFields() {
     refreshing_ = true;
-    auto set = [](QLineEdit* e, const std::string& v) {
-        const QString t = FromRecord(v);
-        if (e->text() != t) e->setText(t);
-    };
-    auto pick = [](QComboBox* c, int position) {
-        if (position < -1 || position >= c->count()) position = -1;
-        if (c->currentIndex() != position) c->setCurrentIndex(position);
-    };
-    for (int i = 0; i < kChannelStates; ++i) {
-        set(w_.txtRIC[i], rec_.txtRIC[i]);
-        set(w_.txtMsg[i], rec_.txtMsg[i]);
-        pick(w_.lstFunc[i], rec_.lstFunc[i]);
-        pick(w_.lstType[i], rec_.lstType[i]);
-        pick(w_.lstBaud[i], rec_.lstBaud[i]);
-        pick(w_.lstRepeat[i], rec_.lstRepeat[i]);
-    }
-    for (int k = 0; k < kRelayRicFields; ++k) set(w_.txtRlyRIC[k], rec_.txtRlyRIC[k]);
-    for (int m = 0; m < kRelayBeepFields; ++m) pick(w_.lstRlyBeep[m], rec_.lstRlyBeep[m]);
-    for (int k = 0; k < 4; ++k) {
-        set(w_.txtRepTime[k], rec_.txtRepTime[k]);
-        set(w_.txtIP[k], rec_.txtIP[k]);
-    }
-    for (int v = 0; v < 2; ++v) {
-        set(w_.txtVer[v], rec_.txtVer[v]);
-        pick(w_.lstPortBaudrate[v], rec_.lstPortBaudrate[v]);
-        pick(w_.lstPortFormat[v], rec_.lstPortFormat[v]);
-    }
-    set(w_.txtFileName, rec_.txtFileName);
-    set(w_.txtRS485Address, rec_.txtRS485Address);
-    w_.optMaster->setChecked(rec_.optMaster);
-    w_.optSlave->setChecked(!rec_.optMaster);
-    pick(w_.lstComPort, rec_.lstComPort);
-    pick(w_.lstBaudPC, rec_.lstBaudPC);
-    pick(w_.lstPCFormat, rec_.lstPCFormat);
-    for (int k = 0; k < 6; ++k) set(w_.txtMAC[k], rec_.txtMAC[k]);
-    for (int k = 0; k < 8; ++k) {
-        set(w_.txtPulseTime[k], rec_.txtPulseTime[k]);
-        w_.chkOptions[k]->setChecked(rec_.chkOptions[k]);
-    }
-    set(w_.txtFastOne, rec_.txtFastOne);
-    set(w_.txtFastZero, rec_.txtFastZero);
-    set(w_.txtSlowOne, rec_.txtSlowOne);
-    set(w_.txtSlowZero, rec_.txtSlowZero);
-    for (int d = 0; d < kDictEntries; ++d) set(w_.txtDict[d], rec_.txtDict[d]);
+    ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
+        using Field = std::remove_cvref_t<decltype(field)>;
+        for (std::size_t i = 0; i < Field::count; ++i) {
+            auto* control = controls[i];
+            const auto& value = field.At(rec_, i);
+            if constexpr (Field::kind == FieldKind::kText) {
+                const QString text = FromRecord(value);
+                if (control->text() != text) control->setText(text);
+            } else if constexpr (Field::kind == FieldKind::kChoice) {
+                const int position = value < -1 || value >= control->count() ? -1 : value;
+                if (control->currentIndex() != position) control->setCurrentIndex(position);
+            } else if constexpr (Field::kind == FieldKind::kCheck) {
+                control->setChecked(value);
+            } else {
+                // A checked option cannot be unchecked directly: check the complement.
+                control->setChecked(value);
+                w_.optSlave->setChecked(!value);
+            }
+        }
+    });
     refreshing_ = false;
     UpdateRS485Label();
     ApplyModuleTypes();
@@ -365,9 +337,7 @@ void MainWindow::ApplyModuleTypes() {
     refreshing_ = true;
     for (int b = 0; b < kBanks; ++b) {
         const int type = moduleTypes_[b];
-        // 1. Show the type in the bank's list; this has no further effect.
-        w_.lstMod[b]->setCurrentIndex(ModuleListPosition(type));
-        // 2. The tab set and the channel-state frames.
+        w_.lstMod[b]->setCurrentIndex(ModuleListPosition(type));  // no side effect while refreshing
         const BankTabSet set = TabSetFor(type);
         w_.Bank[b]->setVisible(set == BankTabSet::kChannels);
         w_.BankType14[b]->setVisible(set == BankTabSet::kRelays);
@@ -383,7 +353,6 @@ void MainWindow::ApplyModuleTypes() {
                 }
             }
         }
-        // 3. The page frame names the module.
         w_.frmBankType[b]->setTitle(Str(BankFrameCaption(type)));
     }
     refreshing_ = wasRefreshing;
@@ -397,8 +366,7 @@ void MainWindow::SetDefaults() {
 void MainWindow::ReportImageSize() {
     BuildResult build;
     const SizeReport size = orv::ReportImageSize(rec_, moduleTypes_, image_, &build);
-    w_.pbSize->setValue(std::clamp(size.lastAddress, 0, kConfigAreaLast));
-    w_.lblSize->setText(QString::fromStdString(size.percentText));
+    ShowSize(size);
     RefreshFields();  // the build normalises messages and chooses a new dictionary
     if (!size.fits) {
         ShowMessage(QString("The configuration needs %1 bytes more than the unit's configuration "
@@ -427,6 +395,31 @@ void MainWindow::ShowMessage(const QString& text, const QString& title, MessageK
                 : kind == MessageKind::kInformation ? QMessageBox::Information
                                                     : QMessageBox::NoIcon);
     box.exec();
+}
+
+// ---- Status of the link.
+
+void MainWindow::ShowBusy(bool busy) {
+    w_.lblBusy->setVisible(busy);
+    w_.lblBusy->repaint();
+}
+
+void MainWindow::ShowTransferProgress(int percent, bool visible) {
+    w_.pb100->setValue(std::clamp(percent, 0, 100));
+    w_.pb100->setVisible(visible);
+    w_.pb100->repaint();
+}
+
+void MainWindow::ShowSize(const SizeReport& size) {
+    // Beyond the configuration area the bar stays full; the label tells by how much.
+    w_.pbSize->setValue(std::clamp(size.lastAddress, 0, kConfigAreaLast));
+    w_.lblSize->setText(QString::fromStdString(size.percentText));
+}
+
+void MainWindow::ShowPcBaudRate(int position) {
+    QComboBox* list = w_.Field<&ConfigRecord::lstBaudPC>();
+    list->setCurrentIndex(position);
+    list->repaint();
 }
 
 // ---- Connected state.
@@ -482,8 +475,8 @@ void MainWindow::Unload() {
     e.heightTwips = height() * shell::kTwipsPerPixel;
     e.path = storedPath_;
     e.fileName = storedFileName_;
-    e.comPort = std::max(0, w_.lstComPort->currentIndex());
-    e.comRate = std::max(0, w_.lstBaudPC->currentIndex());
+    e.comPort = std::max(0, w_.Field<&ConfigRecord::lstComPort>()->currentIndex());
+    e.comRate = std::max(0, w_.Field<&ConfigRecord::lstBaudPC>()->currentIndex());
     shell::SettingsStore(QString()).Write(e);
     LogLine("+++ Program finished", true);
 }

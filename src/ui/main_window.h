@@ -14,6 +14,7 @@
 #include "ui/dialogs.h"
 #include "ui/load_progress.h"
 #include "ui/pages.h"
+#include "ui/status_view.h"
 #include "ui/widgets.h"
 #include "validate/validate.h"
 
@@ -21,17 +22,11 @@ class QAction;
 class QLineEdit;
 class QTimer;
 
-namespace orv {
-class SerialPort;
-}
-
 namespace orv::ui {
 
 class LinkController;
 
-enum class MessageKind { kPlain, kCritical, kWarning, kInformation };
-
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public StatusView {
     Q_OBJECT
   public:
     // Runs the whole load: every page and list, the settings store, then the defaults.
@@ -44,9 +39,9 @@ class MainWindow : public QMainWindow {
     const Widgets& widgets() const { return w_; }
 
     // Every control from the record, then the bank arrangement and the RS485 label.
-    void RefreshFields();
+    void RefreshFields() override;
     // Arranges the four bank pages for ModuleType(0..3).
-    void ApplyModuleTypes();
+    void ApplyModuleTypes() override;
     // The default configuration into the record and the controls.
     void SetDefaults();
     // The image size report into pbSize and lblSize, with a warning when it does not fit.
@@ -56,20 +51,21 @@ class MainWindow : public QMainWindow {
     QString storedFileName() const { return storedFileName_; }
 
     void setFileDialogProvider(std::unique_ptr<FileDialogProvider> provider);
-    // The serial line used by the link buttons (the real QSerialPort in the program, a test
-    // double in tests).
-    void setSerialPort(std::unique_ptr<SerialPort> port);
     LinkController* link() const { return link_.get(); }
 
     // Where messages go: a modal QMessageBox unless diverted (tests record them instead).
     using MessageSink =
         std::function<void(const QString& title, const QString& text, MessageKind kind)>;
     void setMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
-    void ShowMessage(const QString& text, const QString& title, MessageKind kind);
+    void ShowMessage(const QString& text, const QString& title, MessageKind kind) override;
 
-    // Connected state of the link (captions, colours, enabled buttons, timer).
-    void SetConnectedState();
-    void SetDisconnectedState();
+    // What the link shows (StatusView).
+    void ShowBusy(bool busy) override;
+    void ShowTransferProgress(int percent, bool visible) override;
+    void ShowSize(const SizeReport& size) override;
+    void ShowPcBaudRate(int position) override;
+    void SetConnectedState() override;
+    void SetDisconnectedState() override;
     bool IsConnected() const { return connected_; }
     QTimer* connectTimer() const { return tmrConnect_; }
 
@@ -90,6 +86,7 @@ class MainWindow : public QMainWindow {
   private:
     void BuildMenu();
     void BindFields();
+    void ConnectLinkButtons();
     void Guard(QLineEdit* edit, FieldGuard guard);
     bool FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* event);
     void RunLeaveCheck(QLineEdit* edit, FieldGuard guard);

@@ -138,6 +138,10 @@ void BuildInfoPage(QWidget* page, Widgets& w) {
 }
 
 void BuildGeneralPage(QWidget* page, Widgets& w, const ListModels& m) {
+    auto& txtVer = w.Field<&ConfigRecord::txtVer>();
+    auto& txtRepTime = w.Field<&ConfigRecord::txtRepTime>();
+    auto& txtFileName = w.Field<&ConfigRecord::txtFileName>();
+
     auto* modules = MakeFrame(page, "frmModules", "Modules", 12, 12, 500, 160);
     for (int b = 0; b < kBanks; ++b) {
         const int y = 30 + 30 * b;
@@ -151,18 +155,18 @@ void BuildGeneralPage(QWidget* page, Widgets& w, const ListModels& m) {
     for (int k = 0; k < 4; ++k) {
         const int y = 30 + 30 * k;
         MakeLabel(repeat, kLetters[k], 20, y, 20);
-        w.txtRepTime[k] = MakeEdit(repeat, Name("txtRepTime", k), tip::kRepTime, 46, y, 120);
+        txtRepTime[k] = MakeEdit(repeat, Name("txtRepTime", k), tip::kRepTime, 46, y, 120);
         MakeLabel(repeat, "S", 174, y, 20);
     }
 
     MakeLabel(page, "ORV Firmware Version", 14, 196, 240);
     for (int v = 0; v < 2; ++v) {
-        w.txtVer[v] = MakeEdit(page, Name("txtVer", v), tip::kVer, 14, 222 + 30 * v, 498);
-        w.txtVer[v]->setReadOnly(true);
+        txtVer[v] = MakeEdit(page, Name("txtVer", v), tip::kVer, 14, 222 + 30 * v, 498);
+        txtVer[v]->setReadOnly(true);
     }
     MakeLabel(page, "Configuration File Name", 14, 296, 240);
-    w.txtFileName = MakeEdit(page, "txtFileName", tip::kFileName, 14, 322, 754);
-    w.txtFileName->setReadOnly(true);
+    txtFileName = MakeEdit(page, "txtFileName", tip::kFileName, 14, 322, 754);
+    txtFileName->setReadOnly(true);
 }
 
 void BuildBankFrame(QWidget* page, int bank, Widgets& w) {
@@ -196,6 +200,13 @@ void BuildBankFrame(QWidget* page, int bank, Widgets& w) {
 }
 
 void BuildChannelTabs(int bank, Widgets& w, const ListModels& m) {
+    auto& txtRIC = w.Field<&ConfigRecord::txtRIC>();
+    auto& lstFunc = w.Field<&ConfigRecord::lstFunc>();
+    auto& lstType = w.Field<&ConfigRecord::lstType>();
+    auto& lstBaud = w.Field<&ConfigRecord::lstBaud>();
+    auto& lstRepeat = w.Field<&ConfigRecord::lstRepeat>();
+    auto& txtMsg = w.Field<&ConfigRecord::txtMsg>();
+
     for (int c = 0; c < kChannelsPerBank; ++c) {
         QWidget* tab = w.Bank[bank]->widget(c);
         for (int s = 0; s < kStatesPerChannel; ++s) {
@@ -204,25 +215,27 @@ void BuildChannelTabs(int bank, Widgets& w, const ListModels& m) {
                 MakeFrame(tab, Name("frmChn", i), Str(kVoltageCaptions[s]), 6, 4 + 90 * s, 740, 86);
             w.frmChn[i] = f;
             MakeLabel(f, "RIC", 10, 24, 28);
-            w.txtRIC[i] = MakeEdit(f, Name("txtRIC", i), tip::kRIC, 40, 24, 90);
+            txtRIC[i] = MakeEdit(f, Name("txtRIC", i), tip::kRIC, 40, 24, 90);
             MakeLabel(f, "Beep", 146, 24, 36);
-            w.lstFunc[i] = MakeCombo(f, Name("lstFunc", i), m.func, tip::kFunc, 184, 24, 54);
+            lstFunc[i] = MakeCombo(f, Name("lstFunc", i), m.func, tip::kFunc, 184, 24, 54);
             MakeLabel(f, "Type", 254, 24, 36);
-            w.lstType[i] = MakeCombo(f, Name("lstType", i), m.pagerType, tip::kType, 292, 24, 80);
+            lstType[i] = MakeCombo(f, Name("lstType", i), m.pagerType, tip::kType, 292, 24, 80);
             MakeLabel(f, "Baud", 388, 24, 36);
-            w.lstBaud[i] =
+            lstBaud[i] =
                 MakeCombo(f, Name("lstBaud", i), m.pagingBaud, tip::kPagingBaud, 426, 24, 72);
             w.lblRepeat[i] = MakeLabel(f, "Rep.", 514, 24, 34);
             w.lblRepeat[i]->setObjectName(Name("lblRepeat", i));
-            w.lstRepeat[i] =
-                MakeCombo(f, Name("lstRepeat", i), m.repeat, tip::kRepeat, 550, 24, 54);
+            lstRepeat[i] = MakeCombo(f, Name("lstRepeat", i), m.repeat, tip::kRepeat, 550, 24, 54);
             MakeLabel(f, "Msg", 10, 54, 28);
-            w.txtMsg[i] = MakeEdit(f, Name("txtMsg", i), tip::kMsg, 40, 54, 690);
+            txtMsg[i] = MakeEdit(f, Name("txtMsg", i), tip::kMsg, 40, 54, 690);
         }
     }
 }
 
 void BuildRelayTabs(int bank, Widgets& w, const ListModels& m) {
+    auto& txtRlyRIC = w.Field<&ConfigRecord::txtRlyRIC>();
+    auto& lstRlyBeep = w.Field<&ConfigRecord::lstRlyBeep>();
+
     for (int out = 0; out < kRelayOutputsPerBank; ++out) {
         QWidget* tab = w.BankType14[bank]->widget(out);
         const int r = RelayIndex(bank, out);
@@ -249,18 +262,18 @@ void BuildRelayTabs(int bank, Widgets& w, const ListModels& m) {
             MakeLabel(f, "RIC Range", 12, y, 72);
             const int from = RelayRicIndex(r, a.fromSlot);
             const int to = RelayRicIndex(r, a.toSlot);
-            w.txtRlyRIC[from] = MakeEdit(f, Name("txtRlyRIC", from), tip::kRIC, 88, y, 90);
+            txtRlyRIC[from] = MakeEdit(f, Name("txtRlyRIC", from), tip::kRIC, 88, y, 90);
             MakeLabel(f, "<->", 184, y, 28)->setAlignment(Qt::AlignCenter);
-            w.txtRlyRIC[to] = MakeEdit(f, Name("txtRlyRIC", to), tip::kRIC, 216, y, 90);
+            txtRlyRIC[to] = MakeEdit(f, Name("txtRlyRIC", to), tip::kRIC, 216, y, 90);
             MakeLabel(f, "Beep", 330, y, 36);
             const int beep = RelayBeepIndex(r, a.action);
-            w.lstRlyBeep[beep] =
+            lstRlyBeep[beep] =
                 MakeCombo(f, Name("lstRlyBeep", beep), m.relayBeep, tip::kRelayBeep, 370, y, 64);
             if (a.timeSlot >= 0) {
                 MakeLabel(f, a.timeLabel, 460, y, 90)
                     ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 const int k = RelayRicIndex(r, a.timeSlot);
-                w.txtRlyRIC[k] = MakeEdit(f, Name("txtRlyRIC", k), {}, 556, y, 70);
+                txtRlyRIC[k] = MakeEdit(f, Name("txtRlyRIC", k), {}, 556, y, 70);
                 MakeLabel(f, "S", 632, y, 16);
             }
         }
@@ -268,10 +281,18 @@ void BuildRelayTabs(int bank, Widgets& w, const ListModels& m) {
 }
 
 void BuildCommsPage(QWidget* page, Widgets& w, const ListModels& m) {
+    auto& txtRS485Address = w.Field<&ConfigRecord::txtRS485Address>();
+    auto& optMaster = w.Field<&ConfigRecord::optMaster>();
+    auto& lstPortBaudrate = w.Field<&ConfigRecord::lstPortBaudrate>();
+    auto& lstPortFormat = w.Field<&ConfigRecord::lstPortFormat>();
+    auto& lstComPort = w.Field<&ConfigRecord::lstComPort>();
+    auto& lstBaudPC = w.Field<&ConfigRecord::lstBaudPC>();
+    auto& lstPCFormat = w.Field<&ConfigRecord::lstPCFormat>();
+
     auto* pc = MakeFrame(page, "frmPC", "PC", 12, 12, 370, 410);
     MakeLabel(pc, "Communications Port", 14, 30, 150);
-    w.lstComPort = MakeCombo(pc, "lstComPort", m.comPorts, tip::kComPort, 170, 30, 110);
-    w.lstComPort->setMaxVisibleItems(16);
+    lstComPort = MakeCombo(pc, "lstComPort", m.comPorts, tip::kComPort, 170, 30, 110);
+    lstComPort->setMaxVisibleItems(16);
     MakeLabel(pc, "Device", 14, 62, 150);
     w.lblComDevice = MakeLabel(pc, {}, 170, 62, 190);
     w.lblComDevice->setObjectName("lblComDevice");
@@ -285,11 +306,11 @@ void BuildCommsPage(QWidget* page, Widgets& w, const ListModels& m) {
     w.cmdMapPort = MakeButton(pc, "cmdMapPort", "&Map", {}, 270, 88, 90);
     w.cmdMapPort->setToolTip("Use this device for the selected COM port");
     MakeLabel(pc, "PC Baud Rate", 14, 134, 150);
-    w.lstBaudPC = MakeCombo(pc, "lstBaudPC", m.baudRates, tip::kBaudPC, 170, 134, 110);
-    w.lstBaudPC->setMaxVisibleItems(10);
+    lstBaudPC = MakeCombo(pc, "lstBaudPC", m.baudRates, tip::kBaudPC, 170, 134, 110);
+    lstBaudPC->setMaxVisibleItems(10);
     MakeLabel(pc, "PC Serial Format", 14, 166, 150);
-    w.lstPCFormat = MakeCombo(pc, "lstPCFormat", m.frameFormats, {}, 170, 166, 110);
-    w.lstPCFormat->setMaxVisibleItems(24);
+    lstPCFormat = MakeCombo(pc, "lstPCFormat", m.frameFormats, {}, 170, 166, 110);
+    lstPCFormat->setMaxVisibleItems(24);
     w.cmdAutoBaud =
         MakeButton(pc, "cmdAutoBaud", "&Auto Baud Detect", tip::kAutoBaud, 14, 210, 170);
     MakeNote(pc,
@@ -305,22 +326,22 @@ void BuildCommsPage(QWidget* page, Widgets& w, const ListModels& m) {
     for (int n = 0; n < 2; ++n) {
         const int y = 50 + 32 * n;
         MakeLabel(orv, kPorts[n], 14, y, 80);
-        w.lstPortBaudrate[n] =
+        lstPortBaudrate[n] =
             MakeCombo(orv, Name("lstPortBaudrate", n), m.baudRates, kBaudTips[n], 100, y, 110);
-        w.lstPortFormat[n] = MakeCombo(orv, Name("lstPortFormat", n), m.frameFormats,
-                                       n == 1 ? tip::kPortFormat : std::string_view{}, 230, y, 100);
-        w.lstPortFormat[n]->setMaxVisibleItems(24);
+        lstPortFormat[n] = MakeCombo(orv, Name("lstPortFormat", n), m.frameFormats,
+                                     n == 1 ? tip::kPortFormat : std::string_view{}, 230, y, 100);
+        lstPortFormat[n]->setMaxVisibleItems(24);
     }
     auto* role = MakeFrame(orv, "frmRS485", "RS485", 14, 126, 344, 110);
-    w.optMaster = new QRadioButton("Master", role);
-    w.optMaster->setObjectName("optMaster");
-    w.optMaster->setGeometry(14, 28, 100, 24);
+    optMaster = new QRadioButton("Master", role);
+    optMaster->setObjectName("optMaster");
+    optMaster->setGeometry(14, 28, 100, 24);
     w.optSlave = new QRadioButton("Slave", role);
     w.optSlave->setObjectName("optSlave");
     w.optSlave->setGeometry(14, 58, 100, 24);
     w.lblRS485Address = MakeLabel(role, "Limit", 140, 28, 80);
     w.lblRS485Address->setObjectName("lblRS485Address");
-    w.txtRS485Address = MakeEdit(role, "txtRS485Address", {}, 220, 28, 100);
+    txtRS485Address = MakeEdit(role, "txtRS485Address", {}, 220, 28, 100);
     MakeNote(orv,
              "Changes take effect after the next reset of the ORV, change PC rate/format to "
              "match.",
@@ -328,20 +349,23 @@ void BuildCommsPage(QWidget* page, Widgets& w, const ListModels& m) {
 }
 
 void BuildLanPage(QWidget* page, Widgets& w) {
+    auto& txtIP = w.Field<&ConfigRecord::txtIP>();
+    auto& txtMAC = w.Field<&ConfigRecord::txtMAC>();
+
     auto* ip = MakeFrame(page, "frmIP", "IP Address", 12, 12, 360, 80);
     for (int k = 0; k < 4; ++k) {
-        w.txtIP[k] = MakeEdit(ip, Name("txtIP", k), tip::kIP, 14 + 84 * k, 34, 60);
+        txtIP[k] = MakeEdit(ip, Name("txtIP", k), tip::kIP, 14 + 84 * k, 34, 60);
         if (k < 3) MakeLabel(ip, ".", 78 + 84 * k, 34, 16)->setAlignment(Qt::AlignCenter);
     }
     auto* mac = MakeFrame(page, "frmMAC", "MAC Address", 12, 104, 480, 120);
     for (int k = 0; k < 6; ++k) {
-        w.txtMAC[k] = MakeEdit(mac, Name("txtMAC", k), tip::kMAC, 14 + 60 * k, 34, 40);
+        txtMAC[k] = MakeEdit(mac, Name("txtMAC", k), tip::kMAC, 14 + 60 * k, 34, 40);
         if (k < 5) MakeLabel(mac, ":", 56 + 60 * k, 34, 16)->setAlignment(Qt::AlignCenter);
         if (k < 3) {
             // The vendor octets are fixed: no keys, no focus, shown with the disabled colour.
-            w.txtMAC[k]->setEnabled(false);
-            w.txtMAC[k]->setFocusPolicy(Qt::NoFocus);
-            w.txtMAC[k]->setStyleSheet("QLineEdit { background: palette(mid); color: black; }");
+            txtMAC[k]->setEnabled(false);
+            txtMAC[k]->setFocusPolicy(Qt::NoFocus);
+            txtMAC[k]->setStyleSheet("QLineEdit { background: palette(mid); color: black; }");
         }
     }
     w.cmdMACwrite = MakeButton(mac, "cmdMACwrite", "Write MAC", tip::kMACwrite, 14, 76, 110);
@@ -355,6 +379,12 @@ void BuildLanPage(QWidget* page, Widgets& w) {
 }
 
 void BuildPulseTimingPage(QWidget* page, Widgets& w) {
+    auto& txtPulseTime = w.Field<&ConfigRecord::txtPulseTime>();
+    auto& txtFastOne = w.Field<&ConfigRecord::txtFastOne>();
+    auto& txtFastZero = w.Field<&ConfigRecord::txtFastZero>();
+    auto& txtSlowOne = w.Field<&ConfigRecord::txtSlowOne>();
+    auto& txtSlowZero = w.Field<&ConfigRecord::txtSlowZero>();
+
     static const char* const kFrames[] = {"Fast Pulse", "Slow Pulse"};
     static const char* const kPhases[] = {"ON", "OFF"};
     for (int f = 0; f < 2; ++f) {
@@ -367,7 +397,7 @@ void BuildPulseTimingPage(QWidget* page, Widgets& w) {
             MakeLabel(frame, kPhases[ph], 14, y, 40);
             for (int mm = 0; mm < 2; ++mm) {
                 const int p = f * 4 + ph * 2 + mm;
-                w.txtPulseTime[p] =
+                txtPulseTime[p] =
                     MakeEdit(frame, Name("txtPulseTime", p), tip::kPulseTime, 60 + 80 * mm, y, 70);
             }
             MakeLabel(frame, "mS", 216, y, 28);
@@ -377,12 +407,12 @@ void BuildPulseTimingPage(QWidget* page, Widgets& w) {
     MakeLabel(cal, "ON", 100, 24, 70)->setAlignment(Qt::AlignCenter);
     MakeLabel(cal, "OFF", 180, 24, 70)->setAlignment(Qt::AlignCenter);
     MakeLabel(cal, "Fast Pulse", 14, 50, 80);
-    w.txtFastOne = MakeEdit(cal, "txtFastOne", {}, 100, 50, 70);
-    w.txtFastZero = MakeEdit(cal, "txtFastZero", {}, 180, 50, 70);
+    txtFastOne = MakeEdit(cal, "txtFastOne", {}, 100, 50, 70);
+    txtFastZero = MakeEdit(cal, "txtFastZero", {}, 180, 50, 70);
     MakeLabel(cal, "mS", 256, 50, 24);
     MakeLabel(cal, "Slow Pulse", 14, 82, 80);
-    w.txtSlowOne = MakeEdit(cal, "txtSlowOne", {}, 100, 82, 70);
-    w.txtSlowZero = MakeEdit(cal, "txtSlowZero", {}, 180, 82, 70);
+    txtSlowOne = MakeEdit(cal, "txtSlowOne", {}, 100, 82, 70);
+    txtSlowZero = MakeEdit(cal, "txtSlowZero", {}, 180, 82, 70);
     MakeLabel(cal, "mS", 256, 82, 24);
     w.cmdMeasurePulse =
         MakeButton(cal, "cmdMeasurePulse", "Calibrate", tip::kMeasurePulse, 330, 64, 120);
@@ -395,6 +425,8 @@ void BuildPulseTimingPage(QWidget* page, Widgets& w) {
 }
 
 void BuildOptionsPage(QWidget* page, Widgets& w) {
+    auto& chkOptions = w.Field<&ConfigRecord::chkOptions>();
+
     auto* frame = MakeFrame(page, "frmOptions", "Configuration Options", 12, 12, 420, 290);
     for (int k = 0; k < 8; ++k) {
         const QString caption = k == 0   ? "Suppress Reset Strings"
@@ -403,20 +435,22 @@ void BuildOptionsPage(QWidget* page, Widgets& w) {
         auto* c = new QCheckBox(caption, frame);
         c->setObjectName(Name("chkOptions", k));
         c->setGeometry(16, 30 + 32 * k, 380, 24);
-        w.chkOptions[k] = c;
+        chkOptions[k] = c;
     }
-    w.chkOptions[0]->setToolTip(Str(tip::kOption0));
+    chkOptions[0]->setToolTip(Str(tip::kOption0));
 }
 
 void BuildDictionaryFrames(QWidget* parent, Widgets& w) {
+    auto& txtDict = w.Field<&ConfigRecord::txtDict>();
+
     for (int half = 0; half < 2; ++half) {
         auto* frame = MakeFrame(parent, Name("frmDict", half), {}, 0, 0, 10, 10);
         frame->hide();
         for (int k = 64 * half; k < 64 * (half + 1); ++k) {
             w.lblDict[k] = new QLabel(QString::number(k), frame);
             w.lblDict[k]->setObjectName(Name("lblDict", k));
-            w.txtDict[k] = new QLineEdit(frame);
-            w.txtDict[k]->setObjectName(Name("txtDict", k));
+            txtDict[k] = new QLineEdit(frame);
+            txtDict[k]->setObjectName(Name("txtDict", k));
         }
     }
 }

@@ -1,10 +1,14 @@
-// The controls of the main window, by the record field they show. Object names follow the field
-// names with the index after an underscore ("txtRIC_5", "lstMod_0") so tools and tests can find
-// them.
+// The controls of the main window. A record field's controls are found through the field table;
+// object names follow the field names with the index after an underscore ("txtRIC_5", "lstMod_0")
+// so tools and tests can find them.
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <tuple>
+#include <utility>
 
+#include "model/fields.h"
 #include "model/record.h"
 
 class QCheckBox;
@@ -20,7 +24,58 @@ class QWidget;
 
 namespace orv::ui {
 
+template <FieldKind>
+struct ControlOf;
+template <>
+struct ControlOf<FieldKind::kText> {
+    using type = QLineEdit;
+};
+template <>
+struct ControlOf<FieldKind::kChoice> {
+    using type = QComboBox;
+};
+template <>
+struct ControlOf<FieldKind::kCheck> {
+    using type = QCheckBox;
+};
+template <>
+struct ControlOf<FieldKind::kOption> {
+    using type = QRadioButton;  // checked when the field is set
+};
+
+// The controls of one record field, element for element (one for a single field).
+template <class Field>
+using FieldControls = std::array<typename ControlOf<Field::kind>::type*, Field::count>;
+
+template <class Table>
+struct ControlTable;
+template <class... Field>
+struct ControlTable<std::tuple<Field...>> {
+    using type = std::tuple<FieldControls<Field>...>;
+};
+// The controls of every record field, in the order of kRecordFields.
+using RecordControls = ControlTable<RecordFieldTable>::type;
+
 struct Widgets {
+    // The control of every record field; Field<&ConfigRecord::txtRIC>() names one.
+    RecordControls fields{};
+
+    // The controls of a family (an array), or the control of a single field.
+    template <auto Member>
+    auto& Field() {
+        constexpr std::size_t k = FieldIndexOf<Member>();
+        static_assert(k < kRecordFieldCount, "the field table has no entry for this member");
+        using Entry = std::tuple_element_t<k, RecordFieldTable>;
+        if constexpr (Entry::family)
+            return std::get<k>(fields);
+        else
+            return std::get<k>(fields)[0];
+    }
+    template <auto Member>
+    const auto& Field() const {
+        return const_cast<Widgets*>(this)->Field<Member>();
+    }
+
     QTabWidget* SSTab1 = nullptr;
 
     // Bank pages.
@@ -28,60 +83,31 @@ struct Widgets {
     std::array<QTabWidget*, kBanks> Bank{};
     std::array<QTabWidget*, kBanks> BankType14{};
     std::array<QGroupBox*, kChannelStates> frmChn{};
-    std::array<QLineEdit*, kChannelStates> txtRIC{};
-    std::array<QComboBox*, kChannelStates> lstFunc{};
-    std::array<QComboBox*, kChannelStates> lstType{};
-    std::array<QComboBox*, kChannelStates> lstBaud{};
-    std::array<QComboBox*, kChannelStates> lstRepeat{};
     std::array<QLabel*, kChannelStates> lblRepeat{};
-    std::array<QLineEdit*, kChannelStates> txtMsg{};
     std::array<QGroupBox*, kRelays> frmRlyClose{};
     std::array<QGroupBox*, kRelays> frmRlyOpen{};
     std::array<QGroupBox*, kRelays> frmRlyToggle{};
-    std::array<QLineEdit*, kRelayRicFields> txtRlyRIC{};
-    std::array<QComboBox*, kRelayBeepFields> lstRlyBeep{};
 
-    // Info and General pages.
+    // Info and General pages; lstMod shows ModuleType, which is not a record field.
     QGroupBox* frmVersion = nullptr;
     std::array<QComboBox*, kBanks> lstMod{};
-    std::array<QLineEdit*, 4> txtRepTime{};
-    std::array<QLineEdit*, 2> txtVer{};
-    QLineEdit* txtFileName = nullptr;
 
     // Comms page.
-    QComboBox* lstComPort = nullptr;
-    QComboBox* lstBaudPC = nullptr;
-    QComboBox* lstPCFormat = nullptr;
     QLabel* lblComDevice = nullptr;
     QComboBox* lstComDevice = nullptr;
     QPushButton* cmdMapPort = nullptr;
     QPushButton* cmdAutoBaud = nullptr;
-    std::array<QComboBox*, 2> lstPortBaudrate{};
-    std::array<QComboBox*, 2> lstPortFormat{};
-    QRadioButton* optMaster = nullptr;
-    QRadioButton* optSlave = nullptr;
+    QRadioButton* optSlave = nullptr;  // the complement of optMaster
     QLabel* lblRS485Address = nullptr;
-    QLineEdit* txtRS485Address = nullptr;
 
     // LAN page.
-    std::array<QLineEdit*, 4> txtIP{};
-    std::array<QLineEdit*, 6> txtMAC{};
     QPushButton* cmdMACwrite = nullptr;
     QPushButton* cmdMACincrement = nullptr;
 
     // Pulse Timing page.
-    std::array<QLineEdit*, 8> txtPulseTime{};
-    QLineEdit* txtFastOne = nullptr;
-    QLineEdit* txtFastZero = nullptr;
-    QLineEdit* txtSlowOne = nullptr;
-    QLineEdit* txtSlowZero = nullptr;
     QPushButton* cmdMeasurePulse = nullptr;
 
-    // Options page.
-    std::array<QCheckBox*, 8> chkOptions{};
-
-    // Dictionary working storage, never shown.
-    std::array<QLineEdit*, kDictEntries> txtDict{};
+    // Dictionary labels (the entries are record fields, never shown).
     std::array<QLabel*, kDictEntries> lblDict{};
 
     // Outside the tabs.
@@ -96,6 +122,15 @@ struct Widgets {
     QProgressBar* pb100 = nullptr;
     QLabel* lblBusy = nullptr;
 };
+
+// Calls visit(field, controls) for every entry of the field table with its controls.
+template <class W, class Visitor>
+void ForEachFieldControls(W& widgets, Visitor&& visit) {
+    [&]<std::size_t... k>(std::index_sequence<k...>) {
+        (visit(std::get<k>(kRecordFields), std::get<k>(widgets.fields)), ...);
+    }
+    (std::make_index_sequence<kRecordFieldCount>{});
+}
 
 // Page indices of SSTab1.
 enum Page : int {

@@ -52,6 +52,86 @@ TEST(RecordJson, RoundTripKeepsEveryField) {
     EXPECT_EQ(back.moduleTypes, s.moduleTypes);
 }
 
+TEST(RecordJson, EveryFieldTravelsUnderItsOwnNameAndEditorFieldsStayOut) {
+    StartupState s = MakeStartupState();
+    ConfigRecord& r = s.rec;
+    // Each field away from its start-up value, with a pattern of its own, so that a field left
+    // out or exported under another field's name shows.
+    auto text = [](char prefix, std::size_t i) { return prefix + std::to_string(i); };
+    for (std::size_t i = 0; i < kChannelStates; ++i) {
+        r.txtRIC[i] = text('R', i);
+        r.txtMsg[i] = text('M', i);
+        r.lstFunc[i] = static_cast<int>((i + 1) % 4);
+        r.lstType[i] = static_cast<int>((i + 1) % 2);
+        r.lstBaud[i] = static_cast<int>((i + 2) % 3);
+        r.lstRepeat[i] = static_cast<int>((i + 3) % 4);
+        r.txtRlyRIC[i] = text('Y', i);
+    }
+    for (std::size_t m = 0; m < kRelayBeepFields; ++m) r.lstRlyBeep[m] = static_cast<int>(m % 5);
+    for (std::size_t k = 0; k < 8; ++k) {
+        if (k < 2) r.txtVer[k] = text('V', k);
+        if (k < 4) r.txtRepTime[k] = text('T', k);
+        if (k < 4) r.txtIP[k] = text('I', k);
+        if (k < 6) r.txtMAC[k] = text('A', k);
+        r.txtPulseTime[k] = text('P', k);
+        r.chkOptions[k] = true;
+    }
+    for (std::size_t d = 0; d < kDictEntries; ++d) r.txtDict[d] = text('D', d);
+    r.txtRS485Address = "S";
+    r.optMaster = false;
+    r.lstPortBaudrate = {1, 2};
+    r.lstPortFormat = {3, 4};
+    r.txtFastOne = "F1";
+    r.txtFastZero = "F0";
+    r.txtSlowOne = "S1";
+    r.txtSlowZero = "S0";
+    r.txtFileName = "X.ORV";
+    r.lstComPort = 3;
+    r.lstBaudPC = 2;
+    r.lstPCFormat = 7;
+
+    const auto j = RecordToJson(r, s.moduleTypes);
+    const std::pair<const char*, nlohmann::json> byName[] = {
+        {"txtVer", r.txtVer},
+        {"txtRIC", r.txtRIC},
+        {"lstFunc", r.lstFunc},
+        {"lstType", r.lstType},
+        {"lstBaud", r.lstBaud},
+        {"lstRepeat", r.lstRepeat},
+        {"txtMsg", r.txtMsg},
+        {"txtRlyRIC", r.txtRlyRIC},
+        {"lstRlyBeep", r.lstRlyBeep},
+        {"txtRepTime", r.txtRepTime},
+        {"txtPulseTime", r.txtPulseTime},
+        {"txtIP", r.txtIP},
+        {"txtMAC", r.txtMAC},
+        {"chkOptions", r.chkOptions},
+        {"txtRS485Address", r.txtRS485Address},
+        {"optMaster", r.optMaster},
+        {"lstPortBaudrate", r.lstPortBaudrate},
+        {"lstPortFormat", r.lstPortFormat},
+        {"txtDict", r.txtDict},
+        {"txtFastOne", r.txtFastOne},
+        {"txtFastZero", r.txtFastZero},
+        {"txtSlowOne", r.txtSlowOne},
+        {"txtSlowZero", r.txtSlowZero},
+    };
+    for (const auto& [name, value] : byName) EXPECT_EQ(nlohmann::json(j.at(name)), value) << name;
+    EXPECT_EQ(j.size(), std::size(byName) + 2);  // and "format", "ModuleType"
+
+    StartupState back = MakeStartupState();
+    const JsonImportResult imported = RecordFromJsonText(j.dump(), back.rec, back.moduleTypes);
+    ASSERT_TRUE(imported.ok) << imported.errors.front();
+    ConfigRecord expected = r;
+    expected.txtFileName = back.rec.txtFileName;
+    expected.lstComPort = back.rec.lstComPort;
+    expected.lstBaudPC = back.rec.lstBaudPC;
+    expected.lstPCFormat = back.rec.lstPCFormat;
+    EXPECT_EQ(back.rec, expected);
+    EXPECT_NE(back.rec.txtFileName, r.txtFileName);
+    EXPECT_NE(back.rec.lstComPort, r.lstComPort);
+}
+
 TEST(RecordJson, MembersLeftOutKeepTheirValues) {
     StartupState s = MakeStartupState();
     const JsonImportResult r = RecordFromJsonText(

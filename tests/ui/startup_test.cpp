@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <type_traits>
 
 #include "model/defaults.h"
 #include "shell/splash.h"
@@ -160,6 +161,55 @@ TEST_F(StartupTest, FieldsShowTheDefaultsAndListsHoldTheirItems) {
     EXPECT_EQ(h.edit("txtRIC_9")->toolTip(), "Radio Identity Code (RIC) or CapCode");
     // The record behind the fields is exactly the start-up state a headless program builds.
     EXPECT_TRUE(h.window->record() == MakeStartupState().rec);
+}
+
+// Every entry of the field table has its control, named after the field, and the binding runs both
+// ways: an edit reaches the record, and the record reaches the control on a refresh.
+TEST_F(StartupTest, EveryRecordFieldIsBoundToItsNamedControl) {
+    Harness h;
+    MainWindow& w = *h.window;
+    ConfigRecord& rec = w.record();
+    const ConfigRecord before = rec;
+    ForEachFieldControls(w.widgets(), [&](const auto& field, const auto& controls) {
+        using Field = std::remove_cvref_t<decltype(field)>;
+        const QString base = QString::fromLatin1(field.name.data(), field.name.size());
+        for (std::size_t i = 0; i < Field::count; ++i) {
+            const QString name = Field::family ? QString("%1_%2").arg(base).arg(i) : base;
+            SCOPED_TRACE(name.toStdString());
+            auto* control = controls[i];
+            ASSERT_NE(control, nullptr);
+            EXPECT_EQ(control->objectName(), name);
+            auto& value = field.At(rec, i);
+            if constexpr (Field::kind == FieldKind::kText) {
+                control->setText("e" + QString::number(i));
+                EXPECT_EQ(value, "e" + std::to_string(i));
+            } else if constexpr (Field::kind == FieldKind::kChoice) {
+                control->setCurrentIndex(value == 1 ? 0 : 1);
+                EXPECT_EQ(value, control->currentIndex());
+            } else if constexpr (Field::kind == FieldKind::kCheck) {
+                control->setChecked(!value);
+                EXPECT_EQ(value, control->isChecked());
+            } else {
+                w.widgets().optSlave->setChecked(true);
+                EXPECT_FALSE(value);
+            }
+        }
+    });
+    rec = before;
+    w.RefreshFields();
+    ForEachFieldControls(w.widgets(), [&](const auto& field, const auto& controls) {
+        using Field = std::remove_cvref_t<decltype(field)>;
+        for (std::size_t i = 0; i < Field::count; ++i) {
+            SCOPED_TRACE(std::string(field.name) + " " + std::to_string(i));
+            const auto& value = field.At(rec, i);
+            if constexpr (Field::kind == FieldKind::kText)
+                EXPECT_EQ(controls[i]->text().toStdString(), value);
+            else if constexpr (Field::kind == FieldKind::kChoice)
+                EXPECT_EQ(controls[i]->currentIndex(), value);
+            else
+                EXPECT_EQ(controls[i]->isChecked(), value);
+        }
+    });
 }
 
 TEST_F(StartupTest, MenuHasTheFileEntriesWithTheirShortcuts) {

@@ -1,0 +1,36 @@
+// What the link shows on the main window. The window implements it; the link calls it on the
+// window's thread and never touches a control itself.
+#pragma once
+
+#include <QString>
+
+#include "image/image.h"
+
+namespace orv::ui {
+
+enum class MessageKind { kPlain, kCritical, kWarning, kInformation };
+
+class StatusView {
+  public:
+    virtual ~StatusView() = default;
+
+    // A modal message with an OK button; returns once the user has seen it.
+    virtual void ShowMessage(const QString& text, const QString& title, MessageKind kind) = 0;
+    // "BUSY", painted at once: the exchange does not wait for the event loop.
+    virtual void ShowBusy(bool busy) = 0;
+    // The transfer progress bar pb100, 0..100, painted at once.
+    virtual void ShowTransferProgress(int percent, bool visible) = 0;
+    // pbSize and lblSize.
+    virtual void ShowSize(const SizeReport& size) = 0;
+    // lstBaudPC while Auto Baud tries the rates, painted at once.
+    virtual void ShowPcBaudRate(int position) = 0;
+    // Captions, colours, enabled buttons and the connection timer.
+    virtual void SetConnectedState() = 0;
+    virtual void SetDisconnectedState() = 0;
+    // Every control from the record, after the link changed it.
+    virtual void RefreshFields() = 0;
+    // The bank pages, after the unit reported its module types.
+    virtual void ApplyModuleTypes() = 0;
+};
+
+}  // namespace orv::ui
