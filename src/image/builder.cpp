@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 
+#include "base/quote.h"
 #include "image/encoder.h"
 #include "image/field_values.h"
 #include "image/image.h"
@@ -14,7 +15,6 @@ namespace {
 
 using detail::ChannelStateName;
 using detail::FieldReader;
-using detail::Quoted;
 
 // The largest packed part the builder can produce: 128 dictionary entries and 256 records of
 // at most 80 text bytes each.
@@ -108,7 +108,7 @@ class ListProblems {
             for (std::size_t n = 0; n < shown; ++n) s += (n ? ", " : "") + g.fields[n];
             if (g.fields.size() > shown)
                 s += " and " + std::to_string(g.fields.size() - shown) + " more";
-            s += "; stored as " + Quoted(g.fallback) + ".";
+            s += "; stored as " + QuoteForMessage(g.fallback) + ".";
             out.Add(std::move(s));
         }
     }

@@ -1,5 +1,7 @@
 // The 4096-byte EEPROM image of the unit and the operations between it and the record:
-// BuildImage (record -> image), DecodeImage (image -> record) and the size report.
+// BuildImage (record -> image), DecodeImage (image -> record) and the size report. The fields are
+// read with base/numbers.h (ReadLeadingNumber, like a BASIC Val) and named in warnings with
+// QuoteForMessage; HexString comes from base/hex.h and stays visible through this header.
 #pragma once
 
 #include <array>
@@ -10,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/hex.h"
 #include "model/record.h"
 
 namespace orv {
@@ -36,9 +39,6 @@ constexpr int kAddrOptions = 20;
 constexpr int kAddrRS485 = 21;
 
 using Image = std::array<std::uint8_t, kImageSize>;
-
-// Upper-case hexadecimal digits of value, padded with "0" on the left to width.
-std::string HexString(unsigned value, int width);
 
 // Rounds value / 10 to the nearest whole number, an exact half to the even neighbour.
 long long TensHalfEven(double value);

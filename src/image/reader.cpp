@@ -1,20 +1,13 @@
 // DecodeImage: image -> record. Images that the builder did not make (damaged files, other
 // tools, a unit with foreign data) are read as far as they make sense; whatever cannot be shown
 // keeps its previous value and is reported.
-#include <cstdio>
-
 #include "image/field_values.h"
 #include "image/image.h"
+#include "model/addresses.h"
 #include "model/lists.h"
 
 namespace orv {
 namespace {
-
-std::string SevenDigits(std::uint32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%07u", static_cast<unsigned>(value));
-    return buf;
-}
 
 // "records 3, 17, 200 and 5 more" (channel records numbered from 0, as stored).
 std::string RecordList(const std::vector<int>& records) {
@@ -131,7 +124,7 @@ DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Imag
         if (emptyCode) problems.emptyCode.push_back(i);
         if ((w >> 28) != 0) problems.highBits.push_back(i);
 
-        rec.txtRIC[ui] = SevenDigits(w & 0x1FFFFF);
+        rec.txtRIC[ui] = SevenDigitRic(w & 0x1FFFFF);
         rec.lstFunc[ui] = static_cast<int>((w >> 21) & 3);
         const int baud = static_cast<int>((w >> 23) & 3);
         if (baud < static_cast<int>(kPagingBaudItems.size())) {
@@ -170,11 +163,11 @@ DecodeResult DecodeImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Imag
                 const auto k = static_cast<std::size_t>(b * 64 + r * 8 + m);
                 // txtRIC holds seven digits unless the record could not be read; then take what
                 // it holds as leniently as the builder does.
-                const detail::ParsedNumber n = detail::ParseDecimal(rec.txtRIC[k]);
+                const LeadingNumber n = ReadLeadingNumber(rec.txtRIC[k]);
                 const auto value = static_cast<std::uint32_t>(
-                    n.value < 0 ? 0 : (n.value > 2097151 ? 2097151 : n.value));
+                    n.value < 0 ? 0 : (n.value > kMaxRIC ? kMaxRIC : n.value));
                 const bool time = m == kSlotCloseTMax || m == kSlotToggleRepeatFilter;
-                rec.txtRlyRIC[k] = time ? std::to_string(value) : SevenDigits(value);
+                rec.txtRlyRIC[k] = time ? std::to_string(value) : SevenDigitRic(value);
                 if (m < 3) {
                     const auto beep = static_cast<std::size_t>(b * 24 + r * 3 + m);
                     if (rec.lstFunc[k] == 0 && rec.lstFunc[k + 4] == 1) {
