@@ -3,35 +3,14 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/hex.h"
+#include "base/numbers.h"
+#include "base/quote.h"
 #include "files/profile.h"
 #include "model/identity.h"
-#include "validate/validate.h"
 
 namespace orv {
 namespace {
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-std::string Quote(std::string_view text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            static constexpr char kDigits[] = "0123456789ABCDEF";
-            out += "<0x";
-            out += kDigits[c >> 4];
-            out += kDigits[c & 15];
-            out += '>';
-        }
-    }
-    return out + "\"";
-}
 
 // Everything a file holds, read and checked before any of it is taken over.
 struct FileContents {
@@ -51,10 +30,12 @@ std::optional<std::string> ParseFileContents(const ProfileDocument& doc, FileCon
         const std::string key = BankKey(b);
         const auto value = doc.Find(kSectionModule, key);
         if (!value) return "'" + key + "' in [Module] is missing.";
-        const auto number = ParseDecimal(*value);
-        if (!number) return "'" + key + "' in [Module] is not a number: " + Quote(*value) + ".";
+        const auto number = ParseWholeNumber(*value);
+        if (!number)
+            return "'" + key + "' in [Module] is not a number: " + QuoteForMessage(*value) + ".";
         if (*number < -32768 || *number > 32767)
-            return "'" + key + "' in [Module] is not a module type: " + Quote(*value) + ".";
+            return "'" + key + "' in [Module] is not a module type: " + QuoteForMessage(*value) +
+                   ".";
         if (*number < 0 || *number > 15)
             return "'" + key + "' in [Module] holds the module type " + std::to_string(*number) +
                    ", which does not exist (module types are 0 to 15).";
@@ -77,9 +58,10 @@ std::optional<std::string> ParseFileContents(const ProfileDocument& doc, FileCon
         for (std::size_t d = 0; d < digits; ++d) {
             const int v = HexDigitValue(text[pos + d]);
             if (v < 0) {
-                return "the [EEprom] Contents value has " + Quote(text.substr(pos + d, 1)) +
-                       " at position " + std::to_string(pos + d + 1) + " (byte " +
-                       std::to_string(i) + "), which is not a hexadecimal digit.";
+                return "the [EEprom] Contents value has " +
+                       QuoteForMessage(text.substr(pos + d, 1)) + " at position " +
+                       std::to_string(pos + d + 1) + " (byte " + std::to_string(i) +
+                       "), which is not a hexadecimal digit.";
             }
             value = value * 16 + v;
         }
@@ -101,13 +83,7 @@ FilePathParts SplitFilePath(std::string_view fullPath) {
 }
 
 std::string ContentsText(const Image& image) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text(kContentsDigits, '0');
-    for (std::size_t i = 0; i < image.size(); ++i) {
-        text[2 * i] = kDigits[image[i] >> 4];
-        text[2 * i + 1] = kDigits[image[i] & 15];
-    }
-    return text;
+    return HexBytes(image, "");
 }
 
 ReadConfigResult ReadConfigFile(const std::string& path, ConfigRecord& rec,

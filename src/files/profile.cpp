@@ -10,12 +10,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/numbers.h"
+
 namespace orv {
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);

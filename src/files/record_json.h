@@ -32,9 +32,4 @@ JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,
 JsonImportResult RecordFromJsonText(std::string_view text, ConfigRecord& rec,
                                     ModuleTypes& moduleTypes);
 
-// Record bytes <-> JSON strings.
-std::string Latin1ToUtf8(std::string_view bytes);
-// nullopt when the text holds a character above U+00FF.
-std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
-
 }  // namespace orv

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 
+#include "base/quote.h"
 #include "image/encoder.h"
 #include "image/field_values.h"
 #include "image/image.h"
@@ -16,7 +17,6 @@ namespace {
 
 using detail::ChannelStateName;
 using detail::FieldReader;
-using detail::Quoted;
 
 void NormaliseBanks(ConfigRecord& rec, const ModuleTypes& moduleTypes) {
     for (int b = 0; b < kBanks; ++b) {
@@ -112,7 +112,7 @@ class ListProblems {
             for (std::size_t n = 0; n < shown; ++n) s += (n ? ", " : "") + g.fields[n];
             if (g.fields.size() > shown)
                 s += " and " + std::to_string(g.fields.size() - shown) + " more";
-            s += "; stored as " + Quoted(g.fallback) + ".";
+            s += "; stored as " + QuoteForMessage(g.fallback) + ".";
             out.Add(std::move(s));
         }
     }

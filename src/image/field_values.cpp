@@ -1,34 +1,15 @@
 #include "image/field_values.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
+#include "base/quote.h"
 #include "image/image.h"
+#include "model/addresses.h"
 #include "model/lists.h"
 
 namespace orv::detail {
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// Status of what follows the number at pos: only blanks (ok) or other text.
-NumberStatus Rest(std::string_view text, std::size_t pos) {
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
-    return pos == text.size() ? NumberStatus::kOk : NumberStatus::kTrailing;
-}
 
 std::string WholeText(std::int64_t v) {
     return std::to_string(v);
@@ -46,7 +27,7 @@ std::string Sentence(const std::string& field, std::string_view text,
                      const std::vector<std::string>& problems, const std::string& stored,
                      std::string_view unit) {
     std::string s = field;
-    if (!text.empty()) s += " " + Quoted(text);
+    if (!text.empty()) s += " " + QuoteForMessage(text);
     for (std::size_t n = 0; n < problems.size(); ++n) s += (n == 0 ? " " : " and ") + problems[n];
     s += "; stored as " + stored;
     if (!unit.empty()) s += " " + std::string(unit);
@@ -55,7 +36,7 @@ std::string Sentence(const std::string& field, std::string_view text,
 }
 
 // The problems of reading text, before any range check.
-void ParseProblems(const ParsedNumber& n, std::vector<std::string>& problems) {
+void ParseProblems(const LeadingNumber& n, std::vector<std::string>& problems) {
     switch (n.status) {
         case NumberStatus::kOk:
             break;
@@ -77,66 +58,9 @@ std::string WithUnit(std::int64_t v, std::string_view unit) {
 
 }  // namespace
 
-ParsedNumber ParseDecimal(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
-    if (pos == text.size()) return {0, NumberStatus::kEmpty};
-    const std::size_t start = pos;
-    if (text[pos] == '+' || text[pos] == '-') ++pos;
-    std::size_t digits = 0;
-    while (pos < text.size() && IsDigit(text[pos])) ++pos, ++digits;
-    if (pos < text.size() && text[pos] == '.') {
-        std::size_t frac = pos + 1;
-        std::size_t fracDigits = 0;
-        while (frac < text.size() && IsDigit(text[frac])) ++frac, ++fracDigits;
-        if (fracDigits > 0 || digits > 0) {
-            pos = frac;
-            digits += fracDigits;
-        }
-    }
-    if (digits == 0) return {0, NumberStatus::kNotNumber};
-
-    // from_chars does not accept a leading '+' and ignores the locale, unlike strtod.
-    std::size_t numStart = start;
-    bool negative = false;
-    if (text[numStart] == '+' || text[numStart] == '-') {
-        negative = text[numStart] == '-';
-        ++numStart;
-    }
-    double value = 0;
-    const char* first = text.data() + numStart;
-    const char* last = text.data() + pos;
-    if (*first == '.') {
-        // ".5": from_chars in fixed form wants a leading digit.
-        std::string withZero = "0" + std::string(first, last);
-        std::from_chars(withZero.data(), withZero.data() + withZero.size(), value,
-                        std::chars_format::fixed);
-    } else {
-        auto r = std::from_chars(first, last, value, std::chars_format::fixed);
-        if (r.ec == std::errc::result_out_of_range) value = 1e300;
-    }
-    if (negative) value = -value;
-    return {value, Rest(text, pos)};
-}
-
-ParsedNumber ParseHex(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
-    if (pos == text.size()) return {0, NumberStatus::kEmpty};
-    double value = 0;
-    std::size_t digits = 0;
-    while (pos < text.size() && HexDigit(text[pos]) >= 0) {
-        value = value * 16 + HexDigit(text[pos]);
-        ++pos;
-        ++digits;
-    }
-    if (digits == 0) return {0, NumberStatus::kNotNumber};
-    return {value, Rest(text, pos)};
-}
-
 std::int64_t FieldReader::Whole(const std::string& field, std::string_view text, std::int64_t lo,
                                 std::int64_t hi, std::string_view unit) {
-    const ParsedNumber n = ParseDecimal(text);
+    const LeadingNumber n = ReadLeadingNumber(text);
     std::vector<std::string> problems;
     ParseProblems(n, problems);
     double v = n.value;
@@ -160,7 +84,7 @@ std::int64_t FieldReader::Whole(const std::string& field, std::string_view text,
 
 int FieldReader::Tens(const std::string& field, std::string_view text, int maxValue,
                       std::string_view unit) {
-    const ParsedNumber n = ParseDecimal(text);
+    const LeadingNumber n = ReadLeadingNumber(text);
     std::vector<std::string> problems;
     ParseProblems(n, problems);
     double v = std::isfinite(n.value) ? n.value : 1e300;
@@ -178,8 +102,8 @@ int FieldReader::Tens(const std::string& field, std::string_view text, int maxVa
 }
 
 std::uint32_t FieldReader::Ric(const std::string& field, std::string_view text) {
-    constexpr double kRicLimit = 2097152.0;  // 2^21
-    const ParsedNumber n = ParseDecimal(text);
+    constexpr double kRicLimit = kMaxRIC + 1.0;  // 2^21
+    const LeadingNumber n = ReadLeadingNumber(text);
     std::vector<std::string> problems;
     ParseProblems(n, problems);
     double v = std::isfinite(n.value) ? n.value : 9e15;
@@ -203,7 +127,7 @@ std::uint32_t FieldReader::Ric(const std::string& field, std::string_view text) 
 }
 
 int FieldReader::HexByte(const std::string& field, std::string_view text) {
-    const ParsedNumber n = ParseHex(text);
+    const LeadingNumber n = ReadLeadingHex(text);
     std::vector<std::string> problems;
     ParseProblems(n, problems);
     int result = 0;
@@ -224,7 +148,7 @@ int FieldReader::Position(const std::string& field, int position, int count, int
     s += position == kNoSelection
              ? " has no selection"
              : " holds position " + std::to_string(position) + ", which is not in its list";
-    s += "; stored as " + Quoted(fallbackText) + ".";
+    s += "; stored as " + QuoteForMessage(fallbackText) + ".";
     Add(std::move(s));
     return fallback;
 }
@@ -252,19 +176,6 @@ std::string PulseTimeName(int p) {
         "Fast pulse OFF maximum time", "Slow pulse ON minimum time", "Slow pulse ON maximum time",
         "Slow pulse OFF minimum time", "Slow pulse OFF maximum time"};
     return std::string(kNames[p & 7]);
-}
-
-std::string Quoted(std::string_view text) {
-    std::string s = "\"";
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u >= 0x7F) {
-            s += "<0x" + HexString(u, 2) + ">";
-        } else {
-            s += c;
-        }
-    }
-    return s + "\"";
 }
 
 }  // namespace orv::detail

@@ -7,28 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/numbers.h"
 #include "model/record.h"
 
 namespace orv::detail {
-
-// How a text field read as a number.
-enum class NumberStatus {
-    kOk,         // the whole text (blanks aside) is a number
-    kEmpty,      // nothing but blanks
-    kNotNumber,  // does not start with a number
-    kTrailing,   // starts with a number followed by other text ("12abc")
-};
-
-struct ParsedNumber {
-    double value = 0;  // the leading number; 0 unless it starts with one
-    NumberStatus status = NumberStatus::kEmpty;
-};
-
-// Decimal: blanks, an optional sign, digits, an optional fraction. Like a BASIC Val, only the
-// leading number counts, but the caller learns what else the text held.
-ParsedNumber ParseDecimal(std::string_view text);
-// Hexadecimal digits (no prefix), as the MAC fields hold them.
-ParsedNumber ParseHex(std::string_view text);
 
 // Collects warnings and formats the one sentence each adjusted field gets.
 class FieldReader {
@@ -59,8 +41,7 @@ class FieldReader {
 
 // Human names of fields, as a technician finds them on the pages.
 std::string ChannelStateName(int i, const ModuleTypes& moduleTypes);  // "bank 1 channel 2 RESET"
-std::string RelaySlotName(int k);           // "bank 2 relay 3 Close RIC range from"
-std::string PulseTimeName(int p);           // "Fast pulse ON minimum"
-std::string Quoted(std::string_view text);  // "\"text\"", non-printable bytes as <0xNN>
+std::string RelaySlotName(int k);  // "bank 2 relay 3 Close RIC range from"
+std::string PulseTimeName(int p);  // "Fast pulse ON minimum"
 
 }  // namespace orv::detail

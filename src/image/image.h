@@ -7,6 +7,10 @@
 // into the image (header, packed part, MAC bytes) by way of a scratch buffer, so that a
 // configuration too large for the unit leaves the image untouched. DecodeImage decodes header,
 // MAC, packed part and relay banks into the record, then runs the size report, which rebuilds.
+//
+// The fields are read with base/numbers.h (ReadLeadingNumber, like a BASIC Val) and named in
+// warnings with QuoteForMessage; HexString comes from base/hex.h and stays visible through this
+// header.
 #pragma once
 
 #include <array>
@@ -17,15 +21,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/hex.h"
 #include "image/layout.h"
 #include "model/record.h"
 
 namespace orv {
 
 using Image = std::array<std::uint8_t, kImageSize>;
-
-// Upper-case hexadecimal digits of value, padded with "0" on the left to width.
-std::string HexString(unsigned value, int width);
 
 // Rounds value / 10 to the nearest whole number, an exact half to the even neighbour.
 long long TensHalfEven(double value);

@@ -14,6 +14,7 @@
 #include <span>
 #include <string_view>
 
+#include "model/addresses.h"
 #include "model/record.h"
 
 namespace orv {
@@ -92,6 +93,7 @@ struct ChannelWord {
     static constexpr Field kRepeat{26, 2};    // lstRepeat(i): repeat time A..D
     static constexpr Field kUnused{28, 4};    // always 0 from the builder
     static constexpr std::uint32_t kRicMax = (1u << 21) - 1;  // 2097151
+    static_assert(kRicMax == kMaxRIC, "the RIC field holds exactly the RICs the editor accepts");
 
     std::uint32_t ric = 0;
     int function = 0;

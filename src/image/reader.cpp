@@ -3,20 +3,13 @@
 // Images that the builder did not make (damaged files, other tools, a unit with foreign data) are
 // read as far as they make sense; whatever cannot be shown keeps its previous value and is
 // reported.
-#include <cstdio>
-
 #include "image/field_values.h"
 #include "image/image.h"
+#include "model/addresses.h"
 #include "model/lists.h"
 
 namespace orv {
 namespace {
-
-std::string SevenDigits(std::uint32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%07u", static_cast<unsigned>(value));
-    return buf;
-}
 
 // "records 3, 17, 200 and 5 more" (channel records numbered from 0, as stored).
 std::string RecordList(const std::vector<int>& records) {
@@ -133,7 +126,7 @@ void DecodePackedPart(const Image& image, ConfigRecord& rec, std::vector<std::st
         if (emptyCode) problems.emptyCode.push_back(i);
         if (word->unusedBitsSet) problems.highBits.push_back(i);
 
-        rec.txtRIC[ui] = SevenDigits(word->ric);
+        rec.txtRIC[ui] = SevenDigitRic(word->ric);
         rec.lstFunc[ui] = word->function;
         if (word->baud < static_cast<int>(kPagingBaudItems.size())) {
             rec.lstBaud[ui] = word->baud;
@@ -175,13 +168,13 @@ void DecodeRelayBanks(ConfigRecord& rec, const ModuleTypes& moduleTypes) {
                 const auto k = static_cast<std::size_t>(RelayRicIndex(relay, m));
                 // txtRIC holds seven digits unless the record could not be read; then take what
                 // it holds as leniently as the builder does.
-                const detail::ParsedNumber n = detail::ParseDecimal(rec.txtRIC[k]);
+                const LeadingNumber n = ReadLeadingNumber(rec.txtRIC[k]);
                 const auto value = static_cast<std::uint32_t>(
                     n.value < 0
                         ? 0
-                        : (n.value > ChannelWord::kRicMax ? ChannelWord::kRicMax : n.value));
+                        : (n.value > kMaxRIC ? kMaxRIC : n.value));
                 const bool time = m == kSlotCloseTMax || m == kSlotToggleRepeatFilter;
-                rec.txtRlyRIC[k] = time ? std::to_string(value) : SevenDigits(value);
+                rec.txtRlyRIC[k] = time ? std::to_string(value) : SevenDigitRic(value);
                 if (m < kActionsPerRelay) {
                     const auto beep = static_cast<std::size_t>(RelayBeepIndex(relay, m));
                     const auto to = static_cast<std::size_t>(RelayRicIndex(relay, RelayToSlot(m)));

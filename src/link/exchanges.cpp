@@ -1,9 +1,9 @@
 #include "link/exchanges.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 
+#include "base/hex.h"
+#include "base/numbers.h"
 #include "link/protocol.h"
 #include "model/identity.h"
 #include "model/lists.h"
@@ -190,14 +190,9 @@ bool PutMAC(Comms& comms, LinkUi& ui, const Image& image) {
 
 void IncrementMAC(ConfigRecord& rec) {
     for (int k = 5; k >= 3; --k) {
-        const std::string& text = rec.txtMAC[k];
-        unsigned value = 0;
-        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-        if (ec != std::errc{} || end != text.data() + text.size() || value > 0xFF) value = 0;
+        const auto value = static_cast<unsigned>(ParseDigits(rec.txtMAC[k], 16, 0xFF).value_or(0));
         const unsigned v = (value + 1) % 256;
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02X", v);
-        rec.txtMAC[k] = hex;
+        rec.txtMAC[k] = HexString(v, 2);
         if (v != 0) return;
     }
 }

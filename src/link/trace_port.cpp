@@ -3,22 +3,9 @@
 #include <chrono>
 #include <ctime>
 
+#include "base/hex.h"
+
 namespace orv {
-namespace {
-
-std::string Hex(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 3);
-    for (std::uint8_t b : bytes) {
-        if (!out.empty()) out += ' ';
-        out += kDigits[b >> 4];
-        out += kDigits[b & 15];
-    }
-    return out;
-}
-
-}  // namespace
 
 TraceSerialPort::TraceSerialPort(SerialPort& inner, std::FILE* out)
     : inner_(inner), out_(out), start_(SerialClock::now()) {}
@@ -45,7 +32,7 @@ void TraceSerialPort::Line(const std::string& what) {
 
 void TraceSerialPort::FlushReceived() {
     if (received_.empty()) return;
-    Line("RX " + Hex(received_));
+    Line("RX " + HexBytes(received_));
     received_.clear();
 }
 
@@ -68,7 +55,7 @@ void TraceSerialPort::Close() {
 
 bool TraceSerialPort::Write(std::span<const std::uint8_t> bytes) {
     FlushReceived();
-    Line("TX " + Hex(bytes));
+    Line("TX " + HexBytes(bytes));
     return inner_.Write(bytes);
 }
 

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/log.h"
 #include "link/protocol.h"
+#include "model/addresses.h"
 #include "model/identity.h"
 #include "model/lists.h"
-#include "shell/log.h"
 
 namespace orv {
 namespace {
@@ -177,9 +178,7 @@ void UnitSession::MacWriteClick() {
     outcome_ = ClickOutcome::kDone;
     if (!OpenOrReport()) return;
     ui_.SetBusy(true);
-    rec_.txtMAC[0] = "50";
-    rec_.txtMAC[1] = "46";
-    rec_.txtMAC[2] = "4A";
+    for (std::size_t m = 0; m < kFixedMacOctets.size(); ++m) rec_.txtMAC[m] = kFixedMacOctets[m];
     const BuildResult built = BuildImage(rec_, moduleTypes_, image_);
     if (!built.fits) {
         // The builder leaves an oversized configuration's image alone, MAC bytes included; the

@@ -4,7 +4,8 @@
 // types, image and port. It touches no widget; the user sees it through LinkUi and the hooks.
 //
 // The window runs the clicks on a worker thread while it takes no input; IsConnected and
-// ExchangeRunning may be read from any thread.
+// ExchangeRunning may be read from any thread. Transfers are recorded in the activity log
+// (base/log.h), which the program, a test or the fuzz build may redirect or silence.
 #pragma once
 
 #include <atomic>

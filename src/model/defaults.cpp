@@ -1,20 +1,11 @@
 #include "model/defaults.h"
 
-#include <cstdio>
 #include <string>
 
+#include "model/addresses.h"
 #include "model/lists.h"
 
 namespace orv {
-namespace {
-
-std::string SevenDigits(int value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%07d", value);
-    return buf;
-}
-
-}  // namespace
 
 void SetDefaults(ConfigRecord& rec, ModuleTypes& moduleTypes) {
     moduleTypes.fill(kModuleNotFitted);
@@ -28,11 +19,11 @@ void SetDefaults(ConfigRecord& rec, ModuleTypes& moduleTypes) {
                         std::to_string((i % 64) / 4 + 1) + " " + std::string(kStateNames[i % 4]);
     }
     for (auto& word : rec.txtDict) word.clear();
-    for (int i = 0; i < kChannelStates; ++i) rec.txtRIC[i] = SevenDigits(1000000 + i / 4);
+    for (int i = 0; i < kChannelStates; ++i) rec.txtRIC[i] = SevenDigitRic(1000000 + i / 4);
 
     for (int r = 0; r < kRelays; ++r) {
         const int k = 8 * r;
-        const std::string ric = SevenDigits(2000001 + r);
+        const std::string ric = SevenDigitRic(2000001 + r);
         for (int slot : {0, 4, 1, 5, 2, 6}) rec.txtRlyRIC[k + slot] = ric;
         rec.txtRlyRIC[k + kSlotCloseTMax] = "0";
         rec.txtRlyRIC[k + kSlotToggleRepeatFilter] = "0";

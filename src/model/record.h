@@ -3,6 +3,7 @@
 // Text fields hold 8-bit byte strings (Latin-1 at the UI edge); numbers stay as decimal text until
 // the image builder or a validation reads them. Choice fields hold the selected position in their
 // fixed item list, -1 meaning "nothing selected". There is no second copy of this data anywhere.
+// The RIC limits and the MAC address text live beside it in model/addresses.h.
 #pragma once
 
 #include <array>

@@ -1,5 +1,7 @@
 // The differences between two configurations, in the words of the report.
-#include "files/record_json.h"
+#include "base/latin1.h"
+#include "base/quote.h"
+#include "model/addresses.h"
 #include "report/names.h"
 #include "report/report.h"
 
@@ -40,8 +42,8 @@ class Differences {
 void Differences::General() {
     for (std::size_t v = 0; v < 2; ++v)
         if (a_.txtVer[v] != b_.txtVer[v])
-            Add("Firmware version line " + std::to_string(v + 1) + ": ", Quoted(a_.txtVer[v]),
-                Quoted(b_.txtVer[v]));
+            Add("Firmware version line " + std::to_string(v + 1) + ": ",
+                QuoteForReport(a_.txtVer[v]), QuoteForReport(b_.txtVer[v]));
     for (std::size_t n = 0; n < 2; ++n) {
         Add(std::string(kPortNames[n]) + ": ", ListText(kBaudRateItems, a_.lstPortBaudrate[n]),
             ListText(kBaudRateItems, b_.lstPortBaudrate[n]));
@@ -62,7 +64,7 @@ void Differences::General() {
     if (!ipSame) Add("IP address: ", IpText(a_), IpText(b_));
     bool macSame = true;
     for (std::size_t k = 0; k < 6; ++k) macSame = macSame && SameHex(a_.txtMAC[k], b_.txtMAC[k]);
-    if (!macSame) Add("MAC address: ", MacText(a_), MacText(b_));
+    if (!macSame) Add("MAC address: ", Latin1ToUtf8(MacText(a_)), Latin1ToUtf8(MacText(b_)));
 
     for (std::size_t t = 0; t < 4; ++t)
         AddNumber("Repeat time " + std::string(kRepeatItems[t].text) + ": ", a_.txtRepTime[t],
@@ -94,7 +96,7 @@ void Differences::Channel(int bank, int channel, int state) {
     Add(where + "repeat time ", ListText(kRepeatItems, a_.lstRepeat[i]),
         ListText(kRepeatItems, b_.lstRepeat[i]));
     if (a_.txtMsg[i] != b_.txtMsg[i])
-        Add(where + "message ", Quoted(a_.txtMsg[i]), Quoted(b_.txtMsg[i]));
+        Add(where + "message ", QuoteForReport(a_.txtMsg[i]), QuoteForReport(b_.txtMsg[i]));
 }
 
 void Differences::Relay(int bank, int output) {

@@ -1,6 +1,7 @@
 #include "report/names.h"
 
-#include "files/record_json.h"
+#include "base/latin1.h"
+#include "base/numbers.h"
 #include "model/rules.h"
 
 namespace orv::report {
@@ -29,10 +30,6 @@ std::string ModuleText(int moduleType) {
     return std::string(ModuleTypeName(moduleType));
 }
 
-std::string Quoted(std::string_view latin1) {
-    return "'" + Latin1ToUtf8(latin1) + "'";
-}
-
 std::string RepeatText(const ConfigRecord& rec, int repeatPosition) {
     std::string text = ListText(kRepeatItems, repeatPosition);
     if (repeatPosition >= 0 && repeatPosition < 4)
@@ -54,21 +51,11 @@ std::string IpText(const ConfigRecord& rec) {
     return text;
 }
 
-std::string MacText(const ConfigRecord& rec) {
-    std::string text;
-    for (std::size_t k = 0; k < rec.txtMAC.size(); ++k)
-        text += (k ? ":" : "") + Latin1ToUtf8(rec.txtMAC[k]);
-    return text;
-}
-
 std::optional<long long> DecimalValue(std::string_view text) {
-    if (text.empty() || text.size() > 18) return std::nullopt;
-    long long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    if (text.size() > 18) return std::nullopt;
+    const auto value = ParseDigits(text, 10);
+    if (!value) return std::nullopt;
+    return static_cast<long long>(*value);
 }
 
 bool SameNumber(std::string_view a, std::string_view b) {
@@ -77,28 +64,12 @@ bool SameNumber(std::string_view a, std::string_view b) {
     return a == b;
 }
 
-namespace {
-std::optional<long long> HexValue(std::string_view text) {
-    if (text.empty() || text.size() > 15) return std::nullopt;
-    long long value = 0;
-    for (char c : text) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else
-            return std::nullopt;
-        value = value * 16 + d;
-    }
-    return value;
-}
-}  // namespace
-
 bool SameHex(std::string_view a, std::string_view b) {
-    const auto x = HexValue(a), y = HexValue(b);
+    // Fifteen digits at most, as DecimalValue takes eighteen.
+    auto value = [](std::string_view t) {
+        return t.size() > 15 ? std::nullopt : ParseDigits(t, 16);
+    };
+    const auto x = value(a), y = value(b);
     if (x && y) return *x == *y;
     return a == b;
 }

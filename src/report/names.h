@@ -32,9 +32,6 @@ std::string ListText(const std::array<ListItem, N>& items, int position) {
     return t.empty() ? "(position " + std::to_string(position) + ")" : std::string(t);
 }
 
-// The record's bytes as UTF-8 between single quotes.
-std::string Quoted(std::string_view latin1);
-
 // "A (300 s)": the repeat letter with the time it selects.
 std::string RepeatText(const ConfigRecord& rec, int repeatPosition);
 
@@ -42,11 +39,11 @@ std::string RepeatText(const ConfigRecord& rec, int repeatPosition);
 std::string PortText(const ConfigRecord& rec, int port);
 inline constexpr std::array<std::string_view, 2> kPortNames{"RS232 port", "RS485 port"};
 
-// "192.168.0.10" and "50:46:4A:00:00:01".
+// "192.168.0.10" (the MAC address is Latin1ToUtf8(MacText(rec)), model/addresses.h).
 std::string IpText(const ConfigRecord& rec);
-std::string MacText(const ConfigRecord& rec);
 
-// The value of a decimal text ("0000123" is 123), or nullopt when it is not one.
+// The value of a decimal text of at most 18 digits ("0000123" is 123), or nullopt when it is not
+// one.
 std::optional<long long> DecimalValue(std::string_view text);
 // Two numeric texts are the same when their values are; other texts when they are equal.
 bool SameNumber(std::string_view a, std::string_view b);

@@ -2,6 +2,8 @@
 // between two configurations named as a person names them, and the channel table that goes to
 // and from a spreadsheet. Pure functions over the record and the module types of its banks; the
 // record is taken as a file open leaves it (decoded and normalised by the closing rebuild).
+// The report layer uses the image and what lies below it (cmake/core_layers.cmake): record texts
+// reach the user through base/latin1.h and base/quote.h, RIC rules come from model/addresses.h.
 #pragma once
 
 #include <string>

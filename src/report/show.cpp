@@ -1,8 +1,9 @@
 // The readable report of a configuration.
 #include <sstream>
 
-#include "files/record_json.h"
+#include "base/latin1.h"
 #include "image/image.h"
+#include "model/addresses.h"
 #include "model/rules.h"
 #include "report/names.h"
 #include "report/report.h"
@@ -41,7 +42,7 @@ void GeneralSection(std::ostream& out, const ConfigRecord& rec) {
             std::string(rec.optMaster ? "Master, address limit " : "Slave, address ") +
                 Latin1ToUtf8(rec.txtRS485Address));
     Setting(out, "IP address", IpText(rec));
-    Setting(out, "MAC address", MacText(rec));
+    Setting(out, "MAC address", Latin1ToUtf8(MacText(rec)));
     std::string repeats;
     for (int t = 0; t < 4; ++t)
         repeats += std::string(t ? ", " : "") + std::string(ItemText(kRepeatItems, t)) + " " +

@@ -5,11 +5,12 @@
 #include <optional>
 #include <tuple>
 
-#include "files/record_json.h"
+#include "base/latin1.h"
+#include "base/numbers.h"
+#include "model/addresses.h"
 #include "report/csv.h"
 #include "report/names.h"
 #include "report/report.h"
-#include "validate/validate.h"
 
 namespace orv {
 namespace {
@@ -34,10 +35,6 @@ constexpr std::array<std::string_view, kColumnCount> kColumnNames{
     kColBank,      kColChannel,    kColState,  kColRic,     kColRicTo,  kColFunction,
     kColPagerType, kColPagingRate, kColRepeat, kColSeconds, kColMessage};
 
-// RICs the editor's RIC check refuses although they lie in 0..2097151.
-constexpr std::array<std::pair<long long, long long>, 2> kExcludedRics{
-    {{2007664, 2007671}, {2045056, 2045063}}};
-
 std::string Text(std::string_view latin1) {
     return Latin1ToUtf8(latin1);
 }
@@ -47,17 +44,8 @@ std::string ExportText(const std::array<ListItem, N>& items, int position) {
     return std::string(ItemText(items, position));
 }
 
-std::string SevenDigits(long long value) {
-    std::string digits = std::to_string(value);
-    if (digits.size() < 7) digits.insert(0, 7 - digits.size(), '0');
-    return digits;
-}
-
 std::string Trim(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = s.find_last_not_of(" \t");
-    return std::string(s.substr(first, last - first + 1));
+    return std::string(TrimBlanks(s));
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -242,16 +230,14 @@ void Importer::Number(int column, std::string& field, std::string_view what, boo
         Problem(row_, column, *raw, std::string(what) + " out of range: " + range);
         return;
     }
-    for (const auto& [lo, hi] : kExcludedRics) {
-        if (*value >= lo && *value <= hi) {
-            Problem(row_, column, *raw,
-                    std::string(what) + " in the excluded range " + std::to_string(lo) + "-" +
-                        std::to_string(hi) + ": " + range);
-            return;
-        }
+    if (const RicRange* reserved = ReservedRicRange(*value)) {
+        Problem(row_, column, *raw,
+                std::string(what) + " in the excluded range " + std::to_string(reserved->first) +
+                    "-" + std::to_string(reserved->last) + ": " + range);
+        return;
     }
     if (SameNumber(field, std::to_string(*value))) return;
-    field = pad7 ? SevenDigits(*value) : std::to_string(*value);
+    field = pad7 ? SevenDigitRic(static_cast<std::uint32_t>(*value)) : std::to_string(*value);
     ++result_.changed;
 }
 

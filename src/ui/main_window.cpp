@@ -22,11 +22,11 @@
 #include <type_traits>
 #include <utility>
 
+#include "base/log.h"
 #include "files/config_file.h"
 #include "model/defaults.h"
 #include "model/identity.h"
 #include "model/rules.h"
-#include "shell/log.h"
 #include "shell/settings_store.h"
 #include "ui/link_controller.h"
 

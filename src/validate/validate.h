@@ -1,13 +1,16 @@
 // Key filters and leave checks of the guarded text fields, as pure functions over texts and key
 // codes. The window binds them to its fields: it passes each typed character through the field's
 // filter and, when the focus leaves the field, applies the leave check's new text, shows its
-// message (if any) in a message box and keeps the focus while keepFocus is set.
+// message (if any) in a message box and keeps the focus while keepFocus is set. Numbers are read
+// with ParseWholeNumber and ParseHexNumber (base/numbers.h), as files and the CLI read them.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "model/addresses.h"  // kMaxRIC and the reserved RIC ranges the RIC check refuses
 
 namespace orv {
 
@@ -29,7 +32,6 @@ inline constexpr std::string_view kPulseTimeMessage =
 inline constexpr std::string_view kRepeatTimeMessage =
     " is not a valid repeat time. Valid times are in the range 0-2550.";
 
-inline constexpr int kMaxRIC = 2097151;
 inline constexpr int kMaxPulseTime = 2500;
 inline constexpr int kMaxRepeatTime = 2550;
 
@@ -43,14 +45,6 @@ int FilterHexKey(int key);
 // character the unit cannot store in a message (outside printable ASCII 0x20..0x7E) is refused
 // at any length.
 int FilterMessageKey(int key, std::size_t currentLength);
-
-// ---- Numbers as the checks read them.
-
-// A whole decimal number (blanks around it and one leading sign allowed); nullopt when the text
-// is not a number or does not fit a 32-bit signed integer.
-std::optional<std::int32_t> ParseDecimal(std::string_view text);
-// A hexadecimal number, upper- or lower-case digits (blanks around it allowed).
-std::optional<std::int32_t> ParseHex(std::string_view text);
 
 // ---- Checks: the message (field text + fixed text) when the text is refused, else nullopt.
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/latin1.h"
 #include "model/defaults.h"
 
 namespace orv {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/numbers.h"
+
 namespace orv {
 namespace {
 
@@ -81,8 +83,8 @@ TEST(Numbers, DecimalAndHexReading) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(ParseDecimal(c.text), c.dec);
-        EXPECT_EQ(ParseHex(c.text), c.hex);
+        EXPECT_EQ(ParseWholeNumber(c.text), c.dec);
+        EXPECT_EQ(ParseHexNumber(c.text), c.hex);
     }
 }
 

@@ -3,12 +3,12 @@
 #include <iostream>
 #include <optional>
 
+#include "base/numbers.h"
 #include "files/config_file.h"
 #include "files/profile.h"
 #include "files/record_json.h"
 #include "image/image.h"
 #include "model/defaults.h"
-#include "validate/validate.h"
 
 namespace orv::cli {
 namespace {
@@ -28,7 +28,7 @@ ModuleTypes ParseModules(const std::string& text) {
                              "e.g. 15,13,14,0; got '" +
                                  text + "'");
         const std::string item = text.substr(start, last ? std::string::npos : comma - start);
-        const auto code = ParseDecimal(item);
+        const auto code = ParseWholeNumber(item);
         if (!code || *code < 0 || *code > 15)
             throw UsageError("new", "module type '" + item + "' for bank " + std::to_string(b + 1) +
                                         " is not one of 0 (not fitted), 1..12, 13, 14, 15");

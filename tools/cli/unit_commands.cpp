@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "link/qt/qt_serial_port.h"
 #include "link/trace_port.h"
 #include "link/unit_session.h"
+#include "model/addresses.h"
 #include "model/defaults.h"
 #include "model/lists.h"
 
@@ -234,12 +236,6 @@ bool SaveFile(const std::string& path, Link& link) {
     return true;
 }
 
-std::string MacText(const ConfigRecord& rec) {
-    std::string s;
-    for (int k = 0; k < 6; ++k) s += (k ? ":" : "") + rec.txtMAC[k];
-    return s;
-}
-
 }  // namespace
 
 int RunPorts(const CommandArgs& args) {
@@ -422,7 +418,8 @@ int RunWriteMac(const CommandArgs& args) {
                                  "'" + o + "' is not a MAC octet (two hexadecimal digits)");
             for (char& c : o) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         }
-        if (octets.size() == 6 && (octets[0] != "50" || octets[1] != "46" || octets[2] != "4A"))
+        if (octets.size() == 6 &&
+            !std::equal(kFixedMacOctets.begin(), kFixedMacOctets.end(), octets.begin()))
             PrintWarning("the first three octets are always 50:46:4A; " + octets[0] + ":" +
                          octets[1] + ":" + octets[2] + " is replaced");
         const std::size_t first = octets.size() - 3;

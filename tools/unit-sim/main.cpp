@@ -368,7 +368,7 @@ int main(int argc, char** argv) {
             if (::tcgetattr(slave, &line) == 0) lineBaud = BaudOf(::cfgetispeed(&line));
             if (lineBaud != opt.baud) {
                 std::fprintf(log, "noise | %s | line set to %d baud, unit at %d: not understood\n",
-                             orv::sim::HexBytes(arrived).c_str(), lineBaud, opt.baud);
+                             orv::HexBytes(arrived).c_str(), lineBaud, opt.baud);
             } else {
                 const bool wasStreaming = engine.Streaming();
                 std::vector<std::uint8_t> reply;

@@ -1,23 +1,11 @@
 #include "unit_engine.h"
 
-#include <cstdio>
-
+#include "base/hex.h"
 #include "link/protocol.h"
 
 namespace orv::sim {
 
 namespace proto = orv::proto;
-
-std::string HexBytes(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    char buf[4];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X", b);
-        if (!out.empty()) out += ' ';
-        out += buf;
-    }
-    return out;
-}
 
 UnitEngine::UnitEngine(UnitOptions options, Image& eeprom, Logger log, BlockWritten written)
     : options_(std::move(options)),

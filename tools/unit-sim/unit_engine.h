@@ -60,7 +60,4 @@ class UnitEngine {
     int blocksServed_ = 0;
 };
 
-// "13 23 01 01".
-std::string HexBytes(std::span<const std::uint8_t> bytes);
-
 }  // namespace orv::sim

@@ -1,7 +1,8 @@
-#include "shell/log.h"
+#include "base/log.h"
 
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 namespace orv {
 namespace {
@@ -9,6 +10,12 @@ namespace {
 std::mutex& LogMutex() {
     static std::mutex mutex;
     return mutex;
+}
+
+// Guarded by LogMutex.
+LogSink& CurrentSink() {
+    static LogSink sink = WriteLogLineToStandardError;
+    return sink;
 }
 
 }  // namespace
@@ -32,11 +39,21 @@ void LogLine(std::string_view text, bool withTime) {
         const std::time_t t = std::time(nullptr);
         localtime_r(&t, &now);
     }
-    std::string line = FormatLogLine(text, withTime, now);
-    line += '\n';
-    // One write per line under the lock, so lines from a worker thread never interleave.
+    const std::string line = FormatLogLine(text, withTime, now);
+    // One sink call per line under the lock, so lines from a worker thread never interleave.
     const std::lock_guard<std::mutex> lock(LogMutex());
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    if (const LogSink& sink = CurrentSink()) sink(line);
+}
+
+LogSink SetLogSink(LogSink sink) {
+    const std::lock_guard<std::mutex> lock(LogMutex());
+    return std::exchange(CurrentSink(), std::move(sink));
+}
+
+void WriteLogLineToStandardError(std::string_view line) {
+    std::string out(line);
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stderr);
     std::fflush(stderr);
 }
 
