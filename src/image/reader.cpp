@@ -170,9 +170,7 @@ void DecodeRelayBanks(ConfigRecord& rec, const ModuleTypes& moduleTypes) {
                 // it holds as leniently as the builder does.
                 const LeadingNumber n = ReadLeadingNumber(rec.txtRIC[k]);
                 const auto value = static_cast<std::uint32_t>(
-                    n.value < 0
-                        ? 0
-                        : (n.value > kMaxRIC ? kMaxRIC : n.value));
+                    n.value < 0 ? 0 : (n.value > kMaxRIC ? kMaxRIC : n.value));
                 const bool time = m == kSlotCloseTMax || m == kSlotToggleRepeatFilter;
                 rec.txtRlyRIC[k] = time ? std::to_string(value) : SevenDigitRic(value);
                 if (m < kActionsPerRelay) {
