@@ -71,8 +71,7 @@ void MainWindow::RunLeaveCheck(QLineEdit* edit, FieldGuard guard) {
     const LeaveResult r = LeaveCheck(guard, ToRecord(edit->text()));
     checking_ = edit;
     if (r.message) {
-        ShowMessage(FromRecord(*r.message), QString::fromLatin1(kProgramTitle.data()),
-                    MessageKind::kPlain);
+        ShowMessage(FromRecord(*r.message), AppTitle(), MessageKind::kPlain);
     }
     const QString newText = FromRecord(r.newText);
     if (edit->text() != newText) edit->setText(newText);

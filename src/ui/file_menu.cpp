@@ -10,15 +10,8 @@
 namespace orv::ui {
 namespace {
 
-QString AppTitle() {
-    return QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size());
-}
-QString Str(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
-}
-
 QString DialogFilter() {
-    const QStringList parts = Str(kConfigFileFilter).split('|');
+    const QStringList parts = FromRecord(kConfigFileFilter).split('|');
     QStringList filters;
     for (int k = 0; k + 1 < parts.size(); k += 2) filters << parts[k];
     return filters.join(";;");
@@ -35,7 +28,7 @@ void MainWindow::Clear() {
 }
 
 void MainWindow::MenuFileOpen() {
-    const FileDialogRequest request{Str(kOpenDialogTitle), DialogFilter(), storedPath_,
+    const FileDialogRequest request{FromRecord(kOpenDialogTitle), DialogFilter(), storedPath_,
                                     storedFileName_};
     const std::optional<QString> chosen = dialogs_->GetOpenFileName(this, request);
     if (!chosen || chosen->isEmpty()) return;
@@ -73,7 +66,7 @@ void MainWindow::MenuFileSave() {
 }
 
 void MainWindow::MenuFileSaveAs() {
-    const FileDialogRequest request{Str(kSaveDialogTitle), DialogFilter(), storedPath_,
+    const FileDialogRequest request{FromRecord(kSaveDialogTitle), DialogFilter(), storedPath_,
                                     storedFileName_};
     const std::optional<QString> chosen = dialogs_->GetSaveFileName(this, request);
     if (!chosen || chosen->isEmpty()) return;

@@ -33,14 +33,6 @@
 namespace orv::ui {
 namespace {
 
-QString AppTitle() {
-    return QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size());
-}
-
-QString Str(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
-}
-
 void SetLabelColour(QLabel* label, const QColor& colour) {
     QPalette pal = label->palette();
     pal.setColor(QPalette::Window, colour);
@@ -90,14 +82,6 @@ class NoProgress : public LoadProgress {
 };
 
 }  // namespace
-
-QString FromRecord(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-std::string ToRecord(const QString& text) {
-    return text.toLatin1().toStdString();
-}
 
 MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     : QMainWindow(parent), dialogs_(std::make_unique<QtFileDialogProvider>()) {
@@ -329,7 +313,7 @@ void MainWindow::RefreshFields() {
 }
 
 void MainWindow::UpdateRS485Label() {
-    w_.lblRS485Address->setText(Str(RS485Label(rec_.optMaster)));
+    w_.lblRS485Address->setText(FromRecord(RS485Label(rec_.optMaster)));
 }
 
 void MainWindow::ApplyModuleTypes() {
@@ -346,14 +330,14 @@ void MainWindow::ApplyModuleTypes() {
                 for (int s = 0; s < kStatesPerChannel; ++s) {
                     const ChannelFrameRule rule = ChannelFrameRuleFor(type, s);
                     QGroupBox* f = w_.frmChn[ChannelStateIndex(b, c, s)];
-                    if (rule.caption) f->setTitle(Str(*rule.caption));
+                    if (rule.caption) f->setTitle(FromRecord(*rule.caption));
                     // setHidden rather than setVisible: the frame is a child of a tab page that
                     // may not be shown yet, and only its own hidden flag matters here.
                     if (rule.visible) f->setHidden(!*rule.visible);
                 }
             }
         }
-        w_.frmBankType[b]->setTitle(Str(BankFrameCaption(type)));
+        w_.frmBankType[b]->setTitle(FromRecord(BankFrameCaption(type)));
     }
     refreshing_ = wasRefreshing;
 }
@@ -425,27 +409,27 @@ void MainWindow::ShowPcBaudRate(int position) {
 // ---- Connected state.
 
 void MainWindow::SetConnectedState() {
-    connected_ = true;
-    w_.cmdConnect->setText("Dis&connect");
-    w_.lblConnected->setText("Connected");
-    SetLabelColour(w_.lblConnected, QColor(0, 255, 0));
-    for (QWidget* c : {static_cast<QWidget*>(w_.cmdGet), static_cast<QWidget*>(w_.cmdPut),
-                       static_cast<QWidget*>(w_.cmdReset), static_cast<QWidget*>(w_.cmdMACwrite),
-                       static_cast<QWidget*>(w_.cmdMeasurePulse)})
-        c->setEnabled(true);
-    tmrConnect_->start();
+    ShowLinkState(true);
 }
 
 void MainWindow::SetDisconnectedState() {
-    connected_ = false;
-    w_.cmdConnect->setText("&Connect");
-    w_.lblConnected->setText("Disconnected");
-    SetLabelColour(w_.lblConnected, QColor(255, 0, 0));
+    ShowLinkState(false);
+}
+
+void MainWindow::ShowLinkState(bool connected) {
+    connected_ = connected;
+    w_.cmdConnect->setText(connected ? "Dis&connect" : "&Connect");
+    w_.lblConnected->setText(connected ? "Connected" : "Disconnected");
+    SetLabelColour(w_.lblConnected, connected ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    // The buttons that talk to the unit work only while it answers.
     for (QWidget* c : {static_cast<QWidget*>(w_.cmdGet), static_cast<QWidget*>(w_.cmdPut),
                        static_cast<QWidget*>(w_.cmdReset), static_cast<QWidget*>(w_.cmdMACwrite),
                        static_cast<QWidget*>(w_.cmdMeasurePulse)})
-        c->setEnabled(false);
-    tmrConnect_->stop();
+        c->setEnabled(connected);
+    if (connected)
+        tmrConnect_->start();
+    else
+        tmrConnect_->stop();
 }
 
 void MainWindow::setFileDialogProvider(std::unique_ptr<FileDialogProvider> provider) {

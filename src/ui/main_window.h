@@ -14,6 +14,7 @@
 #include "ui/dialogs.h"
 #include "ui/load_progress.h"
 #include "ui/pages.h"
+#include "ui/qt_text.h"
 #include "ui/status_view.h"
 #include "ui/widgets.h"
 #include "validate/validate.h"
@@ -91,6 +92,7 @@ class MainWindow : public QMainWindow, public StatusView {
     bool FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* event);
     void RunLeaveCheck(QLineEdit* edit, FieldGuard guard);
     void UpdateRS485Label();
+    void ShowLinkState(bool connected);
     void SaveTo(const QString& fullPath, bool adoptName);
     void ReportFileProblems(const QString& heading, const std::vector<std::string>& warnings);
     void BuildComDeviceChoices();
@@ -115,9 +117,5 @@ class MainWindow : public QMainWindow, public StatusView {
     std::unique_ptr<LinkController> link_;
     MessageSink messageSink_;
 };
-
-// Converts between record bytes (Latin-1) and widget text.
-QString FromRecord(const std::string& bytes);
-std::string ToRecord(const QString& text);
 
 }  // namespace orv::ui

@@ -15,13 +15,11 @@
 #include "model/identity.h"
 #include "model/rules.h"
 #include "shell/splash.h"
+#include "ui/qt_text.h"
 
 namespace orv::ui {
 namespace {
 
-QString Str(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
-}
 QString Name(const char* base, int index) {
     return QString("%1_%2").arg(base).arg(index);
 }
@@ -30,7 +28,7 @@ template <std::size_t N>
 QAbstractItemModel* MakeModel(QObject* owner, const std::array<ListItem, N>& items) {
     auto* model = new QStandardItemModel(static_cast<int>(N), 1, owner);
     for (std::size_t p = 0; p < N; ++p) {
-        auto* item = new QStandardItem(Str(items[p].text));
+        auto* item = new QStandardItem(FromRecord(items[p].text));
         item->setData(items[p].code, Qt::UserRole);
         model->setItem(static_cast<int>(p), item);
     }
@@ -47,7 +45,7 @@ QLineEdit* MakeEdit(QWidget* parent, const QString& name, std::string_view tip, 
                     int width) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
-    if (!tip.empty()) e->setToolTip(Str(tip));
+    if (!tip.empty()) e->setToolTip(FromRecord(tip));
     e->setGeometry(x, y, width, 24);
     return e;
 }
@@ -57,7 +55,7 @@ QComboBox* MakeCombo(QWidget* parent, const QString& name, QAbstractItemModel* m
     auto* c = new QComboBox(parent);
     c->setObjectName(name);
     c->setModel(model);
-    if (!tip.empty()) c->setToolTip(Str(tip));
+    if (!tip.empty()) c->setToolTip(FromRecord(tip));
     c->setGeometry(x, y, width, 24);
     return c;
 }
@@ -66,7 +64,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
                         std::string_view tip, int x, int y, int width, int height = 28) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
-    if (!tip.empty()) b->setToolTip(Str(tip));
+    if (!tip.empty()) b->setToolTip(FromRecord(tip));
     b->setGeometry(x, y, width, height);
     return b;
 }
@@ -100,7 +98,7 @@ ListModels MakeListModels(QObject* owner) {
 
     auto* modules = new QStandardItemModel(kModuleListItems, 1, owner);
     for (int code = 0; code < kModuleListItems; ++code) {
-        auto* item = new QStandardItem(Str(ModuleTypeName(code)));
+        auto* item = new QStandardItem(FromRecord(ModuleTypeName(code)));
         item->setData(code, Qt::UserRole);
         modules->setItem(code, item);
     }
@@ -121,7 +119,7 @@ void BuildInfoPage(QWidget* page, Widgets& w) {
                              12, 756, 400);
     auto* logo = new shell::Logo(w.frmVersion);
     logo->move(24, 36);
-    auto* title = MakeLabel(w.frmVersion, Str(kProgramTitle), 140, 40, 560, 36);
+    auto* title = MakeLabel(w.frmVersion, FromRecord(kProgramTitle), 140, 40, 560, 36);
     QFont big = title->font();
     big.setPointSize(big.pointSize() + 6);
     big.setBold(true);
@@ -211,8 +209,8 @@ void BuildChannelTabs(int bank, Widgets& w, const ListModels& m) {
         QWidget* tab = w.Bank[bank]->widget(c);
         for (int s = 0; s < kStatesPerChannel; ++s) {
             const int i = ChannelStateIndex(bank, c, s);
-            auto* f =
-                MakeFrame(tab, Name("frmChn", i), Str(kVoltageCaptions[s]), 6, 4 + 90 * s, 740, 86);
+            auto* f = MakeFrame(tab, Name("frmChn", i), FromRecord(kVoltageCaptions[s]), 6,
+                                4 + 90 * s, 740, 86);
             w.frmChn[i] = f;
             MakeLabel(f, "RIC", 10, 24, 28);
             txtRIC[i] = MakeEdit(f, Name("txtRIC", i), tip::kRIC, 40, 24, 90);
@@ -437,7 +435,7 @@ void BuildOptionsPage(QWidget* page, Widgets& w) {
         c->setGeometry(16, 30 + 32 * k, 380, 24);
         chkOptions[k] = c;
     }
-    chkOptions[0]->setToolTip(Str(tip::kOption0));
+    chkOptions[0]->setToolTip(FromRecord(tip::kOption0));
 }
 
 void BuildDictionaryFrames(QWidget* parent, Widgets& w) {
@@ -473,7 +471,7 @@ void BuildCommandArea(QWidget* central, Widgets& w) {
     w.pbSize->setRange(0, kConfigAreaLast);
     w.pbSize->setValue(0);
     w.pbSize->setTextVisible(false);
-    w.pbSize->setToolTip(Str(tip::kSize));
+    w.pbSize->setToolTip(FromRecord(tip::kSize));
     w.pbSize->setGeometry(608, y + 4, 110, 20);
     w.lblSize = MakeLabel(central, "0.00%", 722, y, 72, 28);
     w.lblSize->setObjectName("lblSize");

@@ -69,53 +69,54 @@ std::optional<std::string> CheckRIC(std::string_view text) {
     return Compose(text, kRICMessage);
 }
 
-LeaveResult LeaveIPComponent(std::string_view text) {
+namespace {
+
+// Every leave check begins alike: an empty field takes its default, then the check decides
+// whether the focus stays.
+LeaveResult Checked(std::string_view text, std::string_view whenEmpty,
+                    std::optional<std::string> (*check)(std::string_view)) {
     LeaveResult r;
-    r.newText = text.empty() ? "0" : std::string(text);
-    r.message = CheckIPComponent(r.newText);
+    r.newText = text.empty() ? std::string(whenEmpty) : std::string(text);
+    r.message = check(r.newText);
     r.keepFocus = r.message.has_value();
-    r.newText = WithoutLeadingZeros(r.newText);
+    return r;
+}
+
+// The time checks have no check of their own; the range decides.
+template <std::int32_t Max, const std::string_view& Fixed>
+std::optional<std::string> CheckTime(std::string_view text) {
+    if (InRange(ParseWholeNumber(text), 0, Max)) return std::nullopt;
+    return Compose(text, Fixed);
+}
+
+}  // namespace
+
+LeaveResult LeaveIPComponent(std::string_view text) {
+    LeaveResult r = Checked(text, "0", CheckIPComponent);
+    r.newText = WithoutLeadingZeros(r.newText);  // also when refused: "0300" stands as "300"
     return r;
 }
 
 LeaveResult LeaveMACComponent(std::string_view text) {
-    LeaveResult r;
-    r.newText = text.empty() ? "00" : std::string(text);
-    r.message = CheckMACComponent(r.newText);
-    r.keepFocus = r.message.has_value();
+    LeaveResult r = Checked(text, "00", CheckMACComponent);
     if (!r.keepFocus) r.newText = HexString(static_cast<unsigned>(*ParseHexNumber(r.newText)), 2);
     return r;
 }
 
 LeaveResult LeaveRIC(std::string_view text) {
-    LeaveResult r;
-    r.newText = text.empty() ? "0" : std::string(text);
-    r.message = CheckRIC(r.newText);
-    r.keepFocus = r.message.has_value();
-    r.newText = AtLeastSevenDigits(r.newText);
+    LeaveResult r = Checked(text, "0", CheckRIC);
+    r.newText = AtLeastSevenDigits(r.newText);  // also when refused
     return r;
 }
 
 LeaveResult LeavePulseTime(std::string_view text) {
-    LeaveResult r;
-    r.newText = text.empty() ? "0" : std::string(text);
-    if (!InRange(ParseWholeNumber(r.newText), 0, kMaxPulseTime)) {
-        r.message = Compose(r.newText, kPulseTimeMessage);
-        r.keepFocus = true;
-    } else {
-        r.newText = WithoutLeadingZeros(r.newText);
-    }
+    LeaveResult r = Checked(text, "0", CheckTime<kMaxPulseTime, kPulseTimeMessage>);
+    if (!r.keepFocus) r.newText = WithoutLeadingZeros(r.newText);
     return r;
 }
 
 LeaveResult LeaveRepeatTime(std::string_view text) {
-    LeaveResult r;
-    r.newText = text.empty() ? "0" : std::string(text);
-    if (!InRange(ParseWholeNumber(r.newText), 0, kMaxRepeatTime)) {
-        r.message = Compose(r.newText, kRepeatTimeMessage);
-        r.keepFocus = true;
-    }
-    return r;
+    return Checked(text, "0", CheckTime<kMaxRepeatTime, kRepeatTimeMessage>);  // never reformatted
 }
 
 int FilterKey(FieldGuard guard, int key, std::size_t currentLength) {
