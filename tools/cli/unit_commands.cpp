@@ -195,6 +195,14 @@ struct Link {
                    "match the unit ('orv-cli autobaud' searches the rate).");
     }
 
+    // Probes the unit as the editor's connected state requires, then runs one of its buttons.
+    // False (the reason already printed) when the unit does not answer or the click failed.
+    bool ProbeAndClick(void (UnitSession::*click)()) {
+        if (!Probe()) return false;
+        ((*session).*click)();
+        return Status() == kExitOk;
+    }
+
     // Exit status after a click: failed when the session says so or an error was shown.
     int Status() const {
         return session->LastOutcome() == ClickOutcome::kDone && ui.errors == 0 ? kExitOk
@@ -425,9 +433,7 @@ int RunWriteMac(const CommandArgs& args) {
         const std::size_t first = octets.size() - 3;
         for (int k = 0; k < 3; ++k) link.state.rec.txtMAC[3 + k] = octets[first + k];
     }
-    if (!link.Probe()) return kExitFailure;
-    link.session->MacWriteClick();
-    if (link.Status() != kExitOk) return kExitFailure;
+    if (!link.ProbeAndClick(&UnitSession::MacWriteClick)) return kExitFailure;
     std::cout << "Wrote the MAC address " << MacText(link.state.rec) << " to the unit\n";
     return kExitOk;
 }
@@ -462,9 +468,7 @@ int RunReset(const CommandArgs& args) {
             "Checks that the unit answers, then tells it to restart, as Reset ORV does.\n\n");
     ExpectPositional("reset", a, 0, "");
     Link link("reset", a);
-    if (!link.Probe()) return kExitFailure;
-    link.session->ResetClick();
-    if (link.Status() != kExitOk) return kExitFailure;
+    if (!link.ProbeAndClick(&UnitSession::ResetClick)) return kExitFailure;
     std::cout << "Sent the reset command to the unit on " << link.where << '\n';
     return kExitOk;
 }
@@ -478,9 +482,7 @@ int RunCalibrate(const CommandArgs& args) {
             "slow on channel 2) and prints them with the eight suggested detection limits.\n\n");
     ExpectPositional("calibrate", a, 0, "");
     Link link("calibrate", a);
-    if (!link.Probe()) return kExitFailure;
-    link.session->CalibrateClick();
-    if (link.Status() != kExitOk) return kExitFailure;
+    if (!link.ProbeAndClick(&UnitSession::CalibrateClick)) return kExitFailure;
     const ConfigRecord& r = link.state.rec;
     std::cout << "Measured fast ON:  " << r.txtFastOne << " mS\n"
               << "Measured fast OFF: " << r.txtFastZero << " mS\n"
