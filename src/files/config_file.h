@@ -1,5 +1,10 @@
 // Configuration files ("*.ORV"): the INI form with the sections "Version", "General", "Module"
 // and "EEprom", the last holding the whole EEPROM image as 8192 hexadecimal digits.
+//
+// Opening reads and checks the whole file before anything changes, then decodes the image (the
+// image layer); saving builds the image, refuses what the unit could not hold as shown, and
+// replaces the file in one step. The profile layer (files/profile.h) keeps every other line of an
+// existing file as it was; record_json.h is the record's JSON form for orv-cli.
 #pragma once
 
 #include <string>

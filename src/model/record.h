@@ -3,7 +3,9 @@
 // Text fields hold 8-bit byte strings (Latin-1 at the UI edge); numbers stay as decimal text until
 // the image builder or a validation reads them. Choice fields hold the selected position in their
 // fixed item list, -1 meaning "nothing selected". There is no second copy of this data anywhere.
-// The RIC limits and the MAC address text live beside it in model/addresses.h.
+// The RIC limits and the MAC address text live beside it in model/addresses.h; the list of its
+// fields (name, member, kind, count) is written once in model/fields.h, which drives the JSON form
+// and the window's binding.
 #pragma once
 
 #include <array>
