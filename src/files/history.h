@@ -1,0 +1,95 @@
+// The history: every configuration that could be lost, kept as an ordinary ".ORV" file that opens
+// like any other. A copy is written after every Read (what the unit held) and every Write (what
+// was sent), and before anything replaces a configuration that differs from what was last opened,
+// saved, read or started with, so that leaving, New, Clear Form, Open and Read never lose work
+// although they do not ask. The newest copies are kept and older ones deleted. Writing a copy
+// never stops the action it belongs to; the caller tells the user once when it fails.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "image/image.h"
+#include "model/record.h"
+
+namespace orv {
+
+inline constexpr std::size_t kHistoryKeep = 1000;
+
+// What happened, as the copy's name says it.
+namespace history_event {
+inline constexpr std::string_view kRead = "read";    // after a Read: what the unit held
+inline constexpr std::string_view kWrite = "write";  // after a Write: what was sent
+inline constexpr std::string_view kBeforeExit = "before exit";
+inline constexpr std::string_view kBeforeNew = "before new";
+inline constexpr std::string_view kBeforeClear = "before clear form";
+inline constexpr std::string_view kBeforeOpen = "before open";
+inline constexpr std::string_view kBeforeRead = "before read";
+inline constexpr std::string_view kBackup = "backup";  // the unit, read before a Write
+}  // namespace history_event
+
+// $XDG_DATA_HOME/orv-config/history, by default ~/.local/share/orv-config/history; on Windows
+// %LOCALAPPDATA%\orv-config\history.
+std::string DefaultHistoryFolder();
+
+struct HistoryCopy {
+    bool ok = false;
+    std::string path;   // the copy, when written
+    std::string error;  // why it could not be written, naming the folder
+};
+
+struct HistoryEntry {
+    std::string path;      // full path of the .ORV file
+    std::string fileName;  // "2026-12-08 14.03.22 read ORV-PRO V2.13.ORV"
+    std::string time;      // "2026-12-08 14:03:22"
+    std::string event;     // "read", "before new", ... (empty when the name is not one of ours)
+    std::string subject;   // "ORV-PRO V2.13", "site", "untitled"
+};
+
+class History {
+  public:
+    explicit History(std::string folder = DefaultHistoryFolder(), std::size_t keep = kHistoryKeep);
+
+    const std::string& folder() const { return folder_; }
+
+    // An image exactly as it is, with its version lines and module types: what the unit held, what
+    // was sent to it. Nothing is built.
+    HistoryCopy KeepImage(std::string_view event, std::string_view subject,
+                          const std::array<std::string, 2>& versionLines,
+                          const ModuleTypes& moduleTypes, const Image& image);
+
+    // What the editor holds, as Save would write it; the record and the image are not touched (the
+    // build runs on copies). When the build had to adjust values, or the configuration does not
+    // fit the unit, the record also goes beside the copy as JSON ("<same name>.json", the form
+    // orv-cli import reads), so that nothing typed is lost.
+    HistoryCopy KeepRecord(std::string_view event, std::string_view subject,
+                           const ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                           const Image& image);
+
+    // The copies in the folder, newest first.
+    std::vector<HistoryEntry> List() const;
+
+  private:
+    HistoryCopy Write(std::string_view event, std::string_view subject, const std::string& text,
+                      const std::string* json);
+    void Prune();
+
+    std::string folder_;
+    std::size_t keep_;
+};
+
+// The subject of a copy of the unit's configuration: its first version line, or "unit".
+std::string UnitSubject(const std::array<std::string, 2>& versionLines);
+// The subject of a copy of what the editor holds: its file name without ".ORV", or "untitled".
+std::string FileSubject(std::string_view fileName);
+
+// Whether two records hold the same configuration: the unit's fields (not the editor's own PC
+// link settings or file name, nor the dictionary, which every build chooses afresh) and the
+// module types. A change typed and typed back is no change.
+bool SameConfiguration(const ConfigRecord& a, const ModuleTypes& aTypes, const ConfigRecord& b,
+                       const ModuleTypes& bTypes);
+
+}  // namespace orv
