@@ -114,6 +114,8 @@ void UnitSession::ReadClick() {
     Image scratch = image_;
     const bool complete = GetEEprom(comms_, ui_, scratch);
     if (complete) {
+        Notify(hooks_.beforeReadReplaces);
+        if (hooks_.unitImageRead) hooks_.unitImageRead(scratch);
         image_ = scratch;
         const DecodeResult decoded = DecodeImage(rec_, moduleTypes_, image_);
         if (hooks_.sizeReported) hooks_.sizeReported(decoded.size);
@@ -168,7 +170,11 @@ void UnitSession::WriteClick() {
     ui_.SetBusy(true);
     BuildImage(rec_, moduleTypes_, image_);
     LogLine("++ Put EEprom", true);
-    if (!PutEEprom(comms_, ui_, image_)) outcome_ = ClickOutcome::kFailed;
+    if (PutEEprom(comms_, ui_, image_)) {
+        if (hooks_.imageSent) hooks_.imageSent(image_);
+    } else {
+        outcome_ = ClickOutcome::kFailed;
+    }
     ui_.SetBusy(false);
     comms_.CloseComms();
 }

@@ -385,9 +385,10 @@ int RunWrite(const CommandArgs& args) {
     if (!LoadFile(a.positional[0], link)) return kExitFailure;
     if (!link.Probe()) return kExitFailure;
     SizeReport size;
-    link.session = std::make_unique<UnitSession>(
-        link.state.rec, link.state.moduleTypes, link.image, *link.comms, link.ui,
-        UnitSessionHooks{{}, {}, {}, {}, {}, [&size](const SizeReport& s) { size = s; }});
+    UnitSessionHooks hooks;
+    hooks.sizeReported = [&size](const SizeReport& s) { size = s; };
+    link.session = std::make_unique<UnitSession>(link.state.rec, link.state.moduleTypes, link.image,
+                                                 *link.comms, link.ui, hooks);
     link.session->WriteClick();
     std::cout << "Size: last address " << size.lastAddress << ", " << size.percentText << '\n';
     if (link.Status() != kExitOk) return kExitFailure;

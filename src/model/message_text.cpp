@@ -1,0 +1,202 @@
+#include "model/message_text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace orv {
+namespace {
+
+// The nearest ASCII form of U+00A0..U+00FF, a row of sixteen per line.
+// clang-format off
+constexpr std::array<std::string_view, 96> kLatin1Ascii{
+    " ", "!", "c", "GBP", "?", "JPY", "|", "S", "\"", "(C)", "a", "<<", "-", "-", "(R)", "-",
+    "deg", "+/-", "2", "3", "'", "u", "P", ".", ",", "1", "o", ">>", "1/4", "1/2", "3/4", "?",
+    "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I", "I",
+    "D", "N", "O", "O", "O", "O", "O", "x", "O", "U", "U", "U", "U", "Y", "TH", "ss",
+    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i", "i",
+    "d", "n", "o", "o", "o", "o", "o", "/", "o", "u", "u", "u", "u", "y", "th", "y",
+};
+// clang-format on
+
+// Punctuation that comes with text pasted from word processors and web pages.
+std::string_view PunctuationAscii(char32_t c) {
+    switch (c) {
+        case 0x2010:
+        case 0x2011:
+        case 0x2012:
+        case 0x2013:
+        case 0x2014:
+        case 0x2015:
+        case 0x2212:
+            return "-";
+        case 0x2018:
+        case 0x2019:
+        case 0x201A:
+        case 0x201B:
+        case 0x2032:
+            return "'";
+        case 0x201C:
+        case 0x201D:
+        case 0x201E:
+        case 0x2033:
+            return "\"";
+        case 0x2026:
+            return "...";
+        case 0x2022:
+        case 0x2023:
+        case 0x2043:
+            return "*";
+        case 0x2002:
+        case 0x2003:
+        case 0x2004:
+        case 0x2005:
+        case 0x2006:
+        case 0x2007:
+        case 0x2008:
+        case 0x2009:
+        case 0x200A:
+        case 0x202F:
+            return " ";
+        case 0x200B:
+        case 0x200C:
+        case 0x200D:
+        case 0x2060:
+        case 0xFEFF:
+            return "";  // invisible
+        case 0x20AC:
+            return "EUR";
+        case 0x2122:
+            return "TM";
+        case 0x2192:
+            return "->";
+        case 0x2190:
+            return "<-";
+        default:
+            break;
+    }
+    if (c >= 0x0300 && c <= 0x036F) return "";  // combining accents: the letter stays
+    return "?";
+}
+
+std::string_view AsciiFor(char32_t c) {
+    if (c >= 0xA0 && c <= 0xFF) return kLatin1Ascii[c - 0xA0];
+    if (c < 0xA0) return "?";  // NUL and the C1 controls
+    return PunctuationAscii(c);
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The next code point of UTF-8 text; a byte that does not start a valid sequence stands for the
+// Latin-1 character of that value.
+char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    const std::size_t extra = lead >= 0xF0 && lead <= 0xF4  ? 3
+                              : lead >= 0xE0 && lead < 0xF0 ? 2
+                              : lead >= 0xC2 && lead < 0xE0 ? 1
+                                                            : 0;
+    if (extra == 0 || pos + extra >= text.size()) return static_cast<char32_t>(text[pos++] & 0xFF);
+    char32_t c = lead & (0x3Fu >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto b = static_cast<unsigned char>(text[pos + k]);
+        if ((b & 0xC0) != 0x80) return static_cast<char32_t>(text[pos++] & 0xFF);
+        c = (c << 6) | (b & 0x3Fu);
+    }
+    pos += extra + 1;
+    return c;
+}
+
+template <class NextFn>
+UnitMessage Fit(std::string_view input, std::size_t maxLength, NextFn next) {
+    UnitMessage m;
+    std::size_t pos = 0;
+    while (pos < input.size()) {
+        const std::size_t start = pos;
+        const char32_t c = next(input, pos);
+        std::string_view ascii;
+        std::string from;
+        char literal = 0;
+        if (c >= 0x01 && c <= 0x7F) {
+            literal = static_cast<char>(c);
+            ascii = std::string_view(&literal, 1);
+        } else {
+            ascii = AsciiFor(c);
+            AppendUtf8(from, c);
+        }
+        if (maxLength != 0 && m.text.size() + ascii.size() > maxLength) {
+            // What is left out, as the user wrote it.
+            std::size_t p = start;
+            while (p < input.size()) AppendUtf8(m.cutOff, next(input, p));
+            break;
+        }
+        m.text.append(ascii);
+        if (!from.empty() && std::none_of(m.changes.begin(), m.changes.end(),
+                                          [&](const MessageChange& ch) { return ch.from == from; }))
+            m.changes.push_back({from, std::string(ascii)});
+    }
+    return m;
+}
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+std::string List(const std::vector<std::string>& items, std::string_view last) {
+    std::string s;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (k > 0) s += k + 1 == items.size() ? std::string(" ") + std::string(last) + " " : ", ";
+        s += items[k];
+    }
+    return s;
+}
+
+}  // namespace
+
+UnitMessage MessageForUnit(std::string_view utf8, std::size_t maxLength) {
+    return Fit(utf8, maxLength, NextCodePoint);
+}
+
+UnitMessage MessageForUnitFromLatin1(std::string_view bytes, std::size_t maxLength) {
+    return Fit(bytes, maxLength, [](std::string_view text, std::size_t& pos) {
+        return static_cast<char32_t>(static_cast<unsigned char>(text[pos++]));
+    });
+}
+
+std::string DescribeMessageChanges(const UnitMessage& message, std::size_t maxLength) {
+    std::string s;
+    if (!message.changes.empty()) {
+        std::vector<std::string> from;
+        std::vector<std::string> to;
+        for (const auto& c : message.changes) {
+            from.push_back(Quoted(c.from));
+            to.push_back(c.to.empty() ? "nothing" : Quoted(c.to));
+        }
+        const bool one = from.size() == 1;
+        s = "The unit cannot store " + List(from, "or") + " in a message; " +
+            (one ? "it became " : "they became ") + List(to, "and") + ".";
+    }
+    if (!message.cutOff.empty()) {
+        if (!s.empty()) s += " ";
+        s += "It was cut to " + std::to_string(maxLength) + " characters; " +
+             Quoted(message.cutOff) + " was left out.";
+    }
+    return s;
+}
+
+}  // namespace orv

@@ -1,0 +1,51 @@
+// What a pager message can hold, and what becomes of text that it cannot.
+//
+// The unit stores a message as bytes 0x01..0x7F (0x80..0xFF are dictionary codes, 0x00 ends it),
+// and the editor offers at most 69 characters. Text a person brings in (pasted into a message
+// field, a cell of an imported channel table, a message of an imported JSON record) may hold
+// anything. Every way in uses this one rule, and whatever it changes is told to the user, never
+// changed in silence:
+//   - bytes 0x01..0x7F are kept as they are, control characters included (files and units hold
+//     them, and they must survive a round trip);
+//   - any other character becomes its nearest ASCII form ("é" -> "e", "–" -> "-", "…" -> "..."),
+//     or "?" when it has none; NUL becomes "?";
+//   - text beyond the length limit is cut off.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/record.h"
+
+namespace orv {
+
+struct MessageChange {
+    std::string from;  // the character as UTF-8
+    std::string to;    // what the unit stores instead
+};
+
+struct UnitMessage {
+    std::string text;                    // bytes 0x01..0x7F only
+    std::vector<MessageChange> changes;  // each distinct character once, in order of appearance
+    std::string cutOff;                  // what was left out beyond the limit (as UTF-8)
+    bool changed() const { return !changes.empty() || !cutOff.empty(); }
+};
+
+// From UTF-8 text (invalid UTF-8 bytes count as Latin-1 characters). maxLength 0: no limit.
+UnitMessage MessageForUnit(std::string_view utf8,
+                           std::size_t maxLength = static_cast<std::size_t>(kMaxMessageLength));
+// The same from record bytes (Latin-1): what the builder does with a message that holds bytes the
+// unit cannot store.
+UnitMessage MessageForUnitFromLatin1(std::string_view bytes, std::size_t maxLength = 0);
+
+// One or two sentences for the user, e.g.
+//   the unit cannot store "é" or "–" in a message: they became "e" and "-". It was cut to 69
+//   characters; "rest of the text" was left out.
+// Empty when nothing changed.
+std::string DescribeMessageChanges(
+    const UnitMessage& message,
+    std::size_t maxLength = static_cast<std::size_t>(kMaxMessageLength));
+
+}  // namespace orv
