@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/log.h"
 #include "files/config_file.h"
 #include "files/profile.h"
 #include "files/record_json.h"
@@ -220,6 +221,7 @@ HistoryCopy History::Write(std::string_view event, std::string_view subject,
     }
     copy.ok = true;
     copy.path = Utf8Of(path);
+    LogLine("++ Kept a copy in " + copy.path, true);
     Prune();
     return copy;
 }

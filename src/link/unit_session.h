@@ -29,10 +29,10 @@ struct UnitSessionHooks {
     std::function<void(int baudPosition)> baudSelectionChanged;  // lstBaudPC moved (Auto Baud)
     std::function<void(const SizeReport&)> sizeReported;         // pbSize / lblSize
     // Keeping what could be lost (the history; left out where nobody keeps one, hence the
-    // defaults): a Read that brought the whole EEPROM is about to
-    // replace the record and the image; then what the unit held, as read, before the decode
-    // rebuilds it (the version lines and module types are already in the record); and what a
-    // Write sent, once every block was accepted.
+    // defaults): a Read that brought the whole EEPROM is about to replace the record and the
+    // image; then what the unit held, as read, before the decode rebuilds it (the version lines
+    // and module types are already in the record); and what a Write sent, once every block was
+    // accepted.
     std::function<void()> beforeReadReplaces = nullptr;
     std::function<void(const Image&)> unitImageRead = nullptr;
     std::function<void(const Image&)> imageSent = nullptr;
