@@ -11,6 +11,7 @@
 #include "image/field_values.h"
 #include "image/image.h"
 #include "model/lists.h"
+#include "model/message_text.h"
 
 namespace orv {
 namespace {
@@ -67,30 +68,20 @@ void NormaliseBanks(ConfigRecord& rec, const ModuleTypes& moduleTypes) {
     }
 }
 
-// Characters the unit cannot hold literally are replaced in the record, so that the editor shows
-// what is stored; control characters are stored but reported.
+// Bytes the unit cannot hold literally in a message (0x80..0xFF are dictionary codes, NUL ends
+// it) become their nearest ASCII form in the record, so that the editor shows what is stored and
+// the user is told what each became. Control characters are literal bytes: files and units hold
+// them, so they are stored as they are.
 void CheckMessageCharacters(ConfigRecord& rec, const ModuleTypes& moduleTypes, FieldReader& out) {
     for (int i = 0; i < kChannelStates; ++i) {
         std::string& msg = rec.txtMsg[static_cast<std::size_t>(i)];
-        std::string replaced;
-        std::string control;
-        for (char& c : msg) {
-            const auto u = static_cast<unsigned char>(c);
-            if (!IsLiteralByte(u)) {
-                replaced += (replaced.empty() ? "" : ", ") + std::string("0x") + HexString(u, 2);
-                c = '?';
-            } else if (u < 0x20 || u == 0x7F) {
-                control += (control.empty() ? "" : ", ") + std::string("0x") + HexString(u, 2);
-            }
-        }
-        if (replaced.empty() && control.empty()) continue;
-        const std::string name = "Message of " + ChannelStateName(i, moduleTypes);
-        if (!replaced.empty())
-            out.Add(name + " held characters the unit cannot store (" + replaced +
-                    "); each was stored as \"?\".");
-        if (!control.empty())
-            out.Add(name + " holds control characters (" + control +
-                    ") that pagers may not show; use printable characters only.");
+        if (std::all_of(msg.begin(), msg.end(),
+                        [](char c) { return IsLiteralByte(static_cast<std::uint8_t>(c)); }))
+            continue;
+        const UnitMessage fitted = MessageForUnitFromLatin1(msg);
+        msg = fitted.text;
+        out.Add("Message of " + ChannelStateName(i, moduleTypes) + ": " +
+                DescribeMessageChanges(fitted));
     }
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/hex.h"
+
 namespace orv {
 namespace {
 
@@ -157,6 +159,18 @@ std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
+// A character as the user can read it: quoted, or by its code when it is invisible (NUL and the
+// C1 controls, which come only from record bytes) so that no NUL or control reaches the text.
+std::string Named(std::string_view utf8) {
+    unsigned code = 0x100;
+    if (utf8.size() == 1)
+        code = static_cast<unsigned char>(utf8[0]);
+    else if (utf8.size() == 2 && static_cast<unsigned char>(utf8[0]) == 0xC2)
+        code = static_cast<unsigned char>(utf8[1]);
+    if (code < 0x20 || (code >= 0x7F && code < 0xA0)) return "0x" + HexString(code, 2);
+    return Quoted(utf8);
+}
+
 std::string List(const std::vector<std::string>& items, std::string_view last) {
     std::string s;
     for (std::size_t k = 0; k < items.size(); ++k) {
@@ -184,7 +198,7 @@ std::string DescribeMessageChanges(const UnitMessage& message, std::size_t maxLe
         std::vector<std::string> from;
         std::vector<std::string> to;
         for (const auto& c : message.changes) {
-            from.push_back(Quoted(c.from));
+            from.push_back(Named(c.from));
             to.push_back(c.to.empty() ? "nothing" : Quoted(c.to));
         }
         const bool one = from.size() == 1;

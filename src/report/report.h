@@ -72,9 +72,11 @@ struct TableImportResult {
 };
 
 // Applies a table to the record. A cell equal to what export writes for the record leaves its
-// field alone; any other cell must be a valid value for its field. Columns other than Bank,
-// Channel and State may be left out, rows may be left out, and so may blank rows. With any
-// problem in any row nothing is changed and every problem is listed.
+// field alone; any other cell must be a valid value for its field, except that a message is
+// taken as a paste into its field would be (model/message_text.h: characters the unit cannot
+// store become ASCII, text beyond 69 characters is cut, each with a warning). Columns other
+// than Bank, Channel and State may be left out, rows may be left out, and so may blank rows.
+// With any problem in any row nothing is changed and every problem is listed.
 TableImportResult ImportChannelTable(std::string_view csv, ConfigRecord& rec,
                                      const ModuleTypes& moduleTypes);
 

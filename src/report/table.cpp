@@ -1,6 +1,5 @@
 // The channel table: export to CSV, and import that checks every row before it changes anything.
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -8,6 +7,7 @@
 #include "base/latin1.h"
 #include "base/numbers.h"
 #include "model/addresses.h"
+#include "model/message_text.h"
 #include "report/csv.h"
 #include "report/names.h"
 #include "report/report.h"
@@ -60,43 +60,6 @@ std::optional<int> FindName(const std::array<std::string_view, N>& names, std::s
     for (std::size_t k = 0; k < N; ++k)
         if (EqualsNoCase(names[k], text)) return static_cast<int>(k);
     return std::nullopt;
-}
-
-// The first character of a message cell the unit cannot store, described for the user, or
-// nullopt when every character is printable ASCII. Counts the characters on the way.
-std::optional<std::string> UnstorableCharacter(std::string_view utf8, std::size_t& characters) {
-    characters = 0;
-    std::optional<std::string> first;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        std::size_t len = c < 0x80         ? 1
-                          : (c >> 5) == 6  ? 2
-                          : (c >> 4) == 14 ? 3
-                          : (c >> 3) == 30 ? 4
-                                           : 0;
-        bool valid = len != 0 && i + len <= utf8.size();
-        unsigned cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        for (std::size_t k = 1; valid && k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(utf8[i + k]);
-            valid = (cc & 0xC0) == 0x80;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        ++characters;
-        if (!valid) {
-            if (!first) first = "a byte that is not UTF-8 text (save the table as UTF-8)";
-            ++i;
-            continue;
-        }
-        if (!first && (cp < 0x20 || cp > 0x7E)) {
-            char code[16];
-            std::snprintf(code, sizeof code, "U+%04X", cp);
-            first = cp < 0x20 || cp == 0x7F
-                        ? "a control character (" + std::string(code) + ")"
-                        : "'" + std::string(utf8.substr(i, len)) + "' (" + code + ")";
-        }
-        i += len;
-    }
-    return first;
 }
 
 class Importer {
@@ -244,24 +207,15 @@ void Importer::Number(int column, std::string& field, std::string_view what, boo
 void Importer::Message(std::string& field) {
     const std::string* raw = Cell(kMessage);
     if (!raw || *raw == Text(field)) return;
-    std::size_t characters = 0;
-    const auto bad = UnstorableCharacter(*raw, characters);
-    bool ok = true;
-    if (characters > static_cast<std::size_t>(kMaxMessageLength)) {
-        Problem(row_, kMessage, *raw,
-                "message too long: " + std::to_string(characters) + " characters, at most " +
-                    std::to_string(kMaxMessageLength));
-        ok = false;
-    }
-    if (bad) {
-        Problem(row_, kMessage, *raw,
-                "the message holds " + *bad +
-                    ", which the unit cannot store; messages take printable ASCII only (space to "
-                    "'~')");
-        ok = false;
-    }
-    if (!ok) return;
-    field = *raw;  // printable ASCII: the same bytes in UTF-8 and in the record
+    // The rule of a paste into the message field: what the unit cannot store becomes its ASCII
+    // form and text beyond 69 characters is cut, each told to the user; control characters stay.
+    const UnitMessage fitted = MessageForUnit(*raw);
+    if (fitted.changed())
+        result_.warnings.push_back("row " + std::to_string(row_) + ", column " +
+                                   std::string(kColumnNames[kMessage]) + ": " +
+                                   DescribeMessageChanges(fitted));
+    if (field == fitted.text) return;
+    field = fitted.text;
     ++result_.changed;
 }
 

@@ -183,13 +183,28 @@ TEST(Reader, EmptyDictionaryEntryReadsAsOneSpace) {
 }
 
 TEST(Reader, WarningsOfTheClosingRebuildComeWithTheBuild) {
-    Image img = Craft({}, {{0x02000000, {'A', 0x09, 'B'}}});
+    // Nine dictionary words used once each: the rebuild keeps none of them in the dictionary, and
+    // the message spelt out no longer fits a record.
+    std::vector<std::string> words;
+    std::vector<std::uint8_t> codes;
+    for (int d = 0; d < 9; ++d) {
+        words.push_back("LONGWORD-" + std::to_string(d));
+        codes.push_back(static_cast<std::uint8_t>(0x80 + d));
+    }
+    Image img = Craft(words, {{0x02000000, codes}});
     auto s = StartWith({15, 0, 0, 0});
     const DecodeResult r = DecodeImage(s.rec, s.moduleTypes, img);
-    EXPECT_EQ(s.rec.txtMsg[0], "A\tB");
-    EXPECT_TRUE(r.warnings.empty());
+    EXPECT_TRUE(r.warnings.empty()) << r.warnings[0];
     ASSERT_EQ(r.build.warnings.size(), 1u);
-    EXPECT_TRUE(AnyWarningContains(r.build.warnings, "control characters (0x09)"));
+    EXPECT_TRUE(AnyWarningContains(r.build.warnings, "is too long to store"));
+
+    // A control character is a literal byte: read, kept and stored without a word.
+    img = Craft({}, {{0x02000000, {'A', 0x09, 'B'}}});
+    s = StartWith({15, 0, 0, 0});
+    const DecodeResult tab = DecodeImage(s.rec, s.moduleTypes, img);
+    EXPECT_EQ(s.rec.txtMsg[0], "A\tB");
+    EXPECT_TRUE(tab.warnings.empty());
+    EXPECT_TRUE(tab.build.warnings.empty()) << tab.build.warnings[0];
 }
 
 TEST(Reader, ImageWithoutTerminatorEndsAtTheLastAddress) {

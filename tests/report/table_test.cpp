@@ -134,12 +134,6 @@ TEST(Table, EveryRefusalReasonNamesRowColumnAndValue) {
         {2, "1,1,RESET,1000000,,A,Beta,512,A,,X", "Pager Type", "Beta", "unknown pager type"},
         {2, "1,1,RESET,1000000,,A,Alpha,600,A,,X", "Paging Rate", "600", "unknown paging rate"},
         {2, "1,1,RESET,1000000,,A,Alpha,512,E,,X", "Repeat", "E", "unknown repeat time"},
-        {2, "", "", "", ""},  // placeholder, replaced below
-        {2, "1,1,RESET,1000000,,A,Alpha,512,A,,CAF\xC3\x89", "Message", "CAF\xC3\x89",
-         "'\xC3\x89' (U+00C9), which the unit cannot store"},
-        {2, "1,1,RESET,1000000,,A,Alpha,512,A,,TAB\tX", "Message", "TAB\tX",
-         "a control character (U+0009)"},
-        {2, "1,1,RESET,1000000,,A,Alpha,512,A,,BAD\xFF", "Message", "BAD\xFF", "not UTF-8"},
         {2, "5,1,RESET,1000000,,A,Alpha,512,A,,X", "Bank", "5", "unknown bank"},
         {2, "4,1,RESET,1000000,,A,Alpha,512,A,,X", "Bank", "4", "bank 4 is NOT FITTED"},
         {2, "1,17,RESET,1000000,,A,Alpha,512,A,,X", "Channel", "17", "unknown channel"},
@@ -168,10 +162,6 @@ TEST(Table, EveryRefusalReasonNamesRowColumnAndValue) {
         {2, "1,1,RESET,1000000,,A,Alpha,512,A,,X,extra", "", "",
          "the row has 12 cells where the header has 11"},
     };
-    // The message-length case: 70 printable characters.
-    cases[11] = {2, "1,1,RESET,1000000,,A,Alpha,512,A,," + std::string(70, 'M'), "Message",
-                 std::string(70, 'M'), "message too long: 70 characters, at most 69"};
-
     const Opened base = OpenedDefaults({15, 13, 14, 0});
     const std::string exported = ExportChannelTable(base.s.rec, base.s.moduleTypes);
     for (const auto& c : cases) {
@@ -234,6 +224,43 @@ TEST(Table, HeaderAndSyntaxProblems) {
         ASSERT_FALSE(r.problems.empty());
         EXPECT_EQ(r.problems[0].row, c.row);
         EXPECT_NE(r.problems[0].Text().find(c.part), std::string::npos) << r.problems[0].Text();
+    }
+}
+
+TEST(Table, MessagesAreTakenAsAPasteTakesThemWithAWarning) {
+    struct Case {
+        std::string cell, stored;
+        const char* warning;  // nullptr: taken as it is, without a word
+    } cases[] = {
+        {"CAF\xC3\x89 \xE2\x80\x93 EAST", "CAFE - EAST",
+         "cannot store \"\xC3\x89\" or \"\xE2\x80\x93\" in a message; they became \"E\" and \"-\""},
+        {"BAD\xFF", "BADy", "cannot store \"\xC3\xBF\""},  // not UTF-8: read as Latin-1
+        {std::string(70, 'M'), std::string(69, 'M'), "It was cut to 69 characters; \"M\""},
+        {"TAB\tX\x7F", "TAB\tX\x7F", nullptr},
+    };
+    const Opened base = OpenedDefaults({15, 0, 0, 0});
+    const std::string exported = ExportChannelTable(base.s.rec, base.s.moduleTypes);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cell);
+        Opened o = base;
+        const std::string row = "1,1,RESET,1000000,,A,Alpha,512,A,,\"" + c.cell + "\"";
+        const auto r = ImportChannelTable(WithRow(exported, 2, row), o.s.rec, o.s.moduleTypes);
+        ASSERT_TRUE(r.ok) << r.problems[0].Text();
+        EXPECT_EQ(o.s.rec.txtMsg[0], c.stored);
+        if (c.warning) {
+            ASSERT_EQ(r.warnings.size(), 1u);
+            EXPECT_TRUE(r.warnings[0].starts_with("row 2, column Message: ")) << r.warnings[0];
+            EXPECT_NE(r.warnings[0].find(c.warning), std::string::npos) << r.warnings[0];
+        } else {
+            EXPECT_TRUE(r.warnings.empty()) << r.warnings[0];
+        }
+        // Any other bad cell still refuses the whole table, the converted message with it.
+        Opened refused = base;
+        const auto bad = ImportChannelTable(
+            WithRow(WithRow(exported, 2, row), 3, "1,1,SLOW,2097152,,B,Alpha,512,B,,X"),
+            refused.s.rec, refused.s.moduleTypes);
+        EXPECT_FALSE(bad.ok);
+        EXPECT_EQ(refused.s.rec, base.s.rec);
     }
 }
 
