@@ -2,8 +2,10 @@
 
 #include <optional>
 
+#include "base/hex.h"
 #include "base/latin1.h"
 #include "model/fields.h"
+#include "model/message_text.h"
 
 namespace orv {
 namespace {
@@ -20,11 +22,38 @@ std::string Where(std::string_view key, std::optional<std::size_t> index) {
     return w;
 }
 
+// The image areas whose bytes the record does not hold, given where the packed part ends. The
+// packed part itself lies in the second area; a build writes over it.
+struct CarriedArea {
+    int first, last;
+};
+std::vector<CarriedArea> CarriedAreas(int packedLast) {
+    std::vector<CarriedArea> areas{{kAddrReserved, kPackedStart - 1}};
+    if (packedLast < kConfigAreaLast) areas.push_back({packedLast + 1, kConfigAreaLast});
+    areas.push_back({kMacAddress + kMacBytes, kImageSize - 1});
+    return areas;
+}
+
+// "first-last" in decimal, first <= last, within the image; nullopt for anything else.
+std::optional<CarriedArea> ParseRange(std::string_view key) {
+    const auto dash = key.find('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    auto number = [](std::string_view digits) -> std::optional<int> {
+        if (digits.empty() || digits.size() > 4 ||
+            digits.find_first_not_of("0123456789") != std::string_view::npos)
+            return std::nullopt;
+        return std::stoi(std::string(digits));
+    };
+    const auto first = number(key.substr(0, dash)), last = number(key.substr(dash + 1));
+    if (!first || !last || *first > *last || *last >= kImageSize) return std::nullopt;
+    return CarriedArea{*first, *last};
+}
+
 // Reads one member of the record; appends to errors when the value does not fit the field.
 class Importer {
   public:
-    Importer(ConfigRecord& rec, ModuleTypes& moduleTypes, JsonImportResult& result)
-        : rec_(rec), moduleTypes_(moduleTypes), result_(result) {}
+    Importer(ConfigRecord& rec, ModuleTypes& moduleTypes, Image& image, JsonImportResult& result)
+        : rec_(rec), moduleTypes_(moduleTypes), image_(image), result_(result) {}
 
     void Member(const std::string& key, const Json& value) {
         if (key == "format") {
@@ -35,6 +64,10 @@ class Importer {
         }
         if (key == "ModuleType") {
             ModuleTypeMember(key, value);
+            return;
+        }
+        if (key == kJsonCarried) {
+            CarriedMember(value);
             return;
         }
         bool known = false;
@@ -117,7 +150,16 @@ class Importer {
                      const Json& value) {
         auto& target = field.At(rec_, index.value_or(0));
         if constexpr (F::kind == FieldKind::kText) {
-            if (auto t = Text(key, index, value)) target = std::move(*t);
+            if (SameMember(field.member, &ConfigRecord::txtMsg) && value.is_string()) {
+                // As a paste takes it, but at any length: the record may hold what a unit held.
+                const UnitMessage fitted = MessageForUnit(value.get_ref<const std::string&>(), 0);
+                if (fitted.changed())
+                    result_.warnings.push_back(Where(key, index) + ": " +
+                                               DescribeMessageChanges(fitted));
+                target = fitted.text;
+            } else if (auto t = Text(key, index, value)) {
+                target = std::move(*t);
+            }
         } else if constexpr (F::kind == FieldKind::kChoice) {
             const std::string range =
                 "the list (-1 for none, 0.." + std::to_string(field.items - 1) + ")";
@@ -141,8 +183,48 @@ class Importer {
         }
     }
 
+    void CarriedMember(const Json& value) {
+        const std::string key(kJsonCarried);
+        if (!value.is_object()) {
+            Error(key + ": expected an object of address ranges, found " +
+                  std::string(value.type_name()));
+            return;
+        }
+        for (const auto& [range, bytes] : value.items()) {
+            const std::string where = key + "[\"" + range + "\"]";
+            const auto area = ParseRange(range);
+            if (!area) {
+                Error(where + ": expected a range of addresses \"first-last\" within 0..4095");
+                continue;
+            }
+            // Every carried area lies in one of these two; the rest is the record's.
+            const bool carried = (area->first >= kAddrReserved && area->last <= kConfigAreaLast) ||
+                                 area->first >= kMacAddress + kMacBytes;
+            if (!carried) {
+                Error(where +
+                      ": addresses 0-21 and 3840-3845 hold the record's own fields; "
+                      "carried bytes lie in 22-3839 and 3846-4095");
+                continue;
+            }
+            const std::size_t count = static_cast<std::size_t>(area->last - area->first + 1);
+            const std::string* hex =
+                bytes.is_string() ? &bytes.get_ref<const std::string&>() : nullptr;
+            bool ok = hex && hex->size() == 2 * count;
+            for (std::size_t k = 0; ok && k < hex->size(); ++k) ok = HexDigitValue((*hex)[k]) >= 0;
+            if (!ok) {
+                Error(where + ": expected " + std::to_string(2 * count) +
+                      " hexadecimal digits, found " + bytes.dump());
+                continue;
+            }
+            for (std::size_t k = 0; k < count; ++k)
+                image_[static_cast<std::size_t>(area->first) + k] = static_cast<std::uint8_t>(
+                    HexDigitValue((*hex)[2 * k]) * 16 + HexDigitValue((*hex)[2 * k + 1]));
+        }
+    }
+
     ConfigRecord& rec_;
     ModuleTypes& moduleTypes_;
+    Image& image_;
     JsonImportResult& result_;
 };
 
@@ -162,7 +244,8 @@ nlohmann::ordered_json ToJson(const std::array<std::string, N>& texts) {
 
 }  // namespace
 
-nlohmann::ordered_json RecordToJson(const ConfigRecord& rec, const ModuleTypes& moduleTypes) {
+nlohmann::ordered_json RecordToJson(const ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                                    const Image* image) {
     nlohmann::ordered_json j;
     j["format"] = kJsonFormat;
     j["ModuleType"] = moduleTypes;
@@ -170,11 +253,23 @@ nlohmann::ordered_json RecordToJson(const ConfigRecord& rec, const ModuleTypes& 
         if (field.scope == FieldScope::kConfiguration)
             j[std::string(field.name)] = ToJson(rec.*field.member);
     });
+    if (!image) return j;
+    auto carried = nlohmann::ordered_json::object();
+    for (auto [first, last] : CarriedAreas(WalkPackedPart(*image))) {
+        while (first <= last && (*image)[static_cast<std::size_t>(first)] == 0) ++first;
+        while (last >= first && (*image)[static_cast<std::size_t>(last)] == 0) --last;
+        if (first > last) continue;
+        carried[std::to_string(first) + "-" + std::to_string(last)] =
+            HexBytes(std::span(*image).subspan(static_cast<std::size_t>(first),
+                                               static_cast<std::size_t>(last - first + 1)),
+                     "");
+    }
+    if (!carried.empty()) j[std::string(kJsonCarried)] = std::move(carried);
     return j;
 }
 
 JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,
-                                ModuleTypes& moduleTypes) {
+                                ModuleTypes& moduleTypes, Image* image) {
     JsonImportResult result;
     if (!json.is_object()) {
         result.errors.push_back("expected one JSON object, found " + std::string(json.type_name()));
@@ -182,7 +277,8 @@ JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,
     }
     ConfigRecord newRec = rec;
     ModuleTypes newTypes = moduleTypes;
-    Importer importer(newRec, newTypes, result);
+    Image newImage = image ? *image : Image{};
+    Importer importer(newRec, newTypes, newImage, result);
     for (const auto& [key, value] : json.items()) importer.Member(key, value);
     if (!result.errors.empty()) {
         result.warnings.clear();
@@ -190,12 +286,13 @@ JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,
     }
     rec = std::move(newRec);
     moduleTypes = newTypes;
+    if (image) *image = newImage;
     result.ok = true;
     return result;
 }
 
 JsonImportResult RecordFromJsonText(std::string_view text, ConfigRecord& rec,
-                                    ModuleTypes& moduleTypes) {
+                                    ModuleTypes& moduleTypes, Image* image) {
     Json json;
     try {
         json = Json::parse(text);
@@ -210,7 +307,7 @@ JsonImportResult RecordFromJsonText(std::string_view text, ConfigRecord& rec,
         result.errors.push_back("not valid JSON: " + what);
         return result;
     }
-    return RecordFromJson(json, rec, moduleTypes);
+    return RecordFromJson(json, rec, moduleTypes, image);
 }
 
 }  // namespace orv

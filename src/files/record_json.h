@@ -2,6 +2,14 @@
 // per record field named as in the record, arrays indexed as in the record. Text fields are
 // strings (the record's bytes taken as Latin-1), choice fields are list positions (-1 for none),
 // check fields and optMaster are booleans, ModuleType is four integers.
+//
+// With an image, a last member "carried" holds the image bytes the record does not hold and the
+// editor only carries along (addresses 22-23, the bytes after the packed part up to 3839, and
+// 3846-4095), so that an export imported unchanged saves the same file:
+//     "carried": {"22-23": "A55A", "3846-4095": "0102...FF"}
+// Each key is a range of addresses "first-last" in decimal, each value its bytes as two
+// upper-case hexadecimal digits each. Zero bytes at either end of an area are left out, and an
+// area of zeros not written at all: the import builds onto a blank image, all zero.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -9,13 +17,17 @@
 #include <string_view>
 #include <vector>
 
+#include "image/image.h"
 #include "model/record.h"
 
 namespace orv {
 
 inline constexpr std::string_view kJsonFormat = "orv-config/1";
+inline constexpr std::string_view kJsonCarried = "carried";
 
-nlohmann::ordered_json RecordToJson(const ConfigRecord& rec, const ModuleTypes& moduleTypes);
+// image: when given, its carried bytes go into "carried".
+nlohmann::ordered_json RecordToJson(const ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                                    const Image* image = nullptr);
 
 struct JsonImportResult {
     bool ok = false;
@@ -25,11 +37,15 @@ struct JsonImportResult {
 
 // Members present replace the values in rec and moduleTypes; members left out keep them. Unknown
 // members, wrong types, wrong array lengths, positions outside their lists and characters
-// outside Latin-1 are errors; with any error nothing is changed.
+// outside Latin-1 are errors; with any error nothing is changed. Messages are taken as a paste
+// into their field would be (model/message_text.h), without its length limit: what the unit
+// cannot store becomes its ASCII form, with a warning naming the member. "carried" bytes go into
+// image when one is given (before the caller builds onto it); a range outside the carried areas
+// or a value that does not fit its range is an error.
 JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,
-                                ModuleTypes& moduleTypes);
+                                ModuleTypes& moduleTypes, Image* image = nullptr);
 // Parses the text first; a syntax error is reported with its position.
 JsonImportResult RecordFromJsonText(std::string_view text, ConfigRecord& rec,
-                                    ModuleTypes& moduleTypes);
+                                    ModuleTypes& moduleTypes, Image* image = nullptr);
 
 }  // namespace orv

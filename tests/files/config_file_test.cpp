@@ -7,6 +7,7 @@
 #include <random>
 
 #include "files/profile.h"
+#include "files/record_json.h"
 #include "files_test_util.h"
 #include "model/defaults.h"
 #include "model/identity.h"
@@ -403,6 +404,33 @@ TEST(ConfigFileProperty, SaveOpenSaveGivesTheSameFile) {
         ++checked;
     }
     EXPECT_GT(checked, 250);
+}
+
+TEST(ConfigFileProperty, ExportedJsonImportedUnchangedSavesTheSameFile) {
+    TempDir dir;
+    const std::string saved = dir.File("saved.ORV");
+    const std::string imported = dir.File("imported.ORV");
+    std::mt19937 rng(20261208);
+    int checked = 0;
+    for (int n = 0; n < 200; ++n) {
+        SCOPED_TRACE(n);
+        Editor e = RandomEditor(rng);
+        if (!WriteConfigFile(saved, e.s.rec, e.s.moduleTypes, e.image).ok) continue;
+        Editor opened;
+        ASSERT_TRUE(ReadConfigFile(saved, opened.s.rec, opened.s.moduleTypes, opened.image).ok);
+        const std::string json =
+            RecordToJson(opened.s.rec, opened.s.moduleTypes, &opened.image).dump(2);
+
+        Editor fresh;  // what 'orv-cli import' starts from: a blank image
+        const JsonImportResult r =
+            RecordFromJsonText(json, fresh.s.rec, fresh.s.moduleTypes, &fresh.image);
+        ASSERT_TRUE(r.ok) << r.errors.front();
+        std::filesystem::remove(imported);
+        ASSERT_TRUE(WriteConfigFile(imported, fresh.s.rec, fresh.s.moduleTypes, fresh.image).ok);
+        ASSERT_EQ(ReadText(imported), ReadText(saved));
+        ++checked;
+    }
+    EXPECT_GT(checked, 150);
 }
 
 TEST(ConfigFileRobustness, MutatedFilesNeverHarmTheEditor) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/latin1.h"
+#include "image/image.h"
 #include "model/defaults.h"
 
 namespace orv {
@@ -32,10 +33,11 @@ TEST(RecordJson, MembersInRecordOrderFormatFirst) {
 
 TEST(RecordJson, RoundTripKeepsEveryField) {
     StartupState s = MakeStartupState();
-    s.rec.txtMsg[7] =
+    s.rec.txtMsg[7] = "TAB\there";
+    s.rec.txtVer = {
         "Caf\xE9 \xB0"
-        "C";  // Latin-1 bytes
-    s.rec.txtVer = {"FW 2.00", "Build 7"};
+        "C",
+        "Build 7"};  // Latin-1 bytes
     s.rec.chkOptions[7] = true;
     s.rec.optMaster = false;
     s.rec.lstPortFormat[1] = -1;
@@ -174,12 +176,23 @@ TEST(RecordJson, ImportErrorsNameTheKeyAndChangeNothing) {
         {R"({"ModuleType":[0,0,70000,0]})", "ModuleType[2]: 70000 is outside 0..15"},
         {R"({"ModuleType":[0,0,0,99]})", "ModuleType[3]: 99 is outside 0..15"},
         {R"({"txtFastOne":null})", "txtFastOne: expected a string, found null"},
+        {R"({"carried":["00"]})", "carried: expected an object of address ranges, found array"},
+        {R"({"carried":{"22":"00"}})", "carried[\"22\"]: expected a range of addresses"},
+        {R"({"carried":{"23-22":"0000"}})", "carried[\"23-22\"]: expected a range of addresses"},
+        {R"({"carried":{"21-22":"0000"}})", "carried[\"21-22\"]: addresses 0-21 and 3840-3845"},
+        {R"({"carried":{"3845-3846":"0000"}})", "carried[\"3845-3846\"]: addresses 0-21"},
+        {R"({"carried":{"3846-4096":"00"}})", "carried[\"3846-4096\"]: expected a range"},
+        {R"({"carried":{"22-23":"A5"}})",
+         "carried[\"22-23\"]: expected 4 hexadecimal digits, found \"A5\""},
+        {R"({"carried":{"22-23":"A5G0"}})", "carried[\"22-23\"]: expected 4 hexadecimal digits"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
         StartupState s = MakeStartupState();
         const StartupState before = s;
-        const JsonImportResult r = RecordFromJsonText(c.json, s.rec, s.moduleTypes);
+        Image image{};
+        const JsonImportResult r = RecordFromJsonText(c.json, s.rec, s.moduleTypes, &image);
+        EXPECT_EQ(image, Image{});
         EXPECT_FALSE(r.ok);
         ASSERT_FALSE(r.errors.empty());
         EXPECT_EQ(r.errors[0].substr(0, std::string(c.errorStart).size()), c.errorStart)
@@ -187,6 +200,54 @@ TEST(RecordJson, ImportErrorsNameTheKeyAndChangeNothing) {
         EXPECT_EQ(s.rec, before.rec);
         EXPECT_EQ(s.moduleTypes, before.moduleTypes);
     }
+}
+
+TEST(RecordJson, MessagesBecomeWhatTheUnitStoresWithAWarningAtAnyLength) {
+    StartupState s = MakeStartupState();
+    const std::string longText(100, 'L');
+    nlohmann::json j;
+    j["txtMsg"] = s.rec.txtMsg;
+    j["txtMsg"][3] = "Caf\xC3\xA9 \xE2\x80\x93 Ward 2";
+    j["txtMsg"][4] = "TAB\tX\x7F";
+    j["txtMsg"][5] = longText;
+    j["txtVer"] = {"Caf\xC3\xA9", ""};  // not a message: Latin-1 as it is
+    const JsonImportResult r = RecordFromJson(j, s.rec, s.moduleTypes);
+    ASSERT_TRUE(r.ok) << r.errors.front();
+    EXPECT_EQ(s.rec.txtMsg[3], "Cafe - Ward 2");
+    EXPECT_EQ(s.rec.txtMsg[4], "TAB\tX\x7F");
+    EXPECT_EQ(s.rec.txtMsg[5], longText);
+    EXPECT_EQ(s.rec.txtVer[0], "Caf\xE9");
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0],
+              "txtMsg[3]: The unit cannot store \"\xC3\xA9\" or \"\xE2\x80\x93\" in a message; "
+              "they became \"e\" and \"-\".");
+}
+
+TEST(RecordJson, CarriedBytesTravelTrimmedAndLandOnlyWhereTheRecordHasNothing) {
+    StartupState s = MakeStartupState();
+    Image image{};
+    BuildImage(s.rec, s.moduleTypes, image);
+    const int packedLast = WalkPackedPart(image);
+    image[23] = 0xA5;
+    image[static_cast<std::size_t>(packedLast) + 2] = 0x01;  // a zero before it is left out
+    image[3839] = 0xFF;
+    image[4095] = 0x5A;
+    const auto j = RecordToJson(s.rec, s.moduleTypes, &image);
+    const std::string between(2 * static_cast<std::size_t>(3836 - packedLast), '0');
+    EXPECT_EQ(nlohmann::json(j.at("carried")),
+              nlohmann::json({{"23-23", "A5"},
+                              {std::to_string(packedLast + 2) + "-3839", "01" + between + "FF"},
+                              {"4095-4095", "5A"}}));
+    EXPECT_EQ(RecordToJson(s.rec, s.moduleTypes, nullptr).count("carried"), 0u);
+    Image blank{};
+    BuildImage(s.rec, s.moduleTypes, blank);
+    EXPECT_EQ(RecordToJson(s.rec, s.moduleTypes, &blank).count("carried"), 0u);  // all zero
+
+    StartupState back = MakeStartupState();
+    Image onto{};
+    ASSERT_TRUE(RecordFromJsonText(j.dump(), back.rec, back.moduleTypes, &onto).ok);
+    BuildImage(back.rec, back.moduleTypes, onto);
+    EXPECT_EQ(onto, image);
 }
 
 TEST(RecordJson, BadLaterElementKeepsEarlierOnesOut) {

@@ -54,7 +54,10 @@ constexpr std::string_view kExportHelp =
     "Usage: orv-cli export IN.ORV [-o OUT.json]\n"
     "\n"
     "Opens the file as the editor does (read, decode, size report) and writes the configuration\n"
-    "record as JSON: one object, \"format\": \"orv-config/1\" first, then one member per field.\n"
+    "record as JSON: one object, \"format\": \"orv-config/1\" first, then one member per field,\n"
+    "and last \"carried\": the image bytes the record does not hold (addresses 22-23, after the\n"
+    "packed part up to 3839, 3846-4095) as \"first-last\": hexadecimal digits, so that 'orv-cli\n"
+    "import' gives back the same file.\n"
     "\n"
     "  -o, --output OUT.json  the file to write (standard output when left out)\n"
     "  -h, --help             show this help\n";
@@ -63,7 +66,9 @@ constexpr std::string_view kImportHelp =
     "Usage: orv-cli import IN.json -o OUT.ORV\n"
     "\n"
     "Takes the configuration record from JSON (members present replace the values the editor\n"
-    "has after start-up; unknown members are an error), builds the image and saves it.\n"
+    "has after start-up; unknown members are an error), builds the image onto a blank one, or\n"
+    "onto the \"carried\" bytes when the JSON has them, and saves it. Characters of a message\n"
+    "that the unit cannot store become their ASCII form, with a warning.\n"
     "\n"
     "  -o, --output OUT.ORV  the file to write\n"
     "  -h, --help            show this help\n";
@@ -103,7 +108,8 @@ int RunExport(const CommandArgs& args) {
     ExpectPositional("export", a, 1, "the configuration file to export (IN.ORV)");
     EditorState state;
     if (!OpenConfig(a.positional[0], state)) return kExitFailure;
-    const std::string json = RecordToJson(state.s.rec, state.s.moduleTypes).dump(2) + "\n";
+    const std::string json =
+        RecordToJson(state.s.rec, state.s.moduleTypes, &state.image).dump(2) + "\n";
     if (const std::string* out = a.Option("output")) {
         const FileIoResult w = WriteFileAtomically(*out, json);
         if (!w.ok) {
@@ -132,7 +138,8 @@ int RunImport(const CommandArgs& args) {
         return kExitFailure;
     }
     EditorState state;
-    const JsonImportResult r = RecordFromJsonText(text, state.s.rec, state.s.moduleTypes);
+    const JsonImportResult r =
+        RecordFromJsonText(text, state.s.rec, state.s.moduleTypes, &state.image);
     if (!r.ok) {
         for (const auto& e : r.errors) PrintError("'" + in + "': " + e);
         return kExitFailure;

@@ -123,8 +123,9 @@ int RunShow(const CommandArgs& args) {
     ExpectPositional("show", a, 1, "the configuration file to show (IN.ORV)");
     EditorState state;
     if (!OpenConfig(a.positional[0], state)) return kExitFailure;
-    const std::string text = json ? RecordToJson(state.s.rec, state.s.moduleTypes).dump(2) + "\n"
-                                  : ConfigReport(state.s.rec, state.s.moduleTypes, a.positional[0]);
+    const std::string text =
+        json ? RecordToJson(state.s.rec, state.s.moduleTypes, &state.image).dump(2) + "\n"
+             : ConfigReport(state.s.rec, state.s.moduleTypes, a.positional[0]);
     return WriteOutput(nullptr, text) ? kExitOk : kExitFailure;
 }
 
