@@ -117,7 +117,10 @@ int main(int argc, char** argv) {
         for (int t : s.moduleTypes) raw += static_cast<char>(t);
         raw.append(image.begin(), image.end());
         WriteSeed(root / "image", name, raw);
-        WriteSeed(root / "json", name, RecordToJson(s.rec, s.moduleTypes).dump(1));
+        // With a few carried bytes, so the fuzzer starts from a "carried" member too.
+        image[22] = 0xA5;
+        image[4095] = static_cast<std::uint8_t>(n);
+        WriteSeed(root / "json", name, RecordToJson(s.rec, s.moduleTypes, &image).dump(1));
     }
 
     // One script per button and unit behaviour.
