@@ -42,6 +42,7 @@ bool Comms::OpenComms(int comPortPosition, int baudPosition, int formatPosition)
         lastDetail_ = detail;
         return false;
     }
+    settings_ = *settings;
     FlushInput();
     return true;
 }
@@ -87,21 +88,27 @@ bool Comms::IsOpen() const {
 
 std::string Comms::OpenFailureMessage() const {
     std::string text = kUnableToOpenPort;
-    const std::string reason = OpenFailureReason(lastFailure_, lastDevice_, lastDetail_);
+    const std::string reason = OpenFailureReason(lastFailure_, lastDevice_, lastDetail_, advice_);
     if (!reason.empty()) text += "\n" + reason;
     return text;
 }
 
 std::string OpenFailureReason(OpenFailure failure, const std::string& device,
-                              const std::string& detail) {
+                              const std::string& detail, PortAdvice advice) {
+    const bool cli = advice == PortAdvice::kCommandLine;
     switch (failure) {
         case OpenFailure::kNone:
             return {};
         case OpenFailure::kNoSuchDevice:
-            if (device.empty()) return "Select a COM port on the Comms page (" + detail + ").";
+            if (device.empty())
+                return cli ? "Give the port with --port COMn or the device with --device PATH (" +
+                                 detail + ")."
+                           : "Select a COM port on the Comms page (" + detail + ").";
             return "There is no device " + device +
-                   ". Check that the serial adapter is plugged in, or map the COM port to the "
-                   "right device on the Comms page.";
+                   ". Check that the serial adapter is plugged in, or " +
+                   (cli ? "give the right one with --port COMn or --device PATH ('orv-cli ports' "
+                          "lists the devices and maps COM ports)."
+                        : "map the COM port to the right device on the Comms page.");
         case OpenFailure::kBusy:
             return device +
                    " is busy: it is held by another program. Close that program and try "
@@ -116,7 +123,8 @@ std::string OpenFailureReason(OpenFailure failure, const std::string& device,
         case OpenFailure::kBadSettings:
             return "The serial settings " + detail + " cannot be used" +
                    (device.empty() ? std::string() : " on " + device) +
-                   ". Choose another PC baud rate or serial format.";
+                   (cli ? ". Choose another rate with --baud or format with --format."
+                        : ". Choose another PC baud rate or serial format.");
         case OpenFailure::kOther:
             return "Could not open " + device + (detail.empty() ? "." : ": " + detail + ".");
     }

@@ -20,6 +20,10 @@ inline constexpr const char* kUnableToOpenPort = "Unable to open selected Coms P
 // list.
 std::string SettingsTextFor(int baudPosition, int formatPosition);
 
+// Where the user chooses the port and its settings, for the advice beneath an open failure: the
+// editor's Comms page, or orv-cli's --port, --device, --baud and --format.
+enum class PortAdvice { kCommsPage, kCommandLine };
+
 class Comms {
   public:
     // lookup maps COM numbers to devices (may be empty: then COMn is always the default device).
@@ -49,12 +53,18 @@ class Comms {
     // failed open in words a technician can act on.
     std::string OpenFailureMessage() const;
 
+    // The settings of the last successful open (what the line runs at now).
+    const SerialSettings& Settings() const { return settings_; }
+
     SerialPort& Port() { return port_; }
     void SetLookup(ComPortLookup lookup) { lookup_ = std::move(lookup); }
+    void SetAdvice(PortAdvice advice) { advice_ = advice; }
 
   private:
     SerialPort& port_;
     ComPortLookup lookup_;
+    PortAdvice advice_ = PortAdvice::kCommsPage;
+    SerialSettings settings_;
     bool rxTimedOut_ = false;
     OpenFailure lastFailure_ = OpenFailure::kNone;
     std::string lastDetail_;
@@ -63,6 +73,7 @@ class Comms {
 
 // The reason line beneath kUnableToOpenPort for a failure on device.
 std::string OpenFailureReason(OpenFailure failure, const std::string& device,
-                              const std::string& detail);
+                              const std::string& detail,
+                              PortAdvice advice = PortAdvice::kCommsPage);
 
 }  // namespace orv

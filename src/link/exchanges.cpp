@@ -31,9 +31,16 @@ bool Connected(Comms& comms) {
     return !comms.RxTimedOut() && reply == proto::kProbeReply;
 }
 
+std::chrono::milliseconds VersionLineBudget(const SerialSettings& settings) {
+    const auto fullLine = CharacterTime(settings) * static_cast<long long>(kMaxVersionLine + 2);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(2 * fullLine) +
+           std::chrono::milliseconds(kVersionLineSlackMs);
+}
+
 RxLine RxStringEx(Comms& comms, LinkUi& ui) {
     RxLine line;
-    const auto budgetEnd = SerialClock::now() + std::chrono::milliseconds(kVersionLineBudgetMs);
+    const auto budget = VersionLineBudget(comms.Settings());
+    const auto budgetEnd = SerialClock::now() + budget;
     for (;;) {
         const std::uint8_t byte = comms.RxByte(proto::kByteTimeoutMs);
         if (comms.RxTimedOut()) {
@@ -43,11 +50,11 @@ RxLine RxStringEx(Comms& comms, LinkUi& ui) {
         if (byte == 0x0A || byte == 0x00) break;
         if (line.text.size() >= kMaxVersionLine || SerialClock::now() > budgetEnd) {
             const bool tooLong = line.text.size() >= kMaxVersionLine;
+            const auto seconds = (budget.count() + 999) / 1000;
             ui.ShowMessage(
                 std::string(kVersionTimeoutText) + ": the unit sent " +
                     (tooLong ? "more than " + std::to_string(kMaxVersionLine) + " characters"
-                             : "characters for more than " +
-                                   std::to_string(kVersionLineBudgetMs / 1000) + " seconds") +
+                             : "characters for more than " + std::to_string(seconds) + " seconds") +
                     " without ending the line.\nCheck that the PC baud rate and serial format "
                     "match the unit, then connect again.",
                 kAppTitle, MessageIcon::kWarning);
@@ -63,23 +70,39 @@ std::string RxString(Comms& comms, LinkUi& ui) {
     return RxStringEx(comms, ui).text;
 }
 
+namespace {
+
+// Drops what is left of a reply given up, until the line has been quiet for a byte's timeout.
+// False when the unit was still sending after the time another full line would take.
+bool DropRestOfReply(Comms& comms) {
+    const auto fullLine =
+        CharacterTime(comms.Settings()) * static_cast<long long>(kMaxVersionLine + 2);
+    const auto end = SerialClock::now() + 2 * fullLine;
+    for (;;) {
+        comms.RxByte(proto::kByteTimeoutMs);
+        if (comms.RxTimedOut()) return true;
+        if (SerialClock::now() > end) return false;
+    }
+}
+
+}  // namespace
+
 VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleTypes& moduleTypes) {
     VersionReport report;
     comms.Write({proto::kCommandPrefix, proto::kCmdVersion});
     for (int k = 0; k < 2; ++k) {
         const RxLine line = RxStringEx(comms, ui);
-        if (line.end == LineEnd::kTooLong || line.end == LineEnd::kTooSlow) {
-            // The unit is streaming: what follows would not be module types either. Drop what
-            // came, leave the module types as they are and let the user check the settings.
-            comms.FlushInput();
-            rec.txtVer = {};
-            report.lines = {};
+        report.lines[k] = line.text;
+        if (line.end != LineEnd::kTooLong && line.end != LineEnd::kTooSlow) continue;
+        // The rest of this line, and the other line with it, can no longer be told apart.
+        if (!DropRestOfReply(comms)) {
+            rec.txtVer = report.lines;
             report.moduleTypes = moduleTypes;
             return report;
         }
-        report.lines[k] = line.text;
-        rec.txtVer[k] = line.text;
+        break;
     }
+    rec.txtVer = report.lines;
 
     comms.Write({proto::kCommandPrefix});
     comms.Write({proto::kCmdModules});

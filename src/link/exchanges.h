@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,10 +29,14 @@ inline constexpr const char* kPulseTimesFailure =
     "Comms failure while getting pulse times, please check Port, cables and connections. The "
     "measured times and pulse limits were left as they were.";
 
-// A version line stops at this many characters or after this long in all, whichever comes first:
-// a unit streaming without a line end must not hang the editor or fill its memory.
+// A version line stops at this many characters, or when it takes longer in all than its time
+// budget: a unit streaming without a line end, or trickling, must not hang the editor or fill its
+// memory. The budget is twice the wire time of a full line at the line's rate and frame plus
+// some seconds for a unit that pauses between characters, so a full line fits at 110 baud and a
+// stream at 115200 stops within a few seconds.
 constexpr std::size_t kMaxVersionLine = 256;
-constexpr int kVersionLineBudgetMs = 4000;
+constexpr int kVersionLineSlackMs = 4000;
+std::chrono::milliseconds VersionLineBudget(const SerialSettings& settings);
 
 // Sends the probe 0x14 and returns whether the first reply byte is 0x11 (within 250 ms).
 bool Connected(Comms& comms);
@@ -43,8 +48,8 @@ struct RxLine {
 };
 // Receives one text line ended by LF or NUL (a CR before it is dropped), each byte within 250 ms.
 // On a timeout shows "Comms timeout while getting Version" and returns an empty text. A line
-// longer than kMaxVersionLine or slower than kVersionLineBudgetMs in all is given up (empty text;
-// the caller tells the user).
+// longer than kMaxVersionLine or slower than its VersionLineBudget is given up with a message
+// (empty text).
 RxLine RxStringEx(Comms& comms, LinkUi& ui);
 std::string RxString(Comms& comms, LinkUi& ui);
 
@@ -52,9 +57,13 @@ std::string RxString(Comms& comms, LinkUi& ui);
 struct VersionReport {
     std::array<std::string, 2> lines;
     ModuleTypes moduleTypes{};
-    bool modulesRead = false;  // false when a runaway version line stopped the exchange
+    bool modulesRead = false;  // false when the unit never stopped sending its version reply
 };
 // Requests the version lines and the module types and stores them in rec.txtVer and moduleTypes.
+// A line that fails (timeout, too long, too slow) becomes empty and the module request still
+// follows; after a line given up, what is left of the reply is dropped first (the other line with
+// it), and when the unit does not stop sending the module request is not made, since its answer
+// could not be told from the stream: the module types stay as they were.
 // A module code of 16 or more is stored as 0 (not fitted) with a message naming bank and code.
 // The caller arranges the bank pages afterwards (ApplyModuleTypes).
 VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleTypes& moduleTypes);

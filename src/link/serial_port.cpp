@@ -66,4 +66,10 @@ std::string SettingsText(const SerialSettings& s) {
            std::to_string(s.dataBits) + "," + std::to_string(s.stopBits);
 }
 
+std::chrono::microseconds CharacterTime(const SerialSettings& s) {
+    const long long bits = 1 + s.dataBits + (s.parity == 'N' ? 0 : 1) + s.stopBits;
+    const long long baud = std::max(s.baud, 1);
+    return std::chrono::microseconds((bits * 1'000'000 + baud - 1) / baud);
+}
+
 }  // namespace orv

@@ -28,6 +28,9 @@ std::optional<SerialSettings> ParseSettingsText(std::string_view text);
 // "9600,N,8,1".
 std::string SettingsText(const SerialSettings& settings);
 
+// How long one character takes on the line: start bit, data bits, parity bit, stop bits.
+std::chrono::microseconds CharacterTime(const SerialSettings& settings);
+
 // Why a port did not open.
 enum class OpenFailure { kNone, kNoSuchDevice, kBusy, kNoPermission, kBadSettings, kOther };
 

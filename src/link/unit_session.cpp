@@ -53,7 +53,16 @@ void UnitSession::SetDisconnectedState() {
 
 bool UnitSession::OpenOrReport() {
     if (comms_.OpenComms(rec_.lstComPort, rec_.lstBaudPC, rec_.lstPCFormat)) return true;
-    ui_.ShowMessage(comms_.OpenFailureMessage(), kAppTitle, MessageIcon::kNone);
+    std::string text = comms_.OpenFailureMessage();
+    // In a baud rate search every rate that will not open says so, as a click on Connect would,
+    // but a reason the user has just read is not repeated beneath it.
+    if (baudSearch_) {
+        if (text == *baudSearch_)
+            text = kUnableToOpenPort;
+        else
+            *baudSearch_ = text;
+    }
+    ui_.ShowMessage(text, kAppTitle, MessageIcon::kNone);
     outcome_ = ClickOutcome::kPortNotOpened;
     return false;
 }
@@ -90,15 +99,17 @@ void UnitSession::AutoBaudClick() {
             return;
         }
     }
+    // A rate the port will not open at (an adapter without it, a port taken meanwhile) is one
+    // failed try: the search goes on with the next.
+    baudSearch_.emplace();
     for (int p = static_cast<int>(kBaudRateItems.size()) - 1; p >= 0; --p) {
         rec_.lstBaudPC = p;
         if (hooks_.baudSelectionChanged) hooks_.baudSelectionChanged(p);
         ConnectClick();
-        if (IsConnected()) return;
-        // A port that will not open at one rate has already said why; asking nine more times
-        // would only repeat the message.
-        if (outcome_ == ClickOutcome::kPortNotOpened) return;
+        if (IsConnected()) break;
     }
+    baudSearch_.reset();
+    if (IsConnected()) return;
     comms_.CloseComms();
     outcome_ = ClickOutcome::kNotAnswering;
 }

@@ -82,6 +82,8 @@ class UnitSession {
     std::atomic<bool> connected_{false};
     std::atomic<bool> running_{false};
     ClickOutcome outcome_ = ClickOutcome::kDone;
+    // During Auto Baud: the last open failure shown in this search.
+    std::optional<std::string> baudSearch_;
     std::optional<PulseLimits> lastLimits_;
     PulseTimes lastTimes_;
     VersionReport lastVersion_;

@@ -91,6 +91,7 @@ const Message kBusy{
     "Unable to open selected Coms Port\n{device} is busy: it is held by another "
     "program. Close that program and try again.",
     kTitle, MessageIcon::kNone};
+const Message kUnableToOpen{"Unable to open selected Coms Port", kTitle, MessageIcon::kNone};
 const Message kMissing{
     "Unable to open selected Coms Port\nThere is no device {device}. Check that "
     "the serial adapter is plugged in, or map the COM port to the right device "
@@ -881,15 +882,17 @@ const std::vector<Row> kRows = {
      E::kVersionChanged,
      U::kUnchanged,
      0},
-    // The line goes during the second rate's probe: the next open names the vanished device.
+    // The line goes during the second rate's probe: the next open names the vanished device,
+    // and each rate after it says it will not open, the reason not repeated.
     {"AutoBaud_PortVanishes",
      B::kAutoBaud,
      F::kPortVanishes,
      {},
      2,
-     {kMissing},
+     {kMissing, kUnableToOpen, kUnableToOpen, kUnableToOpen, kUnableToOpen, kUnableToOpen,
+      kUnableToOpen, kUnableToOpen},
      false,
-     O::kPortNotOpened,
+     O::kNotAnswering,
      0,
      4,
      E::kBaudSearched,

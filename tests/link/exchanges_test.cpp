@@ -263,12 +263,60 @@ TEST(GetVersion, UnknownModuleCodeIsNotFittedWithMessage) {
     EXPECT_EQ(ui.messages[0].text.find("Bank 1"), std::string::npos);
 }
 
-TEST(GetVersion, RunawayLineIsCutOffAndReported) {
-    // A unit streaming without a line end: the line is given up at 256 characters, the rest of
-    // the stream is dropped and the module types stay as they were.
-    ScriptedPort port;
-    port.respond = [](const Bytes& w, const SerialSettings&) -> Bytes {
-        if (w == Bytes{0x13, 'V'}) return Bytes(5000, 'Z');
+TEST(GetVersion, AFailedLineIsFollowedByTheModuleRequest) {
+    const std::string longLine(300, 'Z');
+    struct Case {
+        std::string reply;  // to the version request; then the line is quiet
+        std::array<std::string, 2> lines;
+        std::vector<std::string> messages;  // the start of each
+    } cases[] = {
+        {"", {"", ""}, {kVersionTimeoutText, kVersionTimeoutText}},
+        {longLine + "\r\nBuild 7\r\n",
+         {"", ""},
+         {"Comms timeout while getting Version: the unit "
+          "sent more than 256 characters"}},
+        {"V2.13\n" + longLine + longLine, {"V2.13", ""}, {"Comms timeout while getting Version: "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply.size());
+        ScriptedPort port;
+        port.respond = [&](const Bytes& w, const SerialSettings&) -> Bytes {
+            if (w == Bytes{0x13, 'V'}) return Text(c.reply);
+            if (w == Bytes{'m'}) return {13, 14, 15, 0};
+            return {};
+        };
+        Comms comms(port);
+        Open(comms);
+        RecordingUi ui;
+        ConfigRecord rec;
+        rec.txtVer = {"old0", "old1"};
+        ModuleTypes types{};
+        const VersionReport report = GetVersion(comms, ui, rec, types);
+        EXPECT_EQ(rec.txtVer, c.lines);
+        // What was left of the reply was dropped before the module types were read.
+        EXPECT_TRUE(report.modulesRead);
+        EXPECT_EQ(types, (ModuleTypes{13, 14, 15, 0}));
+        ASSERT_EQ(ui.messages.size(), c.messages.size());
+        for (std::size_t k = 0; k < c.messages.size(); ++k)
+            EXPECT_EQ(ui.messages[k].text.rfind(c.messages[k], 0), 0u) << ui.messages[k].text;
+    }
+}
+
+TEST(GetVersion, ALineThatNeverEndsIsCutOffAndNoModulesAreAskedIntoTheStream) {
+    // A unit streaming without a line end or pause: the line is given up at 256 characters and
+    // the module types stay as they were.
+    struct StreamingPort : ScriptedPort {
+        bool streaming = false;
+        std::size_t BytesWaiting() override { return streaming ? 1 : input.size(); }
+        std::optional<std::uint8_t> ReadByte() override {
+            return streaming ? std::optional<std::uint8_t>('Z') : ScriptedPort::ReadByte();
+        }
+        bool WaitForBytes(SerialClock::time_point deadline) override {
+            return streaming || ScriptedPort::WaitForBytes(deadline);
+        }
+    } port;
+    port.respond = [&port](const Bytes& w, const SerialSettings&) -> Bytes {
+        port.streaming = port.streaming || w == Bytes{0x13, 'V'};
         return {};
     };
     Comms comms(port);
@@ -277,15 +325,26 @@ TEST(GetVersion, RunawayLineIsCutOffAndReported) {
     ConfigRecord rec;
     rec.txtVer = {"old0", "old1"};
     ModuleTypes types{15, 0, 0, 14};
+    const auto t0 = SerialClock::now();
     const VersionReport report = GetVersion(comms, ui, rec, types);
+    EXPECT_LT(SerialClock::now() - t0, std::chrono::seconds(2));
     EXPECT_FALSE(report.modulesRead);
     EXPECT_EQ(types, (ModuleTypes{15, 0, 0, 14}));
     EXPECT_EQ(rec.txtVer, (std::array<std::string, 2>{"", ""}));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].text.find("more than 256 characters"), std::string::npos);
-    EXPECT_EQ(port.BytesWaiting(), 0u);
     EXPECT_EQ(port.writes.size(), 1u);  // no module request into the stream
 
+    // The budget of a line: a full line fits at the slowest rate and frame, and a unit that
+    // trickles at the fastest is given up within seconds.
+    EXPECT_GT(VersionLineBudget({110, 'E', 8, 2}), CharacterTime({110, 'E', 8, 2}) * 258);
+    EXPECT_LT(VersionLineBudget({115200, 'N', 8, 1}), std::chrono::seconds(5));
+    EXPECT_EQ(CharacterTime({300, 'N', 8, 1}), std::chrono::microseconds(33334));
+}
+
+TEST(GetVersion, AFullLineIsStillALine) {
+    ConfigRecord rec;
+    ModuleTypes types{};
     // Exactly 256 characters and a line end is still a line.
     ScriptedPort port2;
     port2.respond = [](const Bytes& w, const SerialSettings&) -> Bytes {

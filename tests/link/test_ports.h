@@ -19,8 +19,9 @@ class ScriptedPort : public SerialPort {
   public:
     // Given one write, returns the bytes the far end sends back.
     std::function<Bytes(const Bytes& written, const SerialSettings& settings)> respond;
-    // Open fails with this when set.
+    // Open fails with this when set, or with what refuse says for the settings.
     OpenFailure failOpen = OpenFailure::kNone;
+    std::function<OpenFailure(const SerialSettings&)> refuse;
 
     std::vector<Bytes> writes;        // each Write call
     std::vector<std::string> opened;  // device of each successful open
@@ -31,9 +32,10 @@ class ScriptedPort : public SerialPort {
 
     bool Open(const std::string& device, const SerialSettings& settings, OpenFailure* failure,
               std::string* detail) override {
-        if (failOpen != OpenFailure::kNone) {
-            if (failure) *failure = failOpen;
-            if (detail) *detail = failOpen == OpenFailure::kNoPermission ? "dialout" : "";
+        const OpenFailure fail = refuse ? refuse(settings) : failOpen;
+        if (fail != OpenFailure::kNone) {
+            if (failure) *failure = fail;
+            if (detail) *detail = fail == OpenFailure::kNoPermission ? "dialout" : "";
             return false;
         }
         open_ = true;

@@ -99,6 +99,45 @@ TEST(UnitSession, AutoBaudFinds9600AfterFourFailedTries) {
     EXPECT_TRUE(ed.ui.messages.empty());
 }
 
+TEST(UnitSession, AutoBaudGoesOnPastRatesThePortWillNotOpenAt) {
+    ScriptedPort port;
+    port.respond = [](const Bytes& w, const SerialSettings& s) -> Bytes {
+        if (s.baud != 9600) return {};
+        if (w == Bytes{0x14}) return {0x11};
+        if (w == Bytes{0x13, 'V'}) return {'a', '\n', 'b', '\n'};
+        if (w == Bytes{'m'}) return {15, 0, 0, 0};
+        return {};
+    };
+    port.refuse = [](const SerialSettings& s) {
+        return s.baud == 57600 || s.baud == 38400 ? OpenFailure::kBusy : OpenFailure::kNone;
+    };
+    Editor ed(port);
+    ed.session.AutoBaudClick();
+    EXPECT_TRUE(ed.session.IsConnected());
+    EXPECT_EQ(ed.state.rec.lstBaudPC, kBaud9600);
+    EXPECT_EQ(ed.baudSelections, (std::vector<int>{9, 8, 7, 6, 5}));
+    std::vector<int> bauds;
+    for (const auto& s : port.openSettings) bauds.push_back(s.baud);
+    EXPECT_EQ(bauds, (std::vector<int>{9600, 115200, 19200, 9600}));
+    // Each refused rate says so as Connect would; the reason once, not again beneath the second.
+    ASSERT_EQ(ed.ui.messages.size(), 2u);
+    EXPECT_EQ(ed.ui.messages[0].text,
+              "Unable to open selected Coms Port\n/dev/ttyS0 is busy: it is held by another "
+              "program. Close that program and try again.");
+    EXPECT_EQ(ed.ui.messages[1].text, "Unable to open selected Coms Port");
+    EXPECT_EQ(ed.ui.messages[1].title, "ORV Pro Configuration");
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
+
+    // A search that finds nothing ends disconnected at 110, the refusals shown all the same.
+    port.respond = nullptr;
+    ed.ui.messages.clear();
+    ed.session.AutoBaudClick();
+    EXPECT_FALSE(ed.session.IsConnected());
+    EXPECT_EQ(ed.state.rec.lstBaudPC, 0);
+    EXPECT_EQ(ed.ui.messages.size(), 2u);
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kNotAnswering);
+}
+
 TEST(UnitSession, AutoBaudWithNoUnitEndsAt110Disconnected) {
     ScriptedPort port;
     Editor ed(port);
