@@ -45,6 +45,11 @@ TEST_F(Cli, HelpAndUsageErrors) {
         {{"resave", "a.ORV"}, 2, "", "missing the output file"},
         {{"size"}, 2, "", "missing the configuration file to measure"},
         {{"size", "a.ORV", "b.ORV"}, 2, "", "unexpected argument 'b.ORV'"},
+        {{"history", "--help"}, 0, "'orv-cli write COPY.ORV'", ""},
+        {{"read", "--help"}, 0, "--no-history", ""},
+        {{"reset", "--help"}, 0, "-v, --verbose", ""},
+        {{"read", "--verbose=yes", "-o", "x.ORV"}, 2, "", "option '--verbose' takes no value"},
+        {{"new", "--no-history", "-o", "x.ORV"}, 2, "", "unknown option '--no-history'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -57,6 +62,14 @@ TEST_F(Cli, HelpAndUsageErrors) {
     const RunResult help = Run({"--help"});
     for (const char* name : {"new", "export", "import", "resave", "size"})
         EXPECT_NE(help.out.find(std::string("  ") + name + " "), std::string::npos) << name;
+}
+
+TEST_F(Cli, HistoryOfAFolderNotMadeYetIsEmptyNotAnError) {
+    ::setenv("XDG_DATA_HOME", F("data").c_str(), 1);
+    const RunResult r = Run({"history"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "History folder: " + F("data") + "/orv-config/history\nNo copies kept yet.\n");
+    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(Cli, NewThenSize) {

@@ -9,6 +9,8 @@
 #include <memory>
 #include <thread>
 
+#include "files/config_file.h"
+#include "files/history.h"
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
 #include "link/unit_session.h"
@@ -31,6 +33,7 @@ class QtEnvironment : public testing::Environment {
         char tmpl[] = "/tmp/orv-link-e2e-XXXXXX";
         dir_ = ::mkdtemp(tmpl);
         ::setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);  // the history of orv-cli
         static int argc = 1;
         static char name[] = "link_e2e_tests";
         static char* argv[] = {name, nullptr};
@@ -270,6 +273,21 @@ TEST_F(LinkE2E, RunawayVersionLineIsCutOffQuickly) {
     EXPECT_LT(seconds, 3.0);
 }
 
+TEST_F(LinkE2E, LongVersionLineAtASlowRateIsReadAndTheModulesFollow) {
+    std::string line = "ORV-PRO V2.13";
+    while (line.size() < 150) line += " build notes " + std::to_string(line.size());
+    line.resize(150);
+    StartSim({"--pace", "--baud", "300", "--version1", line, "--version2", "B", "--modules",
+              "13,14,15,0"});
+    state_.rec.lstBaudPC = 1;  // 300: the line alone is 5 s on the wire
+    session_->ConnectClick();
+    EXPECT_TRUE(session_->IsConnected());
+    EXPECT_TRUE(ui_.messages.empty()) << ui_.messages[0].text;
+    EXPECT_EQ(state_.rec.txtVer[0], line);
+    EXPECT_EQ(state_.rec.txtVer[1], "B");
+    EXPECT_EQ(state_.moduleTypes, (ModuleTypes{13, 14, 15, 0}));
+}
+
 TEST_F(LinkE2E, PortsThatWillNotOpenSayWhy) {
     StartSim({});
     // Held by another program: the device is open elsewhere for exclusive use.
@@ -338,6 +356,73 @@ TEST_F(LinkE2E, CliReadWriteAndErrors) {
     r = test::Run(ORV_CLI_PATH, {"connect", "--device", "/dev/orv-no-such-device"}, dir_);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Unable to open selected Coms Port"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--port COMn or --device PATH"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Comms page"), std::string::npos) << r.err;
+}
+
+// A message with a control character, opened from a file, saved and written back: the unit gets
+// it byte for byte. orv-cli keeps what it sent and what it read in the history.
+TEST_F(LinkE2E, CliWritesATabMessageBackAndKeepsTheHistory) {
+    const std::string data = dir_ + "/data";  // a history of this test's own
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    const std::string eeprom = dir_ + "/unit.eeprom";
+    auto& sim = StartSim({"--eeprom", eeprom});
+    StartupState made = MakeStartupState();
+    made.moduleTypes = {15, 0, 0, 0};
+    made.rec.txtMsg[0] = "ZONE\t1\x7F";
+    Image madeImage{};
+    const std::string first = dir_ + "/tab.ORV", site = dir_ + "/site.ORV";
+    ASSERT_TRUE(WriteConfigFile(first, made.rec, made.moduleTypes, madeImage).ok);
+    StartupState opened = MakeStartupState();
+    Image image{};
+    ASSERT_TRUE(ReadConfigFile(first, opened.rec, opened.moduleTypes, image).ok);
+    EXPECT_EQ(opened.rec.txtMsg[0], "ZONE\t1\x7F");
+    const WriteConfigResult saved = WriteConfigFile(site, opened.rec, opened.moduleTypes, image);
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(test::ReadFile(site), test::ReadFile(first));
+
+    auto r = test::Run(ORV_CLI_PATH, {"write", site, "--device", sim.Device()}, dir_);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no activity log without --verbose
+    EXPECT_EQ(test::ReadFile(eeprom).substr(0, 3840),
+              std::string(image.begin(), image.begin() + 3840));
+
+    r = test::Run(ORV_CLI_PATH, {"read", "-o", dir_ + "/back.ORV", "--device", sim.Device(), "-v"},
+                  dir_);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(" ++ Get EEprom"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" ++ Kept a copy in "), std::string::npos) << r.err;
+    const auto copies = History().List();
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[0].event, "read");
+    EXPECT_EQ(copies[0].subject, "ORV-PRO SIM V2.13");
+    EXPECT_EQ(copies[1].event, "write");
+    EXPECT_EQ(copies[1].subject, "site");
+    StartupState held = MakeStartupState();
+    Image heldImage{};
+    ASSERT_TRUE(ReadConfigFile(copies[0].path, held.rec, held.moduleTypes, heldImage).ok);
+    EXPECT_EQ(std::string(heldImage.begin(), heldImage.end()), test::ReadFile(eeprom));
+    EXPECT_EQ(held.rec.txtMsg[0], "ZONE\t1\x7F");
+
+    r = test::Run(ORV_CLI_PATH, {"history"}, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = test::Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(lines[0], "History folder: " + History().folder());
+    EXPECT_NE(lines[1].find("  read   ORV-PRO SIM V2.13  " + copies[0].path), std::string::npos)
+        << lines[1];
+
+    // --no-history keeps nothing; a history that cannot be written is one warning, no failure.
+    r = test::Run(ORV_CLI_PATH, {"write", site, "--device", sim.Device(), "--no-history"}, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(History().List().size(), 2u);
+    ::setenv("XDG_DATA_HOME", site.c_str(), 1);  // a file where the folder should be
+    r = test::Run(ORV_CLI_PATH, {"write", site, "--device", sim.Device()}, dir_);
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::Lines(r.err).size(), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind("orv-cli: warning: Cannot keep a copy in the history folder ", 0), 0u)
+        << r.err;
 }
 
 }  // namespace

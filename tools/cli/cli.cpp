@@ -40,7 +40,10 @@ ParsedArgs ParseArgs(std::string_view command, const CommandArgs& args,
         }
         const OptionSpec* spec = findSpec(spelling);
         if (!spec) throw UsageError(cmd, "unknown option '" + spelling + "'");
-        if (!value) {
+        if (spec->flag) {
+            if (value) throw UsageError(cmd, "option '" + spelling + "' takes no value");
+            value = "1";
+        } else if (!value) {
             if (i + 1 >= args.size())
                 throw UsageError(cmd, "option '" + spelling + "' needs a value");
             value = args[++i];

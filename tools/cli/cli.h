@@ -41,10 +41,11 @@ class UsageError : public std::runtime_error {
 };
 
 // An option that takes a value: every spelling of it ("-o", "--output") and the name it is
-// stored under.
+// stored under. A flag takes no value; when given, its name is stored with the value "1".
 struct OptionSpec {
     std::vector<std::string_view> spellings;
     std::string_view name;
+    bool flag = false;
 };
 
 struct ParsedArgs {
@@ -56,6 +57,7 @@ struct ParsedArgs {
         const auto it = options.find(name);
         return it == options.end() ? nullptr : &it->second;
     }
+    bool Flag(std::string_view name) const { return Option(name) != nullptr; }
 };
 
 // Splits the arguments into positional ones and options ("-o X", "--output X", "--output=X").

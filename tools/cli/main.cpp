@@ -5,8 +5,10 @@
 #include <iostream>
 #include <string>
 
+#include "base/log.h"
 #include "cli.h"
 #include "file_commands.h"
+#include "history_command.h"
 #include "model/identity.h"
 #include "report_commands.h"
 #include "unit_commands.h"
@@ -37,6 +39,8 @@ constexpr auto kCommands = std::to_array<Command>({
     {"reset", "tell the unit to restart (as Reset ORV)", orv::cli::RunReset},
     {"calibrate", "fetch the measured pulse times and print the suggested limits",
      orv::cli::RunCalibrate},
+    {"history", "list the copies kept of configurations read, written or replaced",
+     orv::cli::RunHistory},
 });
 
 void PrintUsage(std::ostream& out) {
@@ -65,6 +69,8 @@ int UsageFailure(const std::string& command, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The activity log is for --verbose: standard error carries only what the user must read.
+    orv::SetLogSink({});
     if (argc < 2) {
         PrintUsage(std::cerr);
         return orv::cli::kExitUsage;

@@ -8,7 +8,9 @@
 #include <iostream>
 #include <memory>
 
+#include "base/log.h"
 #include "files/config_file.h"
+#include "files/history.h"
 #include "link/comms.h"
 #include "link/exchanges.h"
 #include "link/qt/port_settings.h"
@@ -31,6 +33,8 @@ const OptionSpec kOutput{{"-o", "--output"}, "output"};
 const OptionSpec kMac{{"--mac"}, "mac"};
 const OptionSpec kMap{{"--map"}, "map"};
 const OptionSpec kUnmap{{"--unmap"}, "unmap"};
+const OptionSpec kVerbose{{"-v", "--verbose"}, "verbose", true};
+const OptionSpec kNoHistory{{"--no-history"}, "no-history", true};
 
 constexpr std::string_view kLinkOptionsHelp =
     "  -p, --port COMn      the PC serial port, COM1..COM16 (default COM1); on Linux COMn is\n"
@@ -41,16 +45,24 @@ constexpr std::string_view kLinkOptionsHelp =
     "  -f, --format P,D,S   PC serial format, parity N/E/O, data bits 5..8, stop bits 1/2\n"
     "                       (default N,8,1)\n"
     "      --trace FILE     write a timestamped hex trace of both directions to FILE\n"
+    "  -v, --verbose        print the activity log (transfers, copies kept) on standard error\n"
     "  -h, --help           show this help\n";
+
+constexpr std::string_view kNoHistoryHelp =
+    "      --no-history     keep no copy in the history (see 'orv-cli history')\n";
 
 // Messages go to standard error; the progress bar too, when it is a terminal.
 class CliUi : public LinkUi {
   public:
     int errors = 0;
+    std::string searchRate;  // during Auto Baud: the rate being tried
 
     void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
         ClearBar();
-        if (icon == MessageIcon::kWarning) {
+        if (!searchRate.empty() && text.starts_with(kUnableToOpenPort)) {
+            // One rate of the search: the search goes on, so it is no failure of the command.
+            PrintWarning("at " + searchRate + " baud: " + text);
+        } else if (icon == MessageIcon::kWarning) {
             PrintWarning(text);
         } else if (icon == MessageIcon::kInformation) {
             std::cout << text << '\n';
@@ -105,7 +117,9 @@ struct Link {
     Image image{};
     std::unique_ptr<UnitSession> session;
     ComPortLookup lookup;
-    std::string where;  // "/dev/ttyS0 at 9600,N,8,1"
+    std::string where;               // "/dev/ttyS0 at 9600,N,8,1"
+    std::optional<History> history;  // copies of what was read and written, unless --no-history
+    std::string sentSubject;         // the file a write sends, as the copy names it
 
     Link(const std::string& command, const ParsedArgs& a) {
         EnsureQtApplication();
@@ -153,14 +167,36 @@ struct Link {
             port = trace.get();
         }
         comms = std::make_unique<Comms>(*port, lookup);
+        comms->SetAdvice(PortAdvice::kCommandLine);
+        if (a.Flag("verbose")) SetLogSink(WriteLogLineToStandardError);
+        session =
+            std::make_unique<UnitSession>(state.rec, state.moduleTypes, image, *comms, ui, Hooks());
+        UpdateWhere();
+    }
+
+    UnitSessionHooks Hooks() {
         UnitSessionHooks hooks;
         hooks.baudSelectionChanged = [this](int p) {
-            (void)p;
+            ui.searchRate = ItemText(kBaudRateItems, p);
             UpdateWhere();
         };
-        session = std::make_unique<UnitSession>(state.rec, state.moduleTypes, image, *comms, ui,
-                                                std::move(hooks));
-        UpdateWhere();
+        hooks.unitImageRead = [this](const Image& held) {
+            Keep(history_event::kRead, UnitSubject(state.rec.txtVer), held);
+        };
+        hooks.imageSent = [this](const Image& sent) {
+            Keep(history_event::kWrite, sentSubject, sent);
+        };
+        return hooks;
+    }
+
+    // A copy that cannot be kept is one warning; the command goes on and its status stands.
+    void Keep(std::string_view event, const std::string& subject, const Image& kept) {
+        if (!history) return;
+        const HistoryCopy copy =
+            history->KeepImage(event, subject, state.rec.txtVer, state.moduleTypes, kept);
+        if (!copy.ok)
+            PrintWarning(copy.error + " The " + std::string(event) +
+                         " went on without it (--no-history skips the copy).");
     }
     ~Link() {
         session.reset();
@@ -297,7 +333,8 @@ int RunPorts(const CommandArgs& args) {
 }
 
 int RunConnect(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("connect", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    const ParsedArgs a =
+        ParseArgs("connect", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli connect [LINK OPTIONS]\n\n"
@@ -319,7 +356,8 @@ int RunConnect(const CommandArgs& args) {
 }
 
 int RunAutoBaud(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("autobaud", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    const ParsedArgs a =
+        ParseArgs("autobaud", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli autobaud [LINK OPTIONS]\n\n"
@@ -347,16 +385,20 @@ int RunAutoBaud(const CommandArgs& args) {
 }
 
 int RunRead(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("read", args, {kPort, kDevice, kBaud, kFormat, kTrace, kOutput});
+    const ParsedArgs a = ParseArgs(
+        "read", args, {kPort, kDevice, kBaud, kFormat, kTrace, kOutput, kVerbose, kNoHistory});
     if (a.help)
         return Help(
             "Usage: orv-cli read -o OUT.ORV [LINK OPTIONS]\n\n"
             "Connects (taking the module types from the unit), reads the whole EEPROM as\n"
-            "Read does and saves the configuration as the editor saves it.\n\n",
-            "  -o, --output OUT.ORV the file to write\n");
+            "Read does and saves the configuration as the editor saves it. What the unit held\n"
+            "is also kept in the history, exactly as read (see 'orv-cli history').\n\n",
+            std::string("  -o, --output OUT.ORV the file to write\n") +
+                std::string(kNoHistoryHelp));
     ExpectPositional("read", a, 0, "");
     const std::string& out = RequireOption("read", a, "output", "the output file: -o OUT.ORV");
     Link link("read", a);
+    if (!a.Flag("no-history")) link.history.emplace();
     link.session->ConnectClick();
     if (link.session->LastOutcome() == ClickOutcome::kNotAnswering) {
         link.UpdateWhere();
@@ -374,18 +416,24 @@ int RunRead(const CommandArgs& args) {
 }
 
 int RunWrite(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("write", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    const ParsedArgs a =
+        ParseArgs("write", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose, kNoHistory});
     if (a.help)
         return Help(
             "Usage: orv-cli write IN.ORV [LINK OPTIONS]\n\n"
             "Opens the file as the editor does, runs the size report and writes blocks 0 to\n"
-            "239 to the unit as Write does (the MAC address in the unit is not changed).\n\n");
+            "239 to the unit as Write does (the MAC address in the unit is not changed). Once\n"
+            "every block was accepted, what was sent is kept in the history (see 'orv-cli\n"
+            "history').\n\n",
+            kNoHistoryHelp);
     ExpectPositional("write", a, 1, "the configuration file to write (IN.ORV)");
     Link link("write", a);
+    if (!a.Flag("no-history")) link.history.emplace();
+    link.sentSubject = FileSubject(SplitFilePath(a.positional[0]).name);
     if (!LoadFile(a.positional[0], link)) return kExitFailure;
     if (!link.Probe()) return kExitFailure;
     SizeReport size;
-    UnitSessionHooks hooks;
+    UnitSessionHooks hooks = link.Hooks();
     hooks.sizeReported = [&size](const SizeReport& s) { size = s; };
     link.session = std::make_unique<UnitSession>(link.state.rec, link.state.moduleTypes, link.image,
                                                  *link.comms, link.ui, hooks);
@@ -398,7 +446,7 @@ int RunWrite(const CommandArgs& args) {
 
 int RunWriteMac(const CommandArgs& args) {
     const ParsedArgs a =
-        ParseArgs("write-mac", args, {kPort, kDevice, kBaud, kFormat, kTrace, kMac});
+        ParseArgs("write-mac", args, {kPort, kDevice, kBaud, kFormat, kTrace, kMac, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli write-mac [--mac 50:46:4A:xx:yy:zz] [LINK OPTIONS]\n\n"
@@ -462,7 +510,8 @@ int RunMacIncrement(const CommandArgs& args) {
 }
 
 int RunReset(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("reset", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    const ParsedArgs a =
+        ParseArgs("reset", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli reset [LINK OPTIONS]\n\n"
@@ -475,7 +524,8 @@ int RunReset(const CommandArgs& args) {
 }
 
 int RunCalibrate(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("calibrate", args, {kPort, kDevice, kBaud, kFormat, kTrace});
+    const ParsedArgs a =
+        ParseArgs("calibrate", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli calibrate [LINK OPTIONS]\n\n"

@@ -1,0 +1,77 @@
+#include "history_command.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+#include "files/history.h"
+
+namespace orv::cli {
+namespace {
+
+constexpr std::string_view kHistoryHelp =
+    "Usage: orv-cli history\n"
+    "\n"
+    "Lists the copies of configurations kept in the history folder, newest first: when, what\n"
+    "happened, the unit or file, and where the copy is. The editor and 'orv-cli read' and\n"
+    "'orv-cli write' keep them, without asking; the newest 1000 are kept.\n"
+    "\n"
+    "  read               what the unit held, after a Read\n"
+    "  write              what was sent to the unit, after a Write\n"
+    "  before exit, before new, before clear form, before open, before read\n"
+    "                     what the editor held when that action replaced it unsaved\n"
+    "\n"
+    "A copy is an ordinary configuration file. To get one back, open it in the editor\n"
+    "(File > Open; the history folder is in the dialog's sidebar), write it to a unit with\n"
+    "'orv-cli write COPY.ORV', or copy it elsewhere. Where a copy has a .json file beside it,\n"
+    "the editor held values the unit could not store as typed:\n"
+    "'orv-cli import COPY.json -o OUT.ORV' takes them back as they were.\n"
+    "\n"
+    "The folder is $XDG_DATA_HOME/orv-config/history (by default\n"
+    "~/.local/share/orv-config/history).\n"
+    "\n"
+    "  -h, --help  show this help\n";
+
+std::string Padded(const std::string& text, std::size_t width) {
+    return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+}
+
+// Whether the record was kept beside the copy ("<same name>.json"); paths are UTF-8.
+bool HasSidecar(const std::string& copyPath) {
+    std::string sidecar = copyPath.substr(0, copyPath.rfind('.')) + ".json";
+    std::error_code ec;
+    return std::filesystem::exists(
+        std::filesystem::path(std::u8string(sidecar.begin(), sidecar.end())), ec);
+}
+
+}  // namespace
+
+int RunHistory(const CommandArgs& args) {
+    const ParsedArgs a = ParseArgs("history", args, {});
+    if (a.help) return PrintHelp(kHistoryHelp);
+    ExpectPositional("history", a, 0, "");
+    const History history;
+    const std::vector<HistoryEntry> entries = history.List();
+    std::cout << "History folder: " << history.folder() << '\n';
+    if (entries.empty()) {
+        std::cout << "No copies kept yet.\n";
+        return kExitOk;
+    }
+    std::size_t eventWidth = 0, subjectWidth = 0;
+    for (const auto& e : entries) {
+        eventWidth = std::max(eventWidth, e.event.size());
+        subjectWidth = std::max(subjectWidth, e.subject.size());
+    }
+    for (const auto& e : entries)
+        std::cout << e.time << "  " << Padded(e.event, eventWidth) << "  "
+                  << Padded(e.subject, subjectWidth) << "  " << e.path
+                  << (HasSidecar(e.path) ? "  (and .json)" : "") << '\n';
+    std::cout << std::flush;
+    if (!std::cout) {
+        PrintError("Cannot write to standard output.");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace orv::cli
