@@ -96,17 +96,19 @@ TEST_F(ReportCli, ImportCsvAppliesEditsOrRefusesTheWholeTable) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Bank 1 channel 2 SLOW: message 'BANK 1 CHAN 2 SLOW' -> 'DOOR, NORTH'\n");
 
+    // A control character is a byte the unit stores: row 3 is sound, rows 2 and 4 are not.
     WriteText(F("bad.csv"),
-              "Bank,Channel,State,RIC,Message\r\n1,2,SLOW,2097152,OK\r\n1,3,FAST,1,BAD~\x7F\r\n");
+              "Bank,Channel,State,RIC,Message\r\n1,2,SLOW,2097152,OK\r\n1,3,FAST,1,BAD~\x7F\r\n"
+              "1,4,ALARM,1,X\r\n");
     r = Run({"import-csv", a, F("bad.csv"), "-o", F("never.ORV")});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(std::filesystem::exists(F("never.ORV")));
     EXPECT_NE(r.err.find("refused and nothing was saved (2 problems)"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("row 2, column RIC, value '2097152': RIC out of range"),
               std::string::npos);
-    EXPECT_NE(r.err.find("row 3, column Message, value 'BAD~\x7F': the message holds a control "
-                         "character (U+007F)"),
-              std::string::npos);
+    EXPECT_NE(r.err.find("row 4, column State, value 'ALARM': unknown state"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("row 3"), std::string::npos) << r.err;
 }
 
 TEST_F(ReportCli, UsageAndHelp) {
