@@ -334,12 +334,8 @@ TEST(GetVersion, ALineThatNeverEndsIsCutOffAndNoModulesAreAskedIntoTheStream) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].text.find("more than 256 characters"), std::string::npos);
     EXPECT_EQ(port.writes.size(), 1u);  // no module request into the stream
-
-    // The budget of a line: a full line fits at the slowest rate and frame, and a unit that
-    // trickles at the fastest is given up within seconds.
+    // A full line fits its budget at the slowest rate and widest frame.
     EXPECT_GT(VersionLineBudget({110, 'E', 8, 2}), CharacterTime({110, 'E', 8, 2}) * 258);
-    EXPECT_LT(VersionLineBudget({115200, 'N', 8, 1}), std::chrono::seconds(5));
-    EXPECT_EQ(CharacterTime({300, 'N', 8, 1}), std::chrono::microseconds(33334));
 }
 
 TEST(GetVersion, AFullLineIsStillALine) {
