@@ -99,9 +99,7 @@ std::string OpenFailureReason(OpenFailure failure, const std::string& device,
             return {};
         case OpenFailure::kNoSuchDevice:
             if (device.empty()) return "Select a COM port on the Comms page (" + detail + ").";
-            return "There is no device " + device +
-                   ". Check that the serial adapter is plugged in, or map the COM port to the "
-                   "right device on the Comms page.";
+            return "There is no device " + device + ". " + std::string(MissingDeviceAdvice());
         case OpenFailure::kBusy:
             return device +
                    " is busy: it is held by another program. Close that program and try "

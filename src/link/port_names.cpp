@@ -13,6 +13,16 @@ std::string DefaultDeviceForCom(int comNumber) {
 #endif
 }
 
+std::string_view MissingDeviceAdvice() {
+#ifdef _WIN32
+    return "Check that the serial adapter is plugged in, and select the COM port Windows gave it "
+           "(Device Manager, Ports (COM & LPT)).";
+#else
+    return "Check that the serial adapter is plugged in, or map the COM port to the right device "
+           "on the Comms page.";
+#endif
+}
+
 std::string DeviceForCom(int comNumber, const ComPortLookup& lookup) {
     if (comNumber < kFirstComPort || comNumber > kLastComPort) return {};
     if (lookup) {
