@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # orv-cli.exe under Wine on COM1 against orv-unit-sim (Linux) on a pseudo-terminal, as a
-# technician's laptop talks to a unit: connect, read, write; a COM port that does not exist; a
-# unit that stops answering.
+# technician's laptop talks to a unit: ports, connect, read, write; a COM port that does not
+# exist; a unit that stops answering.
 #   com_port_e2e_test.sh WINE ORV-CLI.EXE LINUX-BUILD SCRATCH
 # WINEPREFIX names the prefix; Wine maps COMn to the link dosdevices/comn (and to the registry's
 # port table when it starts its device manager). Exit status 77 (skipped) without a Linux build.
@@ -58,6 +58,12 @@ start_unit() {
 start_unit unit --eeprom unit.eeprom
 # No COM9, whatever serial devices this machine has.
 rm -f "$WINEPREFIX/dosdevices/com9"
+
+cli ports; last=$?
+expect 0 "  COM1 "
+grep -q "COM9" out.txt && fail "ports lists a COM9 that does not exist"
+cli ports --map COM3=/dev/ttyUSB0; last=$?
+expect 2 "is not mapped"
 
 cli connect -p COM1; last=$?
 expect 0 "Connected on COM1 at 9600,N,8,1"
