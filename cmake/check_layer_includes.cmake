@@ -1,6 +1,6 @@
 # Fails when a file of a core folder includes a header of a folder it may not use (a layer above
-# it, a sibling, shell/, ui/ or link/qt/) or any Qt header. The allowed layers come from
-# core_layers.cmake.
+# it, a sibling, shell/, ui/, link/qt/ or link/win32/) or any Qt header. The allowed layers come
+# from core_layers.cmake.
 #   cmake -DSOURCE_DIR=<the src folder> -P check_layer_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/core_layers.cmake)
@@ -22,8 +22,8 @@ foreach(layer IN LISTS ORV_CORE_LAYERS)
             elseif(line MATCHES "#[ \t]*include[ \t]*\"(([^\"/]+)/[^\"]*)\"")
                 set(header ${CMAKE_MATCH_1})
                 set(folder ${CMAKE_MATCH_2})
-                if(header MATCHES "^link/qt/")
-                    set(folder "link/qt")
+                if(header MATCHES "^link/(qt|win32)/")
+                    set(folder "link/${CMAKE_MATCH_1}")
                 endif()
                 if(NOT folder IN_LIST allowed)
                     list(JOIN allowed ", " may)

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "base/local_time.h"
+
 namespace orv {
 namespace {
 
@@ -36,8 +38,7 @@ std::string FormatLogLine(std::string_view text, bool withTime, const std::tm& t
 void LogLine(std::string_view text, bool withTime) {
     std::tm now{};
     if (withTime) {
-        const std::time_t t = std::time(nullptr);
-        localtime_r(&t, &now);
+        now = LocalTime(std::time(nullptr));
     }
     const std::string line = FormatLogLine(text, withTime, now);
     // One sink call per line under the lock, so lines from a worker thread never interleave.

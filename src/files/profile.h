@@ -62,13 +62,14 @@ struct FileIoResult {
     std::string error;
 };
 
-// Reads a whole file.
+// Reads a whole file. Paths are UTF-8 (file_io_posix.cpp, file_io_win32.cpp).
 FileIoResult ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Replaces the file's contents all at once: writes a temporary file in the same folder, flushes
-// it to disk and renames it over the target, so the target is either the old or the new file and
-// never half-written. A target that is read-only (no write permission bit) is refused, as the
-// platform refuses to write a read-only file.
+// it to disk and renames it over the target (on Windows the system's replace-file call, which
+// keeps the target's attributes), so the target is either the old or the new file and never
+// half-written. A target that is read-only (no write permission bit, the Read-only attribute) is
+// refused, as the platform refuses to write a read-only file.
 FileIoResult WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // One-value conveniences over the file itself, as the platform's profile-string functions work.

@@ -104,11 +104,7 @@ std::string OpenFailureReason(OpenFailure failure, const std::string& device,
                 return cli ? "Give the port with --port COMn or the device with --device PATH (" +
                                  detail + ")."
                            : "Select a COM port on the Comms page (" + detail + ").";
-            return "There is no device " + device +
-                   ". Check that the serial adapter is plugged in, or " +
-                   (cli ? "give the right one with --port COMn or --device PATH ('orv-cli ports' "
-                          "lists the devices and maps COM ports)."
-                        : "map the COM port to the right device on the Comms page.");
+            return "There is no device " + device + ". " + std::string(MissingDeviceAdvice(cli));
         case OpenFailure::kBusy:
             return device +
                    " is busy: it is held by another program. Close that program and try "

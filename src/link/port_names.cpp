@@ -13,6 +13,21 @@ std::string DefaultDeviceForCom(int comNumber) {
 #endif
 }
 
+std::string_view MissingDeviceAdvice(bool commandLine) {
+#ifdef _WIN32
+    return commandLine ? "Check that the serial adapter is plugged in, and give the COM port "
+                         "Windows gave it with --port COMn ('orv-cli ports' lists them)."
+                       : "Check that the serial adapter is plugged in, and select the COM port "
+                         "Windows gave it (Device Manager, Ports (COM & LPT)).";
+#else
+    return commandLine ? "Check that the serial adapter is plugged in, or give the right one with "
+                         "--port COMn or --device PATH ('orv-cli ports' lists the devices and "
+                         "maps COM ports)."
+                       : "Check that the serial adapter is plugged in, or map the COM port to the "
+                         "right device on the Comms page.";
+#endif
+}
+
 std::string DeviceForCom(int comNumber, const ComPortLookup& lookup) {
     if (comNumber < kFirstComPort || comNumber > kLastComPort) return {};
     if (lookup) {

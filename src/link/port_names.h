@@ -25,6 +25,10 @@ std::string DefaultDeviceForCom(int comNumber);
 // An empty string for numbers outside 1..16.
 std::string DeviceForCom(int comNumber, const ComPortLookup& lookup);
 
+// What to check when the device of a COM port is missing, for the message that says so: in the
+// editor's words, or in orv-cli's (its --port and --device options).
+std::string_view MissingDeviceAdvice(bool commandLine = false);
+
 // "COM3" / "com3" -> 3; nullopt for anything else or a number outside 1..16.
 std::optional<int> ParseComName(std::string_view name);
 // 3 -> "COM3".

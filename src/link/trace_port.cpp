@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "base/hex.h"
+#include "base/local_time.h"
 
 namespace orv {
 
@@ -22,8 +23,7 @@ void TraceSerialPort::Line(const std::string& what) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
         1000;
-    std::tm tm{};
-    localtime_r(&t, &tm);
+    const std::tm tm = LocalTime(t);
     const double since = std::chrono::duration<double>(SerialClock::now() - start_).count();
     std::fprintf(out_, "%02d:%02d:%02d.%03d %10.6f %s\n", tm.tm_hour, tm.tm_min, tm.tm_sec,
                  static_cast<int>(ms), since, what.c_str());

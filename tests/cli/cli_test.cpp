@@ -1,6 +1,5 @@
 // Runs the built orv-cli binary and checks what it writes and its exit statuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 #include <string>

@@ -325,7 +325,7 @@ TEST(ConfigFile, RefusedSavesLeaveTheFileAlone) {
     Editor e = WorkedExample();
     const WriteConfigResult w = WriteConfigFile(existing, e.s.rec, e.s.moduleTypes, e.image);
     EXPECT_FALSE(w.ok);
-    EXPECT_EQ(w.error, "Cannot save '" + existing + "': permission denied.");
+    EXPECT_EQ(w.error, "Cannot save '" + existing + "': " + kReadOnlyReason + ".");
     EXPECT_EQ(ReadText(existing), "[Site]\r\nName=old\r\n");
 }
 

@@ -1,21 +1,30 @@
 // Temporary folders and small file helpers for the file tests.
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace orv {
 
+// Why a read-only file is not replaced, in the words of the platform's file layer.
+#ifdef _WIN32
+inline constexpr const char* kReadOnlyReason =
+    "the file is read-only (clear Read-only in its Properties)";
+#else
+inline constexpr const char* kReadOnlyReason = "permission denied";
+#endif
+
 struct TempDir {
     std::filesystem::path path;
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "orv-files-test-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
+        std::random_device random;
+        do {
+            path = std::filesystem::temp_directory_path() /
+                   ("orv-files-test-" + std::to_string(random()));
+        } while (!std::filesystem::create_directory(path));
     }
     ~TempDir() {
         std::error_code ec;

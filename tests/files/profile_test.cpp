@@ -135,7 +135,7 @@ TEST(ProfileFiles, AtomicWriteAndFailures) {
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     const FileIoResult ro = WriteFileAtomically(path, "new");
     EXPECT_FALSE(ro.ok);
-    EXPECT_EQ(ro.error, "permission denied");
+    EXPECT_EQ(ro.error, kReadOnlyReason);
     EXPECT_EQ(ReadText(path), "[A]\r\nK=3\r\n[B]\r\nK=2\r\n");
 
     const FileIoResult noDir = WriteFileAtomically(dir.File("no/such/folder/x.ORV"), "x");
@@ -151,6 +151,7 @@ TEST(ProfileFiles, AtomicWriteAndFailures) {
     EXPECT_TRUE(missing.missing);
 }
 
+#ifndef _WIN32  // Windows keeps attributes instead (file_io_win32_test.cpp)
 TEST(ProfileFiles, KeepsPermissionsOfReplacedFile) {
     TempDir dir;
     const std::string path = dir.File("p.ORV");
@@ -161,6 +162,28 @@ TEST(ProfileFiles, KeepsPermissionsOfReplacedFile) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(ReadText(path), "two");
+}
+#endif
+
+// Folders and files named with blanks and letters beyond ASCII, given in UTF-8.
+TEST(ProfileFiles, PathsWithBlanksAndNonAsciiLetters) {
+    TempDir dir;
+    const std::filesystem::path folder = dir.path / std::filesystem::path(u8"Kunde Ölwerk ñ");
+    std::filesystem::create_directory(folder);
+    const std::u8string name = u8"Anlage 3 – Süd.ORV";
+    auto bytes = [](const std::u8string& s) { return std::string(s.begin(), s.end()); };
+    const std::string path = bytes((folder / name).u8string());
+
+    ASSERT_TRUE(WriteFileAtomically(path, "one").ok);
+    const FileIoResult again = WriteFileAtomically(path, "two");
+    ASSERT_TRUE(again.ok) << again.error;
+    std::string read;
+    ASSERT_TRUE(ReadWholeFile(path, read).ok);
+    EXPECT_EQ(read, "two");
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(bytes(e.path().filename().u8string()));
+    EXPECT_EQ(names, std::vector<std::string>{bytes(name)});
 }
 
 }  // namespace

@@ -57,10 +57,10 @@ TEST(PortNames, ComNumbersMapToDevices) {
         if (n == 3) return "/dev/ttyUSB0";
         return std::nullopt;
     };
-    EXPECT_EQ(DeviceForCom(1, {}), "/dev/ttyS0");
-    EXPECT_EQ(DeviceForCom(16, {}), "/dev/ttyS15");
+    EXPECT_EQ(DeviceForCom(1, {}), test::UnmappedDevice(1));
+    EXPECT_EQ(DeviceForCom(16, {}), test::UnmappedDevice(16));
     EXPECT_EQ(DeviceForCom(3, lookup), "/dev/ttyUSB0");
-    EXPECT_EQ(DeviceForCom(4, lookup), "/dev/ttyS3");
+    EXPECT_EQ(DeviceForCom(4, lookup), test::UnmappedDevice(4));
     EXPECT_EQ(DeviceForCom(0, lookup), "");
     EXPECT_EQ(DeviceForCom(17, lookup), "");
     EXPECT_EQ(ParseComName("COM7"), 7);
@@ -137,7 +137,7 @@ TEST(Comms, OpenAndCloseDiscardStaleInput) {
     Open(comms);
     ASSERT_TRUE(comms.OpenComms(2, kBaud115200, 23));
     EXPECT_EQ(port.closes, 2);
-    EXPECT_EQ(port.opened.back(), "/dev/ttyS2");
+    EXPECT_EQ(port.opened.back(), test::UnmappedDevice(3));
     EXPECT_EQ(port.openSettings.back(), (SerialSettings{115200, 'O', 8, 2}));
 }
 
@@ -146,10 +146,10 @@ TEST(Comms, OpenFailuresSayWhy) {
         int comPosition;
         OpenFailure portFailure;
         OpenFailure expected;
-        const char* mustMention;
+        std::string mustMention;
     } cases[] = {
         {-1, OpenFailure::kNone, OpenFailure::kNoSuchDevice, "Select a COM port"},
-        {4, OpenFailure::kNoSuchDevice, OpenFailure::kNoSuchDevice, "/dev/ttyS4"},
+        {4, OpenFailure::kNoSuchDevice, OpenFailure::kNoSuchDevice, test::UnmappedDevice(5)},
         {0, OpenFailure::kBusy, OpenFailure::kBusy, "another program"},
         {0, OpenFailure::kNoPermission, OpenFailure::kNoPermission, "member of the group dialout"},
     };

@@ -15,6 +15,15 @@ namespace orv::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The device COMn means without a mapping where the tests run.
+inline std::string UnmappedDevice(int comNumber) {
+#ifdef _WIN32
+    return "COM" + std::to_string(comNumber);
+#else
+    return "/dev/ttyS" + std::to_string(comNumber - 1);
+#endif
+}
+
 class ScriptedPort : public SerialPort {
   public:
     // Given one write, returns the bytes the far end sends back.

@@ -1,6 +1,5 @@
 // Inputs the fuzz targets found, each kept with the behaviour it must show.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "../files/files_test_util.h"
 #include "files/config_file.h"
 #include "files/record_json.h"
 #include "image/image.h"
@@ -51,9 +51,8 @@ TEST(FuzzRegressions, UnstorableMessageOpensWithWarningsAndIsNotSavedCut) {
     }));
     EXPECT_EQ(WalkPackedPart(image), opened.decode.size.lastAddress);
 
-    char tmpl[] = "/tmp/orv-regression-XXXXXX";
-    const std::string dir = ::mkdtemp(tmpl);
-    const std::string path = dir + "/saved.ORV";
+    const TempDir dir;
+    const std::string path = dir.File("saved.ORV");
     const WriteConfigResult saved = WriteConfigFile(path, state.rec, state.moduleTypes, image);
     EXPECT_FALSE(saved.ok);
     EXPECT_NE(saved.error.find("these values cannot be stored as they are:"), std::string::npos)
@@ -73,7 +72,6 @@ TEST(FuzzRegressions, UnstorableMessageOpensWithWarningsAndIsNotSavedCut) {
     ss << in.rdbuf();
     ASSERT_TRUE(ReadConfigText(ss.str(), path, again.rec, again.moduleTypes, imageAgain).ok);
     EXPECT_TRUE(imageAgain == image);
-    std::filesystem::remove_all(dir);
 }
 
 // Numbers beyond what a JSON value can hold used to escape the import as an exception and end the

@@ -1,7 +1,6 @@
 // Runs the built orv-cli for show, diff, export-csv and import-csv: exit statuses, outputs and
 // the files they leave.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>

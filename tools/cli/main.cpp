@@ -10,6 +10,7 @@
 #include "file_commands.h"
 #include "history_command.h"
 #include "model/identity.h"
+#include "platform.h"
 #include "report_commands.h"
 #include "unit_commands.h"
 
@@ -71,11 +72,12 @@ int UsageFailure(const std::string& command, const std::string& message) {
 int main(int argc, char** argv) {
     // The activity log is for --verbose: standard error carries only what the user must read.
     orv::SetLogSink({});
-    if (argc < 2) {
+    const orv::cli::CommandArgs args = orv::cli::ProgramArguments(argc, argv);
+    if (args.empty()) {
         PrintUsage(std::cerr);
         return orv::cli::kExitUsage;
     }
-    const std::string name = argv[1];
+    const std::string name = args[0];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(std::cout);
         return orv::cli::kExitOk;
@@ -88,7 +90,7 @@ int main(int argc, char** argv) {
     for (const auto& c : kCommands) {
         if (c.name != name) continue;
         try {
-            return c.run(orv::cli::CommandArgs(argv + 2, argv + argc));
+            return c.run(orv::cli::CommandArgs(args.begin() + 1, args.end()));
         } catch (const orv::cli::UsageError& e) {
             return UsageFailure(e.command(), e.what());
         } catch (const std::exception& e) {

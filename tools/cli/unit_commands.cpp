@@ -1,8 +1,5 @@
 #include "unit_commands.h"
 
-#include <unistd.h>
-
-#include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -13,13 +10,12 @@
 #include "files/history.h"
 #include "link/comms.h"
 #include "link/exchanges.h"
-#include "link/qt/port_settings.h"
-#include "link/qt/qt_serial_port.h"
 #include "link/trace_port.h"
 #include "link/unit_session.h"
 #include "model/addresses.h"
 #include "model/defaults.h"
 #include "model/lists.h"
+#include "platform.h"
 
 namespace orv::cli {
 namespace {
@@ -94,21 +90,13 @@ class CliUi : public LinkUi {
         std::fflush(stderr);
         shown_ = -1;
     }
-    bool tty_ = ::isatty(STDERR_FILENO) == 1;
+    bool tty_ = StandardErrorIsTerminal();
     int shown_ = -1;
 };
 
-// QSerialPort wants a Qt application object in the thread that drives it.
-void EnsureQtApplication() {
-    static int argc = 1;
-    static char name[] = "orv-cli";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) static QCoreApplication app(argc, argv);
-}
-
 // The editor's state and link, set up from the command's link options.
 struct Link {
-    QtSerialPort qtPort;
+    std::unique_ptr<SerialPort> line = MakeSerialPort();
     std::FILE* traceFile = nullptr;
     std::unique_ptr<TraceSerialPort> trace;
     std::unique_ptr<Comms> comms;
@@ -122,7 +110,6 @@ struct Link {
     std::string sentSubject;         // the file a write sends, as the copy names it
 
     Link(const std::string& command, const ParsedArgs& a) {
-        EnsureQtApplication();
         ConfigRecord& rec = state.rec;
         int com = 1;
         if (const std::string* p = a.Option("port")) {
@@ -131,7 +118,7 @@ struct Link {
             com = *n;
         }
         rec.lstComPort = com - 1;
-        lookup = SettingsComPortLookup();
+        lookup = UserComPortLookup();
         if (const std::string* d = a.Option("device")) {
             if (a.Option("port"))
                 throw UsageError(command, "give either --port or --device, not both");
@@ -159,11 +146,11 @@ struct Link {
                                               "' is not a serial format; write it as parity,"
                                               "data bits,stop bits, e.g. N,8,1 or E,7,2");
         }
-        SerialPort* port = &qtPort;
+        SerialPort* port = line.get();
         if (const std::string* t = a.Option("trace")) {
-            traceFile = std::fopen(t->c_str(), "w");
+            traceFile = OpenFileForWriting(*t);
             if (!traceFile) throw std::runtime_error("Cannot write the trace file '" + *t + "'.");
-            trace = std::make_unique<TraceSerialPort>(qtPort, traceFile);
+            trace = std::make_unique<TraceSerialPort>(*line, traceFile);
             port = trace.get();
         }
         comms = std::make_unique<Comms>(*port, lookup);
@@ -284,52 +271,9 @@ bool SaveFile(const std::string& path, Link& link) {
 
 int RunPorts(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs("ports", args, {kMap, kUnmap});
-    if (a.help) {
-        std::cout
-            << "Usage: orv-cli ports [--map COMn=DEVICE | --unmap COMn]\n\n"
-               "Lists what each COM port means on this machine and the serial devices found.\n"
-               "The mapping is the editor's (settings store \"ORV Pro Configuration\").\n\n"
-               "      --map COMn=DEVICE  make COMn use DEVICE, e.g. --map COM3=/dev/ttyUSB0\n"
-               "      --unmap COMn       let COMn use its default device again\n"
-               "  -h, --help             show this help\n";
-        return kExitOk;
-    }
+    if (a.help) return PrintHelp(PortsHelp());
     ExpectPositional("ports", a, 0, "");
-    EnsureQtApplication();
-    if (const std::string* m = a.Option("map")) {
-        const auto eq = m->find('=');
-        const auto n = eq == std::string::npos ? std::nullopt : ParseComName(m->substr(0, eq));
-        if (!n || eq + 1 >= m->size())
-            throw UsageError("ports", "write the mapping as COMn=DEVICE, e.g. COM3=/dev/ttyUSB0");
-        SetComMapping(*n, m->substr(eq + 1));
-    }
-    if (const std::string* u = a.Option("unmap")) {
-        const auto n = ParseComName(*u);
-        if (!n) throw UsageError("ports", "'" + *u + "' is not a COM port; use COM1 .. COM16");
-        ClearComMapping(*n);
-    }
-    const auto mappings = ReadAllComMappings();
-    std::cout << "COM ports:\n";
-    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
-        const auto it = mappings.find(n);
-        std::cout << "  " << ComName(n) << (n < 10 ? "   " : "  ")
-                  << (it != mappings.end() ? it->second + "  (mapped)" : DefaultDeviceForCom(n))
-                  << '\n';
-    }
-    std::cout << "Serial devices found:\n";
-    const auto devices = ListSerialDevices();
-    if (devices.empty()) std::cout << "  (none)\n";
-    for (const auto& d : devices) {
-        std::cout << "  " << d.device;
-        if (!d.description.empty()) std::cout << "  " << d.description;
-        if (!d.manufacturer.empty()) std::cout << ", " << d.manufacturer;
-        if (!d.serialNumber.empty()) std::cout << ", serial " << d.serialNumber;
-        if (!d.accessible)
-            std::cout << "  [no permission: join the group "
-                      << (d.group.empty() ? "dialout" : d.group) << "]";
-        std::cout << '\n';
-    }
-    return kExitOk;
+    return ListPorts(a.Option("map"), a.Option("unmap"));
 }
 
 int RunConnect(const CommandArgs& args) {

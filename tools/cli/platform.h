@@ -1,0 +1,37 @@
+// What orv-cli needs from the system it runs on, so that the commands read the same everywhere:
+// platform_qt.cpp (Linux: QSerialPort, the COM map in the editor's settings store) and
+// platform_win32.cpp (Windows: the Win32 COM port, where COMn is the system's COMn; no Qt).
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "cli.h"
+#include "link/port_names.h"
+#include "link/serial_port.h"
+
+namespace orv::cli {
+
+// The arguments after the program name, in UTF-8. Also sets the standard streams to pass bytes
+// unchanged (files written to standard output are the same as with -o). Call once, first.
+CommandArgs ProgramArguments(int argc, char** argv);
+
+// True when standard error is a terminal (the progress bar is drawn there then).
+bool StandardErrorIsTerminal();
+
+// Opens a file for writing by its UTF-8 name; nullptr when it cannot.
+std::FILE* OpenFileForWriting(const std::string& path);
+
+// The serial line the unit commands drive.
+std::unique_ptr<SerialPort> MakeSerialPort();
+// What COMn means for this user: the editor's mapping on Linux, the system's COMn on Windows.
+ComPortLookup UserComPortLookup();
+
+// "orv-cli ports": its options and help, and the listing after an optional change of the mapping
+// (map is "COMn=DEVICE", unmap "COMn"; either may be null).
+std::string_view PortsHelp();
+int ListPorts(const std::string* map, const std::string* unmap);
+
+}  // namespace orv::cli

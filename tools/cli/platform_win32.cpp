@@ -1,0 +1,93 @@
+// orv-cli on Windows: the serial line is the Win32 COM port and COMn is the system's COMn; the
+// command line and file names come in UTF-8 from the wide-character API. No Qt.
+#include <windows.h>
+// windows.h first: the shell header builds on it.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "base/win32_text.h"
+#include "link/win32/com_ports.h"
+#include "link/win32/win32_serial_port.h"
+#include "platform.h"
+
+namespace orv::cli {
+namespace {
+
+UINT gConsoleOutputCodePage = 0;
+
+void RestoreConsoleOutputCodePage() {
+    if (gConsoleOutputCodePage != 0) ::SetConsoleOutputCP(gConsoleOutputCodePage);
+}
+
+}  // namespace
+
+CommandArgs ProgramArguments(int, char**) {
+    CommandArgs args;
+    int n = 0;
+    if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &n)) {
+        for (int i = 1; i < n; ++i) args.push_back(Utf8FromWide(wide[i]));
+        ::LocalFree(wide);
+    }
+    // Files written to standard output keep their CR LF and LF exactly; a table read from
+    // standard input arrives as it was written.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    // Messages are UTF-8 (file names); the console shows them as such while orv-cli runs.
+    gConsoleOutputCodePage = ::GetConsoleOutputCP();
+    if (gConsoleOutputCodePage != 0 && gConsoleOutputCodePage != CP_UTF8 &&
+        ::SetConsoleOutputCP(CP_UTF8))
+        std::atexit(RestoreConsoleOutputCodePage);
+    return args;
+}
+
+bool StandardErrorIsTerminal() {
+    // Not _isatty: it says yes for the NUL device too.
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+std::FILE* OpenFileForWriting(const std::string& path) {
+    return _wfopen(WideFromUtf8(path).c_str(), L"w");
+}
+
+std::unique_ptr<SerialPort> MakeSerialPort() {
+    return std::make_unique<Win32SerialPort>();
+}
+
+ComPortLookup UserComPortLookup() {
+    return {};
+}
+
+std::string_view PortsHelp() {
+    return "Usage: orv-cli ports\n\n"
+           "Lists the COM ports this PC has. COMn is the Windows port COMn: a USB serial adapter\n"
+           "gets its number from Windows (Device Manager, Ports (COM & LPT)); use it with\n"
+           "-p COMn, or with -d COMn from COM17 on.\n\n"
+           "  -h, --help  show this help\n";
+}
+
+int ListPorts(const std::string* map, const std::string* unmap) {
+    if (map || unmap)
+        throw UsageError("ports",
+                         "on Windows COMn is the system's port COMn and is not mapped; give the "
+                         "adapter's port with -p COMn (from COM17 on with -d COMn)");
+    const auto ports = ListComPorts();
+    std::cout << "COM ports on this PC:\n";
+    if (ports.empty())
+        std::cout << "  (none: plug in the serial adapter and see Device Manager, Ports (COM & "
+                     "LPT))\n";
+    for (const auto& p : ports) {
+        std::cout << "  " << p.name << std::string(p.name.size() < 7 ? 7 - p.name.size() : 1, ' ')
+                  << p.device;
+        if (!ParseComName(p.name)) std::cout << "  (use -d " << p.name << ")";
+        std::cout << '\n';
+    }
+    return kExitOk;
+}
+
+}  // namespace orv::cli
