@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_env.h"
 #include "cli_runner.h"
 
 namespace orv {
@@ -64,10 +65,11 @@ TEST_F(Cli, HelpAndUsageErrors) {
 }
 
 TEST_F(Cli, HistoryOfAFolderNotMadeYetIsEmptyNotAnError) {
-    ::setenv("XDG_DATA_HOME", F("data").c_str(), 1);
+    SetEnv(kHistoryBaseVariable, F("data"));
     const RunResult r = Run({"history"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "History folder: " + F("data") + "/orv-config/history\nNo copies kept yet.\n");
+    EXPECT_EQ(r.out,
+              "History folder: " + HistoryFolderUnder(F("data")) + "\nNo copies kept yet.\n");
     EXPECT_EQ(r.err, "");
 }
 

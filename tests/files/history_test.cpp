@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "../test_env.h"
 #include "files/config_file.h"
 #include "files/record_json.h"
 #include "files_test_util.h"
@@ -128,17 +129,20 @@ TEST(History, AFolderThatCannotBeMadeIsReportedNotThrown) {
     EXPECT_NE(copy.error.find(dir.File("taken")), std::string::npos) << copy.error;
 }
 
-TEST(History, FolderFollowsXdgDataHome) {
-    const char* old = std::getenv("XDG_DATA_HOME");
+TEST(History, FolderFollowsThePlatformsDataHome) {
+    const char* old = std::getenv(kHistoryBaseVariable);
     const std::string saved = old ? old : "";
-    ::setenv("XDG_DATA_HOME", "/tmp/xdg-test", 1);
-    EXPECT_EQ(DefaultHistoryFolder(), "/tmp/xdg-test/orv-config/history");
-    ::setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored, as the convention says
+    const std::string base = (fs::temp_directory_path() / "orv-data").string();
+    SetEnv(kHistoryBaseVariable, base);
+    EXPECT_EQ(fs::path(DefaultHistoryFolder()), fs::path(HistoryFolderUnder(base)));
+#ifndef _WIN32
+    SetEnv(kHistoryBaseVariable, "relative");  // not absolute: ignored, as the convention says
     EXPECT_TRUE(DefaultHistoryFolder().ends_with("/.local/share/orv-config/history"));
+#endif
     if (old)
-        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+        SetEnv(kHistoryBaseVariable, saved);
     else
-        ::unsetenv("XDG_DATA_HOME");
+        UnsetEnv(kHistoryBaseVariable);
 }
 
 TEST(History, SameConfigurationLooksAtTheUnitsFieldsOnly) {

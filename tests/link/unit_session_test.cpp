@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "link/port_names.h"
 #include "model/defaults.h"
 #include "model/lists.h"
 #include "test_ports.h"
@@ -122,8 +123,8 @@ TEST(UnitSession, AutoBaudGoesOnPastRatesThePortWillNotOpenAt) {
     // Each refused rate says so as Connect would; the reason once, not again beneath the second.
     ASSERT_EQ(ed.ui.messages.size(), 2u);
     EXPECT_EQ(ed.ui.messages[0].text,
-              "Unable to open selected Coms Port\n/dev/ttyS0 is busy: it is held by another "
-              "program. Close that program and try again.");
+              "Unable to open selected Coms Port\n" + DefaultDeviceForCom(1) +
+                  " is busy: it is held by another program. Close that program and try again.");
     EXPECT_EQ(ed.ui.messages[1].text, "Unable to open selected Coms Port");
     EXPECT_EQ(ed.ui.messages[1].title, "ORV Pro Configuration");
     EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
