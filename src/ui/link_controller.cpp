@@ -149,8 +149,11 @@ void LinkController::Tick() {
     if (clickRunning_ || tickRunning_ || !session_->IsConnected()) return;
     WaitForTick();  // joins the previous, finished check
     tickRunning_ = true;
-    tickThread_ = std::thread([this] {
-        session_->TimerTick();
+    // Taken here, on the window's thread: the check must not read the record while the user
+    // changes the port, rate or format.
+    const PortSelection port = PortSelectionOf(rec_);
+    tickThread_ = std::thread([this, port] {
+        session_->TimerTick(port);
         tickRunning_ = false;
     });
 }
