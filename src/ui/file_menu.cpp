@@ -40,7 +40,7 @@ void MainWindow::MenuFileOpen() {
     if (!r.ok) {
         ShowMessage(QString("The configuration file could not be opened.\n\n%1\n\nThe editor "
                             "still holds the configuration it held before.")
-                        .arg(QString::fromStdString(r.error)),
+                        .arg(FromMessageText(r.error)),
                     AppTitle(), MessageKind::kWarning);
         return;
     }
@@ -58,6 +58,7 @@ void MainWindow::MenuFileOpen() {
 }
 
 void MainWindow::MenuFileSave() {
+    FinishMessageEditing();
     if (rec_.txtFileName.empty()) {
         MenuFileSaveAs();
         return;
@@ -66,6 +67,7 @@ void MainWindow::MenuFileSave() {
 }
 
 void MainWindow::MenuFileSaveAs() {
+    FinishMessageEditing();
     const FileDialogRequest request{FromRecord(kSaveDialogTitle), DialogFilter(), storedPath_,
                                     storedFileName_};
     const std::optional<QString> chosen = dialogs_->GetSaveFileName(this, request);
@@ -86,9 +88,8 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
                                                 ToRecord(windowTitle()));
     RefreshFields();  // the build normalises messages and chooses a new dictionary
     if (!r.ok) {
-        ShowMessage(
-            QString("The configuration was not saved.\n\n%1").arg(QString::fromStdString(r.error)),
-            AppTitle(), MessageKind::kWarning);
+        ShowMessage(QString("The configuration was not saved.\n\n%1").arg(FromMessageText(r.error)),
+                    AppTitle(), MessageKind::kWarning);
         return;
     }
     if (adoptName) {
@@ -104,11 +105,7 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
 
 void MainWindow::ReportFileProblems(const QString& heading,
                                     const std::vector<std::string>& warnings) {
-    QString text = heading;
-    const std::size_t shown = std::min<std::size_t>(warnings.size(), 12);
-    for (std::size_t k = 0; k < shown; ++k) text += "\n- " + QString::fromStdString(warnings[k]);
-    if (warnings.size() > shown) text += QString("\n(and %1 more)").arg(warnings.size() - shown);
-    ShowMessage(text, AppTitle(), MessageKind::kWarning);
+    ShowMessage(WithList(heading, warnings), AppTitle(), MessageKind::kWarning);
 }
 
 }  // namespace orv::ui

@@ -7,6 +7,7 @@
 
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
+#include "ui/qt_text.h"
 #include "ui/status_view.h"
 
 namespace orv::ui {
@@ -104,9 +105,7 @@ void LinkController::OnUiThread(const std::function<void()>& fn) {
 void LinkController::ShowMessage(const std::string& text, const std::string& title,
                                  MessageIcon icon) {
     OnUiThread([this, &text, &title, icon] {
-        view_.ShowMessage(QString::fromLatin1(text.data(), static_cast<int>(text.size())),
-                          QString::fromLatin1(title.data(), static_cast<int>(title.size())),
-                          KindOf(icon));
+        view_.ShowMessage(FromMessageText(text), FromMessageText(title), KindOf(icon));
     });
 }
 

@@ -352,14 +352,22 @@ void MainWindow::ReportImageSize() {
     const SizeReport size = orv::ReportImageSize(rec_, moduleTypes_, image_, &build);
     ShowSize(size);
     RefreshFields();  // the build normalises messages and chooses a new dictionary
+    QStringList notes;
     if (!size.fits) {
-        ShowMessage(QString("The configuration needs %1 bytes more than the unit's configuration "
-                            "area holds (%2).\nShorten or remove some messages before writing it "
-                            "to the unit or saving it.")
-                        .arg(size.overBy)
-                        .arg(QString::fromStdString(size.percentText)),
-                    AppTitle(), MessageKind::kWarning);
+        notes << QString(
+                     "The configuration needs %1 bytes more than the unit's configuration "
+                     "area holds (%2).\nShorten or remove some messages before writing it "
+                     "to the unit or saving it.")
+                     .arg(size.overBy)
+                     .arg(QString::fromStdString(size.percentText));
     }
+    // What the build changed now shows in the fields; say what it was.
+    if (!build.warnings.empty())
+        notes << WithList(
+            "The size was measured with values changed to what the unit can "
+            "store; the fields now show them:",
+            build.warnings);
+    if (!notes.isEmpty()) ShowMessage(notes.join("\n\n"), AppTitle(), MessageKind::kWarning);
 }
 
 // ---- Messages.

@@ -91,6 +91,8 @@ class MainWindow : public QMainWindow, public StatusView {
     void Guard(QLineEdit* edit, FieldGuard guard);
     bool FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* event);
     void RunLeaveCheck(QLineEdit* edit, FieldGuard guard);
+    void CheckMessage(QLineEdit* edit);
+    void FinishMessageEditing();
     void UpdateRS485Label();
     void ShowLinkState(bool connected);
     void SaveTo(const QString& fullPath, bool adoptName);
