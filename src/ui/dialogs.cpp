@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QUrl>
 
 namespace orv::ui {
 namespace {
@@ -9,6 +10,14 @@ namespace {
 std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool save) {
     QFileDialog dlg(parent, r.title, r.directory);
     dlg.setObjectName("dlgCommonDialog");
+    if (!r.sidebarFolder.isEmpty()) {
+        // Platform dialogs ignore extra places; Qt's own shows them.
+        dlg.setOption(QFileDialog::DontUseNativeDialog);
+        QDir().mkpath(r.sidebarFolder);
+        QList<QUrl> places = dlg.sidebarUrls();
+        places << QUrl::fromLocalFile(r.sidebarFolder);
+        dlg.setSidebarUrls(places);
+    }
     dlg.setNameFilters(r.filter.split(";;"));
     dlg.selectNameFilter(dlg.nameFilters().value(0));
     dlg.setOption(QFileDialog::ReadOnly, false);

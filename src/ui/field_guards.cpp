@@ -30,6 +30,8 @@ void MainWindow::Guard(QLineEdit* edit, FieldGuard guard) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // A text field would take a dropped file as text; a configuration file opens instead.
+    if (guards_.contains(watched) && TakeFileDrag(event)) return true;
     if (type == QEvent::KeyPress || type == QEvent::FocusOut) {
         const auto it = guards_.constFind(watched);
         if (it != guards_.constEnd()) {

@@ -84,6 +84,14 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     hooks.sizeReported = [this](const SizeReport& size) {
         OnUiThread([this, size] { view_.ShowSize(size); });
     };
+    // The worker waits while the window keeps its copies, so the record and images hold still.
+    hooks.beforeReadReplaces = [this] { OnUiThread([this] { view_.BeforeReadReplaces(); }); };
+    hooks.unitImageRead = [this](const Image& image) {
+        OnUiThread([this, &image] { view_.UnitImageRead(image); });
+    };
+    hooks.imageSent = [this](const Image& image) {
+        OnUiThread([this, &image] { view_.ImageSent(image); });
+    };
     session_ =
         std::make_unique<UnitSession>(rec_, moduleTypes_, image_, *comms_, *this, std::move(hooks));
 }
@@ -127,8 +135,8 @@ bool LinkController::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void LinkController::Run(void (UnitSession::*click)()) {
-    if (clickRunning_) return;
+bool LinkController::Run(void (UnitSession::*click)()) {
+    if (clickRunning_) return false;
     WaitForTick();
     clickRunning_ = true;
     qApp->installEventFilter(this);
@@ -141,6 +149,7 @@ void LinkController::Run(void (UnitSession::*click)()) {
     worker.join();
     qApp->removeEventFilter(this);
     clickRunning_ = false;
+    return true;
 }
 
 void LinkController::Tick() {

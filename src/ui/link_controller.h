@@ -28,9 +28,11 @@ class LinkController : public QObject, public LinkUi {
                    Image& image);
     ~LinkController() override;
 
-    // A click of one of the link buttons; returns when its exchange has ended.
-    void Run(void (UnitSession::*click)());
-    // The connection timer's check, in the background; skipped while a click runs.
+    // A click of one of the link buttons; returns when its exchange has ended, false when another
+    // click was still running and this one did not run.
+    bool Run(void (UnitSession::*click)());
+    // The connection timer's check, in the background with the port choices as they are now;
+    // skipped while a click runs.
     void Tick();
 
     void setSerialPort(std::unique_ptr<SerialPort> port);

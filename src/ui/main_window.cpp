@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -14,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSessionManager>
 #include <QTabWidget>
 #include <QTimer>
 #include <memory>
@@ -182,7 +184,16 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     // The defaults come last: they also arrange the bank pages, which must exist by now.
     p.ShowInitialising();
     SetDefaults();
+    TakeBaseline();
     ShowComDevice();
+
+    setAcceptDrops(true);  // a dropped .ORV file opens as File > Open
+    // A session that ends may not close the window first: keep what would be lost now. What
+    // was kept becomes the baseline, so that closing afterwards does not keep it twice.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        KeepBeforeReplacing(history_event::kBeforeExit);
+        TakeBaseline();
+    });
 }
 
 MainWindow::~MainWindow() = default;
@@ -278,7 +289,9 @@ void MainWindow::ConnectLinkButtons() {
         {w_.cmdMeasurePulse, &UnitSession::CalibrateClick},
     };
     for (const auto& [button, click] : clicks)
-        connect(button, &QPushButton::clicked, link, [link, click] { link->Run(click); });
+        connect(button, &QPushButton::clicked, this, [this, link, click] {
+            if (link->Run(click)) AfterLinkClick(click);
+        });
     // The increment never touches the port.
     connect(w_.cmdMACincrement, &QPushButton::clicked, link,
             [link] { link->session()->MacIncrementClick(); });
@@ -459,6 +472,7 @@ void MainWindow::Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     if (link_) link_->Shutdown();
+    KeepBeforeReplacing(history_event::kBeforeExit);
     shell::ExitSettings e;
     e.minimized = isMinimized();
     e.leftTwips = x() * shell::kTwipsPerPixel;

@@ -1,13 +1,17 @@
 // The File menu with scripted dialogs: New, Open, Save, Save As, a bad file and a read-only
-// target.
+// target; the dialogs' start folder, a dropped file, the command line's file and a history that
+// cannot be written.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "model/defaults.h"
+#include "shell/command_line.h"
 #include "ui_test_util.h"
 
 namespace orv::ui::test {
@@ -172,6 +176,117 @@ TEST_F(FileMenuTest, ReadOnlyTargetIsReportedAndNothingChanges) {
     EXPECT_EQ(w.storedFileName(), "");
     EXPECT_EQ(h->edit("txtFileName")->text(), "");
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TEST_F(FileMenuTest, DialogsStartInTheDocumentsFolderWhenTheStoredOneWillNotDo) {
+    const QString documents = Path("Documents");
+    ASSERT_TRUE(QDir().mkpath(documents));
+    QFile dirs(qEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs");
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write(("XDG_DOCUMENTS_DIR=\"" + documents + "\"\n").toUtf8());
+    dirs.close();
+    ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), documents);
+    const QString locked = Path("locked") + "/";
+    ASSERT_TRUE(QDir().mkpath(locked));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const struct {
+        QString stored;
+        QString start;
+    } cases[] = {
+        {dir.path() + "/", dir.path() + "/"},
+        {Path("gone") + "/", documents},
+        {"", documents},
+        {locked, ::geteuid() == 0 ? locked : documents},  // root writes anywhere
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
+        PutSetting("Path", c.stored);
+        Harness w;
+        auto d = std::make_unique<ScriptedDialogs>();
+        ScriptedDialogs* asked = d.get();
+        w.window->setFileDialogProvider(std::move(d));
+        w.window->action("MenuFileOpen")->trigger();
+        w.window->action("MenuFileSaveAs")->trigger();
+        ASSERT_EQ(asked->openRequests.size(), 1u);
+        ASSERT_EQ(asked->saveRequests.size(), 1u);
+        EXPECT_EQ(asked->openRequests[0].directory, c.start);
+        EXPECT_EQ(asked->saveRequests[0].directory, c.start);
+        EXPECT_EQ(asked->openRequests[0].sidebarFolder,
+                  QString::fromStdString(w.window->history().folder()));
+        EXPECT_EQ(w.window->storedPath(), c.stored);  // only the dialog starts elsewhere
+    }
+    QFile::remove(dirs.fileName());
+    QFile::setPermissions(locked,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A dropped file and the file named on the command line open exactly as File > Open does.
+TEST_F(FileMenuTest, DroppedAndCommandLineFilesOpenAsOpenDoes) {
+    MainWindow& w = *h->window;
+    // An image of 0xFF bytes decodes with warnings (no known port rates or formats).
+    QFile codes(Path("codes.orv"));
+    ASSERT_TRUE(codes.open(QIODevice::WriteOnly));
+    codes.write(
+        "[Module]\r\nBank 1=0\r\nBank 2=0\r\nBank 3=0\r\nBank 4=0\r\n[EEprom]\r\nContents=" +
+        QByteArray(8192, 'F') + "\r\n");
+    codes.close();
+    QFile bad(Path("bad.ORV"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("[General]\r\nVersion Line 1=FW 9\r\n");
+    bad.close();
+    const QString notConfig = Path("notes.txt");
+    EXPECT_FALSE(DropFile(&w, notConfig));
+
+    for (const char* way : {"drop", "command line"}) {
+        SCOPED_TRACE(way);
+        h->messages.clear();
+        w.action("MenuFileNew")->trigger();
+        h->edit("txtMsg_1")->setText("KEEP ME");
+        const ConfigRecord before = w.record();
+        const bool drop = std::string(way) == "drop";
+        auto open = [&](const QString& file) {
+            if (drop) {
+                EXPECT_TRUE(DropFile(h->edit("txtMsg_1"), Path(file.toUtf8().constData())));
+            } else {
+                QDir::setCurrent(dir.path());  // a relative name is taken from the current folder
+                const std::optional<QString> path = shell::ParseCommandLine({"orv-config", file});
+                ASSERT_TRUE(path.has_value());
+                EXPECT_EQ(*path, Path(file.toUtf8().constData()));
+                w.OpenFile(*path);
+            }
+        };
+        open("bad.ORV");
+        ASSERT_EQ(h->messages.size(), 1u);
+        EXPECT_TRUE(h->messages[0].text.startsWith("The configuration file could not be opened."));
+        EXPECT_TRUE(w.record() == before);
+        EXPECT_EQ(h->edit("txtMsg_1")->text(), "KEEP ME");
+
+        open("codes.orv");
+        ASSERT_EQ(h->messages.size(), 2u);
+        const QStringList lines = h->messages[1].text.split('\n');
+        EXPECT_GT(lines.size(), 2);
+        EXPECT_EQ(lines.size(), QSet<QString>(lines.begin(), lines.end()).size())
+            << h->messages[1].text.toStdString();  // each warning once
+        EXPECT_EQ(w.storedFileName(), "codes.orv");
+        EXPECT_EQ(w.storedPath(), dir.path() + "/");
+        EXPECT_EQ(h->edit("txtFileName")->text(), "codes.orv");
+        EXPECT_EQ(h->edit("txtMsg_1")->text(), "");
+    }
+}
+
+TEST_F(FileMenuTest, HistoryThatCannotBeWrittenIsSaidOnceAndStopsNothing) {
+    QFile blocker(Path("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ScopedEnv env("XDG_DATA_HOME", blocker.fileName());
+    Harness w;
+    for (int k = 0; k < 2; ++k) {
+        w.edit("txtRIC_0")->setText("42");
+        w.window->action("MenuFileNew")->trigger();
+        EXPECT_EQ(w.edit("txtRIC_0")->text(), "1000000");
+    }
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_TRUE(w.messages[0].text.contains(QString::fromStdString(w.window->history().folder())));
 }
 
 TEST_F(FileMenuTest, NewKeepsTheLanAndPortSettings) {

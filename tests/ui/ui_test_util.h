@@ -1,12 +1,18 @@
 // Helpers for driving the real main window in tests.
 #pragma once
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSettings>
 #include <QString>
+#include <QUrl>
+#include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/main_window.h"
@@ -73,5 +79,48 @@ class ScriptedDialogs : public FileDialogProvider {
         return saveAnswer;
     }
 };
+
+// An environment variable set for one scope (XDG_DATA_HOME: where the next window keeps its
+// history), restored afterwards.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const QString& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.toLocal8Bit().constData(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The window's history copies, newest first, as "event subject" ("before new untitled").
+inline std::vector<std::string> HistoryCopies(const MainWindow& window) {
+    std::vector<std::string> out;
+    for (const HistoryEntry& e : window.history().List()) out.push_back(e.event + " " + e.subject);
+    return out;
+}
+
+// A file dropped on target as a file manager drops it; true when the drag was taken.
+inline bool DropFile(QWidget* target, const QString& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QApplication::processEvents();  // the file opens once the drop has ended
+    return drop.isAccepted();
+}
 
 }  // namespace orv::ui::test
