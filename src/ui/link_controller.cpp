@@ -107,7 +107,24 @@ void LinkController::OnUiThread(const std::function<void()>& fn) {
         fn();
         return;
     }
-    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+    // The request goes over under a lock of our own, and Qt only carries a call by name: a
+    // thread checker then sees the worker's work happen before the window's, and the window's
+    // before the worker goes on (Qt's own locks are invisible to it).
+    std::unique_lock<std::mutex> lock(handOver_);
+    pending_ = &fn;
+    QMetaObject::invokeMethod(this, "ServeWorker", Qt::QueuedConnection);
+    served_.wait(lock, [this] { return pending_ == nullptr; });
+}
+
+void LinkController::ServeWorker() {
+    std::unique_lock<std::mutex> lock(handOver_);
+    const std::function<void()>* fn = pending_;
+    if (!fn) return;
+    lock.unlock();  // fn may show a message box, which runs the event loop
+    (*fn)();
+    lock.lock();
+    pending_ = nullptr;
+    served_.notify_one();
 }
 
 void LinkController::ShowMessage(const std::string& text, const std::string& title,
@@ -143,7 +160,8 @@ bool LinkController::Run(void (UnitSession::*click)()) {
     QEventLoop loop;
     std::thread worker([this, click, &loop] {
         ((*session_).*click)();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        // By name: nothing of ours crosses to the window's thread.
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     loop.exec(QEventLoop::AllEvents);
     worker.join();

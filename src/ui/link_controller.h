@@ -6,8 +6,10 @@
 
 #include <QObject>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "link/comms.h"
@@ -52,6 +54,8 @@ class LinkController : public QObject, public LinkUi {
     void WaitForTick();
     // Runs fn on the window's thread and returns when it has run.
     void OnUiThread(const std::function<void()>& fn);
+    // The window's side of OnUiThread: runs the request a worker left.
+    Q_INVOKABLE void ServeWorker();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     QWidget& window_;
@@ -66,6 +70,9 @@ class LinkController : public QObject, public LinkUi {
     std::atomic<bool> clickRunning_{false};
     std::atomic<bool> tickRunning_{false};
     std::thread tickThread_;
+    std::mutex handOver_;  // guards pending_
+    std::condition_variable served_;
+    const std::function<void()>* pending_ = nullptr;  // a worker's request, until it has run
 };
 
 }  // namespace orv::ui
