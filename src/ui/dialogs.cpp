@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QUrl>
+#include <algorithm>
 
 namespace orv::ui {
 namespace {
@@ -17,6 +20,10 @@ std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool sav
         QList<QUrl> places = dlg.sidebarUrls();
         places << QUrl::fromLocalFile(r.sidebarFolder);
         dlg.setSidebarUrls(places);
+        // Room for the copies' long names (date, time, event and file or unit).
+        dlg.resize(std::max(dlg.width(), 900), std::max(dlg.height(), 520));
+        if (auto* list = dlg.findChild<QTreeView*>("treeView"))
+            list->header()->resizeSection(0, 420);
     }
     dlg.setNameFilters(r.filter.split(";;"));
     dlg.selectNameFilter(dlg.nameFilters().value(0));

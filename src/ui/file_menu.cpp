@@ -83,10 +83,18 @@ void MainWindow::OpenFile(const QString& chosen) {
     rec_ = std::move(rec);
     moduleTypes_ = moduleTypes;
     image_ = image;
-    const FilePathParts parts = SplitFilePath(path);
-    storedFileName_ = QString::fromStdString(parts.name);
-    storedPath_ = QString::fromStdString(parts.directory);
-    rec_.txtFileName = ToRecord(storedFileName_);
+    // A copy taken back from the history is untitled: Save must not write into the history,
+    // where the copy would be overwritten and, in time, deleted with the old copies.
+    const QString historyFolder =
+        QFileInfo(QString::fromStdString(history_.folder())).canonicalFilePath();
+    if (!historyFolder.isEmpty() && QFileInfo(chosen).canonicalPath() == historyFolder) {
+        rec_.txtFileName.clear();
+    } else {
+        const FilePathParts parts = SplitFilePath(path);
+        storedFileName_ = QString::fromStdString(parts.name);
+        storedPath_ = QString::fromStdString(parts.directory);
+        rec_.txtFileName = ToRecord(storedFileName_);
+    }
     RefreshFields();  // also applies the module-type rules
     ShowSize(r.decode.size);
     TakeBaseline();

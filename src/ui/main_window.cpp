@@ -191,7 +191,10 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     // A session that ends may not close the window first: keep what would be lost now. What
     // was kept becomes the baseline, so that closing afterwards does not keep it twice.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        // No message box while the session ends: nobody may be there to answer it.
+        const bool failureShown = std::exchange(historyFailureShown_, true);
         KeepBeforeReplacing(history_event::kBeforeExit);
+        historyFailureShown_ = failureShown;
         TakeBaseline();
     });
 }

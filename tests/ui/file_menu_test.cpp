@@ -289,6 +289,23 @@ TEST_F(FileMenuTest, HistoryThatCannotBeWrittenIsSaidOnceAndStopsNothing) {
     EXPECT_TRUE(w.messages[0].text.contains(QString::fromStdString(w.window->history().folder())));
 }
 
+TEST_F(FileMenuTest, CopyTakenBackFromTheHistoryIsUntitled) {
+    MainWindow& w = *h->window;
+    h->combo("lstMod_0")->setCurrentIndex(15);
+    h->edit("txtMsg_1")->setText("KEEP ME");
+    w.action("MenuFileNew")->trigger();  // keeps the edited configuration
+    const std::vector<HistoryEntry> copies = w.history().List();
+    ASSERT_FALSE(copies.empty());  // newest first
+    ASSERT_EQ(copies[0].event, "before new");
+    dialogs->openAnswer = QString::fromStdString(copies[0].path);
+    w.action("MenuFileOpen")->trigger();
+    EXPECT_EQ(h->edit("txtMsg_1")->text(), "KEEP ME");
+    EXPECT_EQ(h->edit("txtFileName")->text(), "");
+    EXPECT_NE(w.storedPath().toStdString(), w.history().folder() + "/");
+    w.action("MenuFileSave")->trigger();
+    EXPECT_EQ(dialogs->saveRequests.size(), 1u);  // Save asks where to keep it
+}
+
 TEST_F(FileMenuTest, NewKeepsTheLanAndPortSettings) {
     MainWindow& w = *h->window;
     h->edit("txtIP_0")->setText("192");
