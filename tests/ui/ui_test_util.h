@@ -9,7 +9,6 @@
 #include <QSettings>
 #include <QString>
 #include <QUrl>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,24 +81,15 @@ class ScriptedDialogs : public FileDialogProvider {
 
 // An environment variable set for one scope (XDG_DATA_HOME: where the next window keeps its
 // history), restored afterwards.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const QString& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.toLocal8Bit().constData(), 1);
+struct ScopedEnv {
+    ScopedEnv(const char* n, const QString& value)
+        : name(n), old(qgetenv(n)), had(qEnvironmentVariableIsSet(n)) {
+        qputenv(name, value.toLocal8Bit());
     }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
+    ~ScopedEnv() { had ? qputenv(name, old) : qunsetenv(name); }
+    const char* name;
+    QByteArray old;
+    bool had;
 };
 
 // The window's history copies, newest first, as "event subject" ("before new untitled").
