@@ -27,10 +27,13 @@ foreach(_program orv-config orv-cli orv-unit-sim)
 endforeach()
 add_custom_target(orv_man_pages ALL DEPENDS ${_orv_man_pages})
 
-# The editor in the desktop's menus.
+# The editor in the desktop's menus, and its files known as their own type, which the editor
+# opens (the package's triggers update the desktop's MIME and application databases).
 if(TARGET orv-config)
     install(FILES ${_orv_packaging}/orv-config.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${_orv_packaging}/orv-config-mime.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME orv-config.xml)
     install(FILES ${_orv_packaging}/orv-config.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
@@ -65,6 +68,6 @@ unit on a pseudo-terminal for trying the tools without hardware.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(TARGET orv-config)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, shared-mime-info")
 endif()
 include(CPack)

@@ -253,7 +253,7 @@ void UnitSession::CalibrateClick() {
         ui_.ShowMessage(ClampedLimitsMessage(limits), kAppTitle, MessageIcon::kWarning);
 }
 
-void UnitSession::TimerTick() {
+void UnitSession::TimerTick(const PortSelection& port) {
     if (!IsConnected()) return;
     bool expected = false;
     if (!running_.compare_exchange_strong(expected, true)) return;  // an exchange is under way
@@ -263,7 +263,7 @@ void UnitSession::TimerTick() {
     }
     // A port that no longer opens counts as a unit that no longer answers.
     const bool answered =
-        comms_.OpenComms(rec_.lstComPort, rec_.lstBaudPC, rec_.lstPCFormat) && Connected(comms_);
+        comms_.OpenComms(port.comPort, port.baudRate, port.format) && Connected(comms_);
     comms_.CloseComms();
     running_ = false;
     if (!answered) SetDisconnectedState();

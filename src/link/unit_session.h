@@ -38,6 +38,18 @@ struct UnitSessionHooks {
     std::function<void(const Image&)> imageSent = nullptr;
 };
 
+// The PC port choices (lstComPort, lstBaudPC, lstPCFormat) as one exchange uses them. The window
+// takes them on its own thread and hands them to the connection timer's check, which runs on
+// another and so never reads a record the window may be writing.
+struct PortSelection {
+    int comPort = 0;
+    int baudRate = 0;
+    int format = 0;
+};
+inline PortSelection PortSelectionOf(const ConfigRecord& rec) {
+    return {rec.lstComPort, rec.lstBaudPC, rec.lstPCFormat};
+}
+
 // How the last click ended, for callers that need an exit status (orv-cli).
 enum class ClickOutcome { kDone, kFailed, kPortNotOpened, kNotAnswering, kRefused };
 
@@ -58,7 +70,10 @@ class UnitSession {
     void MacIncrementClick();
     void ResetClick();
     void CalibrateClick();
-    void TimerTick();
+    // The connection timer's check with the port choices taken by the record's owner; the
+    // overload without them reads the record and is for callers on the record's own thread.
+    void TimerTick(const PortSelection& port);
+    void TimerTick() { TimerTick(PortSelectionOf(rec_)); }
 
     ClickOutcome LastOutcome() const { return outcome_; }
     // The pulse times and limits of the last Calibrate.

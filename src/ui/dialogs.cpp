@@ -2,6 +2,10 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QUrl>
+#include <algorithm>
 
 namespace orv::ui {
 namespace {
@@ -9,6 +13,18 @@ namespace {
 std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool save) {
     QFileDialog dlg(parent, r.title, r.directory);
     dlg.setObjectName("dlgCommonDialog");
+    if (!r.sidebarFolder.isEmpty()) {
+        // Platform dialogs ignore extra places; Qt's own shows them.
+        dlg.setOption(QFileDialog::DontUseNativeDialog);
+        QDir().mkpath(r.sidebarFolder);
+        QList<QUrl> places = dlg.sidebarUrls();
+        places << QUrl::fromLocalFile(r.sidebarFolder);
+        dlg.setSidebarUrls(places);
+        // Room for the copies' long names (date, time, event and file or unit).
+        dlg.resize(std::max(dlg.width(), 900), std::max(dlg.height(), 520));
+        if (auto* list = dlg.findChild<QTreeView*>("treeView"))
+            list->header()->resizeSection(0, 420);
+    }
     dlg.setNameFilters(r.filter.split(";;"));
     dlg.selectNameFilter(dlg.nameFilters().value(0));
     dlg.setOption(QFileDialog::ReadOnly, false);

@@ -9,10 +9,11 @@ class QWidget;
 namespace orv::ui {
 
 struct FileDialogRequest {
-    QString title;      // "Open Configuration File" / "Save Configuration File"
-    QString filter;     // "ORV (*.ORV);;All Files (*.*)"
-    QString directory;  // initial folder (the stored Path)
-    QString fileName;   // initial name (the stored FileName)
+    QString title;          // "Open Configuration File" / "Save Configuration File"
+    QString filter;         // "ORV (*.ORV);;All Files (*.*)"
+    QString directory;      // initial folder (the stored Path)
+    QString fileName;       // initial name (the stored FileName)
+    QString sidebarFolder;  // offered beside the usual places when set (Open: the history)
 };
 
 class FileDialogProvider {

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 
 #include "model/identity.h"
+#include "model/lists.h"
+#include "model/message_text.h"
 #include "ui/main_window.h"
 
 namespace orv::ui {
@@ -28,6 +30,8 @@ void MainWindow::Guard(QLineEdit* edit, FieldGuard guard) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // A text field would take a dropped file as text; a configuration file opens instead.
+    if (guards_.contains(watched) && TakeFileDrag(event)) return true;
     if (type == QEvent::KeyPress || type == QEvent::FocusOut) {
         const auto it = guards_.constFind(watched);
         if (it != guards_.constEnd()) {
@@ -68,6 +72,10 @@ bool MainWindow::FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* ev
 }
 
 void MainWindow::RunLeaveCheck(QLineEdit* edit, FieldGuard guard) {
+    if (guard == FieldGuard::kMessage) {
+        CheckMessage(edit);
+        return;
+    }
     const LeaveResult r = LeaveCheck(guard, ToRecord(edit->text()));
     checking_ = edit;
     if (r.message) {
@@ -80,6 +88,33 @@ void MainWindow::RunLeaveCheck(QLineEdit* edit, FieldGuard guard) {
         edit->setFocus(Qt::OtherFocusReason);
     }
     checking_ = nullptr;
+}
+
+// A pasted message may hold what the unit cannot store, or more than it takes: the field takes
+// what the unit will hold, the user is told what changed, and the focus moves on.
+void MainWindow::CheckMessage(QLineEdit* edit) {
+    const UnitMessage m = MessageForUnit(edit->text().toUtf8().toStdString());
+    if (!m.changed()) return;
+    checking_ = edit;
+    const QString stored = FromRecord(m.text);
+    edit->setText(stored);
+    const auto& fields = w_.Field<&ConfigRecord::txtMsg>();
+    const auto i = static_cast<int>(std::find(fields.begin(), fields.end(), edit) - fields.begin());
+    ShowMessage(QString("The message of Bank %1, channel %2, %3 now reads\n\n%4\n\n%5")
+                    .arg(BankOf(i) + 1)
+                    .arg(ChannelOf(i) + 1)
+                    .arg(FromRecord(kStateNames[static_cast<std::size_t>(StateOf(i))]))
+                    .arg(stored, QString::fromStdString(DescribeMessageChanges(m))),
+                AppTitle(), MessageKind::kWarning);
+    checking_ = nullptr;
+}
+
+void MainWindow::FinishMessageEditing() {
+    // Saving from the keyboard leaves the focus where it is: the message being edited is
+    // checked as if it had been left.
+    auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    const auto it = guards_.constFind(edit);
+    if (it != guards_.constEnd() && it.value() == FieldGuard::kMessage) CheckMessage(edit);
 }
 
 }  // namespace orv::ui

@@ -1,7 +1,13 @@
-// The File menu: New, Open, Save, Save As, Clear Form (Exit closes the window).
+// The File menu: New, Open, Save, Save As, Clear Form (Exit closes the window), and a .ORV file
+// dropped on the window.
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QTimer>
 
 #include "files/config_file.h"
 #include "model/identity.h"
@@ -17,47 +23,90 @@ QString DialogFilter() {
     return filters.join(";;");
 }
 
+// The one configuration file a drag carries: a single local file named *.ORV (any case).
+std::optional<QString> DraggedConfigFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
+    const QUrl url = mime->urls().first();
+    if (!url.isLocalFile()) return std::nullopt;
+    const QString path = url.toLocalFile();
+    if (!path.endsWith(".ORV", Qt::CaseInsensitive)) return std::nullopt;
+    return path;
+}
+
 }  // namespace
 
 void MainWindow::MenuFileNew() {
+    KeepBeforeReplacing(history_event::kBeforeNew);
     SetDefaults();
+    // A new configuration is a fresh start: leaving it untouched loses nothing.
+    TakeBaseline();
 }
 
 void MainWindow::Clear() {
+    KeepBeforeReplacing(history_event::kBeforeClear);
     SetDefaults();
+    TakeBaseline();
+}
+
+QString MainWindow::DialogFolder() const {
+    // An installed editor starts in its own folder, which users cannot write to.
+    const QFileInfo stored(storedPath_);
+    if (!storedPath_.isEmpty() && stored.isDir() && stored.isWritable()) return storedPath_;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 void MainWindow::MenuFileOpen() {
-    const FileDialogRequest request{FromRecord(kOpenDialogTitle), DialogFilter(), storedPath_,
-                                    storedFileName_};
+    const FileDialogRequest request{FromRecord(kOpenDialogTitle), DialogFilter(), DialogFolder(),
+                                    storedFileName_, QString::fromStdString(history_.folder())};
     const std::optional<QString> chosen = dialogs_->GetOpenFileName(this, request);
     if (!chosen || chosen->isEmpty()) return;
+    OpenFile(*chosen);
+}
 
+void MainWindow::OpenFile(const QString& chosen) {
     // The file is read and checked completely before anything changes: a bad file leaves the
     // editor, the module types and the current file name exactly as they were.
-    const std::string path = chosen->toStdString();
-    const ReadConfigResult r = ReadConfigFile(path, rec_, moduleTypes_, image_);
+    const std::string path = chosen.toStdString();
+    ConfigRecord rec = rec_;
+    ModuleTypes moduleTypes = moduleTypes_;
+    Image image = image_;
+    const ReadConfigResult r = ReadConfigFile(path, rec, moduleTypes, image);
     if (!r.ok) {
         ShowMessage(QString("The configuration file could not be opened.\n\n%1\n\nThe editor "
                             "still holds the configuration it held before.")
-                        .arg(QString::fromStdString(r.error)),
+                        .arg(FromMessageText(r.error)),
                     AppTitle(), MessageKind::kWarning);
         return;
     }
-    const FilePathParts parts = SplitFilePath(path);
-    storedFileName_ = QString::fromStdString(parts.name);
-    storedPath_ = QString::fromStdString(parts.directory);
-    rec_.txtFileName = ToRecord(storedFileName_);
+    KeepBeforeReplacing(history_event::kBeforeOpen);
+    rec_ = std::move(rec);
+    moduleTypes_ = moduleTypes;
+    image_ = image;
+    // A copy taken back from the history is untitled: Save must not write into the history,
+    // where the copy would be overwritten and, in time, deleted with the old copies.
+    const QString historyFolder =
+        QFileInfo(QString::fromStdString(history_.folder())).canonicalFilePath();
+    if (!historyFolder.isEmpty() && QFileInfo(chosen).canonicalPath() == historyFolder) {
+        rec_.txtFileName.clear();
+    } else {
+        const FilePathParts parts = SplitFilePath(path);
+        storedFileName_ = QString::fromStdString(parts.name);
+        storedPath_ = QString::fromStdString(parts.directory);
+        rec_.txtFileName = ToRecord(storedFileName_);
+    }
     RefreshFields();  // also applies the module-type rules
     ShowSize(r.decode.size);
-    std::vector<std::string> notes = r.warnings;
-    notes.insert(notes.end(), r.decode.warnings.begin(), r.decode.warnings.end());
-    if (!notes.empty())
+    TakeBaseline();
+    // The result already holds the decode's warnings, each once.
+    if (!r.warnings.empty())
         ReportFileProblems(
-            QString("%1 was opened, but some of its values need attention:").arg(*chosen), notes);
+            QString("%1 was opened, but some of its values need attention:").arg(chosen),
+            r.warnings);
 }
 
 void MainWindow::MenuFileSave() {
+    FinishMessageEditing();
     if (rec_.txtFileName.empty()) {
         MenuFileSaveAs();
         return;
@@ -66,8 +115,9 @@ void MainWindow::MenuFileSave() {
 }
 
 void MainWindow::MenuFileSaveAs() {
-    const FileDialogRequest request{FromRecord(kSaveDialogTitle), DialogFilter(), storedPath_,
-                                    storedFileName_};
+    FinishMessageEditing();
+    const FileDialogRequest request{
+        FromRecord(kSaveDialogTitle), DialogFilter(), DialogFolder(), storedFileName_, {}};
     const std::optional<QString> chosen = dialogs_->GetSaveFileName(this, request);
     if (!chosen || chosen->isEmpty()) return;
     const QFileInfo info(*chosen);
@@ -86,9 +136,8 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
                                                 ToRecord(windowTitle()));
     RefreshFields();  // the build normalises messages and chooses a new dictionary
     if (!r.ok) {
-        ShowMessage(
-            QString("The configuration was not saved.\n\n%1").arg(QString::fromStdString(r.error)),
-            AppTitle(), MessageKind::kWarning);
+        ShowMessage(QString("The configuration was not saved.\n\n%1").arg(FromMessageText(r.error)),
+                    AppTitle(), MessageKind::kWarning);
         return;
     }
     if (adoptName) {
@@ -98,17 +147,34 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
         rec_.txtFileName = ToRecord(storedFileName_);
         w_.Field<&ConfigRecord::txtFileName>()->setText(storedFileName_);
     }
+    TakeBaseline();
     if (!r.warnings.empty())
         ReportFileProblems(QString("%1 was saved; please note:").arg(fullPath), r.warnings);
 }
 
 void MainWindow::ReportFileProblems(const QString& heading,
                                     const std::vector<std::string>& warnings) {
-    QString text = heading;
-    const std::size_t shown = std::min<std::size_t>(warnings.size(), 12);
-    for (std::size_t k = 0; k < shown; ++k) text += "\n- " + QString::fromStdString(warnings[k]);
-    if (warnings.size() > shown) text += QString("\n(and %1 more)").arg(warnings.size() - shown);
-    ShowMessage(text, AppTitle(), MessageKind::kWarning);
+    ShowMessage(WithList(heading, warnings), AppTitle(), MessageKind::kWarning);
+}
+
+bool MainWindow::TakeFileDrag(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* drag = static_cast<QDropEvent*>(event);  // the enter and move events derive from it
+    const std::optional<QString> path = DraggedConfigFile(drag->mimeData());
+    if (!path) return false;
+    drag->acceptProposedAction();
+    // Opened once the drag has ended: the file manager should not wait on a message box.
+    if (type == QEvent::Drop) QTimer::singleShot(0, this, [this, file = *path] { OpenFile(file); });
+    return true;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!TakeFileDrag(event)) event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    if (!TakeFileDrag(event)) event->ignore();
 }
 
 }  // namespace orv::ui

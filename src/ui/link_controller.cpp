@@ -7,6 +7,7 @@
 
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
+#include "ui/qt_text.h"
 #include "ui/status_view.h"
 
 namespace orv::ui {
@@ -83,6 +84,14 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     hooks.sizeReported = [this](const SizeReport& size) {
         OnUiThread([this, size] { view_.ShowSize(size); });
     };
+    // The worker waits while the window keeps its copies, so the record and images hold still.
+    hooks.beforeReadReplaces = [this] { OnUiThread([this] { view_.BeforeReadReplaces(); }); };
+    hooks.unitImageRead = [this](const Image& image) {
+        OnUiThread([this, &image] { view_.UnitImageRead(image); });
+    };
+    hooks.imageSent = [this](const Image& image) {
+        OnUiThread([this, &image] { view_.ImageSent(image); });
+    };
     session_ =
         std::make_unique<UnitSession>(rec_, moduleTypes_, image_, *comms_, *this, std::move(hooks));
 }
@@ -98,15 +107,30 @@ void LinkController::OnUiThread(const std::function<void()>& fn) {
         fn();
         return;
     }
-    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+    // The request goes over under a lock of our own, and Qt only carries a call by name: a
+    // thread checker then sees the worker's work happen before the window's, and the window's
+    // before the worker goes on (Qt's own locks are invisible to it).
+    std::unique_lock<std::mutex> lock(handOver_);
+    pending_ = &fn;
+    QMetaObject::invokeMethod(this, "ServeWorker", Qt::QueuedConnection);
+    served_.wait(lock, [this] { return pending_ == nullptr; });
+}
+
+void LinkController::ServeWorker() {
+    std::unique_lock<std::mutex> lock(handOver_);
+    const std::function<void()>* fn = pending_;
+    if (!fn) return;
+    lock.unlock();  // fn may show a message box, which runs the event loop
+    (*fn)();
+    lock.lock();
+    pending_ = nullptr;
+    served_.notify_one();
 }
 
 void LinkController::ShowMessage(const std::string& text, const std::string& title,
                                  MessageIcon icon) {
     OnUiThread([this, &text, &title, icon] {
-        view_.ShowMessage(QString::fromLatin1(text.data(), static_cast<int>(text.size())),
-                          QString::fromLatin1(title.data(), static_cast<int>(title.size())),
-                          KindOf(icon));
+        view_.ShowMessage(FromMessageText(text), FromMessageText(title), KindOf(icon));
     });
 }
 
@@ -128,20 +152,22 @@ bool LinkController::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void LinkController::Run(void (UnitSession::*click)()) {
-    if (clickRunning_) return;
+bool LinkController::Run(void (UnitSession::*click)()) {
+    if (clickRunning_) return false;
     WaitForTick();
     clickRunning_ = true;
     qApp->installEventFilter(this);
     QEventLoop loop;
     std::thread worker([this, click, &loop] {
         ((*session_).*click)();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        // By name: nothing of ours crosses to the window's thread.
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     loop.exec(QEventLoop::AllEvents);
     worker.join();
     qApp->removeEventFilter(this);
     clickRunning_ = false;
+    return true;
 }
 
 void LinkController::Tick() {
@@ -149,8 +175,11 @@ void LinkController::Tick() {
     if (clickRunning_ || tickRunning_ || !session_->IsConnected()) return;
     WaitForTick();  // joins the previous, finished check
     tickRunning_ = true;
-    tickThread_ = std::thread([this] {
-        session_->TimerTick();
+    // Taken here, on the window's thread: the check must not read the record while the user
+    // changes the port, rate or format.
+    const PortSelection port = PortSelectionOf(rec_);
+    tickThread_ = std::thread([this, port] {
+        session_->TimerTick(port);
         tickRunning_ = false;
     });
 }

@@ -6,8 +6,10 @@
 
 #include <QObject>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "link/comms.h"
@@ -28,9 +30,11 @@ class LinkController : public QObject, public LinkUi {
                    Image& image);
     ~LinkController() override;
 
-    // A click of one of the link buttons; returns when its exchange has ended.
-    void Run(void (UnitSession::*click)());
-    // The connection timer's check, in the background; skipped while a click runs.
+    // A click of one of the link buttons; returns when its exchange has ended, false when another
+    // click was still running and this one did not run.
+    bool Run(void (UnitSession::*click)());
+    // The connection timer's check, in the background with the port choices as they are now;
+    // skipped while a click runs.
     void Tick();
 
     void setSerialPort(std::unique_ptr<SerialPort> port);
@@ -50,6 +54,8 @@ class LinkController : public QObject, public LinkUi {
     void WaitForTick();
     // Runs fn on the window's thread and returns when it has run.
     void OnUiThread(const std::function<void()>& fn);
+    // The window's side of OnUiThread: runs the request a worker left.
+    Q_INVOKABLE void ServeWorker();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     QWidget& window_;
@@ -64,6 +70,9 @@ class LinkController : public QObject, public LinkUi {
     std::atomic<bool> clickRunning_{false};
     std::atomic<bool> tickRunning_{false};
     std::thread tickThread_;
+    std::mutex handOver_;  // guards pending_
+    std::condition_variable served_;
+    const std::function<void()>* pending_ = nullptr;  // a worker's request, until it has run
 };
 
 }  // namespace orv::ui

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -14,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSessionManager>
 #include <QTabWidget>
 #include <QTimer>
 #include <memory>
@@ -182,7 +184,19 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     // The defaults come last: they also arrange the bank pages, which must exist by now.
     p.ShowInitialising();
     SetDefaults();
+    TakeBaseline();
     ShowComDevice();
+
+    setAcceptDrops(true);  // a dropped .ORV file opens as File > Open
+    // A session that ends may not close the window first: keep what would be lost now. What
+    // was kept becomes the baseline, so that closing afterwards does not keep it twice.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        // No message box while the session ends: nobody may be there to answer it.
+        const bool failureShown = std::exchange(historyFailureShown_, true);
+        KeepBeforeReplacing(history_event::kBeforeExit);
+        historyFailureShown_ = failureShown;
+        TakeBaseline();
+    });
 }
 
 MainWindow::~MainWindow() = default;
@@ -278,7 +292,9 @@ void MainWindow::ConnectLinkButtons() {
         {w_.cmdMeasurePulse, &UnitSession::CalibrateClick},
     };
     for (const auto& [button, click] : clicks)
-        connect(button, &QPushButton::clicked, link, [link, click] { link->Run(click); });
+        connect(button, &QPushButton::clicked, this, [this, link, click] {
+            if (link->Run(click)) AfterLinkClick(click);
+        });
     // The increment never touches the port.
     connect(w_.cmdMACincrement, &QPushButton::clicked, link,
             [link] { link->session()->MacIncrementClick(); });
@@ -352,14 +368,22 @@ void MainWindow::ReportImageSize() {
     const SizeReport size = orv::ReportImageSize(rec_, moduleTypes_, image_, &build);
     ShowSize(size);
     RefreshFields();  // the build normalises messages and chooses a new dictionary
+    QStringList notes;
     if (!size.fits) {
-        ShowMessage(QString("The configuration needs %1 bytes more than the unit's configuration "
-                            "area holds (%2).\nShorten or remove some messages before writing it "
-                            "to the unit or saving it.")
-                        .arg(size.overBy)
-                        .arg(QString::fromStdString(size.percentText)),
-                    AppTitle(), MessageKind::kWarning);
+        notes << QString(
+                     "The configuration needs %1 bytes more than the unit's configuration "
+                     "area holds (%2).\nShorten or remove some messages before writing it "
+                     "to the unit or saving it.")
+                     .arg(size.overBy)
+                     .arg(QString::fromStdString(size.percentText));
     }
+    // What the build changed now shows in the fields; say what it was.
+    if (!build.warnings.empty())
+        notes << WithList(
+            "The size was measured with values changed to what the unit can "
+            "store; the fields now show them:",
+            build.warnings);
+    if (!notes.isEmpty()) ShowMessage(notes.join("\n\n"), AppTitle(), MessageKind::kWarning);
 }
 
 // ---- Messages.
@@ -451,6 +475,7 @@ void MainWindow::Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     if (link_) link_->Shutdown();
+    KeepBeforeReplacing(history_event::kBeforeExit);
     shell::ExitSettings e;
     e.minimized = isMinimized();
     e.leftTwips = x() * shell::kTwipsPerPixel;

@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 
+#include "files/history.h"
 #include "image/image.h"
+#include "link/unit_session.h"
 #include "model/record.h"
 #include "ui/dialogs.h"
 #include "ui/load_progress.h"
@@ -50,6 +52,10 @@ class MainWindow : public QMainWindow, public StatusView {
 
     QString storedPath() const { return storedPath_; }
     QString storedFileName() const { return storedFileName_; }
+    // Loads a configuration file exactly as File > Open does once its dialog has answered (a
+    // dropped file and the file named on the command line take this way too).
+    void OpenFile(const QString& path);
+    const History& history() const { return history_; }
 
     void setFileDialogProvider(std::unique_ptr<FileDialogProvider> provider);
     LinkController* link() const { return link_.get(); }
@@ -67,6 +73,9 @@ class MainWindow : public QMainWindow, public StatusView {
     void ShowPcBaudRate(int position) override;
     void SetConnectedState() override;
     void SetDisconnectedState() override;
+    void BeforeReadReplaces() override;
+    void UnitImageRead(const Image& image) override;
+    void ImageSent(const Image& image) override;
     bool IsConnected() const { return connected_; }
     QTimer* connectTimer() const { return tmrConnect_; }
 
@@ -83,6 +92,8 @@ class MainWindow : public QMainWindow, public StatusView {
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void BuildMenu();
@@ -91,10 +102,22 @@ class MainWindow : public QMainWindow, public StatusView {
     void Guard(QLineEdit* edit, FieldGuard guard);
     bool FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* event);
     void RunLeaveCheck(QLineEdit* edit, FieldGuard guard);
+    void CheckMessage(QLineEdit* edit);
+    void FinishMessageEditing();
     void UpdateRS485Label();
     void ShowLinkState(bool connected);
     void SaveTo(const QString& fullPath, bool adoptName);
     void ReportFileProblems(const QString& heading, const std::vector<std::string>& warnings);
+    QString DialogFolder() const;
+    // A drag of one .ORV file, wherever it enters the window: accepted, and opened on the drop.
+    bool TakeFileDrag(QEvent* event);
+    void AfterLinkClick(void (UnitSession::*click)());
+    // The history: what was last opened, saved, read or started with, and copies of what would
+    // otherwise be lost.
+    void TakeBaseline();
+    void KeepBeforeReplacing(std::string_view event);
+    void KeepUnitImage(std::string_view event, const Image& image);
+    void NoteHistoryCopy(const HistoryCopy& copy);
     void BuildComDeviceChoices();
     void ShowComDevice();
     void MapComDevice();
@@ -116,6 +139,10 @@ class MainWindow : public QMainWindow, public StatusView {
     std::unique_ptr<FileDialogProvider> dialogs_;
     std::unique_ptr<LinkController> link_;
     MessageSink messageSink_;
+    History history_;
+    ConfigRecord baselineRecord_;
+    ModuleTypes baselineModuleTypes_{};
+    bool historyFailureShown_ = false;
 };
 
 }  // namespace orv::ui

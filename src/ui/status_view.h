@@ -31,6 +31,11 @@ class StatusView {
     virtual void RefreshFields() = 0;
     // The bank pages, after the unit reported its module types.
     virtual void ApplyModuleTypes() = 0;
+    // For keeping what could be lost: a Read that brought the whole EEPROM is about to replace
+    // the configuration; what the unit held, as read; what a Write sent, every block accepted.
+    virtual void BeforeReadReplaces() = 0;
+    virtual void UnitImageRead(const Image& image) = 0;
+    virtual void ImageSent(const Image& image) = 0;
 };
 
 }  // namespace orv::ui

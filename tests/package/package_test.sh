@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package of the build folder $1 with CPack, unpacks it into the scratch root
 # $2 with dpkg-deb -x and checks what a user gets: the three programs with their manual pages,
-# the desktop entry with its icon, sound package metadata, "orv-cli --help" and the editor
-# starting offscreen from the unpacked paths. $3 is the editor as built (empty when the build has
+# the desktop entry with its icon and file type, sound package metadata, "orv-cli --help",
+# "orv-config --help" and "--version" without a display, and the editor starting offscreen from
+# the unpacked paths. $3 is the editor as built (empty when the build has
 # none). Exit status 77 skips the test.
 set -uo pipefail
 
@@ -70,13 +71,29 @@ icon=$root/usr/share/icons/hicolor/scalable/apps/orv-config.svg
 [ -f "$desktop" ] || fail "desktop entry missing"
 [ -f "$icon" ] || fail "icon missing"
 if [ -f "$desktop" ]; then
-    grep -qx "Exec=orv-config" "$desktop" || fail "desktop entry does not start orv-config"
+    grep -qx "Exec=orv-config %f" "$desktop" || fail "desktop entry does not start orv-config with the file"
     grep -qx "Icon=orv-config" "$desktop" || fail "desktop entry does not name the icon"
+    grep -qx "MimeType=application/x-orv-configuration;" "$desktop" ||
+        fail "desktop entry does not take configuration files"
     if command -v desktop-file-validate >/dev/null; then
         desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the entry"
     fi
 fi
 [ -f "$icon" ] && ! grep -q "<svg" "$icon" && fail "icon is not an SVG"
+
+# The file type: both spellings of the extension map to it once the MIME database is built.
+mime=$root/usr/share/mime/packages/orv-config.xml
+if [ ! -f "$mime" ]; then
+    fail "MIME type definition missing"
+elif command -v update-mime-database >/dev/null; then
+    mkdir -p "$scratch/mime/packages"
+    cp "$mime" "$scratch/mime/packages/"
+    update-mime-database "$scratch/mime" >"$scratch/mime.log" 2>&1 || fail "update-mime-database refuses the type"
+    for ext in ORV orv; do
+        grep -q "application/x-orv-configuration:\*\.$ext\$" "$scratch/mime/globs" ||
+            fail "*.$ext is not registered as application/x-orv-configuration"
+    done
+fi
 
 # orv-cli from the unpacked path.
 out=$("$root/usr/bin/orv-cli" --help 2>&1)
@@ -85,6 +102,17 @@ status=$?
 for word in "Usage: orv-cli" show diff export-csv import-csv; do
     [[ $out == *"$word"* ]] || fail "orv-cli --help does not mention '$word'"
 done
+
+# --help and --version answer and end before any window, so they need no display.
+for option in --help --version; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$root/usr/bin/orv-config" $option 2>&1)
+    status=$?
+    [ $status -eq 0 ] || fail "orv-config $option exited with $status: $out"
+done
+[[ $(env -u DISPLAY timeout 10 "$root/usr/bin/orv-config" --help 2>&1) == *"[FILE]"* ]] ||
+    fail "orv-config --help does not show the file argument"
+[[ $(env -u DISPLAY timeout 10 "$root/usr/bin/orv-config" --version 2>&1) == *"ORV Pro Configuration 1."* ]] ||
+    fail "orv-config --version does not show the version"
 
 # The editor from the unpacked path: it must stay up until timeout ends it, and have started.
 # Its settings go to the scratch home, not the user's.

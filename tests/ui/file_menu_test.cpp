@@ -1,13 +1,17 @@
 // The File menu with scripted dialogs: New, Open, Save, Save As, a bad file and a read-only
-// target.
+// target; the dialogs' start folder, a dropped file, the command line's file and a history that
+// cannot be written.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "model/defaults.h"
+#include "shell/command_line.h"
 #include "ui_test_util.h"
 
 namespace orv::ui::test {
@@ -24,6 +28,11 @@ class FileMenuTest : public ::testing::Test {
         h->window->setFileDialogProvider(std::move(d));
     }
     QString Path(const char* name) const { return dir.path() + "/" + name; }
+    void Write(const char* name, const QByteArray& text, QString folder = {}) const {
+        QFile f((folder.isEmpty() ? dir.path() : folder) + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
     static QByteArray Read(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -172,6 +181,106 @@ TEST_F(FileMenuTest, ReadOnlyTargetIsReportedAndNothingChanges) {
     EXPECT_EQ(w.storedFileName(), "");
     EXPECT_EQ(h->edit("txtFileName")->text(), "");
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TEST_F(FileMenuTest, DialogsStartInTheDocumentsFolderWhenTheStoredOneWillNotDo) {
+    const QString documents = Path("Documents"), locked = Path("locked") + "/";
+    ASSERT_TRUE(QDir().mkpath(documents) && QDir().mkpath(locked));
+    Write("user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n",
+          qEnvironmentVariable("XDG_CONFIG_HOME"));
+    ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), documents);
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const std::pair<QString, QString> cases[] = {
+        {dir.path() + "/", dir.path() + "/"},
+        {Path("gone") + "/", documents},
+        {"", documents},
+        {locked, ::geteuid() == 0 ? locked : documents},  // root writes anywhere
+    };
+    for (const auto& [stored, start] : cases) {
+        SCOPED_TRACE(stored.toStdString());
+        PutSetting("Path", stored);
+        Harness w;
+        auto asked = std::make_unique<ScriptedDialogs>();
+        const ScriptedDialogs& r = *asked;
+        w.window->setFileDialogProvider(std::move(asked));
+        w.window->action("MenuFileOpen")->trigger();
+        w.window->action("MenuFileSaveAs")->trigger();
+        ASSERT_TRUE(r.openRequests.size() == 1 && r.saveRequests.size() == 1);
+        EXPECT_EQ(r.openRequests[0].directory, start);
+        EXPECT_EQ(r.saveRequests[0].directory, start);
+        EXPECT_EQ(r.openRequests[0].sidebarFolder.toStdString(), w.window->history().folder());
+        EXPECT_EQ(w.window->storedPath(), stored);  // only the dialogs start elsewhere
+    }
+    QFile::remove(qEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs");
+    QFile::setPermissions(locked, QFile::permissions(documents));
+}
+
+// A dropped file and the file named on the command line open exactly as File > Open does.
+TEST_F(FileMenuTest, DroppedAndCommandLineFilesOpenAsOpenDoes) {
+    MainWindow& w = *h->window;
+    // An image of 0xFF bytes decodes with warnings (no known port rates or formats).
+    Write("codes.orv",
+          "[Module]\r\nBank 1=0\r\nBank 2=0\r\nBank 3=0\r\nBank 4=0\r\n[EEprom]\r\n"
+          "Contents=" +
+              QByteArray(8192, 'F') + "\r\n");
+    Write("bad.ORV", "[General]\r\nVersion Line 1=FW 9\r\n");
+    EXPECT_FALSE(DropFile(&w, Path("notes.txt")));
+    for (const bool drop : {true, false}) {
+        SCOPED_TRACE(drop ? "drop" : "command line");
+        h->messages.clear();
+        w.action("MenuFileNew")->trigger();
+        h->edit("txtMsg_1")->setText("KEEP ME");
+        const ConfigRecord before = w.record();
+        auto open = [&](const char* file) {
+            if (drop) return DropFile(h->edit("txtMsg_1"), Path(file));
+            QDir::setCurrent(dir.path());  // a relative name is taken from the current folder
+            const std::optional<QString> path = shell::ParseCommandLine({"orv-config", file});
+            if (path) w.OpenFile(*path);
+            return path == Path(file);
+        };
+        EXPECT_TRUE(open("bad.ORV"));
+        ASSERT_EQ(h->messages.size(), 1u);
+        EXPECT_TRUE(h->messages[0].text.startsWith("The configuration file could not be opened."));
+        EXPECT_TRUE(w.record() == before);
+
+        EXPECT_TRUE(open("codes.orv"));
+        ASSERT_EQ(h->messages.size(), 2u);
+        const QStringList lines = h->messages[1].text.split('\n');
+        EXPECT_GT(lines.size(), 2);
+        EXPECT_EQ(lines.size(), QSet<QString>(lines.begin(), lines.end()).size())
+            << h->messages[1].text.toStdString();  // each warning once
+        EXPECT_EQ(w.storedPath() + w.storedFileName(), Path("codes.orv"));
+        EXPECT_EQ(h->edit("txtFileName")->text(), "codes.orv");
+        EXPECT_EQ(h->edit("txtMsg_1")->text(), "");
+    }
+}
+
+TEST_F(FileMenuTest, HistoryThatCannotBeWrittenIsSaidOnceAndStopsNothing) {
+    Write("not-a-folder", "");
+    ScopedEnv env("XDG_DATA_HOME", Path("not-a-folder"));
+    Harness w;
+    for (int k = 0; k < 2; ++k) {
+        w.edit("txtRIC_0")->setText("42");
+        w.window->action("MenuFileNew")->trigger();
+        EXPECT_EQ(w.edit("txtRIC_0")->text(), "1000000");
+    }
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_TRUE(w.messages[0].text.contains(QString::fromStdString(w.window->history().folder())));
+}
+
+// Save must not write into the history, where pruning would in time delete the work.
+TEST_F(FileMenuTest, CopyTakenBackFromTheHistoryIsUntitled) {
+    h->combo("lstMod_0")->setCurrentIndex(15);
+    h->edit("txtMsg_1")->setText("KEEP ME");
+    h->window->action("MenuFileNew")->trigger();
+    const std::vector<HistoryEntry> copies = h->window->history().List();  // newest first
+    ASSERT_TRUE(!copies.empty() && copies[0].event == "before new");
+    dialogs->openAnswer = QString::fromStdString(copies[0].path);
+    h->window->action("MenuFileOpen")->trigger();
+    EXPECT_EQ(h->edit("txtMsg_1")->text(), "KEEP ME");
+    EXPECT_EQ(h->edit("txtFileName")->text(), "");
+    h->window->action("MenuFileSave")->trigger();
+    EXPECT_EQ(dialogs->saveRequests.size(), 1u);  // Save asks where to keep it
 }
 
 TEST_F(FileMenuTest, NewKeepsTheLanAndPortSettings) {

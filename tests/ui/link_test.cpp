@@ -1,5 +1,5 @@
 // The link buttons through the window against orv-unit-sim on a pseudo-terminal: Connect, Read,
-// Write, Auto Baud, Size and a lost connection.
+// Write, Auto Baud, Size, a lost connection, and the history copies of what could be lost.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "../link/sim_process.h"
+#include "files/config_file.h"
 #include "ui/link_controller.h"
 #include "ui_test_util.h"
 
@@ -129,6 +130,86 @@ TEST_F(WindowLinkTest, PortThatWillNotOpenIsReported) {
     EXPECT_TRUE(h->messages[0].text.startsWith("Unable to open selected Coms Port"));
     EXPECT_EQ(h->messages[0].title, "ORV Pro Configuration");
     EXPECT_FALSE(h->window->IsConnected());
+}
+
+TEST_F(WindowLinkTest, TimerChecksWithTheRateChosenSinceConnecting) {
+    StartSim({"--baud", "9600"});
+    button("cmdConnect")->click();
+    ASSERT_TRUE(h->window->IsConnected());
+    // The unit does not answer at 115200: the next check must use the new choice. The choice
+    // changes again while that check waits for its answer (the thread sanitizer build watches
+    // the check and the window for a shared read and write).
+    h->combo("lstBaudPC")->setCurrentIndex(9);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h->window->link()->Busy(); }, 4000));
+    h->combo("lstBaudPC")->setCurrentIndex(8);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !h->window->IsConnected(); }, 4000));
+    EXPECT_TRUE(h->messages.empty());
+}
+
+// Each row starts a fresh window with its own history folder, runs its steps and lists the
+// copies that appeared, newest first.
+TEST_F(WindowLinkTest, HistoryKeepsWhatEachEventWouldLose) {
+    struct Row {
+        std::vector<const char*> steps;
+        std::vector<std::string> copies;
+    };
+    const Row rows[] = {
+        {{"exit"}, {}},
+        {{"change", "exit"}, {"before exit untitled"}},
+        {{"change", "back", "exit"}, {}},
+        {{"change", "new", "new"}, {"before new untitled"}},
+        {{"change", "clear"}, {"before clear form untitled"}},
+        {{"change", "open", "change", "exit"}, {"before exit site", "before open untitled"}},
+        {{"open", "exit"}, {}},
+        {{"change", "save", "exit"}, {}},
+        {{"change", "drop"}, {"before open untitled"}},
+        {{"connect", "read"}, {"read ORV V2.13"}},
+        {{"connect", "change", "read"}, {"read ORV V2.13", "before read untitled"}},
+        {{"connect", "change", "write"}, {"write ORV V2.13"}},
+    };
+    StartSim({"--version1", "ORV V2.13", "--modules", "15,13,0,0"});
+    const std::string device = sim->Device();
+    const QString site = dir.path() + "/site.ORV";
+    {
+        ConfigRecord rec = h->window->record();
+        ModuleTypes types{13, 0, 0, 0};
+        Image image{};
+        ASSERT_TRUE(WriteConfigFile(site.toStdString(), rec, types, image, "ORV").ok);
+    }
+    int n = 0;
+    for (const Row& row : rows) {
+        std::string trace;
+        for (const char* step : row.steps) trace += std::string(step) + " ";
+        SCOPED_TRACE(trace);
+        QTemporaryDir data;
+        ScopedEnv env("XDG_DATA_HOME", data.path());
+        Harness w;
+        auto dialogs = std::make_unique<ScriptedDialogs>();
+        dialogs->openAnswer = site;
+        dialogs->saveAnswer = dir.path() + QString("/saved%1.ORV").arg(++n);
+        w.window->setFileDialogProvider(std::move(dialogs));
+        w.window->link()->setLookup([device](int) { return std::optional<std::string>(device); });
+        QLineEdit* ric = w.edit("txtRIC_0");
+        const QString original = ric->text();
+        for (const std::string step : row.steps) {
+            if (step == "change") ric->setText(ric->text() == "0000042" ? "0000043" : "0000042");
+            if (step == "back") ric->setText(original);
+            if (step == "exit") w.window->close();
+            if (step == "new") w.window->action("MenuFileNew")->trigger();
+            if (step == "clear") w.window->action("Clear")->trigger();
+            if (step == "open") w.window->action("MenuFileOpen")->trigger();
+            if (step == "save") w.window->action("MenuFileSaveAs")->trigger();
+            if (step == "drop") {
+                ASSERT_TRUE(DropFile(w.window.get(), site));
+            }
+            if (step == "connect") w.find<QPushButton>("cmdConnect")->click();
+            if (step == "read") w.find<QPushButton>("cmdGet")->click();
+            if (step == "write") w.find<QPushButton>("cmdPut")->click();
+        }
+        EXPECT_EQ(HistoryCopies(*w.window), row.copies);
+        for (const ShownMessage& m : w.messages)
+            EXPECT_FALSE(m.text.contains("history")) << m.text.toStdString();
+    }
 }
 
 TEST_F(WindowLinkTest, SizeShowsTheFigureOfTheBuiltImage) {

@@ -1,12 +1,17 @@
 // Helpers for driving the real main window in tests.
 #pragma once
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSettings>
 #include <QString>
+#include <QUrl>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/main_window.h"
@@ -73,5 +78,39 @@ class ScriptedDialogs : public FileDialogProvider {
         return saveAnswer;
     }
 };
+
+// An environment variable set for one scope (XDG_DATA_HOME: where the next window keeps its
+// history), restored afterwards.
+struct ScopedEnv {
+    ScopedEnv(const char* n, const QString& value)
+        : name(n), old(qgetenv(n)), had(qEnvironmentVariableIsSet(n)) {
+        qputenv(name, value.toLocal8Bit());
+    }
+    ~ScopedEnv() { had ? qputenv(name, old) : qunsetenv(name); }
+    const char* name;
+    QByteArray old;
+    bool had;
+};
+
+// The window's history copies, newest first, as "event subject" ("before new untitled").
+inline std::vector<std::string> HistoryCopies(const MainWindow& window) {
+    std::vector<std::string> out;
+    for (const HistoryEntry& e : window.history().List()) out.push_back(e.event + " " + e.subject);
+    return out;
+}
+
+// A file dropped on target as a file manager drops it; true when the drag was taken.
+inline bool DropFile(QWidget* target, const QString& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QApplication::processEvents();  // the file opens once the drop has ended
+    return drop.isAccepted();
+}
 
 }  // namespace orv::ui::test

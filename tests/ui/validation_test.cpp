@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -189,6 +190,57 @@ TEST_F(FieldTest, RealMessageBoxHasOnlyOkNoIconAndTheTitle) {
     // The window's focus stays in the field (the application focus follows once the window is
     // active again, which the offscreen platform does in its own time).
     EXPECT_EQ(h->window->focusWidget(), e);
+}
+
+TEST_F(FieldTest, PastedMessageBecomesWhatTheUnitStoresAndTheUserIsTold) {
+    const QString tail = QString(49, 'x');
+    const struct {
+        QString pasted;
+        QString stored;
+        std::vector<QString> told;
+    } cases[] = {
+        {QString::fromUtf8("Caf\u00e9 \u2013 Ward 2"),
+         "Cafe - Ward 2",
+         {QString::fromUtf8("\"\u00e9\""), QString::fromUtf8("\"\u2013\""), "\"e\"", "\"-\""}},
+        {QString(69, 'A') + tail, QString(69, 'A'), {"cut to 69 characters", tail}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pasted.toStdString());
+        h->messages.clear();
+        QLineEdit* e = Focus("txtMsg_5", 2);
+        e->clear();
+        QApplication::clipboard()->setText(c.pasted);
+        QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(e->text(), c.pasted);  // nothing cut in silence
+        QTest::keyClick(e, Qt::Key_Tab);
+        EXPECT_EQ(e->text(), c.stored);
+        EXPECT_EQ(h->window->record().txtMsg[5], c.stored.toStdString());
+        EXPECT_NE(QApplication::focusWidget(), e);
+        ASSERT_EQ(h->messages.size(), 1u);
+        EXPECT_TRUE(h->messages[0].text.contains("Bank 1, channel 2, SLOW"));
+        for (const QString& t : c.told)
+            EXPECT_TRUE(h->messages[0].text.contains(t)) << t.toStdString();
+    }
+    // What the unit can store passes without a word, a TAB from a file included.
+    h->messages.clear();
+    QLineEdit* e = Focus("txtMsg_6", 2);
+    e->setText("PUMP\tROOM");
+    QTest::keyClick(e, Qt::Key_Tab);
+    EXPECT_EQ(e->text(), "PUMP\tROOM");
+    EXPECT_TRUE(h->messages.empty());
+}
+
+TEST_F(FieldTest, SizeSaysWhatItsBuildChanged) {
+    // A message that reached the record without its leave check holds what the unit cannot store.
+    h->edit("txtMsg_0")->setText(QString::fromLatin1("Caf\xe9"));
+    ConfigRecord rec = h->window->record();
+    Image image{};
+    const BuildResult expected = BuildImage(rec, h->window->moduleTypes(), image);
+    ASSERT_FALSE(expected.warnings.empty());
+    h->find<QPushButton>("cmdSize")->click();
+    ASSERT_EQ(h->messages.size(), 1u);
+    for (const std::string& w : expected.warnings)
+        EXPECT_TRUE(h->messages[0].text.contains(FromMessageText(w))) << w;
 }
 
 TEST_F(FieldTest, EditingShortcutsWorkInTextFieldsDespiteTheMenuShortcuts) {
