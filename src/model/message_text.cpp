@@ -161,14 +161,22 @@ std::string Quoted(std::string_view text) {
 
 // A character as the user can read it: quoted, or by its code when it is invisible (NUL and the
 // C1 controls, which come only from record bytes) so that no NUL or control reaches the text.
+// A character as the user reads it in a sentence: itself, or its code where it would not show
+// (spaces, invisible and control characters).
 std::string Named(std::string_view utf8) {
-    unsigned code = 0x100;
-    if (utf8.size() == 1)
-        code = static_cast<unsigned char>(utf8[0]);
-    else if (utf8.size() == 2 && static_cast<unsigned char>(utf8[0]) == 0xC2)
-        code = static_cast<unsigned char>(utf8[1]);
-    if (code < 0x20 || (code >= 0x7F && code < 0xA0)) return "0x" + HexString(code, 2);
-    return Quoted(utf8);
+    std::size_t pos = 0;
+    const char32_t c = utf8.empty() ? 0 : NextCodePoint(utf8, pos);
+    const bool invisible = c < 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0xAD ||
+                           (c >= 0x2000 && c <= 0x200F) || (c >= 0x2028 && c <= 0x202F) ||
+                           (c >= 0x205F && c <= 0x206F) || c == 0xFEFF;
+    if (!invisible) return std::string(utf8);
+    if (c < 0x100) return "0x" + HexString(static_cast<unsigned>(c), 2);
+    return "U+" + HexString(static_cast<unsigned>(c), 4);
+}
+std::string Became(std::string_view to) {
+    if (to.empty()) return "nothing";
+    if (to == " ") return "a space";
+    return std::string(to);
 }
 
 std::string List(const std::vector<std::string>& items, std::string_view last) {
@@ -195,15 +203,14 @@ UnitMessage MessageForUnitFromLatin1(std::string_view bytes, std::size_t maxLeng
 std::string DescribeMessageChanges(const UnitMessage& message, std::size_t maxLength) {
     std::string s;
     if (!message.changes.empty()) {
-        std::vector<std::string> from;
-        std::vector<std::string> to;
-        for (const auto& c : message.changes) {
-            from.push_back(Named(c.from));
-            to.push_back(c.to.empty() ? "nothing" : Quoted(c.to));
-        }
-        const bool one = from.size() == 1;
-        s = "The unit cannot store " + List(from, "or") + " in a message; " +
-            (one ? "it became " : "they became ") + List(to, "and") + ".";
+        // Unquoted: the characters in question are often quotation marks themselves.
+        std::vector<std::string> changes;
+        for (const auto& c : message.changes)
+            changes.push_back(Named(c.from) + " became " + Became(c.to));
+        s = std::string(message.changes.size() == 1
+                            ? "The unit cannot store a character of this message: "
+                            : "The unit cannot store some characters of this message: ") +
+            List(changes, "and") + ".";
     }
     if (!message.cutOff.empty()) {
         if (!s.empty()) s += " ";

@@ -41,9 +41,10 @@ UnitMessage MessageForUnit(std::string_view utf8,
 UnitMessage MessageForUnitFromLatin1(std::string_view bytes, std::size_t maxLength = 0);
 
 // One or two sentences for the user, e.g.
-//   the unit cannot store "é" or "–" in a message: they became "e" and "-". It was cut to 69
-//   characters; "rest of the text" was left out.
-// Empty when nothing changed.
+//   The unit cannot store some characters of this message: é became e and – became -. It was cut
+//   to 69 characters; "rest of the text" was left out.
+// Characters that would not show (spaces, invisible and control characters) are named by their
+// code. Empty when nothing changed.
 std::string DescribeMessageChanges(
     const UnitMessage& message,
     std::size_t maxLength = static_cast<std::size_t>(kMaxMessageLength));

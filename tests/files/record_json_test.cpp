@@ -216,8 +216,8 @@ TEST(RecordJson, MessagesBecomeWhatTheUnitStoresWithAWarningAtAnyLength) {
     EXPECT_EQ(s.rec.txtVer[0], "Caf\xE9");
     ASSERT_EQ(r.warnings.size(), 1u);
     EXPECT_EQ(r.warnings[0],
-              "txtMsg[3]: The unit cannot store \"\xC3\xA9\" or \"\xE2\x80\x93\" in a message; "
-              "they became \"e\" and \"-\".");
+              "txtMsg[3]: The unit cannot store some characters of this message: \xC3\xA9 became "
+              "e and \xE2\x80\x93 became -.");
 }
 
 TEST(RecordJson, BadLaterElementKeepsEarlierOnesOut) {

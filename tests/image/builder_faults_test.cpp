@@ -200,9 +200,9 @@ TEST(BuilderMessages, CharactersTheUnitCannotStoreBecomeAsciiAndControlsStay) {
         const char* warning;  // nullptr: stored as it is, without a word
     };
     const std::vector<Case> cases{
-        {"CAF\xC9 FIRE", "CAFE FIRE", "cannot store \"\xC3\x89\" in a message; it became \"E\""},
-        {std::string("A\0B", 3), "A?B", "cannot store 0x00 in a message; it became \"?\""},
-        {"\xFF\x80", "y?", "\"\xC3\xBF\" or 0x80 in a message; they became \"y\" and \"?\""},
+        {"CAF\xC9 FIRE", "CAFE FIRE", "character of this message: \xC3\x89 became E."},
+        {std::string("A\0B", 3), "A?B", "character of this message: 0x00 became ?."},
+        {"\xFF\x80", "y?", "characters of this message: \xC3\xBF became y and 0x80 became ?."},
         {"TAB\tHERE\x7F\x01", "TAB\tHERE\x7F\x01", nullptr},
     };
     for (const auto& c : cases) {

@@ -15,18 +15,18 @@ TEST(MessageText, WhatTheUnitCannotStoreBecomesAsciiAndIsNamed) {
         {"FIRE ALARM", "FIRE ALARM", ""},
         {"TAB\there\x7F", "TAB\there\x7F", ""},  // control characters are stored as they are
         {"Caf\xC3\xA9 \xE2\x80\x93 Ward 2", "Cafe - Ward 2",
-         "The unit cannot store \"\xC3\xA9\" or \"\xE2\x80\x93\" in a message; they became \"e\" "
-         "and \"-\"."},
+         "The unit cannot store some characters of this message: \xC3\xA9 became e and "
+         "\xE2\x80\x93 became -."},
         {"\xE2\x80\x9CSmoke\xE2\x80\x9D\xE2\x80\xA6", "\"Smoke\"...",
-         "The unit cannot store \"\xE2\x80\x9C\", \"\xE2\x80\x9D\" or \"\xE2\x80\xA6\" in a "
-         "message; they became \"\"\", \"\"\" and \"...\"."},
+         "The unit cannot store some characters of this message: \xE2\x80\x9C became \", "
+         "\xE2\x80\x9D became \" and \xE2\x80\xA6 became ...."},
         {"\xE6\x97\xA5 a\xE6\x97\xA5", "? a?",  // no ASCII form; named once
-         "The unit cannot store \"\xE6\x97\xA5\" in a message; it became \"?\"."},
+         "The unit cannot store a character of this message: \xE6\x97\xA5 became ?."},
         {"Ward\xE2\x80\x8B"
          "2",
-         "Ward2", "The unit cannot store \"\xE2\x80\x8B\" in a message; it became nothing."},
+         "Ward2", "The unit cannot store a character of this message: U+200B became nothing."},
         {"bad \xC3 byte", "bad A byte",  // not UTF-8: the byte is taken as Latin-1
-         "The unit cannot store \"\xC3\x83\" in a message; it became \"A\"."},
+         "The unit cannot store a character of this message: \xC3\x83 became A."},
     };
     for (const auto& c : cases) {
         const UnitMessage m = MessageForUnit(c.in);

@@ -233,8 +233,9 @@ TEST(Table, MessagesAreTakenAsAPasteTakesThemWithAWarning) {
         const char* warning;  // nullptr: taken as it is, without a word
     } cases[] = {
         {"CAF\xC3\x89 \xE2\x80\x93 EAST", "CAFE - EAST",
-         "cannot store \"\xC3\x89\" or \"\xE2\x80\x93\" in a message; they became \"E\" and \"-\""},
-        {"BAD\xFF", "BADy", "cannot store \"\xC3\xBF\""},  // not UTF-8: read as Latin-1
+         "characters of this message: \xC3\x89 became E and \xE2\x80\x93 became -."},
+        {"BAD\xFF", "BADy",
+         "character of this message: \xC3\xBF became y."},  // not UTF-8: read as Latin-1
         {std::string(70, 'M'), std::string(69, 'M'), "It was cut to 69 characters; \"M\""},
         {"TAB\tX\x7F", "TAB\tX\x7F", nullptr},
     };

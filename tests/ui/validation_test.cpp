@@ -201,7 +201,7 @@ TEST_F(FieldTest, PastedMessageBecomesWhatTheUnitStoresAndTheUserIsTold) {
     } cases[] = {
         {QString::fromUtf8("Caf\u00e9 \u2013 Ward 2"),
          "Cafe - Ward 2",
-         {QString::fromUtf8("\"\u00e9\""), QString::fromUtf8("\"\u2013\""), "\"e\"", "\"-\""}},
+         {QString::fromUtf8("\u00e9 became e"), QString::fromUtf8("\u2013 became -")}},
         {QString(69, 'A') + tail, QString(69, 'A'), {"cut to 69 characters", tail}},
     };
     for (const auto& c : cases) {
