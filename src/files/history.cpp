@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/latin1.h"
 #include "base/log.h"
 #include "files/config_file.h"
 #include "files/profile.h"
@@ -64,7 +65,11 @@ std::string SafeSubject(std::string_view subject, std::string_view fallback) {
     const auto first = out.find_first_not_of(" .");
     if (first == std::string::npos) return std::string(fallback);
     out.erase(0, first);
-    if (out.size() > kMaxSubject) out.resize(kMaxSubject);
+    if (out.size() > kMaxSubject) {
+        std::size_t cut = kMaxSubject;  // never inside a UTF-8 sequence
+        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+        out.resize(cut);
+    }
     out.erase(out.find_last_not_of(" .") + 1);
     return out;
 }
@@ -243,7 +248,7 @@ void History::Prune() {
 }
 
 std::string UnitSubject(const std::array<std::string, 2>& versionLines) {
-    return SafeSubject(versionLines[0], "unit");
+    return SafeSubject(Latin1ToUtf8(versionLines[0]), "unit");  // record bytes are Latin-1
 }
 
 std::string FileSubject(std::string_view fileName) {

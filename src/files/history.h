@@ -81,9 +81,11 @@ class History {
     std::size_t keep_;
 };
 
-// The subject of a copy of the unit's configuration: its first version line, or "unit".
+// The subject of a copy of the unit's configuration: its first version line (record bytes), or
+// "unit". Subjects are UTF-8, cut to 60 bytes, with what no file system takes in a name replaced.
 std::string UnitSubject(const std::array<std::string, 2>& versionLines);
-// The subject of a copy of what the editor holds: its file name without ".ORV", or "untitled".
+// The subject of a copy of what the editor holds: its file name (UTF-8) without ".ORV", or
+// "untitled".
 std::string FileSubject(std::string_view fileName);
 
 // Whether two records hold the same configuration: the unit's fields (not the editor's own PC

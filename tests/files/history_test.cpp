@@ -99,6 +99,9 @@ TEST(History, ImageCopyKeepsEveryByteAndNewestComeFirstWithinTheLimit) {
     }
     const auto entries = history.List();
     ASSERT_EQ(entries.size(), 3u);
+    // A version line is record bytes (Latin-1); a name is UTF-8, never cut inside a character.
+    EXPECT_EQ(UnitSubject({"UNIT \xC9", ""}), "UNIT \xC3\x89");
+    EXPECT_EQ(FileSubject(std::string(59, 'a') + "\xC3\x89.ORV"), std::string(59, 'a'));
     for (std::size_t k = 0; k < entries.size(); ++k) {
         EXPECT_EQ(entries[k].event, "read");
         EXPECT_EQ(entries[k].subject, "ORV_PRO");  // no separator reaches a file name
