@@ -74,11 +74,18 @@ class SimProcess {
     int Stop(int signal = SIGTERM) {
         if (pid_ <= 0) return status_;
         ::kill(pid_, signal);
+        ::kill(pid_, SIGCONT);  // a frozen unit must be able to act on the signal
         int st = 0;
         ::waitpid(pid_, &st, 0);
         pid_ = -1;
         status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
         return status_;
+    }
+    // The unit stops answering as if its cable were pulled, but keeps its terminal: a stopped
+    // unit's terminal is freed, and another test's simulator may be given the same device name
+    // and answer in its place.
+    void Freeze() {
+        if (pid_ > 0) ::kill(pid_, SIGSTOP);
     }
     const std::string& Device() const { return device_; }
     std::vector<std::string> Log() const { return Lines(ReadFile(logPath_)); }

@@ -115,7 +115,7 @@ TEST_F(WindowLinkTest, LostConnectionSwitchesToDisconnectedWithoutAMessage) {
     StartSim({});
     button("cmdConnect")->click();
     ASSERT_TRUE(h->window->IsConnected());
-    sim->Stop();
+    sim->Freeze();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !h->window->IsConnected(); }, 4000));
     EXPECT_EQ(label("lblConnected")->text(), "Disconnected");
     EXPECT_TRUE(h->messages.empty());
