@@ -117,11 +117,15 @@ TEST_F(WindowLinkTest, LostConnectionSwitchesToDisconnectedWithoutAMessage) {
     StartSim({});
     button("cmdConnect")->click();
     ASSERT_TRUE(h->window->IsConnected());
+    // Held open, the gone unit's terminal number cannot pass to a simulator another test starts
+    // meanwhile, which would answer the window's checks in its place.
+    const int held = ::open(sim->Device().c_str(), O_RDWR | O_NOCTTY);
     sim->Stop();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !h->window->IsConnected(); }, 4000));
     EXPECT_EQ(label("lblConnected")->text(), "Disconnected");
     EXPECT_TRUE(h->messages.empty());
     EXPECT_FALSE(h->window->connectTimer()->isActive());
+    ::close(held);
 }
 
 TEST_F(WindowLinkTest, PortThatWillNotOpenIsReported) {
