@@ -342,7 +342,7 @@ void UnitSession::ReportStoppedWrite(int accepted) {
     if (!copy.empty())
         text +=
             " To go back instead, the last configuration read from a unit is kept in the "
-            "history: " +
+            "history:\n" +
             copy;
     ui_.ShowMessage(text, kAppTitle, MessageIcon::kWarning);
 }

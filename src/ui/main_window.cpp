@@ -295,6 +295,11 @@ void MainWindow::ConnectLinkButtons() {
     for (const auto& [button, click] : clicks)
         connect(button, &QPushButton::clicked, this, [this, link, click] {
             link->session()->SetWriteChecks(CurrentWriteChecks());
+            // The last Write's line would speak for this one while it runs.
+            if (click == &UnitSession::WriteClick) {
+                w_.lblUnitCheck->clear();
+                w_.lblUnitCheck->hide();
+            }
             if (!link->Run(click)) return;
             AfterLinkClick(click);
             if (click == &UnitSession::WriteClick) ShowWriteEnd();

@@ -103,7 +103,10 @@ void MainWindow::MenuUnitCompare() {
                     QString("The unit differs from the editor in %1 %2 (editor -> unit):")
                         .arg(lines.size())
                         .arg(lines.size() == 1 ? "place" : "places"),
-                    lines, notCompared + " Write sends the editor's configuration to the unit.");
+                    lines,
+                    notCompared +
+                        " Write puts the editor's configuration into the unit; Read takes the "
+                        "unit's into the editor.");
 }
 
 void MainWindow::ShowDifferences(const QString& title, const QString& heading,

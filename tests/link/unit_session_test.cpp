@@ -484,7 +484,7 @@ TEST(UnitSession, AStoppedWriteSaysWhatItLeftInTheUnit) {
          "The Write stopped after the unit accepted 3 of the 240 blocks of the configuration. The "
          "unit now holds a mix: the new configuration in blocks 0 to 2 and the one it held before "
          "in the rest (blocks 3 to 239).\nTo recover, write again once the connection is sound. "
-         "To go back instead, the last configuration read from a unit is kept in the history: "
+         "To go back instead, the last configuration read from a unit is kept in the history:\n"
          "/h/read.ORV"},
         {0,
          "The unit accepted none of the 240 blocks of the configuration, so it should still hold "
