@@ -122,7 +122,6 @@ class UnitSession {
     const std::optional<UnitContents>& LastUnitContents() const { return unitContents_; }
 
     void SetWriteChecks(const WriteChecks& checks) { checks_ = checks; }
-    const WriteChecks& Checks() const { return checks_; }
     WriteEnd LastWriteEnd() const { return writeEnd_; }
     int LastBlocksAccepted() const { return blocksAccepted_; }
 
