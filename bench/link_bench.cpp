@@ -1,7 +1,8 @@
 // Full-configuration transfers through the real serial path against orv-unit-sim --pace, which
 // moves bytes no faster than the line rate. Each time is also given as a ratio to the wire time
-// of the bytes moved (a read moves 256 x 39 bytes, a write 240 x 38), so the ratio shows what the
-// editor adds of its own; cpu_fraction is the client's CPU time over the wall time.
+// of the bytes moved (a read moves 256 x 39 bytes, a write 240 x 38, a write verified adds the
+// read-back of 240 x 39), so the ratio shows what the editor adds of its own; cpu_fraction is the
+// client's CPU time over the wall time.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -23,6 +24,9 @@ using namespace orv;
 constexpr double kBitsPerByte = 10.0;  // start, 8 data, stop
 constexpr double kReadBytes = 256 * (4 + 35);
 constexpr double kWriteBytes = 240 * (37 + 1);
+constexpr double kReadBackBytes = 240 * (4 + 35);
+
+enum class Kind { kRead, kWrite, kWriteVerify };
 
 double CpuSeconds() {
     rusage ru{};
@@ -55,7 +59,7 @@ void EnsureApp() {
     }
 }
 
-void Transfer(benchmark::State& state, bool read) {
+void Transfer(benchmark::State& state, Kind kind) {
     EnsureApp();
     const int baud = static_cast<int>(state.range(0));
     const std::string dir = std::filesystem::temp_directory_path() / "orv-link-bench";
@@ -73,12 +77,13 @@ void Transfer(benchmark::State& state, bool read) {
     Image image{};
     NullUi ui;
     UnitSession session(s.rec, s.moduleTypes, image, comms, ui);
+    session.SetWriteChecks({kind == Kind::kWriteVerify, false});
 
     double cpu = 0, wall = 0;
     for (auto _ : state) {
         const double cpu0 = CpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
-        read ? session.ReadClick() : session.WriteClick();
+        kind == Kind::kRead ? session.ReadClick() : session.WriteClick();
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         cpu += CpuSeconds() - cpu0;
         if (session.LastOutcome() != ClickOutcome::kDone) {
@@ -86,7 +91,10 @@ void Transfer(benchmark::State& state, bool read) {
             break;
         }
     }
-    const double wire = (read ? kReadBytes : kWriteBytes) * kBitsPerByte / baud;
+    const double bytes = kind == Kind::kRead    ? kReadBytes
+                         : kind == Kind::kWrite ? kWriteBytes
+                                                : kWriteBytes + kReadBackBytes;
+    const double wire = bytes * kBitsPerByte / baud;
     const double n = static_cast<double>(state.iterations());
     state.counters["wire_s"] = wire;
     state.counters["ratio_to_wire"] = wall / n / wire;
@@ -95,10 +103,13 @@ void Transfer(benchmark::State& state, bool read) {
 }
 
 void BM_PacedRead(benchmark::State& state) {
-    Transfer(state, true);
+    Transfer(state, Kind::kRead);
 }
 void BM_PacedWrite(benchmark::State& state) {
-    Transfer(state, false);
+    Transfer(state, Kind::kWrite);
+}
+void BM_PacedWriteVerify(benchmark::State& state) {
+    Transfer(state, Kind::kWriteVerify);
 }
 
 BENCHMARK(BM_PacedRead)
@@ -108,6 +119,12 @@ BENCHMARK(BM_PacedRead)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_PacedWrite)
+    ->Arg(115200)
+    ->Arg(9600)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_PacedWriteVerify)
     ->Arg(115200)
     ->Arg(9600)
     ->Iterations(1)

@@ -1,7 +1,8 @@
-// The replies of the unit to each exchange: the first byte chooses the button (and whether the port
-// refuses to open or vanishes when the replies run out), the rest is the script of replies. Any
-// reply must end the exchange in bounded time with the editor in a sound state: a failed read
-// leaves the record, the module types and the image untouched, and every message has a text.
+// The replies of the unit to each exchange: the first byte chooses the button (Compare instead of
+// Read, the checks around a Write, whether the port refuses to open or vanishes when the replies
+// run out), the rest is the script of replies. Any reply must end the exchange in bounded time with
+// the editor in a sound state: a failed read, and any Compare, leaves the record, the module types
+// and the image untouched, and every message has a text.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -58,6 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             session.AutoBaudClick();
             break;
         case 2:
+            if (choice & 0x08) {
+                session.CompareClick();
+                ORV_FUZZ_CHECK(state.rec == before.rec && state.moduleTypes == before.moduleTypes &&
+                                   image == imageBefore,
+                               "comparing with the unit changed the editor");
+                break;
+            }
             session.ReadClick();
             if (session.LastOutcome() != ClickOutcome::kDone) {
                 ORV_FUZZ_CHECK(state.rec == before.rec, "a failed read changed the record");
@@ -67,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             break;
         case 3:
+            session.SetWriteChecks({(choice & 0x08) != 0, (choice & 0x10) != 0});
             session.WriteClick();
             break;
         case 4:

@@ -247,6 +247,12 @@ void History::Prune() {
     }
 }
 
+std::optional<HistoryEntry> NewestUnitCopy(const History& history) {
+    for (HistoryEntry& e : history.List())
+        if (e.event == history_event::kRead || e.event == history_event::kBackup) return e;
+    return std::nullopt;
+}
+
 std::string UnitSubject(const std::array<std::string, 2>& versionLines) {
     return SafeSubject(Latin1ToUtf8(versionLines[0]), "unit");  // record bytes are Latin-1
 }

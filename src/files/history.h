@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +81,9 @@ class History {
     std::string folder_;
     std::size_t keep_;
 };
+
+// The newest copy of what a unit held (after a Read, or a backup before a Write), if any.
+std::optional<HistoryEntry> NewestUnitCopy(const History& history);
 
 // The subject of a copy of the unit's configuration: its first version line (record bytes), or
 // "unit". Subjects are UTF-8, cut to 60 bytes, with what no file system takes in a name replaced.

@@ -126,40 +126,42 @@ VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleType
     return report;
 }
 
+bool ReadBlock(Comms& comms, int n, Image& image) {
+    comms.Write(proto::ReadBlockRequest(n));
+    for (int k = 0; k < proto::kReadReplyLeadBytes; ++k) {
+        comms.RxByte(proto::kByteTimeoutMs);
+        if (comms.RxTimedOut()) return false;
+    }
+    for (int i = 0; i < kBlockSize; ++i) {
+        const std::uint8_t low = comms.RxByte(proto::kByteTimeoutMs);
+        if (comms.RxTimedOut()) return false;
+        const std::uint8_t high = comms.RxByte(proto::kByteTimeoutMs);
+        if (comms.RxTimedOut()) return false;
+        image[n * kBlockSize + i] = proto::ByteFromNibbles(low, high);
+    }
+    return true;
+}
+
+int ReadBlocks(Comms& comms, LinkUi& ui, Image& image, int count) {
+    for (int n = 0; n < count; ++n) {
+        if (!ReadBlock(comms, n, image)) return n;
+        ui.SetProgress(Progress(n + 1, count), true);
+    }
+    return count;
+}
+
 bool GetEEprom(Comms& comms, LinkUi& ui, Image& image) {
     ui.SetProgress(0, true);
-    bool complete = true;
-    for (int n = 0; n < kImageBlocks && complete; ++n) {
-        comms.Write(proto::ReadBlockRequest(n));
-        for (int k = 0; k < proto::kReadReplyLeadBytes && complete; ++k) {
-            comms.RxByte(proto::kByteTimeoutMs);
-            complete = !comms.RxTimedOut();
-        }
-        proto::Block block{};
-        for (int i = 0; i < kBlockSize && complete; ++i) {
-            const std::uint8_t low = comms.RxByte(proto::kByteTimeoutMs);
-            if (comms.RxTimedOut()) {
-                complete = false;
-                break;
-            }
-            const std::uint8_t high = comms.RxByte(proto::kByteTimeoutMs);
-            if (comms.RxTimedOut()) {
-                complete = false;
-                break;
-            }
-            block[i] = proto::ByteFromNibbles(low, high);
-            image[n * kBlockSize + i] = block[i];
-        }
-        if (complete) ui.SetProgress(Progress(n + 1, kImageBlocks), true);
-    }
+    const bool complete = ReadBlocks(comms, ui, image, kImageBlocks) == kImageBlocks;
     if (!complete) ui.ShowMessage(kGetFailureText, kCommsErrorTitle, MessageIcon::kCritical);
     ui.SetProgress(0, false);
     return complete;
 }
 
-bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image) {
+bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image, int* acknowledged) {
     ui.SetProgress(0, true);
     bool ok = true;
+    int accepted = 0;
     for (int n = 0; n < kConfigBlocks && ok; ++n) {
         std::span<const std::uint8_t, kBlockSize> data(image.data() + n * kBlockSize, kBlockSize);
         const auto request = proto::WriteBlockRequest(n, data);
@@ -172,6 +174,7 @@ bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image) {
                 break;
             }
             if (reply == proto::kAck) {
+                ++accepted;
                 ui.SetProgress(Progress(n + 1, 255), true);
                 break;
             }
@@ -182,6 +185,7 @@ bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image) {
             }
         }
     }
+    if (acknowledged) *acknowledged = accepted;
     ui.SetProgress(0, false);
     return ok;
 }

@@ -73,9 +73,18 @@ VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleType
 // arrived are stored, the rest keep their values).
 bool GetEEprom(Comms& comms, LinkUi& ui, Image& image);
 
+// Requests block n and stores its bytes in image as they arrive. False when a reply byte did not
+// come within 250 ms.
+bool ReadBlock(Comms& comms, int n, Image& image);
+// Reads blocks 0..count-1 in order into image, setting the progress bar to (n+1)/count*100 after
+// each; stops at the first block that does not arrive. Shows no message and leaves the bar's
+// visibility to the caller. Returns how many blocks arrived whole.
+int ReadBlocks(Comms& comms, LinkUi& ui, Image& image, int count);
+
 // Writes blocks 0..239, each sent at most four times and acknowledged within 5000 ms, showing
-// progress (n+1)/255*100. Returns true when every block was accepted.
-bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image);
+// progress (n+1)/255*100. Returns true when every block was accepted; acknowledged, when given,
+// receives how many blocks the unit accepted (0..240) either way.
+bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image, int* acknowledged = nullptr);
 
 // Writes the MAC block (block 240) as whole bytes with an 8-bit checksum, acknowledged within
 // 500 ms, at most four sends. Returns true when accepted.

@@ -26,6 +26,28 @@ class RunningScope {
     std::atomic<bool>& flag_;
 };
 
+// At most this many lines of a list go into one message; the rest are counted.
+constexpr std::size_t kMaxListedLines = 20;
+
+std::string ListedLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t k = 0; k < lines.size() && k < kMaxListedLines; ++k) text += "\n" + lines[k];
+    if (lines.size() > kMaxListedLines)
+        text += "\n... and " + std::to_string(lines.size() - kMaxListedLines) + " more";
+    return text;
+}
+
+// "block 100", "blocks 3 and 9", "blocks 3, 4, 5, 6, 7, 8 and 14 more".
+std::string BlockNames(const std::vector<int>& blocks) {
+    constexpr std::size_t kNamed = 6;
+    if (blocks.size() == 1) return "block " + std::to_string(blocks[0]);
+    std::string text = "blocks ";
+    const std::size_t named = blocks.size() > kNamed + 1 ? kNamed : blocks.size() - 1;
+    for (std::size_t k = 0; k < named; ++k) text += (k ? ", " : "") + std::to_string(blocks[k]);
+    if (named + 1 == blocks.size()) return text + " and " + std::to_string(blocks.back());
+    return text + " and " + std::to_string(blocks.size() - named) + " more";
+}
+
 }  // namespace
 
 UnitSession::UnitSession(ConfigRecord& rec, ModuleTypes& moduleTypes, Image& image, Comms& comms,
@@ -158,6 +180,8 @@ void UnitSession::ReadClick() {
 void UnitSession::WriteClick() {
     RunningScope running(running_);
     outcome_ = ClickOutcome::kDone;
+    writeEnd_ = WriteEnd::kNothingSent;
+    blocksAccepted_ = 0;
     BuildResult build;
     const SizeReport size = ReportImageSize(rec_, moduleTypes_, image_, &build);
     if (hooks_.sizeReported) hooks_.sizeReported(size);
@@ -179,15 +203,148 @@ void UnitSession::WriteClick() {
     }
     if (!OpenOrReport()) return;
     ui_.SetBusy(true);
-    BuildImage(rec_, moduleTypes_, image_);
-    LogLine("++ Put EEprom", true);
-    if (PutEEprom(comms_, ui_, image_)) {
-        if (hooks_.imageSent) hooks_.imageSent(image_);
+    if (checks_.backup && !BackUpUnit()) {
+        outcome_ = ClickOutcome::kFailed;
+    } else {
+        BuildImage(rec_, moduleTypes_, image_);
+        LogLine("++ Put EEprom", true);
+        if (PutEEprom(comms_, ui_, image_, &blocksAccepted_)) {
+            if (hooks_.imageSent) hooks_.imageSent(image_);
+            writeEnd_ = checks_.verify ? VerifyWrite() : WriteEnd::kWritten;
+            if (writeEnd_ != WriteEnd::kVerified && writeEnd_ != WriteEnd::kWritten)
+                outcome_ = ClickOutcome::kFailed;
+        } else {
+            writeEnd_ = WriteEnd::kStopped;
+            outcome_ = ClickOutcome::kFailed;
+            ReportStoppedWrite(blocksAccepted_);
+        }
+    }
+    ui_.SetBusy(false);
+    comms_.CloseComms();
+}
+
+bool UnitSession::ReadUnit(UnitContents& contents, const std::string& failure) {
+    ConfigRecord versions;
+    contents.moduleTypes = moduleTypes_;
+    const VersionReport report = GetVersion(comms_, ui_, versions, contents.moduleTypes);
+    contents.versionLines = report.lines;
+    // A unit that never ended its version reply cannot be told from its blocks either.
+    bool complete = report.modulesRead;
+    if (complete) {
+        ui_.SetProgress(0, true);
+        complete = ReadBlocks(comms_, ui_, contents.image, kImageBlocks) == kImageBlocks;
+    }
+    if (!complete)
+        ui_.ShowMessage("Comms failure while reading the unit " + failure, kCommsErrorTitle,
+                        MessageIcon::kCritical);
+    ui_.SetProgress(0, false);
+    return complete;
+}
+
+void UnitSession::CompareClick() {
+    RunningScope running(running_);
+    outcome_ = ClickOutcome::kDone;
+    unitContents_.reset();
+    if (!OpenOrReport()) return;
+    ui_.SetBusy(true);
+    LogLine("++ Get EEprom to compare", true);
+    UnitContents contents;
+    if (ReadUnit(contents,
+                 "to compare, please check Port, cables and connections. Nothing was compared.")) {
+        unitContents_ = std::move(contents);
     } else {
         outcome_ = ClickOutcome::kFailed;
     }
     ui_.SetBusy(false);
     comms_.CloseComms();
+}
+
+bool UnitSession::BackUpUnit() {
+    LogLine("++ Get EEprom for backup", true);
+    UnitContents contents;
+    if (!ReadUnit(contents,
+                  "for its backup, please check Port, cables and connections. Nothing was "
+                  "written to the unit."))
+        return false;
+    const std::string error = hooks_.keepBackup ? hooks_.keepBackup(contents) : std::string();
+    if (error.empty()) return true;
+    ui_.ShowMessage(error +
+                        "\nThe unit's configuration could not be backed up, so nothing was "
+                        "written to the unit.",
+                    kAppTitle, MessageIcon::kWarning);
+    return false;
+}
+
+WriteEnd UnitSession::VerifyWrite() {
+    LogLine("++ Verify EEprom", true);
+    // Read back into scratch: the editor's image stays what was sent.
+    Image readBack = image_;
+    ui_.SetProgress(0, true);
+    const int arrived = ReadBlocks(comms_, ui_, readBack, kConfigBlocks);
+    ui_.SetProgress(0, false);
+    if (arrived < kConfigBlocks) {
+        ui_.ShowMessage(
+            "Written, but not verified: the unit accepted every block, then stopped answering "
+            "while it was read back (block " +
+                std::to_string(arrived) +
+                "). Whether it kept the configuration is not known.\nCheck Port, cables and "
+                "connections, then compare the unit with the configuration or write again.",
+            kCommsErrorTitle, MessageIcon::kCritical);
+        return WriteEnd::kNotVerified;
+    }
+    std::vector<int> blocks;
+    for (int n = 0; n < kConfigBlocks; ++n) {
+        const auto first = n * kBlockSize;
+        if (!std::equal(image_.begin() + first, image_.begin() + first + kBlockSize,
+                        readBack.begin() + first))
+            blocks.push_back(n);
+    }
+    if (blocks.empty()) return WriteEnd::kVerified;
+    std::vector<std::string> lines;
+    if (hooks_.describeDifferences) lines = hooks_.describeDifferences(image_, readBack);
+    if (lines.empty()) {
+        for (int n : blocks)
+            lines.push_back("block " + std::to_string(n) + " (addresses " +
+                            std::to_string(n * kBlockSize) + " to " +
+                            std::to_string(n * kBlockSize + kBlockSize - 1) + ")");
+    }
+    const bool one = blocks.size() == 1;
+    ui_.ShowMessage("The Write failed: the unit accepted every block, but " + BlockNames(blocks) +
+                        (one ? " reads" : " read") +
+                        " back different from what was sent (sent -> unit):" + ListedLines(lines) +
+                        "\nThe unit now holds what was read back in " +
+                        (one ? "that block" : "those blocks") +
+                        " and the new configuration elsewhere. Write again; if the same blocks "
+                        "fail again, the unit's memory may be failing.",
+                    kAppTitle, MessageIcon::kCritical);
+    return WriteEnd::kDifferent;
+}
+
+void UnitSession::ReportStoppedWrite(int accepted) {
+    const std::string total = std::to_string(kConfigBlocks);
+    if (accepted == 0) {
+        ui_.ShowMessage("The unit accepted none of the " + total +
+                            " blocks of the configuration, so it should still hold the one it "
+                            "held before. Write again once the connection is sound.",
+                        kAppTitle, MessageIcon::kWarning);
+        return;
+    }
+    const std::string last = std::to_string(accepted - 1);
+    std::string text = "The Write stopped after the unit accepted " + std::to_string(accepted) +
+                       " of the " + total +
+                       " blocks of the configuration. The unit now holds a mix: the new "
+                       "configuration in " +
+                       (accepted == 1 ? "block 0" : "blocks 0 to " + last) +
+                       " and the one it held before in the rest (blocks " +
+                       std::to_string(accepted) + " to " + std::to_string(kConfigBlocks - 1) +
+                       ").\nTo recover, write again once the connection is sound.";
+    const std::string copy = hooks_.lastUnitCopy ? hooks_.lastUnitCopy() : std::string();
+    if (!copy.empty())
+        text +=
+            " To go back instead, the last configuration read from a unit is kept in the "
+            "history:\n" +
+            copy;
+    ui_.ShowMessage(text, kAppTitle, MessageIcon::kWarning);
 }
 
 void UnitSession::MacWriteClick() {

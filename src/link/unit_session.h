@@ -1,17 +1,20 @@
 // The link buttons of the editor as one controller: Connect, Auto Baud, Read, Write, Write MAC,
-// Increment, Reset, Calibrate and the connection timer. The window and orv-cli both drive it, so
-// the behaviour lives in one place. It owns nothing: it works on the editor's one record, module
-// types, image and port. It touches no widget; the user sees it through LinkUi and the hooks.
+// Increment, Reset, Calibrate, Compare with Unit and the connection timer. The window and orv-cli
+// both drive it, so the behaviour lives in one place. It owns nothing: it works on the editor's one
+// record, module types, image and port. It touches no widget; the user sees it through LinkUi and
+// the hooks.
 //
 // The window runs the clicks on a worker thread while it takes no input; IsConnected and
 // ExchangeRunning may be read from any thread. Transfers are recorded in the activity log
 // (base/log.h), which the program, a test or the fuzz build may redirect or silence.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "image/image.h"
 #include "link/comms.h"
@@ -20,6 +23,13 @@
 #include "model/record.h"
 
 namespace orv {
+
+// What a unit holds: the version lines and module types it reports and its whole EEPROM.
+struct UnitContents {
+    std::array<std::string, 2> versionLines;
+    ModuleTypes moduleTypes{};
+    Image image{};
+};
 
 struct UnitSessionHooks {
     std::function<void()> setConnectedState;     // "Dis&connect", green "Connected", timer on
@@ -36,6 +46,31 @@ struct UnitSessionHooks {
     std::function<void()> beforeReadReplaces = nullptr;
     std::function<void(const Image&)> unitImageRead = nullptr;
     std::function<void(const Image&)> imageSent = nullptr;
+    // The checks around a Write. What differs between what was sent and what read back, one line
+    // per difference naming its block and field (without it the blocks are named by number
+    // only). The unit's contents read before a Write, to keep; returns why they could not be kept
+    // ("" when kept), which stops the Write. Where the last configuration read from a unit is kept
+    // ("" when nowhere), named when a Write stops half way.
+    std::function<std::vector<std::string>(const Image& sent, const Image& readBack)>
+        describeDifferences = nullptr;
+    std::function<std::string(const UnitContents&)> keepBackup = nullptr;
+    std::function<std::string()> lastUnitCopy = nullptr;
+};
+
+// What a Write does besides the blocks it sends (the editor's Unit menu, orv-cli write options).
+struct WriteChecks {
+    bool verify = false;  // afterwards, read blocks 0..239 back and compare them with what was sent
+    bool backup = false;  // first, read the whole unit and hand it to keepBackup
+};
+
+// How the last Write left the unit.
+enum class WriteEnd {
+    kNothingSent,  // refused, the port would not open, or the backup failed: the unit is as it was
+    kStopped,   // a block was not accepted: LastBlocksAccepted() blocks hold the new configuration
+    kWritten,   // every block accepted; not read back
+    kVerified,  // every block accepted and read back as sent
+    kNotVerified,  // every block accepted, but the read-back did not complete
+    kDifferent,    // every block accepted, but the unit read back something else
 };
 
 // The PC port choices (lstComPort, lstBaudPC, lstPCFormat) as one exchange uses them. The window
@@ -70,6 +105,9 @@ class UnitSession {
     void MacIncrementClick();
     void ResetClick();
     void CalibrateClick();
+    // Reads the unit's version lines, module types and whole EEPROM into LastUnitContents without
+    // touching the editor's record, module types or image (Compare with Unit, orv-cli verify).
+    void CompareClick();
     // The connection timer's check with the port choices taken by the record's owner; the
     // overload without them reads the record and is for callers on the record's own thread.
     void TimerTick(const PortSelection& port);
@@ -80,6 +118,12 @@ class UnitSession {
     const std::optional<PulseLimits>& LastLimits() const { return lastLimits_; }
     const PulseTimes& LastPulseTimes() const { return lastTimes_; }
     const VersionReport& LastVersion() const { return lastVersion_; }
+    // What the last CompareClick read; empty when it did not read everything.
+    const std::optional<UnitContents>& LastUnitContents() const { return unitContents_; }
+
+    void SetWriteChecks(const WriteChecks& checks) { checks_ = checks; }
+    WriteEnd LastWriteEnd() const { return writeEnd_; }
+    int LastBlocksAccepted() const { return blocksAccepted_; }
 
     void SetConnectedState();
     void SetDisconnectedState();
@@ -87,6 +131,12 @@ class UnitSession {
   private:
     bool OpenOrReport();  // opens the selected port; shows the reason and fails when it will not
     void Notify(const std::function<void()>& hook);
+    // The unit's report and EEPROM read into contents with progress; on a failure shows failure
+    // (a sentence ending the Part's kind of message) and returns false.
+    bool ReadUnit(UnitContents& contents, const std::string& failure);
+    bool BackUpUnit();
+    WriteEnd VerifyWrite();
+    void ReportStoppedWrite(int accepted);
 
     ConfigRecord& rec_;
     ModuleTypes& moduleTypes_;
@@ -102,6 +152,10 @@ class UnitSession {
     std::optional<PulseLimits> lastLimits_;
     PulseTimes lastTimes_;
     VersionReport lastVersion_;
+    std::optional<UnitContents> unitContents_;
+    WriteChecks checks_;
+    WriteEnd writeEnd_ = WriteEnd::kNothingSent;
+    int blocksAccepted_ = 0;
 };
 
 }  // namespace orv

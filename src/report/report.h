@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "image/image.h"
 #include "model/record.h"
 
 namespace orv {
@@ -31,6 +32,23 @@ std::string ConfigReport(const ConfigRecord& rec, const ModuleTypes& moduleTypes
 // leading zeros. Where a bank's module type differs, only what both types use is compared.
 std::vector<std::string> ConfigDifferences(const ConfigRecord& a, const ModuleTypes& typesA,
                                            const ConfigRecord& b, const ModuleTypes& typesB);
+
+// ---- The unit against the editor
+
+// What the unit holds compared with what the editor holds, built as a Write would send it: the
+// lines of ConfigDifferences (editor -> unit), the unit's image decoded with the module types it
+// reports. The firmware version lines and the MAC address are the unit's own (a Write sends
+// neither) and are not compared.
+std::vector<std::string> UnitDifferences(const ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                                         const Image& image, const ModuleTypes& unitTypes,
+                                         const Image& unitImage);
+
+// What a Write sent and what the unit read back differ in, block by block over blocks 0..239:
+// "block 100: Bank 2 channel 5 SLOW: message 'X' -> 'Y'" for each field that block alone changes
+// (sent -> read back), or "block 230: bytes the editor does not read (addresses 3680 to 3681)"
+// when it changes none. Both images are read with moduleTypes.
+std::vector<std::string> BlockDifferences(const Image& sent, const Image& readBack,
+                                          const ModuleTypes& moduleTypes);
 
 // ---- Channel table (CSV, RFC 4180)
 

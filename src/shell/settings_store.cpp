@@ -71,4 +71,31 @@ void SettingsStore::Write(const ExitSettings& e) const {
     s.sync();
 }
 
+namespace {
+
+bool ReadSwitch(const QSettings& s, const char* key, bool fallback) {
+    int v = 0;
+    if (!ParseStoredInt(s.value(key).toString(), v) || (v != 0 && v != 1)) return fallback;
+    return v == 1;
+}
+
+}  // namespace
+
+UnitSettings SettingsStore::ReadUnit() {
+    QSettings s = OpenStore();
+    s.beginGroup("Unit");
+    const UnitSettings defaults;
+    return {ReadSwitch(s, "VerifyAfterWrite", defaults.verifyAfterWrite),
+            ReadSwitch(s, "BackupBeforeWrite", defaults.backupBeforeWrite)};
+}
+
+void SettingsStore::WriteUnit(const UnitSettings& u) {
+    QSettings s = OpenStore();
+    s.beginGroup("Unit");
+    s.setValue("VerifyAfterWrite", u.verifyAfterWrite ? "1" : "0");
+    s.setValue("BackupBeforeWrite", u.backupBeforeWrite ? "1" : "0");
+    s.endGroup();
+    s.sync();
+}
+
 }  // namespace orv::shell

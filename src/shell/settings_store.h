@@ -1,4 +1,5 @@
-// The per-user settings store: window position and the editor's serial-link choices.
+// The per-user settings store: window position, the editor's serial-link choices and the checks
+// around a Write.
 //
 // Values are kept as decimal text under the application "ORV Pro Configuration", section
 // "Settings", so a store written by one version reads the same in the next. A value that is not
@@ -33,6 +34,13 @@ struct ExitSettings {
     int comRate = 5;
 };
 
+// The checks around a Write (the Unit menu), kept in a group of their own, "Unit", beside the
+// window and serial keys.
+struct UnitSettings {
+    bool verifyAfterWrite = true;
+    bool backupBeforeWrite = false;
+};
+
 class SettingsStore {
   public:
     // defaultPath: the folder the program was started from, used while no Path is stored.
@@ -40,6 +48,11 @@ class SettingsStore {
 
     StartupSettings Read() const;
     void Write(const ExitSettings& s) const;
+
+    // "Unit/VerifyAfterWrite" and "Unit/BackupBeforeWrite", "1" or "0"; anything else reads as
+    // the default.
+    static UnitSettings ReadUnit();
+    static void WriteUnit(const UnitSettings& s);
 
   private:
     QString defaultPath_;

@@ -57,8 +57,18 @@ QString MainWindow::DialogFolder() const {
 }
 
 void MainWindow::MenuFileOpen() {
-    const FileDialogRequest request{FromRecord(kOpenDialogTitle), DialogFilter(), DialogFolder(),
-                                    storedFileName_, QString::fromStdString(history_.folder())};
+    OpenWithDialog(DialogFolder(), storedFileName_);
+}
+
+void MainWindow::MenuUnitHistory() {
+    const QString folder = QString::fromStdString(history_.folder());
+    QDir().mkpath(folder);  // the dialog would start elsewhere before the first copy
+    OpenWithDialog(folder, QString());
+}
+
+void MainWindow::OpenWithDialog(const QString& folder, const QString& fileName) {
+    const FileDialogRequest request{FromRecord(kOpenDialogTitle), DialogFilter(), folder, fileName,
+                                    QString::fromStdString(history_.folder())};
     const std::optional<QString> chosen = dialogs_->GetOpenFileName(this, request);
     if (!chosen || chosen->isEmpty()) return;
     OpenFile(*chosen);

@@ -7,6 +7,7 @@
 
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
+#include "report/report.h"
 #include "ui/qt_text.h"
 #include "ui/status_view.h"
 
@@ -91,6 +92,20 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     };
     hooks.imageSent = [this](const Image& image) {
         OnUiThread([this, &image] { view_.ImageSent(image); });
+    };
+    // The window takes no input while the Write runs, so its module types hold still.
+    hooks.describeDifferences = [this](const Image& sent, const Image& readBack) {
+        return BlockDifferences(sent, readBack, moduleTypes_);
+    };
+    hooks.keepBackup = [this](const UnitContents& unit) {
+        std::string error;
+        OnUiThread([this, &unit, &error] { error = view_.KeepUnitBackup(unit); });
+        return error;
+    };
+    hooks.lastUnitCopy = [this] {
+        std::string copy;
+        OnUiThread([this, &copy] { copy = view_.LastUnitCopy(); });
+        return copy;
     };
     session_ =
         std::make_unique<UnitSession>(rec_, moduleTypes_, image_, *comms_, *this, std::move(hooks));

@@ -223,6 +223,7 @@ void MainWindow::BuildMenu() {
     add("Clear", "&Clear Form", {}, &MainWindow::Clear);
     file->addSeparator();
     add("MenuFileExit", "E&xit", QKeySequence("Ctrl+X"), &MainWindow::MenuFileExit);
+    BuildUnitMenu();
 }
 
 // ---- Binding: every edit goes straight into the record.
@@ -293,7 +294,15 @@ void MainWindow::ConnectLinkButtons() {
     };
     for (const auto& [button, click] : clicks)
         connect(button, &QPushButton::clicked, this, [this, link, click] {
-            if (link->Run(click)) AfterLinkClick(click);
+            link->session()->SetWriteChecks(CurrentWriteChecks());
+            // The last Write's line would speak for this one while it runs.
+            if (click == &UnitSession::WriteClick) {
+                w_.lblUnitCheck->clear();
+                w_.lblUnitCheck->hide();
+            }
+            if (!link->Run(click)) return;
+            AfterLinkClick(click);
+            if (click == &UnitSession::WriteClick) ShowWriteEnd();
         });
     // The increment never touches the port.
     connect(w_.cmdMACincrement, &QPushButton::clicked, link,
@@ -415,6 +424,8 @@ void MainWindow::ShowBusy(bool busy) {
 void MainWindow::ShowTransferProgress(int percent, bool visible) {
     w_.pb100->setValue(std::clamp(percent, 0, 100));
     w_.pb100->setVisible(visible);
+    // The last Write's line shares the bar's place.
+    w_.lblUnitCheck->setVisible(!visible && !w_.lblUnitCheck->text().isEmpty());
     w_.pb100->repaint();
 }
 
@@ -450,6 +461,8 @@ void MainWindow::ShowLinkState(bool connected) {
                        static_cast<QWidget*>(w_.cmdReset), static_cast<QWidget*>(w_.cmdMACwrite),
                        static_cast<QWidget*>(w_.cmdMeasurePulse)})
         c->setEnabled(connected);
+    for (const char* name : {"MenuUnitCompare", "MenuUnitVerify", "MenuUnitBackup"})
+        action(name)->setEnabled(connected);
     if (connected)
         tmrConnect_->start();
     else

@@ -76,6 +76,8 @@ class MainWindow : public QMainWindow, public StatusView {
     void BeforeReadReplaces() override;
     void UnitImageRead(const Image& image) override;
     void ImageSent(const Image& image) override;
+    std::string KeepUnitBackup(const UnitContents& unit) override;
+    std::string LastUnitCopy() override;
     bool IsConnected() const { return connected_; }
     QTimer* connectTimer() const { return tmrConnect_; }
 
@@ -88,6 +90,8 @@ class MainWindow : public QMainWindow, public StatusView {
     void MenuFileSaveAs();
     void Clear();
     void MenuFileExit();
+    void MenuUnitCompare();
+    void MenuUnitHistory();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,6 +101,14 @@ class MainWindow : public QMainWindow, public StatusView {
 
   private:
     void BuildMenu();
+    void BuildUnitMenu();
+    WriteChecks CurrentWriteChecks() const;
+    // The line beside the progress bar after a Write: written, verified or what went wrong.
+    void ShowWriteEnd();
+    // A list of differences in a dialog of its own (the recorded messages in tests).
+    void ShowDifferences(const QString& title, const QString& heading,
+                         const std::vector<std::string>& lines, const QString& footnote);
+    void OpenWithDialog(const QString& folder, const QString& fileName);
     void BindFields();
     void ConnectLinkButtons();
     void Guard(QLineEdit* edit, FieldGuard guard);

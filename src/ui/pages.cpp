@@ -490,6 +490,9 @@ void BuildCommandArea(QWidget* central, Widgets& w) {
     w.pb100->setValue(0);
     w.pb100->setGeometry(112, y + 42, 682, 20);
     w.pb100->hide();
+    w.lblUnitCheck = MakeLabel(central, QString(), 112, y + 40, 682, 24);
+    w.lblUnitCheck->setObjectName("lblUnitCheck");
+    w.lblUnitCheck->hide();
 }
 
 }  // namespace orv::ui

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 #include "image/image.h"
+#include "link/unit_session.h"
 
 namespace orv::ui {
 
@@ -36,6 +38,10 @@ class StatusView {
     virtual void BeforeReadReplaces() = 0;
     virtual void UnitImageRead(const Image& image) = 0;
     virtual void ImageSent(const Image& image) = 0;
+    // The unit's configuration read before a Write, to keep: why it could not be kept ("" when
+    // kept). Where the last configuration read from a unit is kept ("" when nowhere).
+    virtual std::string KeepUnitBackup(const UnitContents& unit) = 0;
+    virtual std::string LastUnitCopy() = 0;
 };
 
 }  // namespace orv::ui

@@ -121,6 +121,7 @@ struct Widgets {
     QLabel* lblSize = nullptr;
     QProgressBar* pb100 = nullptr;
     QLabel* lblBusy = nullptr;
+    QLabel* lblUnitCheck = nullptr;  // how the last Write ended, where pb100 shows during one
 };
 
 // Calls visit(field, controls) for every entry of the field table with its controls.

@@ -50,6 +50,9 @@ TEST_F(Cli, HelpAndUsageErrors) {
         {{"reset", "--help"}, 0, "-v, --verbose", ""},
         {{"read", "--verbose=yes", "-o", "x.ORV"}, 2, "", "option '--verbose' takes no value"},
         {{"new", "--no-history", "-o", "x.ORV"}, 2, "", "unknown option '--no-history'"},
+        {{"write", "x.ORV", "--backup", "--no-history"}, 2, "", "cannot go with --no-history"},
+        {{"verify"}, 2, "", "missing the configuration file to compare with the unit"},
+        {{"verify", "no-such.ORV", "-d", "no-such-device"}, 2, "", "no-such.ORV"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));

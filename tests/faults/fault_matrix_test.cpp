@@ -82,6 +82,20 @@ const Message kPulseFailure{
     "measured times and pulse limits were left as they were.",
     "Communications Error", MessageIcon::kCritical};
 const Message kPutRefused{"Missing/bad response while putting EEprom", kTitle, MessageIcon::kNone};
+// What a Write that stopped left in the unit, after the failure message.
+const Message kNoneAccepted{
+    "The unit accepted none of the 240 blocks of the configuration, so it should still hold the "
+    "one it held before. Write again once the connection is sound.",
+    kTitle, MessageIcon::kWarning};
+Message StoppedAfter(int accepted) {
+    const std::string n = std::to_string(accepted);
+    return {"The Write stopped after the unit accepted " + n +
+                " of the 240 blocks of the configuration. The unit now holds a mix: the new "
+                "configuration in blocks 0 to " +
+                std::to_string(accepted - 1) + " and the one it held before in the rest (blocks " +
+                n + " to 239).\nTo recover, write again once the connection is sound.",
+            kTitle, MessageIcon::kWarning};
+}
 const Message kVersionTimeout{"Comms timeout while getting Version", kTitle, MessageIcon::kNone};
 const Message kEndlessLine{
     "Comms timeout while getting Version: the unit sent more than 256 characters without ending "
@@ -412,7 +426,7 @@ const std::vector<Row> kRows = {
      F::kNoAnswer,
      {"--silent"},
      0,
-     {kPutFailure},
+     {kPutFailure, kNoneAccepted},
      std::nullopt,
      O::kFailed,
      4.9,
@@ -438,7 +452,7 @@ const std::vector<Row> kRows = {
      F::kRefusedBlocks,
      {"--refuse-block", "3"},
      0,
-     {kPutRefused},
+     {kPutRefused, StoppedAfter(3)},
      std::nullopt,
      O::kFailed,
      0,
@@ -451,7 +465,7 @@ const std::vector<Row> kRows = {
      F::kStopsAfterBlocks,
      {"--stop-after", "5"},
      0,
-     {kPutFailure},
+     {kPutFailure, StoppedAfter(5)},
      std::nullopt,
      O::kFailed,
      4.9,
@@ -490,7 +504,7 @@ const std::vector<Row> kRows = {
      F::kPortVanishes,
      {},
      50,
-     {kPutFailure},
+     {kPutFailure, StoppedAfter(49)},
      std::nullopt,
      O::kFailed,
      0,

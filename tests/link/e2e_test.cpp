@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -163,8 +164,12 @@ TEST_F(LinkE2E, ExchangesRunOnAPlainWorkerThread) {
 TEST_F(LinkE2E, RefusedBlockIsSentFourTimes) {
     auto& sim = StartSim({"--refuse-block", "2"});
     session_->WriteClick();
-    ASSERT_EQ(ui_.messages.size(), 1u);
+    ASSERT_EQ(ui_.messages.size(), 2u);
     EXPECT_EQ(ui_.messages[0].text, "Missing/bad response while putting EEprom");
+    EXPECT_EQ(ui_.messages[1].text.rfind("The Write stopped after the unit accepted 2 of the 240 "
+                                         "blocks",
+                                         0),
+              0u);
     sim.Stop();
     const auto refused = sim.LogStarting("write 2 |");
     ASSERT_EQ(refused.size(), 4u);
@@ -421,6 +426,68 @@ TEST_F(LinkE2E, CliWritesATabMessageBackAndKeepsTheHistory) {
     EXPECT_EQ(test::Lines(r.err).size(), 1u) << r.err;
     EXPECT_EQ(r.err.rfind("orv-cli: warning: Cannot keep a copy in the history folder ", 0), 0u)
         << r.err;
+}
+
+// orv-cli write reads back what it wrote and names a block the unit did not keep; --backup reads
+// the unit first into the history; verify and diff --ignore-versions compare with the unit.
+TEST_F(LinkE2E, CliWriteVerifiesAndComparesWithTheUnit) {
+    ::setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    const std::string eeprom = dir_ + "/unit.eeprom", site = dir_ + "/site.ORV";
+    const std::vector<std::string> unit = {"--eeprom", eeprom,      "--baud",
+                                           "115200",   "--modules", "15,13,14,0"};
+    auto run = [&](std::vector<std::string> args) {
+        for (const auto& a : {"--device", sim_->Device().c_str(), "-b", "115200"})
+            args.push_back(a);
+        return test::Run(ORV_CLI_PATH, args, dir_);
+    };
+    auto sim = [&](std::vector<std::string> extra) -> SimProcess& {
+        extra.insert(extra.begin(), unit.begin(), unit.end());
+        return StartSim(extra);
+    };
+    // The unit's own configuration with repeat time B (address 17, block 1) changed.
+    ASSERT_EQ(test::Run(ORV_CLI_PATH, {"new", "-m", "15,13,14,0", "-o", site}, dir_).status, 0);
+    StartupState file = MakeStartupState();
+    Image fileImage{};
+    ASSERT_TRUE(ReadConfigFile(site, file.rec, file.moduleTypes, fileImage).ok);
+    file.rec.txtRepTime[1] = "120";
+    ASSERT_TRUE(WriteConfigFile(site, file.rec, file.moduleTypes, fileImage).ok);
+
+    sim({"--forget-block", "1"});
+    auto r = run({"verify", site});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "Repeat time B: 120 s -> 30 s\n");
+    const std::string held = test::ReadFile(eeprom);
+    r = run({"write", site, "--backup"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("but block 1 reads back different from what was sent (sent -> unit):\n"
+                         "block 1: Repeat time B: 120 s -> 30 s\n"),
+              std::string::npos)
+        << r.err;
+    const auto log = sim_->Log();
+    const auto firstWith = [&](const std::string& prefix) {
+        return std::find_if(log.begin(), log.end(), [&](auto& l) { return l.starts_with(prefix); });
+    };
+    EXPECT_LT(firstWith("read 255 "), firstWith("write 0 "));
+    const auto copies = History().List();
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[1].event, "backup");
+    StartupState backup = MakeStartupState();
+    Image backupImage{};
+    ASSERT_TRUE(ReadConfigFile(copies[1].path, backup.rec, backup.moduleTypes, backupImage).ok);
+    EXPECT_EQ(std::string(backupImage.begin(), backupImage.end()), held);
+    EXPECT_EQ(run({"verify", site}).status, 1);
+
+    sim({});
+    r = run({"write", site, "--no-verify"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim_->LogStarting("read ").size(), 0u);
+    r = run({"verify", site});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    r = run({"read", "-o", dir_ + "/back.ORV"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::Run(ORV_CLI_PATH, {"diff", site, dir_ + "/back.ORV"}, dir_).status, 1);
+    r = test::Run(ORV_CLI_PATH, {"diff", "--ignore-versions", site, dir_ + "/back.ORV"}, dir_);
+    EXPECT_EQ(r.status, 0) << r.out;
 }
 
 }  // namespace

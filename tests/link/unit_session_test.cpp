@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "link/port_names.h"
@@ -397,6 +398,85 @@ TEST(UnitSession, TimerTickNoticesALostUnit) {
     EXPECT_TRUE(ed.ui.messages.empty());
     EXPECT_EQ(ed.events.back(), "disconnected");
     EXPECT_FALSE(port.IsOpen());
+}
+
+// The checks around a Write, and a Write that stops, against the in-memory unit, whose EEPROM
+// starts as zeros so that a block it does not keep reads back different.
+TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
+    struct Row {
+        const char* name;
+        WriteChecks checks;
+        sim::UnitOptions unit;
+        const char* backupError;
+        WriteEnd end;
+        std::size_t requests;  // 240 writes; a backup adds 3 for the version report and 256 reads
+        std::string message;   // in the last message shown, "" for none
+    } rows[] = {
+        {"not kept",
+         {true, false},
+         {.forgetBlock = 1},
+         "",
+         WriteEnd::kDifferent,
+         480,
+         "but block 1 reads back different from what was sent (sent -> unit):\n"
+         "block 1 (addresses 16 to 31)\n"},
+        {"read-back stops",
+         {true, false},
+         {.stopAfter = 250},
+         "",
+         WriteEnd::kNotVerified,
+         251,
+         "Written, but not verified: the unit accepted every block, then stopped answering while "
+         "it was read back (block 10)."},
+        {"backup", {false, true}, {}, "", WriteEnd::kWritten, 499, ""},
+        {"backup not kept",
+         {true, true},
+         {},
+         "Disc full.",
+         WriteEnd::kNothingSent,
+         259,
+         "Disc full.\nThe unit's configuration could not be backed up, so nothing was written"},
+        {"stopped",
+         {true, true},
+         {.refuseBlock = 3},
+         "",
+         WriteEnd::kStopped,
+         266,
+         "in blocks 0 to 2 and the one it held before in the rest (blocks 3 to 239).\nTo recover, "
+         "write again once the connection is sound. To go back instead, the last configuration "
+         "read from a unit is kept in the history:\n/h/read.ORV"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EnginePort port(row.unit);
+        port.eeprom[3000] = 0x5A;
+        const Image unitBefore = port.eeprom;
+        StartupState state = MakeStartupState();
+        Image image{}, expected{};
+        BuildImage(state.rec, state.moduleTypes, expected);
+        RecordingUi ui;
+        Comms comms(port);
+        std::vector<Image> backups;
+        UnitSessionHooks hooks;
+        hooks.keepBackup = [&](const UnitContents& unit) {
+            backups.push_back(unit.image);
+            return std::string(row.backupError);
+        };
+        hooks.lastUnitCopy = [] { return std::string("/h/read.ORV"); };
+        UnitSession session(state.rec, state.moduleTypes, image, comms, ui, hooks);
+        session.SetWriteChecks(row.checks);
+        session.WriteClick();
+        EXPECT_EQ(session.LastWriteEnd(), row.end);
+        EXPECT_EQ(port.writes.size(), row.requests);
+        const std::string last = ui.messages.empty() ? "" : ui.messages.back().text;
+        EXPECT_TRUE(row.message.empty() ? last.empty() : last.find(row.message) != last.npos)
+            << last;
+        EXPECT_EQ(session.LastOutcome(),
+                  row.message.empty() ? ClickOutcome::kDone : ClickOutcome::kFailed);
+        EXPECT_TRUE(std::equal(image.begin(), image.begin() + 3840, expected.begin()));
+        EXPECT_EQ(backups,
+                  row.checks.backup ? std::vector<Image>{unitBefore} : std::vector<Image>{});
+    }
 }
 
 TEST(UnitSession, MacIncrementTouchesNoPort) {

@@ -180,5 +180,41 @@ TEST(Diff, SameConfigurationHasNoDifferences) {
     EXPECT_TRUE(ConfigDifferences(a.s.rec, a.s.moduleTypes, a.s.rec, a.s.moduleTypes).empty());
 }
 
+// The unit as the editor would write it: the version lines and MAC address are the unit's own,
+// and a value the unit stores in another form (777 ms as 780) is no difference.
+TEST(Diff, UnitComparedWithTheEditor) {
+    Opened editor = OpenedDefaults({15, 13, 14, 0});
+    editor.s.rec.txtPulseTime[0] = "777";
+    Opened unit = editor;
+    unit.s.rec.txtVer = {"ORV V2.13", "B7"};
+    unit.s.rec.txtMAC[5] = "1F";
+    auto compare = [&](const ModuleTypes& unitTypes) {
+        BuildImage(unit.s.rec, unit.s.moduleTypes, unit.image);
+        return UnitDifferences(editor.s.rec, editor.s.moduleTypes, editor.image, unitTypes,
+                               unit.image);
+    };
+    EXPECT_EQ(compare(unit.s.moduleTypes), std::vector<std::string>{});
+    unit.s.rec.txtMsg[Ch(0, 4, 1)] = "SMOKE";
+    EXPECT_EQ(
+        compare(unit.s.moduleTypes),
+        std::vector<std::string>{"Bank 1 channel 5 SLOW: message 'BANK 1 CHAN 5 SLOW' -> 'SMOKE'"});
+    EXPECT_EQ(compare({15, 13, 0, 0}).front(),
+              "Bank 3 module: Type 14: 8-Channel Relay Output Module -> NOT FITTED");
+}
+
+TEST(Diff, BlocksReadBackDifferentAreNamedWithWhatTheyHold) {
+    const Opened sent = OpenedDefaults({15, 0, 0, 0});
+    Image back = sent.image;
+    back[kAddrRepeatTimes + 1] = 12;
+    const int unread = WalkPackedPart(sent.image) + 3;
+    back[unread] ^= 0xFF;
+    back[kMacAddress] ^= 0xFF;  // not written, so not compared
+    EXPECT_EQ(BlockDifferences(sent.image, back, sent.s.moduleTypes),
+              (std::vector<std::string>{"block 1: Repeat time B: 30 s -> 120 s",
+                                        "block " + std::to_string(unread / kBlockSize) +
+                                            ": bytes the editor does not read (address " +
+                                            std::to_string(unread) + ")"}));
+}
+
 }  // namespace
 }  // namespace orv

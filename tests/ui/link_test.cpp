@@ -1,10 +1,12 @@
 // The link buttons through the window against orv-unit-sim on a pseudo-terminal: Connect, Read,
-// Write, Auto Baud, Size, a lost connection, and the history copies of what could be lost.
+// Write, Auto Baud, Size, a lost connection, the history copies of what could be lost, and the
+// Unit menu.
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -210,6 +212,71 @@ TEST_F(WindowLinkTest, HistoryKeepsWhatEachEventWouldLose) {
         for (const ShownMessage& m : w.messages)
             EXPECT_FALSE(m.text.contains("history")) << m.text.toStdString();
     }
+}
+
+// Verify after Write is on by default; a block the unit does not keep fails the Write, named with
+// its field, and Compare with Unit lists what differs without changing the editor.
+TEST_F(WindowLinkTest, WriteIsVerifiedAndCompareListsTheDifferences) {
+    StartSim({"--modules", "15,13,14,0", "--forget-block", "1"});
+    QAction* compare = h->window->action("MenuUnitCompare");
+    EXPECT_FALSE(compare->isEnabled());
+    button("cmdConnect")->click();
+    ASSERT_TRUE(compare->isEnabled());
+    EXPECT_TRUE(h->window->action("MenuUnitVerify")->isChecked());
+    h->edit("txtRepTime_1")->setText("120");  // address 17, in block 1
+    button("cmdPut")->click();
+    ASSERT_EQ(h->messages.size(), 1u);
+    EXPECT_TRUE(h->messages[0].text.contains("\nblock 1: Repeat time B: 120 s -> 30 s\n"))
+        << h->messages[0].text.toStdString();
+    EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Write failed: the unit did not keep"));
+    compare->trigger();
+    ASSERT_EQ(h->messages.size(), 2u);
+    EXPECT_EQ(h->messages[1].title, "Compare with Unit");
+    EXPECT_TRUE(h->messages[1].text.contains("(editor -> unit):\nRepeat time B: 120 s -> 30 s\n"))
+        << h->messages[1].text.toStdString();
+    EXPECT_EQ(h->edit("txtRepTime_1")->text(), "120");
+
+    StartSim({"--modules", "15,13,14,0"});
+    button("cmdPut")->click();
+    compare->trigger();
+    ASSERT_EQ(h->messages.size(), 3u);
+    EXPECT_TRUE(
+        h->messages[2].text.startsWith("The unit holds the configuration the editor shows."));
+    EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Written and verified "));
+}
+
+// The two checks are kept in the settings store's "Unit" group; a backup before Write lands in the
+// history, which Open History starts in.
+TEST_F(WindowLinkTest, UnitSettingsBackupAndOpenHistory) {
+    QSettings store("ORV Pro Configuration", "ORV Pro Configuration");
+    store.setValue("Unit/VerifyAfterWrite", "0");
+    store.setValue("Unit/BackupBeforeWrite", "1");
+    store.sync();
+    QTemporaryDir data;
+    ScopedEnv env("XDG_DATA_HOME", data.path());
+    Harness w;
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    ScriptedDialogs* asked = dialogs.get();
+    w.window->setFileDialogProvider(std::move(dialogs));
+    StartSim({"--version1", "ORV V2.13", "--modules", "15,0,0,0"});
+    const std::string device = sim->Device();
+    w.window->link()->setLookup([device](int) { return std::optional<std::string>(device); });
+    EXPECT_FALSE(w.window->action("MenuUnitVerify")->isChecked());
+    EXPECT_TRUE(w.window->action("MenuUnitBackup")->isChecked());
+    w.find<QPushButton>("cmdConnect")->click();
+    w.find<QPushButton>("cmdPut")->click();
+    EXPECT_TRUE(w.messages.empty());
+    EXPECT_EQ(HistoryCopies(*w.window),
+              (std::vector<std::string>{"write ORV V2.13", "backup ORV V2.13"}));
+    EXPECT_EQ(sim->LogStarting("read ").size(), 256u);  // the backup; nothing read back
+    EXPECT_TRUE(w.find<QLabel>("lblUnitCheck")->text().startsWith("Written, not verified "));
+    w.window->action("MenuUnitVerify")->trigger();
+    EXPECT_EQ(store.value("Unit/VerifyAfterWrite").toString(), "1");
+
+    w.window->action("MenuUnitHistory")->trigger();
+    ASSERT_EQ(asked->openRequests.size(), 1u);
+    EXPECT_EQ(asked->openRequests[0].directory,
+              QString::fromStdString(w.window->history().folder()));
 }
 
 TEST_F(WindowLinkTest, SizeShowsTheFigureOfTheBuiltImage) {

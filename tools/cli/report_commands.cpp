@@ -15,6 +15,7 @@ namespace orv::cli {
 namespace {
 
 const OptionSpec kOutput{{"-o", "--output"}, "output"};
+const OptionSpec kIgnoreVersions{{"--ignore-versions"}, "ignore-versions", true};
 
 // Takes a flag out of the arguments (before a "--"); ParseArgs knows only options with values.
 bool TakeFlag(CommandArgs& args, std::string_view flag) {
@@ -60,7 +61,7 @@ constexpr std::string_view kShowHelp =
     "  -h, --help  show this help\n";
 
 constexpr std::string_view kDiffHelp =
-    "Usage: orv-cli diff A.ORV B.ORV\n"
+    "Usage: orv-cli diff [--ignore-versions] A.ORV B.ORV\n"
     "\n"
     "Opens both files as the editor does and prints one line per difference, named as in the\n"
     "report, e.g. \"RS232 port: 9600 -> 19200\" or \"Bank 2 channel 5 SLOW: message 'X' -> 'Y'\".\n"
@@ -70,7 +71,9 @@ constexpr std::string_view kDiffHelp =
     "\n"
     "Exit status: 0 the same, 1 different, 2 trouble (a file that does not open, wrong usage).\n"
     "\n"
-    "  -h, --help  show this help\n";
+    "  --ignore-versions  leave out the firmware version lines, which are the unit's, not its\n"
+    "                     configuration (a file written to a unit and one read back from it)\n"
+    "  -h, --help         show this help\n";
 
 constexpr std::string_view kExportCsvHelp =
     "Usage: orv-cli export-csv IN.ORV [-o OUT.csv]\n"
@@ -97,11 +100,13 @@ constexpr std::string_view kImportCsvHelp =
     "  -h, --help            show this help\n";
 
 int Diff(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("diff", args, {});
+    const ParsedArgs a = ParseArgs("diff", args, {kIgnoreVersions});
     if (a.help) return PrintHelp(kDiffHelp);
     ExpectPositional("diff", a, 2, "the two configuration files to compare (A.ORV B.ORV)");
     EditorState first, second;
     if (!OpenConfig(a.positional[0], first) || !OpenConfig(a.positional[1], second)) return 2;
+    // The unit's firmware, not its configuration: a file written and one read back differ there.
+    if (a.Flag("ignore-versions")) second.s.rec.txtVer = first.s.rec.txtVer;
     const auto lines =
         ConfigDifferences(first.s.rec, first.s.moduleTypes, second.s.rec, second.s.moduleTypes);
     for (const auto& line : lines) std::cout << line << '\n';

@@ -16,6 +16,7 @@
 #include "model/defaults.h"
 #include "model/lists.h"
 #include "platform.h"
+#include "report/report.h"
 
 namespace orv::cli {
 namespace {
@@ -31,6 +32,8 @@ const OptionSpec kMap{{"--map"}, "map"};
 const OptionSpec kUnmap{{"--unmap"}, "unmap"};
 const OptionSpec kVerbose{{"-v", "--verbose"}, "verbose", true};
 const OptionSpec kNoHistory{{"--no-history"}, "no-history", true};
+const OptionSpec kNoVerify{{"--no-verify"}, "no-verify", true};
+const OptionSpec kBackup{{"--backup"}, "backup", true};
 
 constexpr std::string_view kLinkOptionsHelp =
     "  -p, --port COMn      the PC serial port, COM1..COM16 (default COM1); on Linux COMn is\n"
@@ -172,6 +175,22 @@ struct Link {
         };
         hooks.imageSent = [this](const Image& sent) {
             Keep(history_event::kWrite, sentSubject, sent);
+        };
+        hooks.describeDifferences = [this](const Image& sent, const Image& readBack) {
+            return BlockDifferences(sent, readBack, state.moduleTypes);
+        };
+        hooks.keepBackup = [this](const UnitContents& unit) -> std::string {
+            if (!history) return {};
+            const HistoryCopy copy =
+                history->KeepImage(history_event::kBackup, UnitSubject(unit.versionLines),
+                                   unit.versionLines, unit.moduleTypes, unit.image);
+            if (!copy.ok) return copy.error;
+            std::cout << "Backed up the unit's configuration to " << copy.path << '\n';
+            return {};
+        };
+        hooks.lastUnitCopy = [] {
+            const std::optional<HistoryEntry> copy = NewestUnitCopy(History());
+            return copy ? copy->path : std::string();
         };
         return hooks;
     }
@@ -360,17 +379,27 @@ int RunRead(const CommandArgs& args) {
 }
 
 int RunWrite(const CommandArgs& args) {
-    const ParsedArgs a =
-        ParseArgs("write", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose, kNoHistory});
+    const ParsedArgs a = ParseArgs(
+        "write", args,
+        {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose, kNoHistory, kNoVerify, kBackup});
     if (a.help)
         return Help(
-            "Usage: orv-cli write IN.ORV [LINK OPTIONS]\n\n"
+            "Usage: orv-cli write IN.ORV [--no-verify] [--backup] [LINK OPTIONS]\n\n"
             "Opens the file as the editor does, runs the size report and writes blocks 0 to\n"
             "239 to the unit as Write does (the MAC address in the unit is not changed). Once\n"
             "every block was accepted, what was sent is kept in the history (see 'orv-cli\n"
-            "history').\n\n",
-            kNoHistoryHelp);
+            "history'), and the blocks are read back and compared with what was sent: a block\n"
+            "the unit did not keep fails the command, named with the fields it holds. A Write\n"
+            "that stops half way says how many blocks the unit took.\n\n",
+            std::string("      --no-verify      do not read the blocks back after writing\n"
+                        "      --backup         first read the unit and keep what it held in the\n"
+                        "                       history; nothing is written if that fails\n") +
+                std::string(kNoHistoryHelp));
     ExpectPositional("write", a, 1, "the configuration file to write (IN.ORV)");
+    if (a.Flag("backup") && a.Flag("no-history"))
+        throw UsageError("write",
+                         "--backup keeps the unit's configuration in the history; it cannot go "
+                         "with --no-history");
     Link link("write", a);
     if (!a.Flag("no-history")) link.history.emplace();
     link.sentSubject = FileSubject(SplitFilePath(a.positional[0]).name);
@@ -381,11 +410,67 @@ int RunWrite(const CommandArgs& args) {
     hooks.sizeReported = [&size](const SizeReport& s) { size = s; };
     link.session = std::make_unique<UnitSession>(link.state.rec, link.state.moduleTypes, link.image,
                                                  *link.comms, link.ui, hooks);
+    link.session->SetWriteChecks({!a.Flag("no-verify"), a.Flag("backup")});
     link.session->WriteClick();
     std::cout << "Size: last address " << size.lastAddress << ", " << size.percentText << '\n';
     if (link.Status() != kExitOk) return kExitFailure;
-    std::cout << "Wrote " << a.positional[0] << " to the unit on " << link.where << '\n';
+    std::cout << "Wrote " << a.positional[0] << " to the unit on " << link.where
+              << (link.session->LastWriteEnd() == WriteEnd::kVerified
+                      ? " and verified it: every block read back as sent"
+                      : " (not read back: --no-verify)")
+              << '\n';
     return kExitOk;
+}
+
+namespace {
+
+int Verify(const CommandArgs& args) {
+    const ParsedArgs a =
+        ParseArgs("verify", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
+    if (a.help)
+        return Help(
+            "Usage: orv-cli verify IN.ORV [LINK OPTIONS]\n\n"
+            "Reads the unit (its version report and whole EEPROM; nothing is written or kept)\n"
+            "and compares what it holds with the file as the editor would write it, printing\n"
+            "one line per difference in the words of 'orv-cli diff' (file -> unit). The\n"
+            "firmware version lines and the MAC address are the unit's own and are not\n"
+            "compared.\n\n"
+            "Exit status: 0 the same, 1 different, 2 trouble (a file that does not open, a unit\n"
+            "that does not answer, wrong usage).\n\n");
+    ExpectPositional("verify", a, 1, "the configuration file to compare with the unit (IN.ORV)");
+    Link link("verify", a);
+    if (!LoadFile(a.positional[0], link)) return 2;
+    // The file stays in the link's state; the unit is read into the session's scratch.
+    if (!link.Probe()) return 2;
+    link.session->CompareClick();
+    const auto& unit = link.session->LastUnitContents();
+    if (!unit || link.ui.errors != 0) return 2;
+    const auto lines = UnitDifferences(link.state.rec, link.state.moduleTypes, link.image,
+                                       unit->moduleTypes, unit->image);
+    for (const auto& line : lines) std::cout << line << '\n';
+    if (lines.empty())
+        std::cout << "The unit on " << link.where << " holds the configuration of "
+                  << a.positional[0] << '\n';
+    std::cout << std::flush;
+    if (!std::cout) {
+        PrintError("Cannot write to standard output.");
+        return 2;
+    }
+    return lines.empty() ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+int RunVerify(const CommandArgs& args) {
+    // Any failure is status 2 here: 1 means "different".
+    try {
+        return Verify(args);
+    } catch (const UsageError&) {
+        throw;
+    } catch (const std::exception& e) {
+        PrintError(e.what());
+        return 2;
+    }
 }
 
 int RunWriteMac(const CommandArgs& args) {

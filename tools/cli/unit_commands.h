@@ -1,4 +1,4 @@
-// orv-cli commands that talk to the unit: ports, connect, autobaud, read, write, write-mac,
+// orv-cli commands that talk to the unit: ports, connect, autobaud, read, write, verify, write-mac,
 // mac-increment, reset, calibrate. They drive the same session as the editor's buttons.
 #pragma once
 
@@ -11,6 +11,7 @@ int RunConnect(const CommandArgs& args);
 int RunAutoBaud(const CommandArgs& args);
 int RunRead(const CommandArgs& args);
 int RunWrite(const CommandArgs& args);
+int RunVerify(const CommandArgs& args);
 int RunWriteMac(const CommandArgs& args);
 int RunMacIncrement(const CommandArgs& args);
 int RunReset(const CommandArgs& args);

@@ -62,6 +62,8 @@ void Usage(FILE* to) {
         "  --log FILE           log received commands to FILE instead of standard error\n"
         "faults:\n"
         "  --refuse-block N     answer 0x15 to every write of block N (240: the MAC block)\n"
+        "  --forget-block N     answer 0x06 to every write of block N (0..239) but keep what\n"
+        "                       the block held\n"
         "  --silent             answer nothing\n"
         "  --stop-after N       stop answering after N block reads/writes\n"
         "  --bad-probe          answer the connection probe with 0x12\n"
@@ -138,6 +140,8 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
             if (!ParseInt(v, 50, 4000000, o.baud)) return bad(v);
         } else if (a == "--refuse-block") {
             if (!ParseInt(v, 0, 255, o.unit.refuseBlock)) return bad(v);
+        } else if (a == "--forget-block") {
+            if (!ParseInt(v, 0, orv::kConfigBlocks - 1, o.unit.forgetBlock)) return bad(v);
         } else if (a == "--stop-after") {
             if (!ParseInt(v, 0, 1 << 30, o.unit.stopAfter)) return bad(v);
         } else if (a == "--modules") {

@@ -125,6 +125,9 @@ std::size_t UnitEngine::Handle(std::vector<std::uint8_t>& out) {
             if (!why.empty()) {
                 out.push_back(proto::kNak);
                 Log(name, request, "sent 15, " + why);
+            } else if (n == options_.forgetBlock) {
+                out.push_back(proto::kAck);
+                Log(name, request, "sent 06, not kept: block forgotten by option");
             } else {
                 std::copy(data.begin(), data.end(), eeprom_.begin() + n * kBlockSize);
                 if (written_) written_(n);

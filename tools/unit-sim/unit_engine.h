@@ -20,6 +20,7 @@ struct UnitOptions {
     std::array<std::uint8_t, 4> modules{15, 0, 0, 0};
     std::array<std::uint8_t, 4> pulse{12, 12, 48, 48};  // fast OFF, fast ON, slow OFF, slow ON
     int refuseBlock = -1;         // answer 0x15 to every write of this block (240: the MAC block)
+    int forgetBlock = -1;         // answer 0x06 to every write of this block but keep what it held
     bool silent = false;          // answer nothing at all
     int stopAfter = -1;           // go silent after serving this many block reads/writes
     bool badProbe = false;        // answer the probe with 0x12 instead of 0x11

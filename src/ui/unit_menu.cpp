@@ -1,0 +1,155 @@
+// The Unit menu: Compare with Unit, the two checks around a Write (kept in the settings store),
+// Open History; and the line that tells how the last Write ended.
+#include <QAction>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTime>
+#include <QVBoxLayout>
+
+#include "report/report.h"
+#include "shell/settings_store.h"
+#include "ui/link_controller.h"
+#include "ui/main_window.h"
+
+namespace orv::ui {
+
+void MainWindow::BuildUnitMenu() {
+    QMenu* unit = menuBar()->addMenu("&Unit");
+    unit->setObjectName("mnuUnit");
+    auto add = [&](const char* name, const QString& text) {
+        QAction* a = unit->addAction(text);
+        a->setObjectName(name);
+        return a;
+    };
+    connect(add("MenuUnitCompare", "&Compare with Unit…"), &QAction::triggered, this,
+            &MainWindow::MenuUnitCompare);
+    unit->addSeparator();
+    QAction* verify = add("MenuUnitVerify", "&Verify after Write");
+    QAction* backup = add("MenuUnitBackup", "&Back up Unit before Write");
+    const shell::UnitSettings stored = shell::SettingsStore::ReadUnit();
+    verify->setCheckable(true);
+    verify->setChecked(stored.verifyAfterWrite);
+    backup->setCheckable(true);
+    backup->setChecked(stored.backupBeforeWrite);
+    // Kept as soon as they change: they belong to the user, not to one run.
+    for (QAction* a : {verify, backup})
+        connect(a, &QAction::toggled, this, [verify, backup] {
+            shell::SettingsStore::WriteUnit({verify->isChecked(), backup->isChecked()});
+        });
+    unit->addSeparator();
+    connect(add("MenuUnitHistory", "Open &History…"), &QAction::triggered, this,
+            &MainWindow::MenuUnitHistory);
+}
+
+WriteChecks MainWindow::CurrentWriteChecks() const {
+    return {action("MenuUnitVerify")->isChecked(), action("MenuUnitBackup")->isChecked()};
+}
+
+void MainWindow::ShowWriteEnd() {
+    const UnitSession& session = *link_->session();
+    QString text;
+    bool bad = true;
+    switch (session.LastWriteEnd()) {
+        case WriteEnd::kVerified:
+            text = "Written and verified";
+            bad = false;
+            break;
+        case WriteEnd::kWritten:
+            text = "Written, not verified";
+            bad = false;
+            break;
+        case WriteEnd::kNotVerified:
+            text = "Written, not verified: the read-back failed";
+            break;
+        case WriteEnd::kDifferent:
+            text = "Write failed: the unit did not keep every block";
+            break;
+        case WriteEnd::kStopped:
+            text = QString("Write stopped after %1 of %2 blocks: the unit holds a mix")
+                       .arg(session.LastBlocksAccepted())
+                       .arg(kConfigBlocks);
+            if (session.LastBlocksAccepted() == 0) text = "Write failed: nothing was written";
+            break;
+        case WriteEnd::kNothingSent:
+            text = "Not written: nothing was sent";
+            break;
+    }
+    w_.lblUnitCheck->setText(text + " " + QTime::currentTime().toString("HH:mm:ss"));
+    w_.lblUnitCheck->setStyleSheet(bad ? "QLabel { color: rgb(200, 0, 0); }"
+                                       : "QLabel { color: rgb(0, 110, 0); }");
+    w_.lblUnitCheck->setVisible(!w_.pb100->isVisible());
+}
+
+void MainWindow::MenuUnitCompare() {
+    if (!connected_) return;
+    FinishMessageEditing();
+    if (!link_->Run(&UnitSession::CompareClick)) return;
+    const auto& unit = link_->session()->LastUnitContents();
+    if (!unit) return;  // the exchange said why
+    const QString notCompared =
+        "The firmware version lines and the MAC address are the unit's own and were not "
+        "compared. The editor was not changed.";
+    const auto lines = UnitDifferences(rec_, moduleTypes_, image_, unit->moduleTypes, unit->image);
+    if (lines.empty()) {
+        ShowMessage("The unit holds the configuration the editor shows.\n\n" + notCompared,
+                    AppTitle(), MessageKind::kInformation);
+        return;
+    }
+    ShowDifferences("Compare with Unit",
+                    QString("The unit differs from the editor in %1 %2 (editor -> unit):")
+                        .arg(lines.size())
+                        .arg(lines.size() == 1 ? "place" : "places"),
+                    lines,
+                    notCompared +
+                        " Write puts the editor's configuration into the unit; Read takes the "
+                        "unit's into the editor.");
+}
+
+void MainWindow::ShowDifferences(const QString& title, const QString& heading,
+                                 const std::vector<std::string>& lines, const QString& footnote) {
+    QStringList list;
+    for (const auto& line : lines) list << FromMessageText(line);
+    if (messageSink_) {
+        messageSink_(title, heading + "\n" + list.join("\n") + "\n\n" + footnote,
+                     MessageKind::kInformation);
+        return;
+    }
+    QDialog dlg(this);
+    dlg.setObjectName("dlgDifferences");
+    dlg.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dlg);
+    auto* head = new QLabel(heading, &dlg);
+    head->setWordWrap(true);
+    layout->addWidget(head);
+    auto* text = new QPlainTextEdit(list.join("\n"), &dlg);
+    text->setObjectName("txtDifferences");
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    layout->addWidget(text, 1);
+    auto* foot = new QLabel(footnote, &dlg);
+    foot->setWordWrap(true);
+    layout->addWidget(foot);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dlg);
+    connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    layout->addWidget(buttons);
+    dlg.resize(760, 440);
+    dlg.exec();
+}
+
+std::string MainWindow::KeepUnitBackup(const UnitContents& unit) {
+    const HistoryCopy copy =
+        history_.KeepImage(history_event::kBackup, UnitSubject(unit.versionLines),
+                           unit.versionLines, unit.moduleTypes, unit.image);
+    return copy.ok ? std::string() : copy.error;
+}
+
+std::string MainWindow::LastUnitCopy() {
+    const std::optional<HistoryEntry> copy = NewestUnitCopy(history_);
+    return copy ? copy->path : std::string();
+}
+
+}  // namespace orv::ui
