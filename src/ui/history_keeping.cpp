@@ -18,9 +18,9 @@ void MainWindow::KeepBeforeReplacing(std::string_view event) {
                                         rec_, moduleTypes_, image_));
 }
 
-void MainWindow::KeepUnitImage(std::string_view event, const Image& image) {
-    NoteHistoryCopy(
-        history_.KeepImage(event, UnitSubject(rec_.txtVer), rec_.txtVer, moduleTypes_, image));
+void MainWindow::KeepUnitImage(std::string_view event, std::string_view subject,
+                               const Image& image) {
+    NoteHistoryCopy(history_.KeepImage(event, subject, rec_.txtVer, moduleTypes_, image));
 }
 
 void MainWindow::NoteHistoryCopy(const HistoryCopy& copy) {
@@ -39,11 +39,13 @@ void MainWindow::BeforeReadReplaces() {
 }
 
 void MainWindow::UnitImageRead(const Image& image) {
-    KeepUnitImage(history_event::kRead, image);
+    KeepUnitImage(history_event::kRead, UnitSubject(rec_.txtVer), image);
 }
 
 void MainWindow::ImageSent(const Image& image) {
-    KeepUnitImage(history_event::kWrite, image);
+    // Named by the file it came from, as orv-cli names it.
+    KeepUnitImage(history_event::kWrite, FileSubject(FromRecord(rec_.txtFileName).toStdString()),
+                  image);
 }
 
 void MainWindow::AfterLinkClick(void (UnitSession::*click)()) {

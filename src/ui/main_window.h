@@ -128,7 +128,7 @@ class MainWindow : public QMainWindow, public StatusView {
     // otherwise be lost.
     void TakeBaseline();
     void KeepBeforeReplacing(std::string_view event);
-    void KeepUnitImage(std::string_view event, const Image& image);
+    void KeepUnitImage(std::string_view event, std::string_view subject, const Image& image);
     void NoteHistoryCopy(const HistoryCopy& copy);
     void BuildComDeviceChoices();
     void ShowComDevice();

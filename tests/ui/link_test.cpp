@@ -167,7 +167,7 @@ TEST_F(WindowLinkTest, HistoryKeepsWhatEachEventWouldLose) {
         {{"change", "drop"}, {"before open untitled"}},
         {{"connect", "read"}, {"read ORV V2.13"}},
         {{"connect", "change", "read"}, {"read ORV V2.13", "before read untitled"}},
-        {{"connect", "change", "write"}, {"write ORV V2.13"}},
+        {{"connect", "change", "write"}, {"write untitled"}},
     };
     StartSim({"--version1", "ORV V2.13", "--modules", "15,13,0,0"});
     const std::string device = sim->Device();
@@ -267,7 +267,7 @@ TEST_F(WindowLinkTest, UnitSettingsBackupAndOpenHistory) {
     w.find<QPushButton>("cmdPut")->click();
     EXPECT_TRUE(w.messages.empty());
     EXPECT_EQ(HistoryCopies(*w.window),
-              (std::vector<std::string>{"write ORV V2.13", "backup ORV V2.13"}));
+              (std::vector<std::string>{"write untitled", "backup ORV V2.13"}));
     EXPECT_EQ(sim->LogStarting("read ").size(), 256u);  // the backup; nothing read back
     EXPECT_TRUE(w.find<QLabel>("lblUnitCheck")->text().startsWith("Written, not verified "));
     w.window->action("MenuUnitVerify")->trigger();
