@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "base/latin1.h"
+#include "base/local_time.h"
 #include "base/log.h"
 #include "files/config_file.h"
 #include "files/profile.h"
@@ -41,13 +42,8 @@ constexpr std::array<std::string_view, 8> kEvents{
     history_event::kWrite,      history_event::kBackup};
 
 std::string Stamp() {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local =
+        LocalTime(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H.%M.%S", &local);
     return text;
