@@ -132,7 +132,7 @@ class UnitSession {
     bool OpenOrReport();  // opens the selected port; shows the reason and fails when it will not
     void Notify(const std::function<void()>& hook);
     // The unit's report and EEPROM read into contents with progress; on a failure shows failure
-    // (a sentence ending the Part's kind of message) and returns false.
+    // (a sentence closing the usual kind of link message) and returns false.
     bool ReadUnit(UnitContents& contents, const std::string& failure);
     bool BackUpUnit();
     WriteEnd VerifyWrite();
