@@ -74,7 +74,9 @@ class SimProcess {
     int Stop(int signal = SIGTERM) {
         if (pid_ <= 0) return status_;
         ::kill(pid_, signal);
-        ::kill(pid_, SIGCONT);  // a frozen unit must be able to act on the signal
+        // A frozen unit must go on to act on the signal. Only then: a stray SIGCONT would cancel
+        // the stop that the leak checker's tracer sends while the unit exits, and hang both.
+        if (frozen_) ::kill(pid_, SIGCONT);
         int st = 0;
         ::waitpid(pid_, &st, 0);
         pid_ = -1;
@@ -85,7 +87,7 @@ class SimProcess {
     // unit's terminal is freed, and another test's simulator may be given the same device name
     // and answer in its place.
     void Freeze() {
-        if (pid_ > 0) ::kill(pid_, SIGSTOP);
+        if (pid_ > 0 && ::kill(pid_, SIGSTOP) == 0) frozen_ = true;
     }
     const std::string& Device() const { return device_; }
     std::vector<std::string> Log() const { return Lines(ReadFile(logPath_)); }
@@ -102,6 +104,7 @@ class SimProcess {
     std::string device_;
     pid_t pid_ = -1;
     int status_ = -1;
+    bool frozen_ = false;
 };
 
 struct RunResult {
