@@ -186,6 +186,17 @@ TEST(Connected, OnlyA0x11FirstReplyCounts) {
     }
 }
 
+Bytes Text(const std::string& s);
+
+// A unit that answers the version request with reply and the module request with 13, 14, 15, 0.
+std::function<Bytes(const Bytes&, const SerialSettings&)> VersionReply(const std::string& reply) {
+    return [reply](const Bytes& w, const SerialSettings&) -> Bytes {
+        if (w == Bytes{0x13, 'V'}) return Text(reply);
+        if (w == Bytes{'m'}) return {13, 14, 15, 0};
+        return {};
+    };
+}
+
 Bytes Text(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }
@@ -203,11 +214,7 @@ TEST(GetVersion, LinesEndedCrLfLfOrNul) {
     };
     for (const auto& c : cases) {
         ScriptedPort port;
-        port.respond = [&](const Bytes& w, const SerialSettings&) -> Bytes {
-            if (w == Bytes{0x13, 'V'}) return Text(c.reply);
-            if (w == Bytes{'m'}) return {13, 14, 15, 0};
-            return {};
-        };
+        port.respond = VersionReply(c.reply);
         Comms comms(port);
         Open(comms);
         RecordingUi ui;
@@ -280,11 +287,7 @@ TEST(GetVersion, AFailedLineIsFollowedByTheModuleRequest) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply.size());
         ScriptedPort port;
-        port.respond = [&](const Bytes& w, const SerialSettings&) -> Bytes {
-            if (w == Bytes{0x13, 'V'}) return Text(c.reply);
-            if (w == Bytes{'m'}) return {13, 14, 15, 0};
-            return {};
-        };
+        port.respond = VersionReply(c.reply);
         Comms comms(port);
         Open(comms);
         RecordingUi ui;

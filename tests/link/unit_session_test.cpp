@@ -19,6 +19,15 @@ using test::RecordingUi;
 using test::ScriptedPort;
 
 // The editor's state with a session over it.
+// A unit that answers only at 9600 baud: the probe, two version lines and one input module.
+Bytes UnitAt9600(const Bytes& w, const SerialSettings& s) {
+    if (s.baud != 9600) return {};
+    if (w == Bytes{0x14}) return {0x11};
+    if (w == Bytes{0x13, 'V'}) return {'a', '\n', 'b', '\n'};
+    if (w == Bytes{'m'}) return {15, 0, 0, 0};
+    return {};
+}
+
 struct Editor {
     StartupState state = MakeStartupState();
     Image image{};
@@ -76,13 +85,7 @@ TEST(UnitSession, UnansweredProbeStaysDisconnectedSilently) {
 
 TEST(UnitSession, AutoBaudFinds9600AfterFourFailedTries) {
     ScriptedPort port;
-    port.respond = [](const Bytes& w, const SerialSettings& s) -> Bytes {
-        if (s.baud != 9600) return {};
-        if (w == Bytes{0x14}) return {0x11};
-        if (w == Bytes{0x13, 'V'}) return {'a', '\n', 'b', '\n'};
-        if (w == Bytes{'m'}) return {15, 0, 0, 0};
-        return {};
-    };
+    port.respond = UnitAt9600;
     Editor ed(port);
     ed.state.rec.lstBaudPC = 0;  // 110: the search starts at the top whatever is selected
     ed.session.AutoBaudClick();
@@ -103,13 +106,7 @@ TEST(UnitSession, AutoBaudFinds9600AfterFourFailedTries) {
 
 TEST(UnitSession, AutoBaudGoesOnPastRatesThePortWillNotOpenAt) {
     ScriptedPort port;
-    port.respond = [](const Bytes& w, const SerialSettings& s) -> Bytes {
-        if (s.baud != 9600) return {};
-        if (w == Bytes{0x14}) return {0x11};
-        if (w == Bytes{0x13, 'V'}) return {'a', '\n', 'b', '\n'};
-        if (w == Bytes{'m'}) return {15, 0, 0, 0};
-        return {};
-    };
+    port.respond = UnitAt9600;
     port.refuse = [](const SerialSettings& s) {
         return s.baud == 57600 || s.baud == 38400 ? OpenFailure::kBusy : OpenFailure::kNone;
     };
