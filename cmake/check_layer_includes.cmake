@@ -1,6 +1,6 @@
 # Fails when a file of a core folder includes a header of a folder it may not use (a layer above
-# it, a sibling, shell/, ui/, link/qt/ or link/win32/) or any Qt header. The allowed layers come
-# from core_layers.cmake.
+# it, a sibling, app/, ui/, link/qt/ or link/win32/) or any Qt header, or when the window (ui/)
+# includes the program's entry (app/). The allowed layers come from core_layers.cmake.
 #   cmake -DSOURCE_DIR=<the src folder> -P check_layer_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/core_layers.cmake)
@@ -35,8 +35,18 @@ foreach(layer IN LISTS ORV_CORE_LAYERS)
     endforeach()
 endforeach()
 
+# The window sits below the program's entry.
+file(GLOB files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/ui/*.h ${SOURCE_DIR}/ui/*.cpp)
+foreach(file IN LISTS files)
+    math(EXPR checked "${checked} + 1")
+    file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"app/")
+    foreach(line IN LISTS includes)
+        string(APPEND problems "  ${file} includes the program's entry (${line}): ui may not use app/\n")
+    endforeach()
+endforeach()
+
 if(problems)
     message(FATAL_ERROR "Includes across the layers (the table is in cmake/core_layers.cmake):\n"
         "${problems}")
 endif()
-message(STATUS "${checked} core files include only the layers below them.")
+message(STATUS "${checked} files include only the layers below them.")

@@ -29,8 +29,8 @@
 #include "model/defaults.h"
 #include "model/identity.h"
 #include "model/rules.h"
-#include "shell/settings_store.h"
 #include "ui/link_controller.h"
+#include "ui/settings_store.h"
 
 namespace orv::ui {
 namespace {
@@ -105,11 +105,11 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     models_ = MakeListModels(this);
 
     // The stored position is used as it is; the size is always the design size.
-    const shell::SettingsStore store(
+    const SettingsStore store(
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()));
-    const shell::StartupSettings settings = store.Read();
-    move(settings.leftTwips / shell::kTwipsPerPixel, settings.topTwips / shell::kTwipsPerPixel);
-    resize(12000 / shell::kTwipsPerPixel, 9000 / shell::kTwipsPerPixel);
+    const StartupSettings settings = store.Read();
+    move(settings.leftTwips / kTwipsPerPixel, settings.topTwips / kTwipsPerPixel);
+    resize(12000 / kTwipsPerPixel, 9000 / kTwipsPerPixel);
     storedPath_ = settings.path;
     storedFileName_ = settings.fileName;
 
@@ -489,17 +489,17 @@ void MainWindow::Unload() {
     unloaded_ = true;
     if (link_) link_->Shutdown();
     KeepBeforeReplacing(history_event::kBeforeExit);
-    shell::ExitSettings e;
+    ExitSettings e;
     e.minimized = isMinimized();
-    e.leftTwips = x() * shell::kTwipsPerPixel;
-    e.topTwips = y() * shell::kTwipsPerPixel;
-    e.widthTwips = width() * shell::kTwipsPerPixel;
-    e.heightTwips = height() * shell::kTwipsPerPixel;
+    e.leftTwips = x() * kTwipsPerPixel;
+    e.topTwips = y() * kTwipsPerPixel;
+    e.widthTwips = width() * kTwipsPerPixel;
+    e.heightTwips = height() * kTwipsPerPixel;
     e.path = storedPath_;
     e.fileName = storedFileName_;
     e.comPort = std::max(0, w_.Field<&ConfigRecord::lstComPort>()->currentIndex());
     e.comRate = std::max(0, w_.Field<&ConfigRecord::lstBaudPC>()->currentIndex());
-    shell::SettingsStore(QString()).Write(e);
+    SettingsStore(QString()).Write(e);
     LogLine("+++ Program finished", true);
 }
 

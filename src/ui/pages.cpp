@@ -14,8 +14,8 @@
 #include "image/image.h"
 #include "model/identity.h"
 #include "model/rules.h"
-#include "shell/splash.h"
 #include "ui/qt_text.h"
+#include "ui/splash.h"
 
 namespace orv::ui {
 namespace {
@@ -117,7 +117,7 @@ ListModels MakeListModels(QObject* owner) {
 void BuildInfoPage(QWidget* page, Widgets& w) {
     w.frmVersion = MakeFrame(page, "frmVersion", QString::fromStdString(VersionFrameCaption()), 12,
                              12, 756, 400);
-    auto* logo = new shell::Logo(w.frmVersion);
+    auto* logo = new Logo(w.frmVersion);
     logo->move(24, 36);
     auto* title = MakeLabel(w.frmVersion, FromRecord(kProgramTitle), 140, 40, 560, 36);
     QFont big = title->font();

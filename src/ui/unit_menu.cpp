@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 
 #include "report/report.h"
-#include "shell/settings_store.h"
 #include "ui/link_controller.h"
 #include "ui/main_window.h"
+#include "ui/settings_store.h"
 
 namespace orv::ui {
 
@@ -30,7 +30,7 @@ void MainWindow::BuildUnitMenu() {
     unit->addSeparator();
     QAction* verify = add("MenuUnitVerify", "&Verify after Write");
     QAction* backup = add("MenuUnitBackup", "&Back up Unit before Write");
-    const shell::UnitSettings stored = shell::SettingsStore::ReadUnit();
+    const UnitSettings stored = SettingsStore::ReadUnit();
     verify->setCheckable(true);
     verify->setChecked(stored.verifyAfterWrite);
     backup->setCheckable(true);
@@ -38,7 +38,7 @@ void MainWindow::BuildUnitMenu() {
     // Kept as soon as they change: they belong to the user, not to one run.
     for (QAction* a : {verify, backup})
         connect(a, &QAction::toggled, this, [verify, backup] {
-            shell::SettingsStore::WriteUnit({verify->isChecked(), backup->isChecked()});
+            SettingsStore::WriteUnit({verify->isChecked(), backup->isChecked()});
         });
     unit->addSeparator();
     connect(add("MenuUnitHistory", "Open &History…"), &QAction::triggered, this,

@@ -10,8 +10,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "app/command_line.h"
 #include "model/defaults.h"
-#include "shell/command_line.h"
 #include "ui_test_util.h"
 
 namespace orv::ui::test {
@@ -234,7 +234,7 @@ TEST_F(FileMenuTest, DroppedAndCommandLineFilesOpenAsOpenDoes) {
         auto open = [&](const char* file) {
             if (drop) return DropFile(h->edit("txtMsg_1"), Path(file));
             QDir::setCurrent(dir.path());  // a relative name is taken from the current folder
-            const std::optional<QString> path = shell::ParseCommandLine({"orv-config", file});
+            const std::optional<QString> path = app::ParseCommandLine({"orv-config", file});
             if (path) w.OpenFile(*path);
             return path == Path(file);
         };

@@ -6,15 +6,15 @@
 #include <QPixmap>
 #include <QTabWidget>
 
-#include "shell/splash.h"
 #include "ui/main_window.h"
+#include "ui/splash.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     QDir().mkpath(dir);
 
-    orv::shell::Splash splash;
+    orv::ui::Splash splash;
     splash.show();
     orv::ui::MainWindow w(&splash);
     splash.grab().save(dir + "/splash.png");

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/splash.h"
 #include "ui/main_window.h"
+#include "ui/splash.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ double Now() {
 // One start-up in this process: prints the milliseconds from `started` to the window shown.
 int StartOnce(int argc, char** argv, double started) {
     QApplication app(argc, argv);
-    orv::shell::Splash splash;
+    orv::ui::Splash splash;
     splash.show();
     splash.repaint();
     orv::ui::MainWindow window(&splash);

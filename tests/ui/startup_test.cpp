@@ -13,7 +13,7 @@
 #include <type_traits>
 
 #include "model/defaults.h"
-#include "shell/splash.h"
+#include "ui/splash.h"
 #include "ui_test_util.h"
 
 namespace orv::ui::test {
@@ -28,7 +28,7 @@ class StartupTest : public ::testing::Test {
 // appears, and reach it in steps of five.
 class SplashWatcher : public QObject {
   public:
-    explicit SplashWatcher(shell::Splash& s) : splash(s) {
+    explicit SplashWatcher(Splash& s) : splash(s) {
         s.initLabel()->installEventFilter(this);
         connect(s.progressBar(), &QProgressBar::valueChanged, this,
                 [this](int v) { values.push_back(v); });
@@ -37,13 +37,13 @@ class SplashWatcher : public QObject {
         if (e->type() == QEvent::Show) valueWhenInitShown = splash.progressBar()->value();
         return false;
     }
-    shell::Splash& splash;
+    Splash& splash;
     std::vector<int> values;
     int valueWhenInitShown = -1;
 };
 
 TEST_F(StartupTest, SplashReachesHundredBeforeInitialising) {
-    shell::Splash splash;
+    Splash splash;
     splash.show();
     EXPECT_EQ(splash.findChild<QLabel*>("lblVersion")->text(), "Version 1.0.4");
     EXPECT_FALSE(splash.initLabel()->isVisible());

@@ -1,4 +1,4 @@
-#include "shell/command_line.h"
+#include "app/command_line.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,7 +9,7 @@
 
 #include "model/identity.h"
 
-namespace orv::shell {
+namespace orv::app {
 
 void SetApplicationIdentity() {
     QCoreApplication::setApplicationName(
@@ -48,4 +48,4 @@ std::optional<QString> ParseCommandLine(const QStringList& arguments) {
     return QFileInfo(files.first()).absoluteFilePath();
 }
 
-}  // namespace orv::shell
+}  // namespace orv::app

@@ -3,22 +3,22 @@
 #include <QApplication>
 #include <QCoreApplication>
 
-#include "shell/command_line.h"
-#include "shell/splash.h"
+#include "app/command_line.h"
 #include "ui/main_window.h"
+#include "ui/splash.h"
 
 int main(int argc, char** argv) {
-    if (orv::shell::AsksForHelpOrVersion(argc, argv)) {
+    if (orv::app::AsksForHelpOrVersion(argc, argv)) {
         // Answered without a display: a terminal on a server has none.
         QCoreApplication app(argc, argv);
-        orv::shell::SetApplicationIdentity();
-        orv::shell::ParseCommandLine(app.arguments());  // prints and ends the program
+        orv::app::SetApplicationIdentity();
+        orv::app::ParseCommandLine(app.arguments());  // prints and ends the program
     }
     QApplication app(argc, argv);
-    orv::shell::SetApplicationIdentity();
-    const std::optional<QString> file = orv::shell::ParseCommandLine(app.arguments());
+    orv::app::SetApplicationIdentity();
+    const std::optional<QString> file = orv::app::ParseCommandLine(app.arguments());
 
-    orv::shell::Splash splash;
+    orv::ui::Splash splash;
     splash.show();
     splash.repaint();
 

@@ -1,4 +1,4 @@
-#include "shell/splash.h"
+#include "ui/splash.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -11,7 +11,7 @@
 
 #include "model/identity.h"
 
-namespace orv::shell {
+namespace orv::ui {
 
 Logo::Logo(QWidget* parent) : QWidget(parent) {
     setObjectName("imgLogo");
@@ -111,4 +111,4 @@ void Splash::mousePressEvent(QMouseEvent*) {
     close();
 }
 
-}  // namespace orv::shell
+}  // namespace orv::ui

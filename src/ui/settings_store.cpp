@@ -1,11 +1,11 @@
-#include "shell/settings_store.h"
+#include "ui/settings_store.h"
 
 #include <QSettings>
 
 #include "model/identity.h"
 #include "model/lists.h"
 
-namespace orv::shell {
+namespace orv::ui {
 namespace {
 
 QSettings OpenStore() {
@@ -98,4 +98,4 @@ void SettingsStore::WriteUnit(const UnitSettings& u) {
     s.sync();
 }
 
-}  // namespace orv::shell
+}  // namespace orv::ui

@@ -9,7 +9,7 @@
 
 #include <QString>
 
-namespace orv::shell {
+namespace orv::ui {
 
 inline constexpr int kTwipsPerPixel = 15;
 
@@ -62,4 +62,4 @@ class SettingsStore {
 // refused.
 bool ParseStoredInt(const QString& text, int& value);
 
-}  // namespace orv::shell
+}  // namespace orv::ui

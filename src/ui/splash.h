@@ -8,7 +8,7 @@
 class QLabel;
 class QProgressBar;
 
-namespace orv::shell {
+namespace orv::ui {
 
 // A small painted logo: a pager with radio waves, our own drawing.
 class Logo : public QWidget {
@@ -21,7 +21,7 @@ class Logo : public QWidget {
     void paintEvent(QPaintEvent*) override;
 };
 
-class Splash : public QWidget, public ui::LoadProgress {
+class Splash : public QWidget, public LoadProgress {
     Q_OBJECT
   public:
     explicit Splash(QWidget* parent = nullptr);
@@ -46,4 +46,4 @@ class Splash : public QWidget, public ui::LoadProgress {
     QLabel* lblInit_;
 };
 
-}  // namespace orv::shell
+}  // namespace orv::ui

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <optional>
 
-namespace orv::shell {
+namespace orv::app {
 
 // The program's name and version as --version and the settings store know them.
 void SetApplicationIdentity();
@@ -19,4 +19,4 @@ bool AsksForHelpOrVersion(int argc, char** argv);
 // application object; arguments as it gives them (the toolkit's own options already taken).
 std::optional<QString> ParseCommandLine(const QStringList& arguments);
 
-}  // namespace orv::shell
+}  // namespace orv::app
