@@ -36,10 +36,12 @@ constexpr std::string_view kSidecarExtension = ".json";
 constexpr std::size_t kStampLength = 19;  // "2026-12-08 14.03.22"
 constexpr std::size_t kMaxSubject = 60;
 
-constexpr std::array<std::string_view, 8> kEvents{
-    history_event::kBeforeExit, history_event::kBeforeNew,  history_event::kBeforeClear,
-    history_event::kBeforeOpen, history_event::kBeforeRead, history_event::kRead,
-    history_event::kWrite,      history_event::kBackup};
+// Longer names first where one begins with another ("write-unverified", "write").
+constexpr std::array<std::string_view, 10> kEvents{
+    history_event::kBeforeExit, history_event::kBeforeNew,       history_event::kBeforeClear,
+    history_event::kBeforeOpen, history_event::kBeforeRead,      history_event::kBeforeSave,
+    history_event::kRead,       history_event::kWriteUnverified, history_event::kWrite,
+    history_event::kBackup};
 
 std::string Stamp() {
     const std::tm local =

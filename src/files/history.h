@@ -30,6 +30,10 @@ inline constexpr std::string_view kBeforeClear = "before clear form";
 inline constexpr std::string_view kBeforeOpen = "before open";
 inline constexpr std::string_view kBeforeRead = "before read";
 inline constexpr std::string_view kBackup = "backup";  // the unit, read before a Write
+// after a Write whose read-back differed or did not complete: what was sent, not known to be held
+inline constexpr std::string_view kWriteUnverified = "write-unverified";
+// before Save (or an orv-cli output) replaces an existing file with other contents: the old file
+inline constexpr std::string_view kBeforeSave = "before save";
 }  // namespace history_event
 
 // $XDG_DATA_HOME/orv-config/history, by default ~/.local/share/orv-config/history; on Windows
