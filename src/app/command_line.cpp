@@ -5,11 +5,41 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "model/identity.h"
 
 namespace orv::app {
+namespace {
+
+constexpr int kUsageError = 2;
+
+// The options the toolkit takes for itself when the window's application starts. They are
+// parsed here only so that they are not taken for a mistake or a file.
+void LetToolkitOptionsThrough(QCommandLineParser& parser) {
+    for (const char* name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+          "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style", "stylesheet",
+          "qmljsdebugger", "dialogs", "fontengine"}) {
+        QCommandLineOption option(name, QString(), "value");
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption option(name);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+[[noreturn]] void UsageError(const QString& why) {
+    std::fprintf(stderr,
+                 "orv-config: %s\nUsage: orv-config [FILE]\nTry 'orv-config --help' for more "
+                 "information.\n",
+                 qUtf8Printable(why));
+    std::exit(kUsageError);
+}
+
+}  // namespace
 
 void SetApplicationIdentity() {
     QCoreApplication::setApplicationName(
@@ -18,32 +48,25 @@ void SetApplicationIdentity() {
         QString("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 }
 
-bool AsksForHelpOrVersion(int argc, char** argv) {
-    for (int k = 1; k < argc; ++k) {
-        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
-            if (std::strcmp(argv[k], option) == 0) return true;
-    }
-    return false;
-}
-
 std::optional<QString> ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Edits the configuration of ORV Pro alarm-paging interface units, keeps it in .ORV files "
         "and reads and writes it over a serial line.");
+    // -platform is one option, as the toolkit reads it, not eight letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("FILE",
                                  "Configuration file (.ORV) to open once the window is up, as "
                                  "File > Open does.",
                                  "[FILE]");
-    parser.process(arguments);
+    LetToolkitOptionsThrough(parser);
+    if (!parser.parse(arguments)) UsageError(parser.errorText());
+    parser.process(arguments);  // --help, --help-all and --version print and end here (status 0)
     const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        std::fprintf(stderr, "orv-config: give at most one file to open (%lld were given).\n",
-                     static_cast<long long>(files.size()));
-        std::exit(EXIT_FAILURE);
-    }
+    if (files.size() > 1)
+        UsageError(QString("give at most one file to open (%1 were given).").arg(files.size()));
     if (files.isEmpty()) return std::nullopt;
     return QFileInfo(files.first()).absoluteFilePath();
 }

@@ -10,13 +10,10 @@ namespace orv::app {
 // The program's name and version as --version and the settings store know them.
 void SetApplicationIdentity();
 
-// True when the arguments ask for --help or --version, which are answered before the program
-// needs a display.
-bool AsksForHelpOrVersion(int argc, char** argv);
-
 // The file to open once the window is up, as an absolute path. --help and --version print and end
-// the program; so does a wrong argument, with its reason on standard error (status 1). Needs the
-// application object; arguments as it gives them (the toolkit's own options already taken).
+// the program (status 0); a wrong command line prints why with a usage line and ends it with
+// status 2. Needs an application object, but no display: it runs before the window's application
+// exists, so the toolkit's own options (-style, -platform, ...) are let through for it.
 std::optional<QString> ParseCommandLine(const QStringList& arguments);
 
 }  // namespace orv::app

@@ -2,21 +2,23 @@
 // opens FILE as File > Open would.
 #include <QApplication>
 #include <QCoreApplication>
+#include <optional>
 
 #include "app/command_line.h"
 #include "ui/main_window.h"
 #include "ui/splash.h"
 
 int main(int argc, char** argv) {
-    if (orv::app::AsksForHelpOrVersion(argc, argv)) {
-        // Answered without a display: a terminal on a server has none.
-        QCoreApplication app(argc, argv);
+    // The command line is read before the window's application needs a display: --help,
+    // --version and a wrong argument are answered on a terminal without one.
+    std::optional<QString> file;
+    {
+        QCoreApplication commandLine(argc, argv);
         orv::app::SetApplicationIdentity();
-        orv::app::ParseCommandLine(app.arguments());  // prints and ends the program
+        file = orv::app::ParseCommandLine(commandLine.arguments());
     }
     QApplication app(argc, argv);
     orv::app::SetApplicationIdentity();
-    const std::optional<QString> file = orv::app::ParseCommandLine(app.arguments());
 
     orv::ui::Splash splash;
     splash.show();
