@@ -70,6 +70,7 @@ void UnitSession::SetConnectedState() {
 
 void UnitSession::SetDisconnectedState() {
     connected_ = false;
+    versionReported_ = false;
     Notify(hooks_.setDisconnectedState);
 }
 
@@ -101,6 +102,7 @@ void UnitSession::ConnectClick() {
     if (Connected(comms_)) {
         SetConnectedState();
         lastVersion_ = GetVersion(comms_, ui_, rec_, moduleTypes_);
+        versionReported_ = true;
         Notify(hooks_.moduleTypesChanged);
         Notify(hooks_.recordChanged);
     } else {
@@ -148,7 +150,15 @@ void UnitSession::ReadClick() {
     const bool complete = GetEEprom(comms_, ui_, scratch);
     if (complete) {
         Notify(hooks_.beforeReadReplaces);
-        if (hooks_.unitImageRead) hooks_.unitImageRead(scratch);
+        if (hooks_.unitImageRead) {
+            // Read asks for no version report of its own: the one of the Connect describes the
+            // unit (without one, what the editor holds is all there is).
+            UnitContents held;
+            held.versionLines = versionReported_ ? lastVersion_.lines : rec_.txtVer;
+            held.moduleTypes = versionReported_ ? lastVersion_.moduleTypes : moduleTypes_;
+            held.image = scratch;
+            hooks_.unitImageRead(held);
+        }
         image_ = scratch;
         const DecodeResult decoded = DecodeImage(rec_, moduleTypes_, image_);
         if (hooks_.sizeReported) hooks_.sizeReported(decoded.size);

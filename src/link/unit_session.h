@@ -40,11 +40,11 @@ struct UnitSessionHooks {
     std::function<void(const SizeReport&)> sizeReported;         // pbSize / lblSize
     // Keeping what could be lost (the history; left out where nobody keeps one, hence the
     // defaults): a Read that brought the whole EEPROM is about to replace the record and the
-    // image; then what the unit held, as read, before the decode rebuilds it (the version lines
-    // and module types are already in the record); and what a Write sent, once every block was
-    // accepted.
+    // image; then what the unit held, as read, before the decode rebuilds it, with the version
+    // lines and module types the unit reported when it was connected (the editor's may since
+    // come from a file); and what a Write sent, once every block was accepted.
     std::function<void()> beforeReadReplaces = nullptr;
-    std::function<void(const Image&)> unitImageRead = nullptr;
+    std::function<void(const UnitContents&)> unitImageRead = nullptr;
     std::function<void(const Image&)> imageSent = nullptr;
     // The checks around a Write. What differs between what was sent and what read back, one line
     // per difference naming its block and field (without it the blocks are named by number
@@ -152,6 +152,7 @@ class UnitSession {
     std::optional<PulseLimits> lastLimits_;
     PulseTimes lastTimes_;
     VersionReport lastVersion_;
+    bool versionReported_ = false;  // lastVersion_ is the connected unit's
     std::optional<UnitContents> unitContents_;
     WriteChecks checks_;
     WriteEnd writeEnd_ = WriteEnd::kNothingSent;

@@ -38,8 +38,10 @@ void MainWindow::BeforeReadReplaces() {
     KeepBeforeReplacing(history_event::kBeforeRead);
 }
 
-void MainWindow::UnitImageRead(const Image& image) {
-    KeepUnitImage(history_event::kRead, UnitSubject(rec_.txtVer), image);
+void MainWindow::UnitImageRead(const UnitContents& unit) {
+    // The unit's own report: the editor's version lines and module types may be a file's.
+    NoteHistoryCopy(history_.KeepImage(history_event::kRead, UnitSubject(unit.versionLines),
+                                       unit.versionLines, unit.moduleTypes, unit.image));
 }
 
 void MainWindow::ImageSent(const Image& image) {

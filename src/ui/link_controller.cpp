@@ -87,8 +87,8 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     };
     // The worker waits while the window keeps its copies, so the record and images hold still.
     hooks.beforeReadReplaces = [this] { OnUiThread([this] { view_.BeforeReadReplaces(); }); };
-    hooks.unitImageRead = [this](const Image& image) {
-        OnUiThread([this, &image] { view_.UnitImageRead(image); });
+    hooks.unitImageRead = [this](const UnitContents& unit) {
+        OnUiThread([this, &unit] { view_.UnitImageRead(unit); });
     };
     hooks.imageSent = [this](const Image& image) {
         OnUiThread([this, &image] { view_.ImageSent(image); });

@@ -74,7 +74,7 @@ class MainWindow : public QMainWindow, public StatusView {
     void SetConnectedState() override;
     void SetDisconnectedState() override;
     void BeforeReadReplaces() override;
-    void UnitImageRead(const Image& image) override;
+    void UnitImageRead(const UnitContents& unit) override;
     void ImageSent(const Image& image) override;
     std::string KeepUnitBackup(const UnitContents& unit) override;
     std::string LastUnitCopy() override;

@@ -9,10 +9,13 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <functional>
 
 #include "../link/sim_process.h"
 #include "files/config_file.h"
+#include "model/defaults.h"
 #include "ui/link_controller.h"
 #include "ui_test_util.h"
 
@@ -36,6 +39,24 @@ class WindowLinkTest : public ::testing::Test {
             if (com == 1) return device;
             return std::nullopt;
         });
+    }
+    // Points w's COM1 at the running simulator.
+    void UseSim(Harness& w) {
+        const std::string device = sim->Device();
+        w.window->link()->setLookup([device](int) { return std::optional<std::string>(device); });
+    }
+    // A file with the defaults for these module types, message 0 and version line 1 as given.
+    QString MakeFile(const char* name, ModuleTypes types, const char* message,
+                     const char* version = "") {
+        StartupState state = MakeStartupState();
+        ConfigRecord& rec = state.rec;
+        Image image{};
+        rec.txtMsg[0] = message;
+        rec.txtVer[0] = version;
+        const QString path = dir.path() + "/" + name;
+        const WriteConfigResult r = WriteConfigFile(path.toStdString(), rec, types, image, "ORV");
+        EXPECT_TRUE(r.ok) << r.error;
+        return path;
     }
     QPushButton* button(const char* name) { return h->find<QPushButton>(name); }
     QLabel* label(const char* name) { return h->find<QLabel>(name); }
@@ -277,6 +298,29 @@ TEST_F(WindowLinkTest, UnitSettingsBackupAndOpenHistory) {
     ASSERT_EQ(asked->openRequests.size(), 1u);
     EXPECT_EQ(asked->openRequests[0].directory,
               QString::fromStdString(w.window->history().folder()));
+}
+
+// A Read's copy is what the unit reported at Connect, although the editor has since opened a file
+// with other version lines and module types.
+TEST_F(WindowLinkTest, ReadCopyCarriesTheUnitsVersionAndModules) {
+    QTemporaryDir data;
+    ScopedEnv env("XDG_DATA_HOME", data.path());
+    const QString file = MakeFile("bench.ORV", {13, 13, 13, 13}, "BENCH", "FILE V1");
+    StartSim({"--version1", "ORV V2.13", "--version2", "Build 7", "--modules", "15,13,14,0"});
+    Harness w;
+    UseSim(w);
+    w.find<QPushButton>("cmdConnect")->click();
+    w.window->OpenFile(file);
+    w.find<QPushButton>("cmdGet")->click();
+    const std::vector<HistoryEntry> copies = w.window->history().List();
+    ASSERT_FALSE(copies.empty());
+    EXPECT_EQ(copies[0].event + " " + copies[0].subject, "read ORV V2.13");
+    ConfigRecord rec;
+    ModuleTypes types{};
+    Image image{};
+    ASSERT_TRUE(ReadConfigFile(copies[0].path, rec, types, image).ok);
+    EXPECT_EQ(rec.txtVer, (std::array<std::string, 2>{"ORV V2.13", "Build 7"}));
+    EXPECT_EQ(types, (ModuleTypes{15, 13, 14, 0}));
 }
 
 TEST_F(WindowLinkTest, SizeShowsTheFigureOfTheBuiltImage) {

@@ -170,8 +170,8 @@ struct Link {
             ui.searchRate = ItemText(kBaudRateItems, p);
             UpdateWhere();
         };
-        hooks.unitImageRead = [this](const Image& held) {
-            Keep(history_event::kRead, UnitSubject(state.rec.txtVer), held);
+        hooks.unitImageRead = [this](const UnitContents& held) {
+            Keep(history_event::kRead, UnitSubject(state.rec.txtVer), held.image);
         };
         hooks.imageSent = [this](const Image& sent) {
             Keep(history_event::kWrite, sentSubject, sent);
