@@ -10,6 +10,8 @@
 namespace orv::ui {
 namespace {
 
+constexpr int kModifiedColumn = 3;  // of the dialog's file list: name, size, type, date modified
+
 std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool save) {
     QFileDialog dlg(parent, r.title, r.directory);
     dlg.setObjectName("dlgCommonDialog");
@@ -25,6 +27,14 @@ std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool sav
         if (auto* list = dlg.findChild<QTreeView*>("treeView"))
             list->header()->resizeSection(0, 420);
     }
+    // The dialog keeps its columns and order for the next one; the newest-first order belongs to
+    // this dialog only.
+    auto* list = dlg.findChild<QTreeView*>("treeView");
+    QByteArray ordinaryOrder;
+    if (r.newestFirst && list) {
+        ordinaryOrder = list->header()->saveState();
+        list->sortByColumn(kModifiedColumn, Qt::DescendingOrder);
+    }
     dlg.setNameFilters(r.filter.split(";;"));
     dlg.selectNameFilter(dlg.nameFilters().value(0));
     dlg.setOption(QFileDialog::ReadOnly, false);
@@ -37,7 +47,9 @@ std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool sav
         dlg.setFileMode(QFileDialog::ExistingFile);
     }
     if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+    const bool chosen = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
+    if (!ordinaryOrder.isEmpty()) list->header()->restoreState(ordinaryOrder);
+    if (!chosen) return std::nullopt;
     return QDir::toNativeSeparators(dlg.selectedFiles().first());
 }
 

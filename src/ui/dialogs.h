@@ -9,11 +9,12 @@ class QWidget;
 namespace orv::ui {
 
 struct FileDialogRequest {
-    QString title;          // "Open Configuration File" / "Save Configuration File"
-    QString filter;         // "ORV (*.ORV);;All Files (*.*)"
-    QString directory;      // initial folder (the stored Path)
-    QString fileName;       // initial name (the stored FileName)
-    QString sidebarFolder;  // offered beside the usual places when set (Open: the history)
+    QString title;             // "Open Configuration File" / "Save Configuration File"
+    QString filter;            // "ORV (*.ORV);;All Files (*.*)"
+    QString directory;         // initial folder (the stored Path)
+    QString fileName;          // initial name (the stored FileName)
+    QString sidebarFolder;     // offered beside the usual places when set (Open: the history)
+    bool newestFirst = false;  // the files listed by when they were written, newest first
 };
 
 class FileDialogProvider {

@@ -57,18 +57,23 @@ QString MainWindow::DialogFolder() const {
 }
 
 void MainWindow::MenuFileOpen() {
-    OpenWithDialog(DialogFolder(), storedFileName_);
+    OpenWithDialog(DialogFolder(), storedFileName_, false);
 }
 
 void MainWindow::MenuUnitHistory() {
     const QString folder = QString::fromStdString(history_.folder());
     QDir().mkpath(folder);  // the dialog would start elsewhere before the first copy
-    OpenWithDialog(folder, QString());
+    // Newest first, as orv-cli history lists them: the copy wanted is usually a recent one.
+    OpenWithDialog(folder, QString(), true);
 }
 
-void MainWindow::OpenWithDialog(const QString& folder, const QString& fileName) {
-    const FileDialogRequest request{FromRecord(kOpenDialogTitle), DialogFilter(), folder, fileName,
-                                    QString::fromStdString(history_.folder())};
+void MainWindow::OpenWithDialog(const QString& folder, const QString& fileName, bool newestFirst) {
+    const FileDialogRequest request{FromRecord(kOpenDialogTitle),
+                                    DialogFilter(),
+                                    folder,
+                                    fileName,
+                                    QString::fromStdString(history_.folder()),
+                                    newestFirst};
     const std::optional<QString> chosen = dialogs_->GetOpenFileName(this, request);
     if (!chosen || chosen->isEmpty()) return;
     OpenFile(*chosen);

@@ -13,9 +13,8 @@ void MainWindow::TakeBaseline() {
 
 void MainWindow::KeepBeforeReplacing(std::string_view event) {
     if (SameConfiguration(rec_, moduleTypes_, baselineRecord_, baselineModuleTypes_)) return;
-    NoteHistoryCopy(history_.KeepRecord(event,
-                                        FileSubject(FromRecord(rec_.txtFileName).toStdString()),
-                                        rec_, moduleTypes_, image_));
+    NoteHistoryCopy(history_.KeepRecord(event, FileSubject(CurrentFileName().toStdString()), rec_,
+                                        moduleTypes_, image_));
 }
 
 void MainWindow::KeepUnitImage(std::string_view event, std::string_view subject,
@@ -46,8 +45,7 @@ void MainWindow::UnitImageRead(const UnitContents& unit) {
 
 void MainWindow::ImageSent(const Image& image) {
     // Named by the file it came from, as orv-cli names it.
-    KeepUnitImage(history_event::kWrite, FileSubject(FromRecord(rec_.txtFileName).toStdString()),
-                  image);
+    KeepUnitImage(history_event::kWrite, FileSubject(CurrentFileName().toStdString()), image);
 }
 
 void MainWindow::AfterLinkClick(void (UnitSession::*click)()) {

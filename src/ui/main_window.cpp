@@ -332,9 +332,16 @@ void MainWindow::RefreshFields() {
             }
         }
     });
+    // The record keeps the name as 8-bit bytes, which only say whether there is a file; the
+    // field shows the name as the file system spells it (an en dash is no Latin-1 character).
+    w_.Field<&ConfigRecord::txtFileName>()->setText(CurrentFileName());
     refreshing_ = false;
     UpdateRS485Label();
     ApplyModuleTypes();
+}
+
+QString MainWindow::CurrentFileName() const {
+    return rec_.txtFileName.empty() ? QString() : storedFileName_;
 }
 
 void MainWindow::UpdateRS485Label() {

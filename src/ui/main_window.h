@@ -105,10 +105,12 @@ class MainWindow : public QMainWindow, public StatusView {
     WriteChecks CurrentWriteChecks() const;
     // The line beside the progress bar after a Write: written, verified or what went wrong.
     void ShowWriteEnd();
+    // The current file's name as the file system spells it ("" without a file).
+    QString CurrentFileName() const;
     // A list of differences in a dialog of its own (the recorded messages in tests).
     void ShowDifferences(const QString& title, const QString& heading,
                          const std::vector<std::string>& lines, const QString& footnote);
-    void OpenWithDialog(const QString& folder, const QString& fileName);
+    void OpenWithDialog(const QString& folder, const QString& fileName, bool newestFirst);
     void BindFields();
     void ConnectLinkButtons();
     void Guard(QLineEdit* edit, FieldGuard guard);

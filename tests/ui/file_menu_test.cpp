@@ -6,9 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
 
 #include "app/command_line.h"
 #include "model/defaults.h"
@@ -281,6 +285,59 @@ TEST_F(FileMenuTest, CopyTakenBackFromTheHistoryIsUntitled) {
     EXPECT_EQ(h->edit("txtFileName")->text(), "");
     h->window->action("MenuFileSave")->trigger();
     EXPECT_EQ(dialogs->saveRequests.size(), 1u);  // Save asks where to keep it
+}
+
+// A name beyond Latin-1 (an en dash) shows as the file system spells it, names the history copy
+// and is the file Save writes to.
+TEST_F(FileMenuTest, FileNameBeyondLatin1IsShownAndKeptAsItIs) {
+    const QString name = QString::fromUtf8("site \u2013 east.ORV");
+    h->window->action("MenuFileNew")->trigger();
+    dialogs->saveAnswer = dir.path() + "/" + name;
+    h->window->action("MenuFileSaveAs")->trigger();
+    h->window->action("MenuFileNew")->trigger();
+    dialogs->openAnswer = dialogs->saveAnswer;
+    h->window->action("MenuFileOpen")->trigger();
+    EXPECT_EQ(h->edit("txtFileName")->text(), name);
+    h->edit("txtRIC_0")->setText("42");
+    h->window->action("MenuFileSave")->trigger();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
+    h->edit("txtRIC_0")->setText("43");
+    h->window->action("MenuFileNew")->trigger();
+    const std::vector<std::string> copies = HistoryCopies(*h->window);
+    EXPECT_NE(std::find(copies.begin(), copies.end(), "before new site \u2013 east"), copies.end());
+    EXPECT_TRUE(h->messages.empty());
+}
+
+// Open History lists the copies by when they were written, newest first, as orv-cli history does.
+TEST_F(FileMenuTest, OpenHistoryListsTheNewestCopyFirst) {
+    QTemporaryDir data;
+    ScopedEnv env("XDG_DATA_HOME", data.path());
+    Harness w;  // with the real dialogs
+    const QString folder = QString::fromStdString(w.window->history().folder());
+    QDir().mkpath(folder);
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const auto& [name, age] : {std::pair{"a.ORV", 20}, {"b.ORV", 0}, {"c.ORV", 10}}) {
+        Write(name, "", folder);
+        QFile f(folder + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(now.addSecs(-age), QFileDevice::FileModificationTime));
+    }
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dlg);
+        auto* view = dlg->findChild<QTreeView*>("treeView");
+        auto names = [&] {
+            listed.clear();
+            for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+                listed << view->model()->index(r, 0, view->rootIndex()).data().toString();
+            return listed == QStringList{"b.ORV", "c.ORV", "a.ORV"};
+        };
+        EXPECT_TRUE(QTest::qWaitFor(names, 5000));
+        dlg->reject();
+    });
+    w.window->action("MenuUnitHistory")->trigger();
+    EXPECT_EQ(listed, (QStringList{"b.ORV", "c.ORV", "a.ORV"}));
 }
 
 TEST_F(FileMenuTest, NewKeepsTheLanAndPortSettings) {

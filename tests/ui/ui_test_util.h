@@ -16,6 +16,11 @@
 
 #include "ui/main_window.h"
 
+// Failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace orv::ui::test {
 
 // A message the window showed (recorded instead of a modal box).
