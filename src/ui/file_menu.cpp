@@ -36,16 +36,20 @@ std::optional<QString> DraggedConfigFile(const QMimeData* mime) {
 }  // namespace
 
 void MainWindow::MenuFileNew() {
+    if (RefuseWhileExchanging("File > New not done", "Choose it")) return;
     KeepBeforeReplacing(history_event::kBeforeNew);
     SetDefaults();
     // A new configuration is a fresh start: leaving it untouched loses nothing.
     TakeBaseline();
+    ClearStatusLine();
 }
 
 void MainWindow::Clear() {
+    if (RefuseWhileExchanging("File > Clear Form not done", "Choose it")) return;
     KeepBeforeReplacing(history_event::kBeforeClear);
     SetDefaults();
     TakeBaseline();
+    ClearStatusLine();
 }
 
 QString MainWindow::DialogFolder() const {
@@ -57,10 +61,12 @@ QString MainWindow::DialogFolder() const {
 }
 
 void MainWindow::MenuFileOpen() {
+    if (RefuseWhileExchanging("File > Open not done", "Choose it")) return;
     OpenWithDialog(DialogFolder(), storedFileName_, false);
 }
 
 void MainWindow::MenuUnitHistory() {
+    if (RefuseWhileExchanging("Open History not done", "Choose it")) return;
     const QString folder = QString::fromStdString(history_.folder());
     QDir().mkpath(folder);  // the dialog would start elsewhere before the first copy
     // Newest first, as orv-cli history lists them: the copy wanted is usually a recent one.
@@ -80,6 +86,7 @@ void MainWindow::OpenWithDialog(const QString& folder, const QString& fileName, 
 }
 
 void MainWindow::OpenFile(const QString& chosen) {
+    if (RefuseWhileExchanging(QFileInfo(chosen).fileName() + " not opened", "Open it")) return;
     // The file is read and checked completely before anything changes: a bad file leaves the
     // editor, the module types and the current file name exactly as they were.
     const std::string path = chosen.toStdString();
@@ -113,6 +120,7 @@ void MainWindow::OpenFile(const QString& chosen) {
     RefreshFields();  // also applies the module-type rules
     ShowSize(r.decode.size);
     TakeBaseline();
+    ClearStatusLine();
     // The result already holds the decode's warnings, each once.
     if (!r.warnings.empty())
         ReportFileProblems(
@@ -121,6 +129,7 @@ void MainWindow::OpenFile(const QString& chosen) {
 }
 
 void MainWindow::MenuFileSave() {
+    if (RefuseWhileExchanging("Not saved", "Save")) return;
     FinishMessageEditing();
     if (rec_.txtFileName.empty()) {
         MenuFileSaveAs();
@@ -130,6 +139,7 @@ void MainWindow::MenuFileSave() {
 }
 
 void MainWindow::MenuFileSaveAs() {
+    if (RefuseWhileExchanging("Not saved", "Choose File > Save As")) return;
     FinishMessageEditing();
     const FileDialogRequest request{
         FromRecord(kSaveDialogTitle), DialogFilter(), DialogFolder(), storedFileName_, {}};
@@ -182,6 +192,17 @@ bool MainWindow::TakeFileDrag(QEvent* event) {
     // Opened once the drag has ended: the file manager should not wait on a message box.
     if (type == QEvent::Drop) QTimer::singleShot(0, this, [this, file = *path] { OpenFile(file); });
     return true;
+}
+
+void MainWindow::SayInputRefused(QEvent* event) {
+    if (event->type() == QEvent::Close) {
+        RefuseWhileExchanging("Not closed", "Close the window");
+        return;
+    }
+    const std::optional<QString> path =
+        DraggedConfigFile(static_cast<QDropEvent*>(event)->mimeData());
+    RefuseWhileExchanging(path ? QFileInfo(*path).fileName() + " not opened" : "Drop refused",
+                          "Drop it");
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -35,6 +35,7 @@ void MainWindow::NoteHistoryCopy(const HistoryCopy& copy) {
 
 void MainWindow::BeforeReadReplaces() {
     KeepBeforeReplacing(history_event::kBeforeRead);
+    ClearStatusLine();  // how the last Write ended no longer speaks for what the editor shows
 }
 
 void MainWindow::UnitImageRead(const UnitContents& unit) {

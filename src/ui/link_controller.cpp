@@ -1,9 +1,12 @@
 #include "ui/link_controller.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QThread>
 #include <QWidget>
+#include <algorithm>
+#include <chrono>
 
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
@@ -29,12 +32,55 @@ bool IsUserInput(QEvent::Type t) {
         case QEvent::TouchBegin:
         case QEvent::TouchUpdate:
         case QEvent::TouchEnd:
+        case QEvent::InputMethod:  // composed text would land in a field, and so in the record
         case QEvent::Close:
             return true;
         default:
             return false;
     }
 }
+
+// A drag brings a file to open or text for a field: either would change the record.
+bool IsDrag(QEvent::Type t) {
+    return t == QEvent::DragEnter || t == QEvent::DragMove || t == QEvent::Drop;
+}
+
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The port the link uses, noting when the line was last used: a Write ends when its last byte
+// went or its last wait ended, not when the user has read the message it then shows. Closing the
+// port after that message (which flushes what is left) is not traffic.
+class TrafficStampPort : public SerialPort {
+  public:
+    TrafficStampPort(std::unique_ptr<SerialPort> inner, std::atomic<long long>& stamp)
+        : inner_(std::move(inner)), stamp_(stamp) {}
+    bool Open(const std::string& device, const SerialSettings& settings, OpenFailure* failure,
+              std::string* detail) override {
+        return inner_->Open(device, settings, failure, detail);
+    }
+    void Close() override { inner_->Close(); }
+    bool IsOpen() const override { return inner_->IsOpen(); }
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        const bool ok = inner_->Write(bytes);
+        stamp_ = NowMs();
+        return ok;
+    }
+    std::size_t BytesWaiting() override { return inner_->BytesWaiting(); }
+    std::optional<std::uint8_t> ReadByte() override { return inner_->ReadByte(); }
+    bool WaitForBytes(SerialClock::time_point deadline) override {
+        const bool waiting = inner_->WaitForBytes(deadline);
+        stamp_ = NowMs();
+        return waiting;
+    }
+
+  private:
+    std::unique_ptr<SerialPort> inner_;
+    std::atomic<long long>& stamp_;
+};
 
 MessageKind KindOf(MessageIcon icon) {
     switch (icon) {
@@ -72,7 +118,7 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     WaitForTick();
     session_.reset();
     comms_.reset();
-    port_ = std::move(port);
+    port_ = std::make_unique<TrafficStampPort>(std::move(port), lastTrafficMs_);
     comms_ = std::make_unique<Comms>(*port_, lookup_);
     UnitSessionHooks hooks;
     hooks.setConnectedState = [this] { OnUiThread([this] { view_.SetConnectedState(); }); };
@@ -160,17 +206,38 @@ void LinkController::SetProgress(int value, bool visible) {
 bool LinkController::eventFilter(QObject* watched, QEvent* event) {
     // While an exchange runs the window takes no input; a message box shown by the exchange
     // is a window of its own and works as usual.
-    if (clickRunning_ && watched->isWidgetType() && IsUserInput(event->type())) {
-        QWidget* top = static_cast<QWidget*>(watched)->window();
-        if (top == &window_) return true;
+    if (!clickRunning_) return QObject::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (watched->isWidgetType()) {
+        if (static_cast<QWidget*>(watched)->window() != &window_)
+            return QObject::eventFilter(watched, event);
+        if (IsDrag(type)) {
+            static_cast<QDropEvent*>(event)->ignore();  // the pointer shows it will not be taken
+            if (type != QEvent::DragMove) emit InputRefused(event);
+            return true;
+        }
+        if (IsUserInput(type)) {
+            if (type == QEvent::Close) emit InputRefused(event);
+            return true;
+        }
+    } else if (type == QEvent::Shortcut) {
+        // A menu command's shortcut goes to its action, not to a widget of the window.
+        for (QObject* o = watched; o; o = o->parent())
+            if (o == &window_) return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+QDateTime LinkController::ExchangeEnded() const {
+    return QDateTime::fromMSecsSinceEpoch(std::max(lastTrafficMs_.load(), clickStartedMs_));
 }
 
 bool LinkController::Run(void (UnitSession::*click)()) {
     if (clickRunning_) return false;
     WaitForTick();
     clickRunning_ = true;
+    click_ = click;
+    clickStartedMs_ = NowMs();
     qApp->installEventFilter(this);
     QEventLoop loop;
     std::thread worker([this, click, &loop] {

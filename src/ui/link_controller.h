@@ -4,6 +4,8 @@
 // the worker waits until it has been shown (a message until its OK).
 #pragma once
 
+#include <QDateTime>
+#include <QEvent>
 #include <QObject>
 #include <atomic>
 #include <condition_variable>
@@ -42,6 +44,14 @@ class LinkController : public QObject, public LinkUi {
     UnitSession* session() const { return session_.get(); }
     // True while a click or a timer check talks to the unit.
     bool Busy() const { return clickRunning_ || tickRunning_; }
+    // True while a click runs: its worker uses the record, the module types and the image, so
+    // nothing else may change or read them until it has ended.
+    bool ExchangeRunning() const { return clickRunning_; }
+    // The click running now, or the last one.
+    void (UnitSession::*RunningClick() const)() { return click_; }
+    // When the last click's exchange with the unit ended: its last byte or wait on the line (a
+    // message box it then showed does not count), or when it started if it never used the line.
+    QDateTime ExchangeEnded() const;
     // Waits for a running timer check; used before the window closes.
     void Shutdown();
 
@@ -49,6 +59,11 @@ class LinkController : public QObject, public LinkUi {
     void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
     void SetBusy(bool busy) override;
     void SetProgress(int value, bool visible) override;
+
+  signals:
+    // The user tried to drag something onto the window (a file, text for a field) or to close it
+    // while a click ran; it was refused. The event is the drag or the close, during the call.
+    void InputRefused(QEvent* event);
 
   private:
     void WaitForTick();
@@ -68,6 +83,9 @@ class LinkController : public QObject, public LinkUi {
     std::unique_ptr<UnitSession> session_;
     ComPortLookup lookup_;
     std::atomic<bool> clickRunning_{false};
+    void (UnitSession::*click_)() = nullptr;
+    std::atomic<long long> lastTrafficMs_{0};  // since the epoch, set by the worker's port
+    long long clickStartedMs_ = 0;
     std::atomic<bool> tickRunning_{false};
     std::thread tickThread_;
     std::mutex handOver_;  // guards pending_

@@ -178,6 +178,8 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
 
     BindFields();
     link_ = std::make_unique<LinkController>(*this, *this, rec_, moduleTypes_, image_);
+    connect(link_.get(), &LinkController::InputRefused, this,
+            [this](QEvent* event) { SayInputRefused(event); });
     ConnectLinkButtons();
     SetDisconnectedState();
 
@@ -188,15 +190,23 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     ShowComDevice();
 
     setAcceptDrops(true);  // a dropped .ORV file opens as File > Open
-    // A session that ends may not close the window first: keep what would be lost now. What
-    // was kept becomes the baseline, so that closing afterwards does not keep it twice.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
-        // No message box while the session ends: nobody may be there to answer it.
-        const bool failureShown = std::exchange(historyFailureShown_, true);
-        KeepBeforeReplacing(history_event::kBeforeExit);
-        historyFailureShown_ = failureShown;
-        TakeBaseline();
-    });
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { SessionEnding(); });
+}
+
+void MainWindow::SessionEnding() {
+    // The worker of a running exchange reads and rebuilds the record and the image: keep them
+    // once it has ended (RunLink), not half way.
+    if (link_ && link_->ExchangeRunning()) {
+        sessionEndPending_ = true;
+        return;
+    }
+    // No message box while the session ends: nobody may be there to answer it. What was kept
+    // becomes the baseline, so that closing afterwards does not keep it twice.
+    const bool failureShown = std::exchange(historyFailureShown_, true);
+    KeepBeforeReplacing(history_event::kBeforeExit);
+    historyFailureShown_ = failureShown;
+    TakeBaseline();
 }
 
 MainWindow::~MainWindow() = default;
@@ -294,13 +304,11 @@ void MainWindow::ConnectLinkButtons() {
     };
     for (const auto& [button, click] : clicks)
         connect(button, &QPushButton::clicked, this, [this, link, click] {
+            if (link->ExchangeRunning()) return;
             link->session()->SetWriteChecks(CurrentWriteChecks());
             // The last Write's line would speak for this one while it runs.
-            if (click == &UnitSession::WriteClick) {
-                w_.lblUnitCheck->clear();
-                w_.lblUnitCheck->hide();
-            }
-            if (!link->Run(click)) return;
+            if (click == &UnitSession::WriteClick) ClearStatusLine();
+            if (!RunLink(click)) return;
             AfterLinkClick(click);
             if (click == &UnitSession::WriteClick) ShowWriteEnd();
         });
@@ -430,9 +438,9 @@ void MainWindow::ShowBusy(bool busy) {
 
 void MainWindow::ShowTransferProgress(int percent, bool visible) {
     w_.pb100->setValue(std::clamp(percent, 0, 100));
+    const bool changed = w_.pb100->isHidden() == visible;
     w_.pb100->setVisible(visible);
-    // The last Write's line shares the bar's place.
-    w_.lblUnitCheck->setVisible(!visible && !w_.lblUnitCheck->text().isEmpty());
+    if (changed) UpdateStatusLine();  // the line shares the bar's place
     w_.pb100->repaint();
 }
 
@@ -483,6 +491,7 @@ void MainWindow::setFileDialogProvider(std::unique_ptr<FileDialogProvider> provi
 // ---- Unload.
 
 void MainWindow::MenuFileExit() {
+    if (RefuseWhileExchanging("Not closed", "Choose File > Exit")) return;
     close();
 }
 

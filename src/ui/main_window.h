@@ -53,8 +53,12 @@ class MainWindow : public QMainWindow, public StatusView {
     QString storedPath() const { return storedPath_; }
     QString storedFileName() const { return storedFileName_; }
     // Loads a configuration file exactly as File > Open does once its dialog has answered (a
-    // dropped file and the file named on the command line take this way too).
+    // dropped file and the file named on the command line take this way too). Refused, with a
+    // word on the status line, while an exchange with the unit runs.
     void OpenFile(const QString& path);
+    // The desktop session is ending and may not close the window first: keeps what would be lost
+    // now, or, while an exchange uses the record, as soon as it has ended.
+    void SessionEnding();
     const History& history() const { return history_; }
 
     void setFileDialogProvider(std::unique_ptr<FileDialogProvider> provider);
@@ -103,8 +107,19 @@ class MainWindow : public QMainWindow, public StatusView {
     void BuildMenu();
     void BuildUnitMenu();
     WriteChecks CurrentWriteChecks() const;
-    // The line beside the progress bar after a Write: written, verified or what went wrong.
+    // Runs a link click; afterwards the status line drops what it said while the click ran, and
+    // a session end that came meanwhile is seen to.
+    bool RunLink(void (UnitSession::*click)());
+    // True while an exchange with the unit runs, which the user's action must not disturb: the
+    // status line then says "<refused>: <exchange> in progress. <retry> again when it has ended."
+    bool RefuseWhileExchanging(const QString& refused, const QString& retry);
+    // Something dragged onto the window, or a close, refused while an exchange ran.
+    void SayInputRefused(QEvent* event);
+    // The line beside the progress bar: how the last Write ended (with the time the Write
+    // ended), or, while an exchange runs, what was refused meanwhile.
     void ShowWriteEnd();
+    void ClearStatusLine();
+    void UpdateStatusLine();
     // The current file's name as the file system spells it ("" without a file).
     QString CurrentFileName() const;
     // A list of differences in a dialog of its own (the recorded messages in tests).
@@ -157,6 +172,10 @@ class MainWindow : public QMainWindow, public StatusView {
     ConfigRecord baselineRecord_;
     ModuleTypes baselineModuleTypes_{};
     bool historyFailureShown_ = false;
+    bool sessionEndPending_ = false;
+    QString statusText_;  // how the last Write ended
+    bool statusBad_ = false;
+    QString statusNote_;  // what was refused while the running exchange runs
 };
 
 }  // namespace orv::ui

@@ -1,14 +1,15 @@
 // The Unit menu: Compare with Unit, the two checks around a Write (kept in the settings store),
 // Open History; and the line that tells how the last Write ended.
 #include <QAction>
+#include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTime>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "report/report.h"
 #include "ui/link_controller.h"
@@ -49,6 +50,69 @@ WriteChecks MainWindow::CurrentWriteChecks() const {
     return {action("MenuUnitVerify")->isChecked(), action("MenuUnitBackup")->isChecked()};
 }
 
+namespace {
+
+// The exchange as the user started it: the caption of its button or menu entry.
+QString ExchangeName(void (UnitSession::*click)()) {
+    const std::pair<void (UnitSession::*)(), const char*> names[] = {
+        {&UnitSession::ConnectClick, "Connect"},
+        {&UnitSession::AutoBaudClick, "Auto Baud Detect"},
+        {&UnitSession::ReadClick, "Read"},
+        {&UnitSession::WriteClick, "Write"},
+        {&UnitSession::ResetClick, "Reset ORV"},
+        {&UnitSession::MacWriteClick, "Write MAC"},
+        {&UnitSession::CalibrateClick, "Calibrate"},
+        {&UnitSession::CompareClick, "Compare with Unit"},
+    };
+    for (const auto& [c, name] : names)
+        if (c == click) return name;
+    return "An exchange with the unit";
+}
+
+}  // namespace
+
+bool MainWindow::RunLink(void (UnitSession::*click)()) {
+    if (!link_->Run(click)) return false;
+    statusNote_.clear();
+    UpdateStatusLine();
+    if (std::exchange(sessionEndPending_, false)) SessionEnding();
+    return true;
+}
+
+bool MainWindow::RefuseWhileExchanging(const QString& refused, const QString& retry) {
+    if (!link_ || !link_->ExchangeRunning()) return false;
+    statusNote_ = QString("%1: %2 in progress. %3 again when it has ended.")
+                      .arg(refused, ExchangeName(link_->RunningClick()), retry);
+    UpdateStatusLine();
+    return true;
+}
+
+void MainWindow::ClearStatusLine() {
+    statusText_.clear();
+    UpdateStatusLine();
+}
+
+void MainWindow::UpdateStatusLine() {
+    // The line takes the progress bar's place; what was refused during a transfer goes beside
+    // the bar, which makes room for it.
+    const bool bar = !w_.pb100->isHidden();
+    const bool note = !statusNote_.isEmpty();
+    const QRect line = w_.pb100->geometry().united(w_.lblUnitCheck->geometry());
+    const int left = line.left(), barWidth = bar && note ? 150 : line.width();
+    w_.pb100->setGeometry(left, w_.pb100->y(), barWidth, w_.pb100->height());
+    const int textLeft = bar && note ? left + barWidth + 8 : left;
+    w_.lblUnitCheck->setGeometry(textLeft, w_.lblUnitCheck->y(), line.right() + 1 - textLeft,
+                                 w_.lblUnitCheck->height());
+    // A long file name at the front of a note gives way first; the tip keeps all of it.
+    const QString text = note ? statusNote_ : statusText_;
+    w_.lblUnitCheck->setText(
+        w_.lblUnitCheck->fontMetrics().elidedText(text, Qt::ElideLeft, w_.lblUnitCheck->width()));
+    w_.lblUnitCheck->setToolTip(text);
+    w_.lblUnitCheck->setStyleSheet(note || statusBad_ ? "QLabel { color: rgb(200, 0, 0); }"
+                                                      : "QLabel { color: rgb(0, 110, 0); }");
+    w_.lblUnitCheck->setVisible(!text.isEmpty() && (note || !bar));
+}
+
 void MainWindow::ShowWriteEnd() {
     const UnitSession& session = *link_->session();
     QString text;
@@ -78,16 +142,16 @@ void MainWindow::ShowWriteEnd() {
             text = "Not written: nothing was sent";
             break;
     }
-    w_.lblUnitCheck->setText(text + " " + QTime::currentTime().toString("HH:mm:ss"));
-    w_.lblUnitCheck->setStyleSheet(bad ? "QLabel { color: rgb(200, 0, 0); }"
-                                       : "QLabel { color: rgb(0, 110, 0); }");
-    w_.lblUnitCheck->setVisible(!w_.pb100->isVisible());
+    // When the Write ended, not when its last message was answered.
+    statusText_ = text + " " + link_->ExchangeEnded().toString("HH:mm:ss");
+    statusBad_ = bad;
+    UpdateStatusLine();
 }
 
 void MainWindow::MenuUnitCompare() {
-    if (!connected_) return;
+    if (!connected_ || RefuseWhileExchanging("Compare with Unit not started", "Choose it")) return;
     FinishMessageEditing();
-    if (!link_->Run(&UnitSession::CompareClick)) return;
+    if (!RunLink(&UnitSession::CompareClick)) return;
     const auto& unit = link_->session()->LastUnitContents();
     if (!unit) return;  // the exchange said why
     const QString notCompared =

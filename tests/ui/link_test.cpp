@@ -300,6 +300,82 @@ TEST_F(WindowLinkTest, UnitSettingsBackupAndOpenHistory) {
               QString::fromStdString(w.window->history().folder()));
 }
 
+// Nothing reaches the configuration while a Write sends it: a file dropped or opened, the File and
+// Unit menus, a session ending. The unit gets what the Write started with, the write copy is named
+// after its file, and what was refused is said beside the progress bar.
+TEST_F(WindowLinkTest, NothingChangesTheConfigurationWhileAWriteRuns) {
+    QTemporaryDir data;
+    ScopedEnv env("XDG_DATA_HOME", data.path());
+    const QString first = MakeFile("first.ORV", {15, 13, 14, 0}, "FIRST FILE");
+    const QString second = MakeFile("second.ORV", {13, 13, 13, 13}, "SECOND FILE");
+    const QByteArray firstBytes =
+        QByteArray::fromStdString(orv::test::ReadFile(first.toStdString()));
+    const std::string eeprom = dir.path().toStdString() + "/unit.eeprom";
+    StartSim({"--modules", "15,13,14,0", "--baud", "115200", "--pace", "--eeprom", eeprom});
+    Harness w;
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    const ScriptedDialogs& asked = *dialogs;
+    dialogs->openAnswer = dialogs->saveAnswer = second;
+    w.window->setFileDialogProvider(std::move(dialogs));
+    w.window->show();
+    UseSim(w);
+    w.window->OpenFile(first);
+    w.combo("lstBaudPC")->setCurrentIndex(9);  // 115200
+    w.find<QPushButton>("cmdConnect")->click();
+    ASSERT_TRUE(w.window->IsConnected());
+    w.edit("txtRIC_0")->setText("0000042");  // unsaved: a session end keeps it, once it may
+    ConfigRecord rec = w.window->record();
+    ModuleTypes types = w.window->moduleTypes();
+    Image sent = w.window->image();
+    BuildImage(rec, types, sent);
+
+    auto* bar = w.find<QProgressBar>("pb100");
+    QLabel* line = w.find<QLabel>("lblUnitCheck");
+    QStringList said;
+    std::vector<std::string> copiesMeanwhile;
+    bool tried = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (tried || bar->isHidden() || bar->value() < 10) return;
+        tried = true;
+        EXPECT_FALSE(DropFile(w.window.get(), second));
+        said << (line->isVisible() ? line->text() : QString());
+        w.window->OpenFile(second);
+        said << line->text();
+        for (const char* name :
+             {"MenuFileNew", "Clear", "MenuFileOpen", "MenuFileSave", "MenuFileSaveAs",
+              "MenuUnitHistory", "MenuUnitCompare", "MenuFileExit"})
+            w.window->action(name)->trigger();
+        QTest::keyClick(w.window.get(), Qt::Key_N, Qt::ControlModifier);
+        w.window->SessionEnding();
+        copiesMeanwhile = HistoryCopies(*w.window);
+    });
+    poll.start(5);
+    w.find<QPushButton>("cmdPut")->click();
+    poll.stop();
+    ASSERT_TRUE(tried);
+    EXPECT_EQ(said,
+              (QStringList{
+                  "second.ORV not opened: Write in progress. Drop it again when it has ended.",
+                  "second.ORV not opened: Write in progress. Open it again when it has ended.",
+              }));
+    EXPECT_TRUE(copiesMeanwhile.empty());
+    EXPECT_TRUE(w.messages.empty()) << w.messages[0].text.toStdString();
+    EXPECT_TRUE(asked.openRequests.empty() && asked.saveRequests.empty());
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_TRUE(line->text().startsWith("Written and verified ")) << line->text().toStdString();
+    EXPECT_EQ(w.edit("txtFileName")->text(), "first.ORV");
+    EXPECT_EQ(w.edit("txtMsg_0")->text(), "FIRST FILE");
+    EXPECT_EQ(QByteArray::fromStdString(orv::test::ReadFile(first.toStdString())), firstBytes);
+    const std::string unit = orv::test::ReadFile(eeprom);
+    ASSERT_EQ(unit.size(), sent.size());
+    EXPECT_TRUE(std::equal(sent.begin(), sent.begin() + kConfigAreaLast + 1, unit.begin(),
+                           [](std::uint8_t a, char b) { return a == std::uint8_t(b); }));
+    // The session's copy once the Write had ended, after the Write's own.
+    EXPECT_EQ(HistoryCopies(*w.window),
+              (std::vector<std::string>{"before exit first", "write first"}));
+}
+
 // A Read's copy is what the unit reported at Connect, although the editor has since opened a file
 // with other version lines and module types.
 TEST_F(WindowLinkTest, ReadCopyCarriesTheUnitsVersionAndModules) {
@@ -321,6 +397,43 @@ TEST_F(WindowLinkTest, ReadCopyCarriesTheUnitsVersionAndModules) {
     ASSERT_TRUE(ReadConfigFile(copies[0].path, rec, types, image).ok);
     EXPECT_EQ(rec.txtVer, (std::array<std::string, 2>{"ORV V2.13", "Build 7"}));
     EXPECT_EQ(types, (ModuleTypes{15, 13, 14, 0}));
+}
+
+// The line beside the progress bar gives the time the Write ended, not when its message was
+// answered, and goes when another configuration takes the editor's place.
+TEST_F(WindowLinkTest, WriteLineSaysWhenTheWriteEndedAndGoesWithTheConfiguration) {
+    StartSim({"--modules", "15,13,14,0", "--forget-block", "1"});
+    const QString other = MakeFile("other.ORV", {15, 13, 14, 0}, "OTHER");
+    QTime shown;
+    h->window->setMessageSink([&](const QString&, const QString&, MessageKind) {
+        shown = QTime::currentTime();
+        QThread::msleep(2100);  // the user reads the message
+    });
+    button("cmdConnect")->click();
+    h->edit("txtRepTime_1")->setText("120");  // in block 1, which the unit forgets
+    button("cmdPut")->click();
+    QLabel* line = label("lblUnitCheck");
+    ASSERT_TRUE(shown.isValid());
+    const QString time = line->text().section(' ', -1);
+    EXPECT_TRUE(time == shown.toString("HH:mm:ss") ||
+                time == shown.addSecs(-1).toString("HH:mm:ss"))
+        << line->text().toStdString() << " shown at " << shown.toString().toStdString();
+
+    h->window->setMessageSink([](const QString&, const QString&, MessageKind) {});
+    const std::pair<const char*, std::function<void()>> replacements[] = {
+        {"open", [&] { h->window->OpenFile(other); }},
+        {"new", [&] { h->window->action("MenuFileNew")->trigger(); }},
+        {"clear form", [&] { h->window->action("Clear")->trigger(); }},
+        {"read", [&] { button("cmdGet")->click(); }},
+    };
+    for (const auto& [name, replace] : replacements) {
+        SCOPED_TRACE(name);
+        button("cmdPut")->click();
+        ASSERT_TRUE(line->isVisible());
+        replace();
+        EXPECT_FALSE(line->isVisible());
+        EXPECT_EQ(line->text(), "");
+    }
 }
 
 TEST_F(WindowLinkTest, SizeShowsTheFigureOfTheBuiltImage) {
