@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "../test_env.h"
 #include "files/config_file.h"
@@ -27,6 +34,18 @@ Editor Example() {
     e.image[22] = 0xA5;  // bytes the editor only carries along
     e.image[4000] = 0x5A;
     return e;
+}
+
+// A copy as another program or an earlier run left it, its file written `age` from now.
+void Plant(const fs::path& folder, const std::string& name, std::chrono::hours age) {
+    fs::create_directories(folder);
+    WriteText((folder / name).string(), "x");
+    fs::last_write_time(folder / name, fs::file_time_type::clock::now() + age);
+}
+
+std::string U8(const fs::path& path) {
+    const std::u8string u = path.u8string();
+    return std::string(u.begin(), u.end());
 }
 
 TEST(History, CopyOfTheEditorOpensAsTheSameConfigurationAndTouchesNothing) {
@@ -132,12 +151,20 @@ TEST(History, AFolderThatCannotBeMadeIsReportedNotThrown) {
     EXPECT_NE(copy.error.find(dir.File("taken")), std::string::npos) << copy.error;
 }
 
+// A user folder named beyond ASCII (and beyond the ANSI code page on Windows) holds the copies.
 TEST(History, FolderFollowsThePlatformsDataHome) {
     const char* old = std::getenv(kHistoryBaseVariable);
     const std::string saved = old ? old : "";
-    const std::string base = (fs::temp_directory_path() / "orv-data").string();
-    SetEnv(kHistoryBaseVariable, base);
-    EXPECT_EQ(fs::path(DefaultHistoryFolder()), fs::path(HistoryFolderUnder(base)));
+    const fs::path base = fs::temp_directory_path() / fs::path(u8"orv-data José Ωμέγα");
+    SetEnv(kHistoryBaseVariable, U8(base));
+    EXPECT_EQ(DefaultHistoryFolder(), U8(base / "orv-config" / "history"));
+    History history;
+    const Editor e = Example();
+    ASSERT_TRUE(history.KeepImage(history_event::kRead, "unit", {}, e.s.moduleTypes, e.image).ok);
+    const auto listed = history.List();
+    EXPECT_TRUE(listed.size() == 1 && listed[0].path.starts_with(U8(base))) << history.folder();
+    std::error_code ec;
+    fs::remove_all(base, ec);
 #ifndef _WIN32
     SetEnv(kHistoryBaseVariable, "relative");  // not absolute: ignored, as the convention says
     EXPECT_TRUE(DefaultHistoryFolder().ends_with("/.local/share/orv-config/history"));
@@ -146,6 +173,191 @@ TEST(History, FolderFollowsThePlatformsDataHome) {
         SetEnv(kHistoryBaseVariable, saved);
     else
         UnsetEnv(kHistoryBaseVariable);
+}
+
+TEST(History, OnlyOurNamesAreListed) {
+    struct Case {
+        const char* name;
+        const char* event;  // nullptr: not listed
+        const char* subject;
+    } cases[] = {
+        {"2026-12-08 14.03..ORV", nullptr, nullptr},  // 21 to 23 characters: shorter than a name
+        {"2026-12-08 14.03.2.ORV", nullptr, nullptr},
+        {"2026-12-08 14.03.22.ORV", nullptr, nullptr},
+        {"2026-12-08 14.03.2x read a.ORV", nullptr, nullptr},
+        {"notes.ORV", nullptr, nullptr},
+        {"2026-12-08 14.03.22 read ORV-PRO V2.13.ORV", "read", "ORV-PRO V2.13"},
+        {"2026-12-08 14.03.22 write-unverified site (3).ORV", "write-unverified", "site"},
+        {"2026-12-08 14.03.22 before save a.orv", "before save", "a"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) Plant(dir.path, c.name, std::chrono::hours(0));
+    std::map<std::string, HistoryEntry> listed;
+    for (HistoryEntry& e : History(dir.path.string()).List()) listed[e.fileName] = e;
+    for (const Case& c : cases) {
+        const auto it = listed.find(c.name);
+        EXPECT_EQ(it != listed.end(), c.event != nullptr) << c.name;
+        if (it == listed.end() || !c.event) continue;
+        EXPECT_EQ(it->second.event, c.event);
+        EXPECT_EQ(it->second.subject, c.subject);
+    }
+}
+
+// No control character reaches a name; a copy of a copy names the original, not nested.
+TEST(History, SubjectsAreSafeAndNeverNested) {
+    const std::string a60(60, 'a'), from = " (from 2026-12-08 23.14.31 ";
+    const std::pair<std::string, std::string> cases[] = {
+        {UnitSubject({"ORV\x85"
+                      "A\x9B"
+                      "B\x1B"
+                      "]0;x\x07",
+                      ""}),
+         "ORV_A_B_]0;x_"},
+        {FileSubject("site.ORV"), "site"},
+        {FileSubject("2026-12-08 23.14.31 write untitled (2).ORV"), "untitled" + from + "write)"},
+        {FileSubject("2026-12-09 08.00.00 write untitled" + from + "write).ORV"),
+         "untitled" + from + "write)"},
+        {FileSubject("2026-12-08 23.14.31 before clear form " + a60 + ".ORV"),
+         a60 + from + "before clear form)"},
+    };
+    for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
+    TempDir dir;
+    History history(dir.File("h"));
+    const Editor e = Example();
+    ASSERT_TRUE(
+        history.KeepImage(history_event::kWrite, cases[4].second, {}, e.s.moduleTypes, e.image).ok);
+    EXPECT_EQ(history.List().at(0).subject, cases[4].second);
+}
+
+// A clock set back, a time-zone change: copies written later or earlier than their names say.
+// Copies rank by when their files were written, and the ones made now are never pruned.
+TEST(History, PruningKeepsTheNewCopiesWhateverTheClocksSay) {
+    using std::chrono::hours;
+    TempDir dir;
+    const fs::path folder = dir.path / "h";
+    Plant(folder, "2099-01-01 00.00.00 read ahead.ORV", hours(24 * 365));
+    Plant(folder, "2000-01-01 00.00.00 read zone.ORV", hours(2 * 24 * 365));
+    Plant(folder, "2099-01-01 00.00.01 read old.ORV", hours(-24 * 365));
+    History history(folder.string(), 3);
+    const Editor e = Example();
+    const HistoryCopy backup = history.KeepBackup({"ORV V2.13", ""}, e.s.moduleTypes, e.image);
+    ASSERT_TRUE(backup.ok) << backup.error;
+    ASSERT_TRUE(history.KeepImage(history_event::kWrite, "site", {}, e.s.moduleTypes, e.image).ok);
+    std::vector<std::string> kept;
+    for (const HistoryEntry& c : history.List()) kept.push_back(c.event + " " + c.subject);
+    EXPECT_EQ(kept, (std::vector<std::string>{"write site", "backup ORV V2.13", "read zone"}));
+    EXPECT_EQ(NewestUnitCopy(history)->path, backup.path);
+}
+
+TEST(History, NewestUnitCopyIsTheNewestReadOrBackup) {
+    struct Case {
+        std::vector<std::string> events;  // oldest first
+        const char* newest;
+    } cases[] = {
+        {{"read", "backup", "before read"}, "backup"},
+        {{"backup", "read", "write", "before save"}, "read"},
+        {{"before read", "write-unverified"}, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        for (std::size_t k = 0; k < c.events.size(); ++k)
+            Plant(dir.path, "2026-12-08 14.03.0" + std::to_string(k) + " " + c.events[k] + " u.ORV",
+                  std::chrono::hours(static_cast<int>(k) - 10));
+        const auto newest = NewestUnitCopy(History(dir.path.string()));
+        EXPECT_EQ(newest ? newest->event : "", c.newest) << c.events.front();
+    }
+}
+
+#ifndef _WIN32
+// Several programs keeping copies of the same unit in the same second lose none.
+TEST(History, CopiesMadeAtOnceByManyProcessesAreAllKept) {
+    constexpr int kProcesses = 4, kCopies = 25;
+    TempDir dir;
+    const std::string folder = dir.File("h");
+    const Editor e = Example();
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(start[1]);
+            char go;
+            bool ok = ::read(start[0], &go, 1) == 0;  // all begin when the parent closes the pipe
+            History history(folder);
+            for (int k = 0; k < kCopies; ++k)
+                ok = history
+                         .KeepImage(history_event::kRead, "ORV V2.13", {}, e.s.moduleTypes, e.image)
+                         .ok &&
+                     ok;
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t pid : children) {
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(History(folder).List().size(), std::size_t{kProcesses * kCopies});
+}
+#endif
+
+// Saving over a file keeps what it held first, unless it held the same configuration.
+TEST(History, SaveOverAFileKeepsAnotherConfigurationOnly) {
+    Editor e = Example();
+    BuildImage(e.s.rec, e.s.moduleTypes, e.image);
+    const std::string saved = ConfigFileText({}, "ORV 1", e.s.rec, e.s.moduleTypes, e.image);
+    const std::string retitled = ConfigFileText({}, "ORV 2", e.s.rec, e.s.moduleTypes, e.image);
+    Editor other = e;
+    other.image[4000] = 0x11;  // a byte the editor only carries
+    const std::string carried =
+        ConfigFileText({}, "ORV 1", other.s.rec, other.s.moduleTypes, other.image);
+    other.s.rec.txtRIC[0] = "42";
+    BuildImage(other.s.rec, other.s.moduleTypes, other.image);
+    const std::string changed =
+        ConfigFileText({}, "ORV 1", other.s.rec, other.s.moduleTypes, other.image);
+    struct Case {
+        const std::string& old;
+        const std::string& next;
+        bool kept;
+    } cases[] = {
+        {saved, saved, false},  {saved, retitled, false},    {saved, changed, true},
+        {carried, saved, true}, {"[Site]\r\n", saved, true},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        History history(dir.File("h"));
+        const HistoryCopy copy = history.KeepBeforeSave("site", c.old, c.next);
+        ASSERT_TRUE(copy.ok) << copy.error;
+        EXPECT_EQ(!copy.path.empty(), c.kept) << c.old.substr(0, 30);
+        if (!c.kept) continue;
+        EXPECT_TRUE(copy.path.ends_with(" before save site.ORV")) << copy.path;
+        EXPECT_EQ(ReadText(copy.path), c.old);
+    }
+}
+
+// The JSON beside a copy carries the image's bytes as orv-cli export does, to the last one.
+TEST(History, JsonBesideACopyCarriesTheImageToItsLastByte) {
+    TempDir dir;
+    History history(dir.File("h"));
+    Editor e = Example();
+    e.image[4095] = 0xC3;
+    e.s.rec.txtRIC[5] = "12abc";  // the build would adjust it: the record goes beside the copy
+    const HistoryCopy copy =
+        history.KeepRecord(history_event::kBeforeExit, "", e.s.rec, e.s.moduleTypes, e.image);
+    ASSERT_TRUE(copy.ok) << copy.error;
+    const std::string sidecar = ReadText(fs::path(copy.path).replace_extension(".json").string());
+    const std::string exported = RecordToJson(e.s.rec, e.s.moduleTypes, &e.image).dump();
+    for (const std::string& json : {sidecar, exported}) {
+        Editor back;
+        ASSERT_TRUE(RecordFromJsonText(json, back.s.rec, back.s.moduleTypes, &back.image).ok);
+        EXPECT_EQ(back.image[4095], 0xC3);
+        EXPECT_EQ(back.image[4000], 0x5A);
+        EXPECT_EQ(back.image[22], 0xA5);
+    }
 }
 
 TEST(History, SameConfigurationLooksAtTheUnitsFieldsOnly) {
