@@ -3,8 +3,8 @@
 namespace orv {
 
 ReplaceRecovery RecoverFailedReplace(unsigned long code, const ReplaceSteps& steps) {
-    const bool movedAway = code == kUnableToMoveReplacement ||
-                           code == kUnableToMoveReplacement2 || !steps.targetExists();
+    const bool movedAway = code == kUnableToMoveReplacement || code == kUnableToMoveReplacement2 ||
+                           !steps.targetExists();
     if (!movedAway) {
         steps.dropTemporary();
         return ReplaceRecovery::kFailed;

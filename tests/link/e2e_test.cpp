@@ -435,12 +435,6 @@ TEST_F(LinkE2E, CliWritesATabMessageBackAndKeepsTheHistory) {
     EXPECT_EQ(test::Lines(r.err).size(), 1u) << r.err;
     EXPECT_EQ(r.err.rfind("orv-cli: warning: Cannot keep a copy in the history folder ", 0), 0u)
         << r.err;
-
-    // Writing a copy taken from the history names the new copy by the original, not nested.
-    r = test::Run(ORV_CLI_PATH, {"write", copies[1].path, "--device", sim.Device()}, dir_);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(History().List().front().subject,
-              "site (from " + copies[1].fileName.substr(0, 19) + " write)");
 }
 
 // orv-cli write reads back what it wrote and names a block the unit did not keep; --backup reads
