@@ -226,10 +226,11 @@ std::string DefaultHistoryFolder() {
     if (const wchar_t* set = _wgetenv(L"LOCALAPPDATA"); set && *set) {
         base = set;
     } else {
-        PWSTR known = nullptr;
-        if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known)))
+        // The shell's own answer when the variable is missing (this call needs no DLL beyond
+        // shell32, which every Windows has).
+        wchar_t known[MAX_PATH] = {};
+        if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, known)))
             base = known;
-        ::CoTaskMemFree(known);
     }
     if (!base.empty()) return Utf8Of(fs::path(base) / "orv-config" / "history");
     return Utf8Of(PathOf("orv-config") / "history");
