@@ -3,13 +3,19 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace orv {
 
+// value is UTF-8. On Windows it goes into the wide environment, which the programs read: the
+// narrow one is in the ANSI code page and cannot hold every letter.
 inline void SetEnv(const char* name, const std::string& value) {
 #ifdef _WIN32
-    _putenv_s(name, value.c_str());
+    const auto wide = [](const std::string& utf8) {
+        return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).wstring();
+    };
+    _wputenv_s(wide(name).c_str(), wide(value).c_str());
 #else
     ::setenv(name, value.c_str(), 1);
 #endif

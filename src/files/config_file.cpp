@@ -138,7 +138,7 @@ std::string ConfigFileText(std::string_view existing, std::string_view title,
 
 WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
                                   const ModuleTypes& moduleTypes, Image& image,
-                                  std::string_view title) {
+                                  std::string_view title, const BeforeReplacing& beforeReplacing) {
     WriteConfigResult result;
     const std::string prefix = "Cannot save '" + path + "': ";
     result.build = BuildImage(rec, moduleTypes, image);
@@ -155,11 +155,13 @@ WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
     }
 
     std::string bytes;
-    if (const FileIoResult io = ReadWholeFile(path, bytes); !io.ok && !io.missing) {
-        result.error = prefix + io.error + ".";
+    const FileIoResult read = ReadWholeFile(path, bytes);
+    if (!read.ok && !read.missing) {
+        result.error = prefix + read.error + ".";
         return result;
     }
     const std::string text = ConfigFileText(bytes, title, rec, moduleTypes, image);
+    if (read.ok && beforeReplacing) beforeReplacing(bytes, text);
     if (const FileIoResult io = WriteFileAtomically(path, text); !io.ok) {
         result.error = prefix + io.error + ".";
         return result;

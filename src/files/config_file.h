@@ -7,6 +7,7 @@
 // existing file as it was; record_json.h is the record's JSON form for orv-cli.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,13 +75,18 @@ struct WriteConfigResult {
     BuildResult build;
 };
 
+// Called with an existing file's bytes and the bytes about to replace them, just before they do
+// (to keep the old ones in the history).
+using BeforeReplacing = std::function<void(std::string_view oldBytes, std::string_view newBytes)>;
+
 // Builds the image and saves the configuration. A configuration that does not fit the unit or
 // holds values the builder could not take as they are is refused, and the file is not touched.
 // An existing file keeps its other sections and keys, in their order; the new contents replace
 // the old in one step (never a half-written file). title is the "Version"/"ORV Pro" value.
 WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
                                   const ModuleTypes& moduleTypes, Image& image,
-                                  std::string_view title);
+                                  std::string_view title,
+                                  const BeforeReplacing& beforeReplacing = nullptr);
 // The same, with the main window's caption as the title.
 WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
                                   const ModuleTypes& moduleTypes, Image& image);

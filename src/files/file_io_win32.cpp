@@ -7,6 +7,7 @@
 
 #include "base/win32_text.h"
 #include "files/profile.h"
+#include "files/replace_recovery.h"
 
 namespace orv {
 namespace {
@@ -48,6 +49,10 @@ FileIoResult Failure(const char* reason) {
     return FileIoResult{false, false, reason};
 }
 
+FileIoResult Failure(const std::string& reason) {
+    return FileIoResult{false, false, reason};
+}
+
 class Handle {
   public:
     explicit Handle(HANDLE h) : h_(h) {}
@@ -86,6 +91,42 @@ std::wstring FullPath(const std::wstring& path) {
 std::wstring FolderOf(const std::wstring& path) {
     const auto cut = path.find_last_of(L"\\/:");
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
+
+// Writes bytes to a new temporary file beside target (a full path) and flushes them to disk; 0 or
+// the error code. The file is left behind only on success (its name in temp).
+DWORD WriteTemporary(const std::wstring& target, std::string_view bytes, std::wstring& temp) {
+    static std::atomic<unsigned> counter{0};
+    const std::wstring folder = FolderOf(target);
+    const std::wstring name = target.substr(folder.size());
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
+        temp = folder + L"." + name + L".tmp" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+               std::to_wstring(counter++);
+        h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+            return ::GetLastError();
+    }
+    if (h == INVALID_HANDLE_VALUE) return ERROR_FILE_EXISTS;
+    Handle file(h);
+    auto abandon = [&](DWORD code) {
+        file.Close();
+        ::DeleteFileW(temp.c_str());
+        return code;
+    };
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
+        DWORD n = 0;
+        if (!::WriteFile(file.Get(), p, chunk, &n, nullptr)) return abandon(::GetLastError());
+        p += n;
+        left -= n;
+    }
+    if (!::FlushFileBuffers(file.Get())) return abandon(::GetLastError());
+    if (!file.Close()) return abandon(::GetLastError());
+    return 0;
 }
 
 }  // namespace
@@ -134,37 +175,8 @@ FileIoResult WriteFileAtomically(const std::string& path, std::string_view bytes
 
     // The new contents go to a file of their own in the same folder first, so that the target is
     // either the old or the new file and never half-written.
-    static std::atomic<unsigned> counter{0};
-    const std::wstring folder = FolderOf(target);
-    const std::wstring name = target.substr(folder.size());
     std::wstring temp;
-    HANDLE h = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = folder + L"." + name + L".tmp" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-               std::to_wstring(counter++);
-        h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
-            return Failure(::GetLastError());
-    }
-    if (h == INVALID_HANDLE_VALUE) return Failure(ERROR_FILE_EXISTS);
-    Handle file(h);
-    auto abandon = [&](DWORD code) {
-        file.Close();
-        ::DeleteFileW(temp.c_str());
-        return Failure(code);
-    };
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
-        DWORD n = 0;
-        if (!::WriteFile(file.Get(), p, chunk, &n, nullptr)) return abandon(::GetLastError());
-        p += n;
-        left -= n;
-    }
-    if (!::FlushFileBuffers(file.Get())) return abandon(::GetLastError());
-    if (!file.Close()) return abandon(::GetLastError());
+    if (const DWORD code = WriteTemporary(target, bytes, temp); code != 0) return Failure(code);
 
     if (exists) {
         // Replacing keeps what the target carries besides its bytes (attributes, security,
@@ -172,13 +184,24 @@ FileIoResult WriteFileAtomically(const std::string& path, std::string_view bytes
         if (!::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                             nullptr, nullptr)) {
             const DWORD code = ::GetLastError();
-            // Only the replacement's move failed and the target's name is free: move it there.
-            if (code != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 ||
-                !::MoveFileExW(temp.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-                ::DeleteFileW(temp.c_str());
-                return Failure(code);
-            }
+            // Some failures have already moved the old file away: then the temporary file is
+            // the only copy left and must take the target's name, or stay where it is.
+            DWORD moveCode = 0;
+            const ReplaceRecovery recovery = RecoverFailedReplace(
+                code,
+                {[&] { return ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                 [&] {
+                     if (::MoveFileExW(temp.c_str(), target.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                         return true;
+                     moveCode = ::GetLastError();
+                     return false;
+                 },
+                 [&] { ::DeleteFileW(temp.c_str()); }});
+            if (recovery == ReplaceRecovery::kKeptTemporary)
+                return Failure(
+                    KeptTemporaryReason(ReasonFor(moveCode ? moveCode : code), Utf8FromWide(temp)));
+            if (recovery == ReplaceRecovery::kFailed) return Failure(code);
         }
         const DWORD now = ::GetFileAttributesW(target.c_str());
         if (now != INVALID_FILE_ATTRIBUTES && now != attributes)
@@ -190,6 +213,23 @@ FileIoResult WriteFileAtomically(const std::string& path, std::string_view bytes
         return Failure(code);
     }
     return FileIoResult{true, false, {}};
+}
+
+FileIoResult WriteNewFile(const std::string& path, std::string_view bytes) {
+    const std::wstring target = FullPath(WideFromUtf8(path));
+    std::wstring temp;
+    if (const DWORD code = WriteTemporary(target, bytes, temp); code != 0) return Failure(code);
+    // Without MOVEFILE_REPLACE_EXISTING the move takes the name only while it is free.
+    if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+        return FileIoResult{true, false, {}};
+    const DWORD code = ::GetLastError();
+    ::DeleteFileW(temp.c_str());
+    FileIoResult r = Failure(code);
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
+        r.taken = true;
+        r.error = "the name is taken";
+    }
+    return r;
 }
 
 }  // namespace orv

@@ -8,12 +8,19 @@
 #include <filesystem>
 #include <optional>
 
+#ifdef _WIN32
+#include <windows.h>
+// after windows.h, which it needs
+#include <shlobj.h>
+#endif
+
 #include "base/latin1.h"
 #include "base/local_time.h"
 #include "base/log.h"
 #include "files/config_file.h"
 #include "files/profile.h"
 #include "files/record_json.h"
+#include "model/defaults.h"
 #include "model/fields.h"
 #include "model/identity.h"
 
@@ -35,6 +42,10 @@ constexpr std::string_view kExtension = ".ORV";
 constexpr std::string_view kSidecarExtension = ".json";
 constexpr std::size_t kStampLength = 19;  // "2026-12-08 14.03.22"
 constexpr std::size_t kMaxSubject = 60;
+// The end of a subject that names the copy it was taken from (FileSubject), at most this long.
+constexpr std::string_view kOriginOpen = " (from ";
+constexpr std::size_t kMaxOrigin =
+    kOriginOpen.size() + kStampLength + 1 + history_event::kBeforeClear.size() + 1;
 
 // Longer names first where one begins with another ("write-unverified", "write").
 constexpr std::array<std::string_view, 10> kEvents{
@@ -52,10 +63,20 @@ std::string Stamp() {
 }
 
 // A subject that every file system takes as part of a name.
-std::string SafeSubject(std::string_view subject, std::string_view fallback) {
+std::string SafeSubject(std::string_view subject, std::string_view fallback,
+                        std::size_t maxBytes = kMaxSubject) {
     std::string out;
-    for (char c : subject) {
+    for (std::size_t k = 0; k < subject.size(); ++k) {
+        const char c = subject[k];
         const auto u = static_cast<unsigned char>(c);
+        // C1 controls (U+0080..U+009F, what a Latin-1 line's bytes 0x80..0x9F become) act on a
+        // terminal as the C0 ones do: neither belongs in a name.
+        if (u == 0xC2 && k + 1 < subject.size() &&
+            (static_cast<unsigned char>(subject[k + 1]) & 0xE0) == 0x80) {
+            out += '_';
+            ++k;
+            continue;
+        }
         const bool bad = u < 0x20 || u == 0x7F ||
                          std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos;
         out += bad ? '_' : c;
@@ -63,8 +84,8 @@ std::string SafeSubject(std::string_view subject, std::string_view fallback) {
     const auto first = out.find_first_not_of(" .");
     if (first == std::string::npos) return std::string(fallback);
     out.erase(0, first);
-    if (out.size() > kMaxSubject) {
-        std::size_t cut = kMaxSubject;  // never inside a UTF-8 sequence
+    if (out.size() > maxBytes) {
+        std::size_t cut = maxBytes;  // never inside a UTF-8 sequence
         while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
         out.resize(cut);
     }
@@ -87,15 +108,26 @@ struct NameParts {
     HistoryEntry entry;
     int sequence = 1;
 };
+bool IsStamp(std::string_view stamp) {
+    if (stamp.size() != kStampLength) return false;
+    for (std::size_t k = 0; k < kStampLength; ++k) {
+        const char want = k == 4 || k == 7 ? '-' : k == 10 ? ' ' : k == 13 || k == 16 ? '.' : '0';
+        if (want == '0' ? !std::isdigit(static_cast<unsigned char>(stamp[k])) : stamp[k] != want)
+            return false;
+    }
+    return true;
+}
+
 std::optional<NameParts> ParseName(const std::string& fileName) {
-    if (!EndsWithNoCase(fileName, kExtension) || fileName.size() < kStampLength + 2) return {};
+    if (!EndsWithNoCase(fileName, kExtension)) return {};
     std::string_view rest(fileName);
     rest.remove_suffix(kExtension.size());
+    // The stamp and the blank after it, at the least.
+    if (rest.size() <= kStampLength || !IsStamp(rest.substr(0, kStampLength)) ||
+        rest[kStampLength] != ' ')
+        return {};
     NameParts p;
     std::string stamp(rest.substr(0, kStampLength));
-    if (stamp[4] != '-' || stamp[7] != '-' || stamp[10] != ' ' || stamp[13] != '.' ||
-        stamp[16] != '.' || rest[kStampLength] != ' ')
-        return {};
     p.entry.fileName = fileName;
     p.entry.time = stamp.replace(13, 1, ":").replace(16, 1, ":");
     rest.remove_prefix(kStampLength + 1);
@@ -121,32 +153,86 @@ std::optional<NameParts> ParseName(const std::string& fileName) {
     return p;
 }
 
-// Our copies in a folder, newest first; a " (n)" copy is newer than the one made before it in
-// the same second.
-std::vector<NameParts> ListParts(const std::string& folder) {
-    std::vector<NameParts> found;
+// Our copies in a folder, newest first: those made by this History (madeHere, oldest first)
+// before any other, newest first; then by the time the file was written, then by the name's
+// stamp, a " (n)" copy newer than the one made before it in the same second.
+std::vector<NameParts> ListParts(const std::string& folder,
+                                 const std::vector<std::string>& madeHere) {
+    struct Ranked {
+        NameParts parts;
+        std::ptrdiff_t made;  // position in madeHere, -1 for copies made elsewhere
+        fs::file_time_type written;
+    };
+    std::vector<Ranked> found;
     std::error_code ec;
     for (fs::directory_iterator it(PathOf(folder), ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
+        std::error_code fileEc;
+        if (!it->is_regular_file(fileEc)) continue;
         auto parts = ParseName(Utf8Of(it->path().filename()));
         if (!parts) continue;
         parts->entry.path = Utf8Of(it->path());
-        found.push_back(std::move(*parts));
+        const auto at = std::find(madeHere.begin(), madeHere.end(), parts->entry.fileName);
+        const fs::file_time_type written = it->last_write_time(fileEc);
+        found.push_back({std::move(*parts), at == madeHere.end() ? -1 : at - madeHere.begin(),
+                         fileEc ? fs::file_time_type::min() : written});
     }
-    std::sort(found.begin(), found.end(), [](const NameParts& a, const NameParts& b) {
-        if (a.entry.time != b.entry.time) return a.entry.time > b.entry.time;
-        if (a.sequence != b.sequence) return a.sequence > b.sequence;
-        return a.entry.fileName > b.entry.fileName;
+    std::sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) {
+        if (a.made != b.made) return a.made > b.made;
+        if (a.written != b.written) return a.written > b.written;
+        if (a.parts.entry.time != b.parts.entry.time)
+            return a.parts.entry.time > b.parts.entry.time;
+        if (a.parts.sequence != b.parts.sequence) return a.parts.sequence > b.parts.sequence;
+        return a.parts.entry.fileName > b.parts.entry.fileName;
     });
-    return found;
+    std::vector<NameParts> out;
+    out.reserve(found.size());
+    for (Ranked& r : found) out.push_back(std::move(r.parts));
+    return out;
+}
+
+// Whether a history copy's subject ends with where it came from:
+// " (from 2026-12-08 23.14.31 write)".
+bool EndsWithOrigin(std::string_view subject) {
+    const auto open = subject.rfind(kOriginOpen);
+    if (open == std::string_view::npos || !subject.ends_with(")")) return false;
+    std::string_view inner = subject.substr(open + kOriginOpen.size());
+    inner.remove_suffix(1);
+    if (inner.size() <= kStampLength || !IsStamp(inner.substr(0, kStampLength)) ||
+        inner[kStampLength] != ' ')
+        return false;
+    inner.remove_prefix(kStampLength + 1);
+    return std::find(kEvents.begin(), kEvents.end(), inner) != kEvents.end();
+}
+
+// What a file opens as, for telling whether two files hold the same configuration: the record
+// as JSON with the bytes the editor carries, without the dictionary (each build chooses it
+// afresh). Nothing when the bytes do not open as a configuration.
+std::optional<nlohmann::ordered_json> OpenedAs(std::string_view bytes) {
+    StartupState s = MakeStartupState();
+    Image image{};
+    if (!ReadConfigText(bytes, {}, s.rec, s.moduleTypes, image).ok) return std::nullopt;
+    nlohmann::ordered_json j = RecordToJson(s.rec, s.moduleTypes, &image);
+    j.erase("txtDict");
+    return j;
 }
 
 }  // namespace
 
 std::string DefaultHistoryFolder() {
 #ifdef _WIN32
-    const char* base = std::getenv("LOCALAPPDATA");
-    if (base && *base) return Utf8Of(PathOf(base) / "orv-config" / "history");
+    // Asked in wide characters: the narrow environment is in the ANSI code page, which cannot
+    // hold every letter of a user's name and is not UTF-8 either.
+    std::wstring base;
+    if (const wchar_t* set = _wgetenv(L"LOCALAPPDATA"); set && *set) {
+        base = set;
+    } else {
+        // The shell's own answer when the variable is missing (this call needs no DLL beyond
+        // shell32, which every Windows has).
+        wchar_t known[MAX_PATH] = {};
+        if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, known)))
+            base = known;
+    }
+    if (!base.empty()) return Utf8Of(fs::path(base) / "orv-config" / "history");
     return Utf8Of(PathOf("orv-config") / "history");
 #else
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
@@ -177,9 +263,32 @@ HistoryCopy History::KeepRecord(std::string_view event, std::string_view subject
     const std::string text =
         ConfigFileText({}, MainWindowCaption(), built, moduleTypes, builtImage);
     if (build.fits && build.warnings.empty()) return Write(event, subject, text, nullptr);
-    // The image cannot hold what was typed; the record as JSON can.
-    const std::string json = RecordToJson(rec, moduleTypes).dump(2) + "\n";
+    // The image cannot hold what was typed; the record as JSON can, with the bytes the editor
+    // carries, as orv-cli export writes it.
+    const std::string json = RecordToJson(rec, moduleTypes, &image).dump(2) + "\n";
     return Write(event, subject, text, &json);
+}
+
+HistoryCopy History::KeepBackup(const std::array<std::string, 2>& versionLines,
+                                const ModuleTypes& moduleTypes, const Image& image) {
+    HistoryCopy copy = KeepImage(history_event::kBackup, UnitSubject(versionLines), versionLines,
+                                 moduleTypes, image);
+    std::error_code ec;
+    if (copy.ok && !fs::is_regular_file(PathOf(copy.path), ec)) {
+        copy.ok = false;
+        copy.error = "The backup " + copy.path +
+                     " is no longer in the history folder: it was removed as soon as it was "
+                     "written.";
+    }
+    return copy;
+}
+
+HistoryCopy History::KeepBeforeSave(std::string_view subject, std::string_view oldBytes,
+                                    std::string_view newBytes) {
+    if (oldBytes == newBytes) return HistoryCopy{true, {}, {}};
+    const auto before = OpenedAs(oldBytes);
+    if (before && before == OpenedAs(newBytes)) return HistoryCopy{true, {}, {}};
+    return Write(history_event::kBeforeSave, subject, std::string(oldBytes), nullptr);
 }
 
 HistoryCopy History::Write(std::string_view event, std::string_view subject,
@@ -194,24 +303,34 @@ HistoryCopy History::Write(std::string_view event, std::string_view subject,
         return copy;
     }
     const std::string stamp = Stamp();
-    const std::string stem =
-        stamp + " " + std::string(event) + " " + SafeSubject(subject, "untitled");
-    // Copies made within one second are numbered on from the newest of that second, so that a
-    // name freed by pruning is never reused for a newer copy.
+    // A subject may say which copy it came from beyond the usual length (FileSubject).
+    const std::string stem = stamp + " " + std::string(event) + " " +
+                             SafeSubject(subject, "untitled", kMaxSubject + kMaxOrigin);
+    // Copies made within one second are numbered on from the highest number of that second, so
+    // that a name freed by pruning is never reused for a newer copy. Another program may take a
+    // name between the look and the write: the name is claimed exclusively, and a taken one
+    // means the next number.
     int sequence = 1;
-    const std::vector<NameParts> existing = ListParts(folder_);
-    if (!existing.empty() && existing.front().entry.fileName.starts_with(stamp))
-        sequence = existing.front().sequence + 1;
+    for (const NameParts& p : ListParts(folder_, madeHere_))
+        if (p.entry.fileName.starts_with(stamp)) sequence = std::max(sequence, p.sequence + 1);
     auto nameFor = [&](int n) {
         return stem + (n > 1 ? " (" + std::to_string(n) + ")" : std::string()) +
                std::string(kExtension);
     };
-    std::string name = nameFor(sequence);
-    while (fs::exists(folder / PathOf(name), ec) && sequence < 100000) name = nameFor(++sequence);
-    const fs::path path = folder / PathOf(name);
-    if (const FileIoResult io = WriteFileAtomically(Utf8Of(path), text); !io.ok) {
-        copy.error = "Cannot keep a copy in the history folder " + folder_ + ": " + io.error + ".";
-        return copy;
+    fs::path path;
+    for (;; ++sequence) {
+        const std::string name = nameFor(sequence);
+        path = folder / PathOf(name);
+        const FileIoResult io = WriteNewFile(Utf8Of(path), text);
+        if (io.ok) {
+            madeHere_.push_back(name);
+            break;
+        }
+        if (!io.taken || sequence >= 100000) {
+            copy.error =
+                "Cannot keep a copy in the history folder " + folder_ + ": " + io.error + ".";
+            return copy;
+        }
     }
     if (json) {
         fs::path sidecar = path;
@@ -225,20 +344,23 @@ HistoryCopy History::Write(std::string_view event, std::string_view subject,
     copy.ok = true;
     copy.path = Utf8Of(path);
     LogLine("++ Kept a copy in " + copy.path, true);
-    Prune();
+    Prune(madeHere_.back());
     return copy;
 }
 
 std::vector<HistoryEntry> History::List() const {
     std::vector<HistoryEntry> entries;
-    for (auto& p : ListParts(folder_)) entries.push_back(std::move(p.entry));
+    for (auto& p : ListParts(folder_, madeHere_)) entries.push_back(std::move(p.entry));
     return entries;
 }
 
-void History::Prune() {
+void History::Prune(const std::string& justMade) {
     const std::vector<HistoryEntry> entries = List();
     std::error_code ec;
-    for (std::size_t k = keep_; k < entries.size(); ++k) {
+    // The copies made here rank first, the one just made before them all; whatever the clocks
+    // say, the copies pruned are the others, the oldest first.
+    for (std::size_t k = std::max<std::size_t>(keep_, 1); k < entries.size(); ++k) {
+        if (entries[k].fileName == justMade) continue;
         fs::path path = PathOf(entries[k].path);
         fs::remove(path, ec);
         fs::remove(path.replace_extension(PathOf(kSidecarExtension)), ec);
@@ -256,6 +378,14 @@ std::string UnitSubject(const std::array<std::string, 2>& versionLines) {
 }
 
 std::string FileSubject(std::string_view fileName) {
+    if (const auto parts = ParseName(std::string(fileName)); parts && !parts->entry.event.empty()) {
+        // A history copy: the original's subject, and where it came from unless it says so.
+        const std::string& subject = parts->entry.subject;
+        if (EndsWithOrigin(subject))
+            return SafeSubject(subject, "untitled", kMaxSubject + kMaxOrigin);
+        return SafeSubject(subject, "untitled") + std::string(kOriginOpen) +
+               std::string(fileName.substr(0, kStampLength)) + " " + parts->entry.event + ")";
+    }
     if (EndsWithNoCase(fileName, kExtension)) fileName.remove_suffix(kExtension.size());
     return SafeSubject(fileName, "untitled");
 }

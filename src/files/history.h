@@ -4,6 +4,14 @@
 // saved, read or started with, so that leaving, New, Clear Form, Open and Read never lose work
 // although they do not ask. The newest copies are kept and older ones deleted. Writing a copy
 // never stops the action it belongs to; the caller tells the user once when it fails.
+//
+// Names: "<date> <time> <event> <subject>.ORV" in local time, e.g. "2026-12-08 14.03.22 read
+// ORV-PRO V2.13.ORV", with " (2)", " (3)" ... for further copies in the same second. A name is
+// claimed exclusively, so copies made at once by several programs never replace each other.
+// Copies rank by when they were made: first those this History made, newest first, then the
+// others by the time their file was written (not by the local time in their names, which a
+// clock set back or a time-zone change would reorder). Pruning never deletes the copy just made
+// nor, while others can go, any copy made by this History.
 #pragma once
 
 #include <array>
@@ -42,7 +50,7 @@ std::string DefaultHistoryFolder();
 
 struct HistoryCopy {
     bool ok = false;
-    std::string path;   // the copy, when written
+    std::string path;   // the copy, when written; empty when there was nothing to keep
     std::string error;  // why it could not be written, naming the folder
 };
 
@@ -74,26 +82,44 @@ class History {
                            const ConfigRecord& rec, const ModuleTypes& moduleTypes,
                            const Image& image);
 
+    // What a unit held, read just before a Write ("backup", named by its first version line).
+    // Fails unless the copy is on disk afterwards: a Write must not go on trusting a backup
+    // that is gone.
+    HistoryCopy KeepBackup(const std::array<std::string, 2>& versionLines,
+                           const ModuleTypes& moduleTypes, const Image& image);
+
+    // Before a save replaces an existing file: its old bytes, kept exactly as they were ("before
+    // save"), unless they open as the same configuration as newBytes (the unit's fields, module
+    // types, version lines and the bytes the editor carries; not the dictionary or the title), so
+    // that saving the same thing again keeps nothing. A file that does not open as a
+    // configuration is kept too. ok with an empty path: nothing needed keeping.
+    HistoryCopy KeepBeforeSave(std::string_view subject, std::string_view oldBytes,
+                               std::string_view newBytes);
+
     // The copies in the folder, newest first.
     std::vector<HistoryEntry> List() const;
 
   private:
     HistoryCopy Write(std::string_view event, std::string_view subject, const std::string& text,
                       const std::string* json);
-    void Prune();
+    void Prune(const std::string& justMade);
 
     std::string folder_;
     std::size_t keep_;
+    std::vector<std::string> madeHere_;  // file names of the copies this History made, in order
 };
 
 // The newest copy of what a unit held (after a Read, or a backup before a Write), if any.
 std::optional<HistoryEntry> NewestUnitCopy(const History& history);
 
 // The subject of a copy of the unit's configuration: its first version line (record bytes), or
-// "unit". Subjects are UTF-8, cut to 60 bytes, with what no file system takes in a name replaced.
+// "unit". Subjects are UTF-8, cut to 60 bytes, with control characters (C0 and C1) and what no
+// file system takes in a name replaced by "_".
 std::string UnitSubject(const std::array<std::string, 2>& versionLines);
 // The subject of a copy of what the editor holds: its file name (UTF-8) without ".ORV", or
-// "untitled".
+// "untitled". A history copy's own name is not nested into the new one: the subject is the
+// original's, followed by where it came from, "untitled (from 2026-12-08 23.14.31 write)"; a
+// subject that already says where it came from is kept as it is.
 std::string FileSubject(std::string_view fileName);
 
 // Whether two records hold the same configuration: the unit's fields (not the editor's own PC

@@ -60,6 +60,7 @@ struct FileIoResult {
     bool ok = false;
     bool missing = false;  // reading: the file does not exist
     std::string error;
+    bool taken = false;  // writing a new file: the name is already taken
 };
 
 // Reads a whole file. Paths are UTF-8 (file_io_posix.cpp, file_io_win32.cpp).
@@ -71,6 +72,12 @@ FileIoResult ReadWholeFile(const std::string& path, std::string& bytes);
 // half-written. A target that is read-only (no write permission bit, the Read-only attribute) is
 // refused, as the platform refuses to write a read-only file.
 FileIoResult WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Writes a file under a name nobody has: the contents go to a temporary file first and then take
+// the name only if it is still free, in one step of the file system, so that two processes
+// choosing the same name at once never replace each other's file (the loser gets taken = true)
+// and nobody sees a half-written file under the name.
+FileIoResult WriteNewFile(const std::string& path, std::string_view bytes);
 
 // One-value conveniences over the file itself, as the platform's profile-string functions work.
 std::string ProfileGetItem(std::string_view section, std::string_view key,

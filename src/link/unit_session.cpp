@@ -219,8 +219,10 @@ void UnitSession::WriteClick() {
         BuildImage(rec_, moduleTypes_, image_);
         LogLine("++ Put EEprom", true);
         if (PutEEprom(comms_, ui_, image_, &blocksAccepted_)) {
-            if (hooks_.imageSent) hooks_.imageSent(image_);
             writeEnd_ = checks_.verify ? VerifyWrite() : WriteEnd::kWritten;
+            if (hooks_.imageSent)
+                hooks_.imageSent(image_, writeEnd_ == WriteEnd::kDifferent ||
+                                             writeEnd_ == WriteEnd::kNotVerified);
             if (writeEnd_ != WriteEnd::kVerified && writeEnd_ != WriteEnd::kWritten)
                 outcome_ = ClickOutcome::kFailed;
         } else {

@@ -42,10 +42,11 @@ struct UnitSessionHooks {
     // defaults): a Read that brought the whole EEPROM is about to replace the record and the
     // image; then what the unit held, as read, before the decode rebuilds it, with the version
     // lines and module types the unit reported when it was connected (the editor's may since
-    // come from a file); and what a Write sent, once every block was accepted.
+    // come from a file); and what a Write sent, once every block was accepted and any read-back
+    // has ended (readBackFailed: it differed or did not complete).
     std::function<void()> beforeReadReplaces = nullptr;
     std::function<void(const UnitContents&)> unitImageRead = nullptr;
-    std::function<void(const Image&)> imageSent = nullptr;
+    std::function<void(const Image&, bool readBackFailed)> imageSent = nullptr;
     // The checks around a Write. What differs between what was sent and what read back, one line
     // per difference naming its block and field (without it the blocks are named by number
     // only). The unit's contents read before a Write, to keep; returns why they could not be kept

@@ -157,8 +157,14 @@ void MainWindow::MenuFileSaveAs() {
 }
 
 void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
-    const WriteConfigResult r = WriteConfigFile(fullPath.toStdString(), rec_, moduleTypes_, image_,
-                                                ToRecord(windowTitle()));
+    // Saving over a file that holds another configuration keeps the old one first, without a
+    // question: Save after a Read would otherwise lose the file's configuration for good.
+    const std::string subject = FileSubject(SplitFilePath(fullPath.toStdString()).name);
+    const WriteConfigResult r =
+        WriteConfigFile(fullPath.toStdString(), rec_, moduleTypes_, image_, ToRecord(windowTitle()),
+                        [this, &subject](std::string_view oldBytes, std::string_view newBytes) {
+                            NoteHistoryCopy(history_.KeepBeforeSave(subject, oldBytes, newBytes));
+                        });
     RefreshFields();  // the build normalises messages and chooses a new dictionary
     if (!r.ok) {
         ShowMessage(QString("The configuration was not saved.\n\n%1").arg(FromMessageText(r.error)),

@@ -44,9 +44,11 @@ void MainWindow::UnitImageRead(const UnitContents& unit) {
                                        unit.versionLines, unit.moduleTypes, unit.image));
 }
 
-void MainWindow::ImageSent(const Image& image) {
-    // Named by the file it came from, as orv-cli names it.
-    KeepUnitImage(history_event::kWrite, FileSubject(CurrentFileName().toStdString()), image);
+void MainWindow::ImageSent(const Image& image, bool readBackFailed) {
+    // Named by the file it came from, as orv-cli names it; a Write the read-back did not
+    // confirm is not an ordinary "write".
+    KeepUnitImage(readBackFailed ? history_event::kWriteUnverified : history_event::kWrite,
+                  FileSubject(CurrentFileName().toStdString()), image);
 }
 
 void MainWindow::AfterLinkClick(void (UnitSession::*click)()) {

@@ -136,8 +136,8 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
     hooks.unitImageRead = [this](const UnitContents& unit) {
         OnUiThread([this, &unit] { view_.UnitImageRead(unit); });
     };
-    hooks.imageSent = [this](const Image& image) {
-        OnUiThread([this, &image] { view_.ImageSent(image); });
+    hooks.imageSent = [this](const Image& image, bool readBackFailed) {
+        OnUiThread([this, &image, readBackFailed] { view_.ImageSent(image, readBackFailed); });
     };
     // The window takes no input while the Write runs, so its module types hold still.
     hooks.describeDifferences = [this](const Image& sent, const Image& readBack) {

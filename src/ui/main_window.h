@@ -79,7 +79,7 @@ class MainWindow : public QMainWindow, public StatusView {
     void SetDisconnectedState() override;
     void BeforeReadReplaces() override;
     void UnitImageRead(const UnitContents& unit) override;
-    void ImageSent(const Image& image) override;
+    void ImageSent(const Image& image, bool readBackFailed) override;
     std::string KeepUnitBackup(const UnitContents& unit) override;
     std::string LastUnitCopy() override;
     bool IsConnected() const { return connected_; }

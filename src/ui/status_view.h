@@ -35,10 +35,11 @@ class StatusView {
     virtual void ApplyModuleTypes() = 0;
     // For keeping what could be lost: a Read that brought the whole EEPROM is about to replace
     // the configuration; what the unit held, as read, with what it reported at Connect; what a
-    // Write sent, every block accepted.
+    // Write sent, every block accepted (readBackFailed: the read-back differed or did not
+    // complete).
     virtual void BeforeReadReplaces() = 0;
     virtual void UnitImageRead(const UnitContents& unit) = 0;
-    virtual void ImageSent(const Image& image) = 0;
+    virtual void ImageSent(const Image& image, bool readBackFailed) = 0;
     // The unit's configuration read before a Write, to keep: why it could not be kept ("" when
     // kept). Where the last configuration read from a unit is kept ("" when nowhere).
     virtual std::string KeepUnitBackup(const UnitContents& unit) = 0;

@@ -205,9 +205,7 @@ void MainWindow::ShowDifferences(const QString& title, const QString& heading,
 }
 
 std::string MainWindow::KeepUnitBackup(const UnitContents& unit) {
-    const HistoryCopy copy =
-        history_.KeepImage(history_event::kBackup, UnitSubject(unit.versionLines),
-                           unit.versionLines, unit.moduleTypes, unit.image);
+    const HistoryCopy copy = history_.KeepBackup(unit.versionLines, unit.moduleTypes, unit.image);
     return copy.ok ? std::string() : copy.error;
 }
 

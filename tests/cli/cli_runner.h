@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../files/files_test_util.h"
+#include "../test_env.h"
 
 namespace orv::test {
 
@@ -99,6 +100,8 @@ inline int RunProgram(const std::string& program, const std::vector<std::string>
 // A test with a scratch folder and a way to run orv-cli (ORV_CLI_PATH) inside it.
 class CliTest : public testing::Test {
   protected:
+    // The copies the runs keep go to the test's own folder, never the user's history.
+    CliTest() { SetEnv(kHistoryBaseVariable, dir.File("data")); }
     RunResult Run(const std::vector<std::string>& args) {
         const std::string out = dir.File(".stdout"), err = dir.File(".stderr");
         RunResult r;

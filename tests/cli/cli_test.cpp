@@ -1,6 +1,8 @@
 // Runs the built orv-cli binary and checks what it writes and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -46,6 +48,9 @@ TEST_F(Cli, HelpAndUsageErrors) {
         {{"size"}, 2, "", "missing the configuration file to measure"},
         {{"size", "a.ORV", "b.ORV"}, 2, "", "unexpected argument 'b.ORV'"},
         {{"history", "--help"}, 0, "'orv-cli write COPY.ORV'", ""},
+        {{"history", "--help"}, 0, "\n  backup ", ""},
+        {{"history", "--help"}, 0, "\n  write-unverified ", ""},
+        {{"history", "--help"}, 0, "\n  before save ", ""},
         {{"read", "--help"}, 0, "--no-history", ""},
         {{"reset", "--help"}, 0, "-v, --verbose", ""},
         {{"read", "--verbose=yes", "-o", "x.ORV"}, 2, "", "option '--verbose' takes no value"},
@@ -185,6 +190,46 @@ TEST_F(Cli, ImportRefusesConfigurationsTheUnitCannotHold) {
     EXPECT_NE(r.err.find("Cannot save '" + F("ip.ORV") + "'"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("300"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(F("ip.ORV")));
+}
+
+// An output that replaces a file holding another configuration keeps the old file in the history
+// first; writing the same configuration again keeps nothing.
+// The history folder is named beyond ASCII (beyond the ANSI code page on Windows).
+TEST_F(Cli, OutputOverAnotherConfigurationKeepsTheOldFile) {
+    const auto u8 = [](const std::u8string& s) { return std::string(s.begin(), s.end()); };
+    const std::string base = u8((dir.path / std::filesystem::path(u8"José Ωμέγα")).u8string());
+    SetEnv(kHistoryBaseVariable, base);
+    const auto readCopy = [](const std::string& path) {
+        std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                         std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string a = F("a.ORV");
+    const struct {
+        std::vector<std::string> args;
+        std::size_t copies;  // in the history afterwards
+    } steps[] = {
+        {{"new", "-o", a}, 0},       {{"new", "-o", a}, 0},
+        {{"resave", a, "-o", a}, 0}, {{"new", "-m", "15,0,0,0", "-o", a}, 1},
+        {{"mac-increment", a}, 2},   {{"import-csv", a, F("t.csv"), "-o", a}, 3},
+    };
+    WriteText(F("t.csv"), "Bank,Channel,State,Message,RIC\r\n1,1,RESET,FIRE,123\r\n");
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::PrintToString(step.args));
+        const std::string before = ReadText(a);
+        const RunResult r = Run(step.args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const RunResult listed = Run({"history"});
+        std::size_t copies = 0;  // one line each, starting with its date
+        for (std::size_t at = 0; (at = listed.out.find("\n2", at)) != std::string::npos; ++at)
+            ++copies;
+        EXPECT_EQ(copies, step.copies) << listed.out;
+        const auto at = listed.out.find("  before save  a  ");
+        if (step.copies == 0 || at == std::string::npos) continue;
+        const std::string path = listed.out.substr(at + 18, listed.out.find('\n', at) - at - 18);
+        EXPECT_TRUE(path.starts_with(HistoryFolderUnder(base))) << path;
+        EXPECT_EQ(readCopy(path), before);  // the newest copy: what the step replaced
+    }
 }
 
 }  // namespace

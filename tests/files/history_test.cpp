@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -27,6 +34,18 @@ Editor Example() {
     e.image[22] = 0xA5;  // bytes the editor only carries along
     e.image[4000] = 0x5A;
     return e;
+}
+
+// A copy as another program or an earlier run left it, its file written `age` from now.
+void Plant(const fs::path& folder, const std::string& name, std::chrono::hours age) {
+    fs::create_directories(folder);
+    WriteText((folder / name).string(), "x");
+    fs::last_write_time(folder / name, fs::file_time_type::clock::now() + age);
+}
+
+std::string U8(const fs::path& path) {
+    const std::u8string u = path.u8string();
+    return std::string(u.begin(), u.end());
 }
 
 TEST(History, CopyOfTheEditorOpensAsTheSameConfigurationAndTouchesNothing) {
@@ -132,12 +151,20 @@ TEST(History, AFolderThatCannotBeMadeIsReportedNotThrown) {
     EXPECT_NE(copy.error.find(dir.File("taken")), std::string::npos) << copy.error;
 }
 
+// A user folder named beyond ASCII (and beyond the ANSI code page on Windows) holds the copies.
 TEST(History, FolderFollowsThePlatformsDataHome) {
     const char* old = std::getenv(kHistoryBaseVariable);
     const std::string saved = old ? old : "";
-    const std::string base = (fs::temp_directory_path() / "orv-data").string();
-    SetEnv(kHistoryBaseVariable, base);
-    EXPECT_EQ(fs::path(DefaultHistoryFolder()), fs::path(HistoryFolderUnder(base)));
+    const fs::path base = fs::temp_directory_path() / fs::path(u8"orv-data José Ωμέγα");
+    SetEnv(kHistoryBaseVariable, U8(base));
+    EXPECT_EQ(DefaultHistoryFolder(), U8(base / "orv-config" / "history"));
+    History history;
+    const Editor e = Example();
+    ASSERT_TRUE(history.KeepImage(history_event::kRead, "unit", {}, e.s.moduleTypes, e.image).ok);
+    const auto listed = history.List();
+    EXPECT_TRUE(listed.size() == 1 && listed[0].path.starts_with(U8(base))) << history.folder();
+    std::error_code ec;
+    fs::remove_all(base, ec);
 #ifndef _WIN32
     SetEnv(kHistoryBaseVariable, "relative");  // not absolute: ignored, as the convention says
     EXPECT_TRUE(DefaultHistoryFolder().ends_with("/.local/share/orv-config/history"));
@@ -146,6 +173,160 @@ TEST(History, FolderFollowsThePlatformsDataHome) {
         SetEnv(kHistoryBaseVariable, saved);
     else
         UnsetEnv(kHistoryBaseVariable);
+}
+
+// Names of 21 to 23 characters are shorter than any of ours: not listed, and not read past.
+TEST(History, OnlyOurNamesAreListed) {
+    TempDir dir;
+    for (const char* name :
+         {"2026-12-08 14.03..ORV", "2026-12-08 14.03.2.ORV", "2026-12-08 14.03.22.ORV",
+          "2026-12-08 14.03.2x read a.ORV", "notes.ORV", "2026-12-08 14.03.22 read ORV V2.ORV",
+          "2026-12-08 14.03.22 write-unverified site (3).ORV",
+          "2026-12-08 14.03.22 before save a.orv"})
+        Plant(dir.path, name, std::chrono::hours(0));
+    std::vector<std::string> listed;
+    for (const HistoryEntry& e : History(dir.path.string()).List())
+        listed.push_back(e.event + "|" + e.subject);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{"before save|a", "read|ORV V2", "write-unverified|site"}));
+}
+
+// No control character reaches a name; a copy of a copy names the original, not nested.
+TEST(History, SubjectsAreSafeAndNeverNested) {
+    const std::string a60(60, 'a'), from = " (from 2026-12-08 23.14.31 ";
+    EXPECT_EQ(UnitSubject({"ORV\x85"
+                           "A\x9B"
+                           "B\x1B"
+                           "]0;x\x07",
+                           ""}),
+              "ORV_A_B_]0;x_");
+    EXPECT_EQ(FileSubject("2026-12-08 23.14.31 write untitled (2).ORV"),
+              "untitled" + from + "write)");
+    EXPECT_EQ(FileSubject("2026-12-09 08.00.00 write untitled" + from + "write).ORV"),
+              "untitled" + from + "write)");
+    const std::string longest =
+        FileSubject("2026-12-08 23.14.31 before clear form " + a60 + ".ORV");
+    EXPECT_EQ(longest, a60 + from + "before clear form)");
+    TempDir dir;  // and the name keeps all of it
+    History history(dir.File("h"));
+    const Editor e = Example();
+    ASSERT_TRUE(history.KeepImage(history_event::kWrite, longest, {}, e.s.moduleTypes, e.image).ok);
+    EXPECT_EQ(history.List().at(0).subject, longest);
+}
+
+// A clock set back, a time-zone change: copies written later or earlier than their names say.
+// Copies rank by when their files were written, and the ones made now are never pruned.
+TEST(History, PruningKeepsTheNewCopiesWhateverTheClocksSay) {
+    using std::chrono::hours;
+    TempDir dir;
+    Plant(dir.path, "2099-01-01 00.00.00 read ahead.ORV", hours(24 * 365));
+    Plant(dir.path, "2000-01-01 00.00.00 read zone.ORV", hours(2 * 24 * 365));
+    Plant(dir.path, "2099-01-01 00.00.01 read old.ORV", hours(-24 * 365));
+    History history(dir.path.string(), 3);
+    const Editor e = Example();
+    const HistoryCopy backup = history.KeepBackup({"ORV V2.13", ""}, e.s.moduleTypes, e.image);
+    ASSERT_TRUE(backup.ok) << backup.error;
+    ASSERT_TRUE(history.KeepImage(history_event::kWrite, "site", {}, e.s.moduleTypes, e.image).ok);
+    std::vector<std::string> kept;
+    for (const HistoryEntry& c : history.List()) kept.push_back(c.event + " " + c.subject);
+    EXPECT_EQ(kept, (std::vector<std::string>{"write site", "backup ORV V2.13", "read zone"}));
+    EXPECT_EQ(NewestUnitCopy(history)->path, backup.path);
+}
+
+TEST(History, NewestUnitCopyIsTheNewestReadOrBackup) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        // oldest first
+        {{"read", "backup", "before read"}, "backup"},
+        {{"backup", "read", "write", "before save"}, "read"},
+        {{"before read", "write-unverified"}, ""},
+    };
+    for (const auto& [events, newest] : cases) {
+        TempDir dir;
+        for (std::size_t k = 0; k < events.size(); ++k)
+            Plant(dir.path, "2026-12-08 14.03.0" + std::to_string(k) + " " + events[k] + " u.ORV",
+                  std::chrono::hours(static_cast<int>(k) - 10));
+        const auto got = NewestUnitCopy(History(dir.path.string()));
+        EXPECT_EQ(got ? got->event : "", newest) << events.front();
+    }
+}
+
+#ifndef _WIN32
+// Several programs keeping copies of the same unit in the same second lose none.
+TEST(History, CopiesMadeAtOnceByManyProcessesAreAllKept) {
+    constexpr int kProcesses = 4, kCopies = 25;
+    TempDir dir;
+    const Editor e = Example();
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        if (const pid_t pid = ::fork(); pid != 0) {
+            children.push_back(pid);
+            continue;
+        }
+        ::close(start[1]);
+        char go;
+        int lost = ::read(start[0], &go, 1);  // 0 when the parent closes it: all begin at once
+        History history(dir.File("h"));
+        for (int k = 0; k < kCopies; ++k)
+            lost += !history.KeepImage(history_event::kRead, "u", {}, e.s.moduleTypes, e.image).ok;
+        ::_exit(lost);
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t pid : children) {
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        EXPECT_EQ(status, 0);
+    }
+    EXPECT_EQ(History(dir.File("h")).List().size(), std::size_t{kProcesses * kCopies});
+}
+#endif
+
+// Saving over a file keeps what it held first, unless it held the same configuration.
+TEST(History, SaveOverAFileKeepsAnotherConfigurationOnly) {
+    Editor e = Example();
+    BuildImage(e.s.rec, e.s.moduleTypes, e.image);
+    auto text = [&](const char* title) {
+        return ConfigFileText({}, title, e.s.rec, e.s.moduleTypes, e.image);
+    };
+    const std::string saved = text("ORV 1"), retitled = text("ORV 2");
+    e.image[4000] = 0x11;  // a byte the editor only carries
+    const std::string carried = text("ORV 1");
+    e.image[4000] = 0x5A;
+    e.s.rec.txtRIC[0] = "42";
+    BuildImage(e.s.rec, e.s.moduleTypes, e.image);
+    const std::string changed = text("ORV 1");
+    const std::pair<std::string, bool> cases[] = {
+        {saved, false}, {retitled, false}, {carried, true}, {changed, true}, {"[Site]\r\n", true}};
+    for (const auto& [old, kept] : cases) {
+        TempDir dir;
+        History history(dir.File("h"));
+        const HistoryCopy copy = history.KeepBeforeSave("site", old, saved);
+        ASSERT_TRUE(copy.ok) << copy.error;
+        EXPECT_EQ(copy.path.empty() ? "" : ReadText(copy.path), kept ? old : "") << old.size();
+        EXPECT_TRUE(!kept || copy.path.ends_with(" before save site.ORV")) << copy.path;
+    }
+}
+
+// The JSON beside a copy carries the image's bytes as orv-cli export does, to the last one.
+TEST(History, JsonBesideACopyCarriesTheImageToItsLastByte) {
+    TempDir dir;
+    History history(dir.File("h"));
+    Editor e = Example();
+    e.image[4095] = 0xC3;
+    e.s.rec.txtRIC[5] = "12abc";  // the build would adjust it: the record goes beside the copy
+    const HistoryCopy copy =
+        history.KeepRecord(history_event::kBeforeExit, "", e.s.rec, e.s.moduleTypes, e.image);
+    ASSERT_TRUE(copy.ok) << copy.error;
+    for (const std::string& json :
+         {ReadText(fs::path(copy.path).replace_extension(".json").string()),
+          RecordToJson(e.s.rec, e.s.moduleTypes, &e.image).dump()}) {
+        Editor back;
+        ASSERT_TRUE(RecordFromJsonText(json, back.s.rec, back.s.moduleTypes, &back.image).ok);
+        EXPECT_EQ(back.image, e.image);
+    }
 }
 
 TEST(History, SameConfigurationLooksAtTheUnitsFieldsOnly) {

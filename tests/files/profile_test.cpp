@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/replace_recovery.h"
 #include "files_test_util.h"
 
 namespace orv {
@@ -184,6 +185,53 @@ TEST(ProfileFiles, PathsWithBlanksAndNonAsciiLetters) {
     for (const auto& e : std::filesystem::directory_iterator(folder))
         names.push_back(bytes(e.path().filename().u8string()));
     EXPECT_EQ(names, std::vector<std::string>{bytes(name)});
+}
+
+// A new file takes a free name only: a taken one is said so and keeps what it held.
+TEST(ProfileFiles, NewFileNeverReplacesOne) {
+    TempDir dir;
+    const std::string path = dir.File("copy.ORV");
+    ASSERT_TRUE(WriteNewFile(path, "first").ok);
+    const FileIoResult again = WriteNewFile(path, "second");
+    EXPECT_FALSE(again.ok);
+    EXPECT_TRUE(again.taken);
+    EXPECT_EQ(ReadText(path), "first");
+    EXPECT_FALSE(WriteNewFile(dir.File("no/such/folder/x.ORV"), "x").taken);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path),
+                            std::filesystem::directory_iterator()),
+              1);  // no temporary file left behind
+}
+
+// After a failed replace the temporary file is deleted only while the target still holds the old
+// contents; when the old file was moved away it takes its place, or stays as the only copy.
+TEST(ProfileFiles, FailedReplaceNeverDeletesTheOnlyCopy) {
+    struct Row {
+        unsigned long code;
+        bool targetThere, moveWorks;
+        ReplaceRecovery outcome;
+        bool moved, dropped;
+    } rows[] = {
+        {5, true, true, ReplaceRecovery::kFailed, false, true},  // access denied: old file intact
+        {1175, true, true, ReplaceRecovery::kFailed, false, true},
+        {kUnableToMoveReplacement, false, true, ReplaceRecovery::kMovedIntoPlace, true, false},
+        {kUnableToMoveReplacement, false, false, ReplaceRecovery::kKeptTemporary, true, false},
+        {kUnableToMoveReplacement2, true, true, ReplaceRecovery::kMovedIntoPlace, true, false},
+        {kUnableToMoveReplacement2, false, false, ReplaceRecovery::kKeptTemporary, true, false},
+        {5, false, true, ReplaceRecovery::kMovedIntoPlace, true, false},  // gone, whatever it says
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.code << " there " << r.targetThere);
+        bool moved = false, dropped = false;
+        const ReplaceRecovery outcome = RecoverFailedReplace(
+            r.code, {[&] { return r.targetThere; }, [&] { return moved = true, r.moveWorks; },
+                     [&] { dropped = true; }});
+        EXPECT_EQ(outcome, r.outcome);
+        EXPECT_EQ(moved, r.moved);
+        EXPECT_EQ(dropped, r.dropped);
+    }
+    EXPECT_NE(
+        KeptTemporaryReason("disk full", "C:\\x\\.a.ORV.tmp1").find("kept in C:\\x\\.a.ORV.tmp1"),
+        std::string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -68,6 +69,14 @@ class LinkE2E : public testing::Test {
         const std::string device = sim_->Device();
         comms_.SetLookup([device](int) { return std::optional<std::string>(device); });
         return *sim_;
+    }
+
+    // A copy in the history as an earlier run left it, its file written `age` from now.
+    static void PlantCopy(const std::string& name, std::chrono::hours age) {
+        const fs::path path = fs::path(History().folder()) / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << "x";
+        fs::last_write_time(path, fs::file_time_type::clock::now() + age);
     }
 
     std::string dir_;
@@ -470,6 +479,7 @@ TEST_F(LinkE2E, CliWriteVerifiesAndComparesWithTheUnit) {
     EXPECT_LT(firstWith("read 255 "), firstWith("write 0 "));
     const auto copies = History().List();
     ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[0].event, "write-unverified");
     EXPECT_EQ(copies[1].event, "backup");
     StartupState backup = MakeStartupState();
     Image backupImage{};
@@ -488,6 +498,42 @@ TEST_F(LinkE2E, CliWriteVerifiesAndComparesWithTheUnit) {
     EXPECT_EQ(test::Run(ORV_CLI_PATH, {"diff", site, dir_ + "/back.ORV"}, dir_).status, 1);
     r = test::Run(ORV_CLI_PATH, {"diff", "--ignore-versions", site, dir_ + "/back.ORV"}, dir_);
     EXPECT_EQ(r.status, 0) << r.out;
+
+    // A Write that stops names the newest copy of what a unit held, not a newer "before read".
+    const HistoryEntry read = History().List().front();
+    ASSERT_EQ(read.event, "read");
+    PlantCopy("2026-12-08 14.03.22 before read site.ORV", std::chrono::hours(1));
+    sim({"--refuse-block", "3"});
+    r = run({"write", site});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is kept in the history:\n" + read.path + "\n"), std::string::npos)
+        << r.err;
+}
+
+// A full history whose copies all look newer than now (the clock was set back since): the
+// backup a Write takes is on disk when the Write goes on, and stays there.
+TEST_F(LinkE2E, CliBackupSurvivesAFullHistoryAndAClockSetBack) {
+    ::setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    for (std::size_t k = 0; k < kHistoryKeep; ++k)
+        PlantCopy("2099-01-01 00.00.00 read old " + std::to_string(k) + ".ORV",
+                  std::chrono::hours(24));
+    auto& sim = StartSim({});
+    const std::string site = dir_ + "/site.ORV";
+    ASSERT_EQ(test::Run(ORV_CLI_PATH, {"new", "-o", site}, dir_).status, 0);
+    const auto r =
+        test::Run(ORV_CLI_PATH, {"write", site, "--backup", "--device", sim.Device()}, dir_);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string said = "Backed up the unit's configuration to ";
+    const auto at = r.out.find(said);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string backup =
+        r.out.substr(at + said.size(), r.out.find('\n', at) - at - said.size());
+    EXPECT_TRUE(fs::exists(backup)) << backup;
+    const auto copies = History().List();
+    EXPECT_EQ(copies.size(), kHistoryKeep);
+    EXPECT_EQ(std::count_if(copies.begin(), copies.end(),
+                            [](const HistoryEntry& c) { return c.event == "write"; }),
+              1);
 }
 
 }  // namespace

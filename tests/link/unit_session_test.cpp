@@ -406,8 +406,9 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
         sim::UnitOptions unit;
         const char* backupError;
         WriteEnd end;
-        std::size_t requests;  // 240 writes; a backup adds 3 for the version report and 256 reads
-        std::string message;   // in the last message shown, "" for none
+        std::size_t requests;   // 240 writes; a backup adds 3 for the version report and 256 reads
+        std::string message;    // in the last message shown, "" for none
+        const char* kept = "";  // what the history is told was sent: "write", "unverified"
     } rows[] = {
         {"not kept",
          {true, false},
@@ -416,7 +417,8 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
          WriteEnd::kDifferent,
          480,
          "but block 1 reads back different from what was sent (sent -> unit):\n"
-         "block 1 (addresses 16 to 31)\n"},
+         "block 1 (addresses 16 to 31)\n",
+         "unverified"},
         {"read-back stops",
          {true, false},
          {.stopAfter = 250},
@@ -424,8 +426,9 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
          WriteEnd::kNotVerified,
          251,
          "Written, but not verified: the unit accepted every block, then stopped answering while "
-         "it was read back (block 10)."},
-        {"backup", {false, true}, {}, "", WriteEnd::kWritten, 499, ""},
+         "it was read back (block 10).",
+         "unverified"},
+        {"backup", {false, true}, {}, "", WriteEnd::kWritten, 499, "", "write"},
         {"backup not kept",
          {true, true},
          {},
@@ -460,6 +463,10 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
             return std::string(row.backupError);
         };
         hooks.lastUnitCopy = [] { return std::string("/h/read.ORV"); };
+        std::string kept;
+        hooks.imageSent = [&](const Image&, bool readBackFailed) {
+            kept = readBackFailed ? "unverified" : "write";
+        };
         UnitSession session(state.rec, state.moduleTypes, image, comms, ui, hooks);
         session.SetWriteChecks(row.checks);
         session.WriteClick();
@@ -473,6 +480,7 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
         EXPECT_TRUE(std::equal(image.begin(), image.begin() + 3840, expected.begin()));
         EXPECT_EQ(backups,
                   row.checks.backup ? std::vector<Image>{unitBefore} : std::vector<Image>{});
+        EXPECT_EQ(kept, row.kept);
     }
 }
 

@@ -189,6 +189,9 @@ TEST_F(WindowLinkTest, HistoryKeepsWhatEachEventWouldLose) {
         {{"connect", "read"}, {"read ORV V2.13"}},
         {{"connect", "change", "read"}, {"read ORV V2.13", "before read untitled"}},
         {{"connect", "change", "write"}, {"write untitled"}},
+        // Last: these save over site.ORV.
+        {{"open", "ctrl-s"}, {}},
+        {{"open", "connect", "read", "ctrl-s"}, {"before save site", "read ORV V2.13"}},
     };
     StartSim({"--version1", "ORV V2.13", "--modules", "15,13,0,0"});
     const std::string device = sim->Device();
@@ -222,6 +225,7 @@ TEST_F(WindowLinkTest, HistoryKeepsWhatEachEventWouldLose) {
             if (step == "clear") w.window->action("Clear")->trigger();
             if (step == "open") w.window->action("MenuFileOpen")->trigger();
             if (step == "save") w.window->action("MenuFileSaveAs")->trigger();
+            if (step == "ctrl-s") w.window->action("MenuFileSave")->trigger();
             if (step == "drop") {
                 ASSERT_TRUE(DropFile(w.window.get(), site));
             }
@@ -250,6 +254,7 @@ TEST_F(WindowLinkTest, WriteIsVerifiedAndCompareListsTheDifferences) {
     EXPECT_TRUE(h->messages[0].text.contains("\nblock 1: Repeat time B: 120 s -> 30 s\n"))
         << h->messages[0].text.toStdString();
     EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Write failed: the unit did not keep"));
+    EXPECT_EQ(HistoryCopies(*h->window).front(), "write-unverified untitled");
     compare->trigger();
     ASSERT_EQ(h->messages.size(), 2u);
     EXPECT_EQ(h->messages[1].title, "Compare with Unit");

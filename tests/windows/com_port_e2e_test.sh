@@ -14,6 +14,7 @@ linux=$build/tools/cli/orv-cli
 
 rm -rf "$scratch"
 mkdir -p "$scratch"
+export XDG_DATA_HOME=$scratch/linux-history  # the Linux orv-cli's copies, never the user's
 cd "$scratch" || exit 1
 failures=0
 fail() {

@@ -10,6 +10,9 @@ wine=$1 exe=$2 linux=$3 scratch=$4
 
 rm -rf "$scratch"
 mkdir -p "$scratch/linux" "$scratch/windows"
+# Outputs that replace a file keep its old contents in the history: the Linux side's goes to a
+# folder of the test's own, outside the compared folders (Wine's is in its private prefix).
+export XDG_DATA_HOME=$scratch/linux-history
 linux_cli() { "$linux" "$@"; }
 windows_cli() { timeout 120 "$wine" "$exe" "$@"; }
 

@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "files/config_file.h"
+#include "files/history.h"
+#include "model/identity.h"
 
 namespace orv::cli {
 
@@ -93,15 +95,30 @@ bool OpenConfig(const std::string& path, EditorState& state) {
     return true;
 }
 
-bool SaveConfig(const std::string& path, EditorState& state) {
+bool SaveConfigFile(const std::string& path, ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                    Image& image, bool keepHistory) {
+    BeforeReplacing keep = nullptr;
+    if (keepHistory)
+        keep = [&path](std::string_view oldBytes, std::string_view newBytes) {
+            History history;
+            const HistoryCopy copy =
+                history.KeepBeforeSave(FileSubject(SplitFilePath(path).name), oldBytes, newBytes);
+            if (!copy.ok)
+                PrintWarning(copy.error + " '" + path +
+                             "' was replaced without a copy of what it held.");
+        };
     const WriteConfigResult w =
-        WriteConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
+        WriteConfigFile(path, rec, moduleTypes, image, MainWindowCaption(), keep);
     if (!w.ok) {
         PrintError(w.error);
         return false;
     }
     PrintWarnings(w.warnings);
     return true;
+}
+
+bool SaveConfig(const std::string& path, EditorState& state) {
+    return SaveConfigFile(path, state.s.rec, state.s.moduleTypes, state.image);
 }
 
 int PrintHelp(std::string_view text) {

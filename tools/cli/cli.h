@@ -86,7 +86,11 @@ struct EditorState {
 
 // Opens a file as File > Open does; prints the error or the warnings.
 bool OpenConfig(const std::string& path, EditorState& state);
-// Saves as File > Save As does; prints the error or the warnings.
+// Saves as File > Save As does; prints the error or the warnings. An existing file that held
+// another configuration is kept in the history first ("before save"), unless keepHistory is
+// false (--no-history); a copy that cannot be kept is one warning.
+bool SaveConfigFile(const std::string& path, ConfigRecord& rec, const ModuleTypes& moduleTypes,
+                    Image& image, bool keepHistory = true);
 bool SaveConfig(const std::string& path, EditorState& state);
 // Prints a command's help text and returns kExitOk.
 int PrintHelp(std::string_view text);

@@ -13,11 +13,16 @@ constexpr std::string_view kHistoryHelp =
     "Usage: orv-cli history\n"
     "\n"
     "Lists the copies of configurations kept in the history folder, newest first: when, what\n"
-    "happened, the unit or file, and where the copy is. The editor and 'orv-cli read' and\n"
-    "'orv-cli write' keep them, without asking; the newest 1000 are kept.\n"
+    "happened, the unit or file, and where the copy is. The editor and orv-cli keep them,\n"
+    "without asking; the newest 1000 are kept.\n"
     "\n"
-    "  read               what the unit held, after a Read\n"
-    "  write              what was sent to the unit, after a Write\n"
+    "  read               what the unit held, after a Read ('orv-cli read')\n"
+    "  write              what was sent to the unit, after a Write ('orv-cli write') that\n"
+    "                     the unit accepted and, when read back, held as sent\n"
+    "  write-unverified   what was sent, after a Write whose read-back differed or stopped\n"
+    "  backup             what the unit held just before a Write ('orv-cli write --backup')\n"
+    "  before save        what a file held before Save (or an orv-cli -o OUT.ORV) replaced it\n"
+    "                     with another configuration\n"
     "  before exit, before new, before clear form, before open, before read\n"
     "                     what the editor held when that action replaced it unsaved\n"
     "\n"
@@ -27,8 +32,16 @@ constexpr std::string_view kHistoryHelp =
     "the editor held values the unit could not store as typed:\n"
     "'orv-cli import COPY.json -o OUT.ORV' takes them back as they were.\n"
     "\n"
+    "Copies are named by date, time, event and file or unit. A copy made from a copy is\n"
+    "named by the original's file or unit and where it came from, e.g.\n"
+    "'write untitled (from 2026-12-08 23.14.31 write)'.\n"
+    "\n"
+#ifdef _WIN32
+    "The folder is %LOCALAPPDATA%\\orv-config\\history.\n"
+#else
     "The folder is $XDG_DATA_HOME/orv-config/history (by default\n"
     "~/.local/share/orv-config/history).\n"
+#endif
     "\n"
     "  -h, --help  show this help\n";
 

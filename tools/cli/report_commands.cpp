@@ -186,12 +186,7 @@ int RunImportCsv(const CommandArgs& args) {
         return kExitFailure;
     }
     PrintWarnings(r.warnings);
-    const WriteConfigResult w = WriteConfigFile(out, state.s.rec, state.s.moduleTypes, state.image);
-    if (!w.ok) {
-        PrintError(w.error);
-        return kExitFailure;
-    }
-    PrintWarnings(w.warnings);
+    if (!SaveConfig(out, state)) return kExitFailure;
     std::cout << "Applied '" << tablePath << "': " << r.rows << (r.rows == 1 ? " row, " : " rows, ")
               << r.changed << (r.changed == 1 ? " value" : " values") << " changed; saved '" << out
               << "'.\n";

@@ -173,8 +173,9 @@ struct Link {
         hooks.unitImageRead = [this](const UnitContents& held) {
             Keep(history_event::kRead, UnitSubject(state.rec.txtVer), held.image);
         };
-        hooks.imageSent = [this](const Image& sent) {
-            Keep(history_event::kWrite, sentSubject, sent);
+        hooks.imageSent = [this](const Image& sent, bool readBackFailed) {
+            Keep(readBackFailed ? history_event::kWriteUnverified : history_event::kWrite,
+                 sentSubject, sent);
         };
         hooks.describeDifferences = [this](const Image& sent, const Image& readBack) {
             return BlockDifferences(sent, readBack, state.moduleTypes);
@@ -182,14 +183,15 @@ struct Link {
         hooks.keepBackup = [this](const UnitContents& unit) -> std::string {
             if (!history) return {};
             const HistoryCopy copy =
-                history->KeepImage(history_event::kBackup, UnitSubject(unit.versionLines),
-                                   unit.versionLines, unit.moduleTypes, unit.image);
+                history->KeepBackup(unit.versionLines, unit.moduleTypes, unit.image);
             if (!copy.ok) return copy.error;
             std::cout << "Backed up the unit's configuration to " << copy.path << '\n';
             return {};
         };
-        hooks.lastUnitCopy = [] {
-            const std::optional<HistoryEntry> copy = NewestUnitCopy(History());
+        hooks.lastUnitCopy = [this] {
+            // This run's own backup ranks first in the history that made it.
+            const std::optional<HistoryEntry> copy =
+                history ? NewestUnitCopy(*history) : NewestUnitCopy(History());
             return copy ? copy->path : std::string();
         };
         return hooks;
@@ -201,7 +203,7 @@ struct Link {
         const HistoryCopy copy =
             history->KeepImage(event, subject, state.rec.txtVer, state.moduleTypes, kept);
         if (!copy.ok)
-            PrintWarning(copy.error + " The " + std::string(event) +
+            PrintWarning(copy.error + " The " + (event == history_event::kRead ? "read" : "write") +
                          " went on without it (--no-history skips the copy).");
     }
     ~Link() {
@@ -275,15 +277,8 @@ bool LoadFile(const std::string& path, Link& link) {
     return true;
 }
 
-bool SaveFile(const std::string& path, Link& link) {
-    const WriteConfigResult w =
-        WriteConfigFile(path, link.state.rec, link.state.moduleTypes, link.image);
-    if (!w.ok) {
-        PrintError(w.error);
-        return false;
-    }
-    PrintWarnings(w.warnings);
-    return true;
+bool SaveFile(const std::string& path, Link& link, bool keepHistory) {
+    return SaveConfigFile(path, link.state.rec, link.state.moduleTypes, link.image, keepHistory);
 }
 
 }  // namespace
@@ -371,7 +366,7 @@ int RunRead(const CommandArgs& args) {
     if (link.session->LastOutcome() != ClickOutcome::kDone) return kExitFailure;
     link.session->ReadClick();
     if (link.Status() != kExitOk) return kExitFailure;
-    if (!SaveFile(out, link)) return kExitFailure;
+    if (!SaveFile(out, link, link.history.has_value())) return kExitFailure;
     const SizeReport size = ReportImageSize(link.state.rec, link.state.moduleTypes, link.image);
     std::cout << "Read the unit's configuration into " << out << " (last address "
               << size.lastAddress << ", " << size.percentText << ")\n";
@@ -533,7 +528,7 @@ int RunMacIncrement(const CommandArgs& args) {
     const std::string before = MacText(link.state.rec);
     link.session->MacIncrementClick();
     const std::string* out = a.Option("output");
-    if (!SaveFile(out ? *out : a.positional[0], link)) return kExitFailure;
+    if (!SaveFile(out ? *out : a.positional[0], link, true)) return kExitFailure;
     std::cout << before << " -> " << MacText(link.state.rec) << '\n';
     return kExitOk;
 }
