@@ -44,6 +44,27 @@ TEST(Quoting, MessagesShowBytesReportsShowUtf8) {
     EXPECT_EQ(QuoteForReport("caf\xE9"), "'caf\xC3\xA9'");
 }
 
+TEST(Quoting, TerminalsShowControlsAndC1AsCodes) {
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {"ORV\x1B]0;x\x07 V2", "ORV\\x1B]0;x\\x07 V2"},  // an escape sequence to a title
+        {"a\tb\x7F\nc", "a\\x09b\\x7F\nc"},              // line feeds stay, DEL does not
+        {"\xC2\x80\xC2\x9B"
+         "1m\xC2\x9F\xC2\xA0",
+         "\\x80\\x9B"
+         "1m\\x9F\xC2\xA0"},  // C1
+        {"caf\xC3\xA9 \xE2\x80\x93 \xF0\x9F\x94\x94", "caf\xC3\xA9 \xE2\x80\x93 \xF0\x9F\x94\x94"},
+        {"\x9B"
+         "1m \xC3 \xE9",
+         "\\x9B"
+         "1m \\xC3 \\xE9"},                                       // bytes that are not UTF-8
+        {"\xC0\xAF \xED\xA0\x80", "\\xC0\\xAF \\xED\\xA0\\x80"},  // overlong, surrogate
+        {std::string("\0", 1), "\\x00"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TerminalText(c.in), c.out) << c.in;
+}
+
 TEST(Hex, BytesWithAndWithoutSeparator) {
     const std::array<std::uint8_t, 3> bytes{0x13, 0xA0, 0x0F};
     EXPECT_EQ(HexBytes(bytes), "13 A0 0F");
