@@ -105,6 +105,8 @@ class MainWindow : public QMainWindow, public StatusView {
     WriteChecks CurrentWriteChecks() const;
     // The line beside the progress bar after a Write: written, verified or what went wrong.
     void ShowWriteEnd();
+    // The same line after Connect or Auto Baud: which banks the unit's module types changed.
+    void ShowModuleTypeChanges();
     // A list of differences in a dialog of its own (the recorded messages in tests).
     void ShowDifferences(const QString& title, const QString& heading,
                          const std::vector<std::string>& lines, const QString& footnote);

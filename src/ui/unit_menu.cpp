@@ -10,6 +10,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 
+#include "model/rules.h"
 #include "report/report.h"
 #include "ui/link_controller.h"
 #include "ui/main_window.h"
@@ -78,10 +79,32 @@ void MainWindow::ShowWriteEnd() {
             text = "Not written: nothing was sent";
             break;
     }
+    w_.lblUnitCheck->setToolTip(QString());
     w_.lblUnitCheck->setText(text + " " + QTime::currentTime().toString("HH:mm:ss"));
     w_.lblUnitCheck->setStyleSheet(bad ? "QLabel { color: rgb(200, 0, 0); }"
                                        : "QLabel { color: rgb(0, 110, 0); }");
     w_.lblUnitCheck->setVisible(!w_.pb100->isVisible());
+}
+
+void MainWindow::ShowModuleTypeChanges() {
+    const VersionReport& version = link_->session()->LastVersion();
+    if (!version.modulesRead) return;
+    const auto changes = ModuleTypeChanges(version.typesBefore, version.moduleTypes);
+    if (changes.empty()) return;
+    // The module names do not fit beside the bar: the line gives the codes, its tip the names.
+    QStringList brief, full;
+    for (const auto& c : ModuleTypeChanges(version.typesBefore, version.moduleTypes, false))
+        brief << FromMessageText(c);
+    for (const auto& c : changes) full << FromMessageText(c);
+    const QString head = "Module types from the unit: ";
+    const QString time = " " + QTime::currentTime().toString("HH:mm:ss");
+    QLabel* line = w_.lblUnitCheck;
+    const QFontMetrics metrics = line->fontMetrics();
+    const int room = line->width() - metrics.horizontalAdvance(head + time);
+    line->setText(head + metrics.elidedText(brief.join("; "), Qt::ElideRight, room) + time);
+    line->setToolTip("Module types from the unit:\n" + full.join("\n"));
+    line->setStyleSheet("QLabel { color: rgb(0, 0, 160); }");
+    line->setVisible(!w_.pb100->isVisible());
 }
 
 void MainWindow::MenuUnitCompare() {
