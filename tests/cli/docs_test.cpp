@@ -126,8 +126,9 @@ TEST_F(Docs, OneVersionEverywhere) {
     EXPECT_NE(Run({"--help"}).out.find("version " + number + ".\n"), std::string::npos);
     for (const char* page : {"orv-cli", "orv-config", "orv-unit-sim"}) {
         const std::string built = ReadText(std::string(ORV_BUILD_DIR "/man/") + page + ".1");
-        EXPECT_NE(built.substr(0, built.find('\n')).find("\"ORV Pro Configuration " + number + "\""),
-                  std::string::npos)
+        EXPECT_NE(
+            built.substr(0, built.find('\n')).find("\"ORV Pro Configuration " + number + "\""),
+            std::string::npos)
             << page;
     }
 }
@@ -143,7 +144,8 @@ TEST_F(Docs, ReadmeExamplesRun) {
     ASSERT_GT(lines.size(), 2u);
     ASSERT_EQ(lines[1], "```console");
     SetEnv(kHistoryBaseVariable, dir.File("data"));
-    WriteText(dir.File("table.csv"), "Bank,Channel,State,Message\r\n1,1,RESET,Caf\xC3\xA9 fire\r\n");
+    WriteText(dir.File("table.csv"),
+              "Bank,Channel,State,Message\r\n1,1,RESET,Caf\xC3\xA9 fire\r\n");
     const auto here = std::filesystem::current_path();
     std::filesystem::current_path(dir.File(""));
     int run = 0;
@@ -158,8 +160,9 @@ TEST_F(Docs, ReadmeExamplesRun) {
         ++run;
         SCOPED_TRACE(lines[k - expected.size() - 1]);
         int status = 0;
-        if (std::smatch m; !expected.empty() &&
-                           std::regex_match(expected.back(), m, std::regex(R"(\(exit status (\d)\))"))) {
+        if (std::smatch m;
+            !expected.empty() &&
+            std::regex_match(expected.back(), m, std::regex(R"(\(exit status (\d)\))"))) {
             status = std::stoi(m[1]);
             expected.pop_back();
         }

@@ -570,10 +570,11 @@ TEST_F(LinkE2E, CliShowsTheUnitsTextAsText) {
     auto r = unit({"connect"});
     EXPECT_NE(r.out.find("Version line 1: ORV\\x1B]0;T\\x07 V2\\x9B1m\n"), std::string::npos)
         << r.out;
-    ASSERT_EQ(unit({"read", "-o", read}).status, 0);
-    const std::vector<test::RunResult> outputs = {r, unit({"verify", read}),
-                                                  test::Run(ORV_CLI_PATH, {"show", read}, dir_),
-                                                  test::Run(ORV_CLI_PATH, {"history"}, dir_)};
+    const auto readRun = unit({"read", "-o", read, "-v"});  // its log names the copy it kept
+    ASSERT_EQ(readRun.status, 0) << readRun.err;
+    const std::vector<test::RunResult> outputs = {
+        r, unit({"verify", read}), test::Run(ORV_CLI_PATH, {"show", read}, dir_),
+        test::Run(ORV_CLI_PATH, {"history"}, dir_), readRun};
     EXPECT_NE(outputs[2].out.find("Firmware version      ORV\\x1B]0;T\\x07 V2\\x9B1m / "),
               std::string::npos)
         << outputs[2].out;

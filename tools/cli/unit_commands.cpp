@@ -162,7 +162,10 @@ struct Link {
         }
         comms = std::make_unique<Comms>(*port, lookup);
         comms->SetAdvice(PortAdvice::kCommandLine);
-        if (a.Flag("verbose")) SetLogSink(WriteLogLineToStandardError);
+        // Log lines name history copies, whose names come from a unit's version line.
+        if (a.Flag("verbose"))
+            SetLogSink(
+                [](std::string_view line) { WriteLogLineToStandardError(TerminalText(line)); });
         session =
             std::make_unique<UnitSession>(state.rec, state.moduleTypes, image, *comms, ui, Hooks());
         UpdateWhere();
