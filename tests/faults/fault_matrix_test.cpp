@@ -90,24 +90,19 @@ const Message kNoneAccepted{
 // refused: the unit answered the next block four times with something other than 0x06.
 Message StoppedAfter(int accepted, bool refused = false) {
     const std::string n = std::to_string(accepted);
-    if (refused)
-        return {"The unit refused block " + n +
-                    " four times: it answered each time, so the connection is not the cause. "
-                    "The Write stopped after the unit accepted " +
-                    n +
-                    " of the 240 blocks of the configuration. The unit now holds a mix: the new "
-                    "configuration in blocks 0 to " +
-                    std::to_string(accepted - 1) +
-                    " and the one it held before in the rest (blocks " + n +
-                    " to 239).\nCheck that the unit's configuration memory is not "
-                    "write-protected, then write again; if the unit refuses the block again, it "
-                    "may have a fault.",
-                kTitle, MessageIcon::kWarning};
-    return {"The Write stopped after the unit accepted " + n +
+    return {(refused ? "The unit refused block " + n +
+                           " four times: it answered each time, so the connection is not the "
+                           "cause. "
+                     : std::string()) +
+                "The Write stopped after the unit accepted " + n +
                 " of the 240 blocks of the configuration. The unit now holds a mix: the new "
                 "configuration in blocks 0 to " +
                 std::to_string(accepted - 1) + " and the one it held before in the rest (blocks " +
-                n + " to 239).\nTo recover, write again once the connection is sound.",
+                n + " to 239).\n" +
+                (refused ? "Check that the unit's configuration memory is not write-protected, "
+                           "then write again; if the unit refuses the block again, it may have a "
+                           "fault."
+                         : "To recover, write again once the connection is sound."),
             kTitle, MessageIcon::kWarning};
 }
 const Message kVersionTimeout{"Comms timeout while getting Version", kTitle, MessageIcon::kNone};

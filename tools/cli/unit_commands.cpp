@@ -458,6 +458,11 @@ int RunWrite(const CommandArgs& args) {
     const ConfigRecord opened = link.state.rec;
     const ModuleTypes fileTypes = link.state.moduleTypes;
     if (!link.Connect()) return kExitFailure;
+    if (link.ui.errors != 0) {
+        // A version reply that timed out leaves the unit's modules unknown and the line in doubt.
+        PrintError("Nothing was written to the unit.");
+        return kExitFailure;
+    }
     WarnOfOtherModules(a.positional[0], fileTypes, link.state.moduleTypes,
                        "The file is written as it is, for the modules it names; check that it is "
                        "meant for this unit.");
