@@ -7,17 +7,19 @@ set(ORV_PACKAGE_MAINTAINER "ORV Pro Configuration developers <orv-pro-configurat
     CACHE STRING "Maintainer named in the Debian package")
 set(_orv_packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 
-# Programs and their manual pages, compressed as Debian installs them.
+# Programs and their manual pages, compressed as Debian installs them. A page names the version
+# of the project (@ORV_VERSION@), as the programs' --version do, so it is filled in here.
+set(ORV_VERSION ${PROJECT_VERSION})
 set(_orv_man_pages)
 foreach(_program orv-config orv-cli orv-unit-sim)
     if(NOT TARGET ${_program})
         continue()
     endif()
     install(TARGETS ${_program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    set(_page_in ${_orv_packaging}/man/${_program}.1)
+    set(_page_in ${CMAKE_CURRENT_BINARY_DIR}/man/${_program}.1)
+    configure_file(${_orv_packaging}/man/${_program}.1 ${_page_in} @ONLY)
     set(_page_out ${CMAKE_CURRENT_BINARY_DIR}/man/${_program}.1.gz)
     add_custom_command(OUTPUT ${_page_out}
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
         COMMAND ${CMAKE_COMMAND} -DIN=${_page_in} -DOUT=${_page_out} -P ${_orv_packaging}/gzip_man.cmake
         DEPENDS ${_page_in} ${_orv_packaging}/gzip_man.cmake
         COMMENT "Compressing the manual page of ${_program}"

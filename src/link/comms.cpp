@@ -121,6 +121,8 @@ std::string OpenFailureReason(OpenFailure failure, const std::string& device,
                    (device.empty() ? std::string() : " on " + device) +
                    (cli ? ". Choose another rate with --baud or format with --format."
                         : ". Choose another PC baud rate or serial format.");
+        case OpenFailure::kNotSerial:
+            return device + " is not a serial port. " + std::string(MissingDeviceAdvice(cli));
         case OpenFailure::kOther:
             return "Could not open " + device + (detail.empty() ? "." : ": " + detail + ".");
     }

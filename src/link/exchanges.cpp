@@ -25,10 +25,12 @@ int RoundToTens(double x) {
 
 }  // namespace
 
-bool Connected(Comms& comms) {
+bool Connected(Comms& comms, std::optional<std::uint8_t>* reply) {
     comms.Write({proto::kProbe});
-    const std::uint8_t reply = comms.RxByte(proto::kByteTimeoutMs);
-    return !comms.RxTimedOut() && reply == proto::kProbeReply;
+    const std::uint8_t byte = comms.RxByte(proto::kByteTimeoutMs);
+    const bool timedOut = comms.RxTimedOut();
+    if (reply) *reply = timedOut ? std::nullopt : std::optional<std::uint8_t>(byte);
+    return !timedOut && byte == proto::kProbeReply;
 }
 
 std::chrono::milliseconds VersionLineBudget(const SerialSettings& settings) {
@@ -37,7 +39,22 @@ std::chrono::milliseconds VersionLineBudget(const SerialSettings& settings) {
            std::chrono::milliseconds(kVersionLineSlackMs);
 }
 
-RxLine RxStringEx(Comms& comms, LinkUi& ui) {
+namespace {
+
+// "Comms timeout while getting Version: the unit sent more than 256 characters without ending
+// the line...", for a line given up.
+std::string LineGivenUpText(LineEnd end, std::chrono::milliseconds budget) {
+    const auto seconds = (budget.count() + 999) / 1000;
+    return std::string(kVersionTimeoutText) + ": the unit sent " +
+           (end == LineEnd::kTooLong
+                ? "more than " + std::to_string(kMaxVersionLine) + " characters"
+                : "characters for more than " + std::to_string(seconds) + " seconds") +
+           " without ending the line.\nCheck that the PC baud rate and serial format match the "
+           "unit, then connect again.";
+}
+
+// One version line; a timeout is said at once, a line given up is left to the caller to say.
+RxLine ReceiveLine(Comms& comms, LinkUi& ui) {
     RxLine line;
     const auto budget = VersionLineBudget(comms.Settings());
     const auto budgetEnd = SerialClock::now() + budget;
@@ -48,21 +65,27 @@ RxLine RxStringEx(Comms& comms, LinkUi& ui) {
             return {{}, LineEnd::kTimeout};
         }
         if (byte == 0x0A || byte == 0x00) break;
-        if (line.text.size() >= kMaxVersionLine || SerialClock::now() > budgetEnd) {
-            const bool tooLong = line.text.size() >= kMaxVersionLine;
-            const auto seconds = (budget.count() + 999) / 1000;
-            ui.ShowMessage(
-                std::string(kVersionTimeoutText) + ": the unit sent " +
-                    (tooLong ? "more than " + std::to_string(kMaxVersionLine) + " characters"
-                             : "characters for more than " + std::to_string(seconds) + " seconds") +
-                    " without ending the line.\nCheck that the PC baud rate and serial format "
-                    "match the unit, then connect again.",
-                kAppTitle, MessageIcon::kWarning);
-            return {{}, tooLong ? LineEnd::kTooLong : LineEnd::kTooSlow};
-        }
+        // Checked before the byte is kept: a line of exactly kMaxVersionLine characters is whole.
+        if (line.text.size() >= kMaxVersionLine || SerialClock::now() > budgetEnd)
+            return {{},
+                    line.text.size() >= kMaxVersionLine ? LineEnd::kTooLong : LineEnd::kTooSlow};
         line.text.push_back(static_cast<char>(byte));
     }
     if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+    return line;
+}
+
+bool GivenUp(LineEnd end) {
+    return end == LineEnd::kTooLong || end == LineEnd::kTooSlow;
+}
+
+}  // namespace
+
+RxLine RxStringEx(Comms& comms, LinkUi& ui) {
+    const RxLine line = ReceiveLine(comms, ui);
+    if (GivenUp(line.end))
+        ui.ShowMessage(LineGivenUpText(line.end, VersionLineBudget(comms.Settings())), kAppTitle,
+                       MessageIcon::kWarning);
     return line;
 }
 
@@ -70,11 +93,7 @@ std::string RxString(Comms& comms, LinkUi& ui) {
     return RxStringEx(comms, ui).text;
 }
 
-namespace {
-
-// Drops what is left of a reply given up, until the line has been quiet for a byte's timeout.
-// False when the unit was still sending after the time another full line would take.
-bool DropRestOfReply(Comms& comms) {
+bool DropUntilQuiet(Comms& comms) {
     const auto fullLine =
         CharacterTime(comms.Settings()) * static_cast<long long>(kMaxVersionLine + 2);
     const auto end = SerialClock::now() + 2 * fullLine;
@@ -85,21 +104,23 @@ bool DropRestOfReply(Comms& comms) {
     }
 }
 
-}  // namespace
-
 VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleTypes& moduleTypes) {
     VersionReport report;
+    report.typesBefore = moduleTypes;
     comms.Write({proto::kCommandPrefix, proto::kCmdVersion});
     for (int k = 0; k < 2; ++k) {
-        const RxLine line = RxStringEx(comms, ui);
+        const RxLine line = ReceiveLine(comms, ui);
         report.lines[k] = line.text;
-        if (line.end != LineEnd::kTooLong && line.end != LineEnd::kTooSlow) continue;
+        if (!GivenUp(line.end)) continue;
         // The rest of this line, and the other line with it, can no longer be told apart.
-        if (!DropRestOfReply(comms)) {
+        if (!DropUntilQuiet(comms)) {
+            ui.ShowMessage(kUnitKeepsSendingText, kCommsErrorTitle, MessageIcon::kCritical);
             rec.txtVer = report.lines;
             report.moduleTypes = moduleTypes;
             return report;
         }
+        ui.ShowMessage(LineGivenUpText(line.end, VersionLineBudget(comms.Settings())), kAppTitle,
+                       MessageIcon::kWarning);
         break;
     }
     rec.txtVer = report.lines;
@@ -158,9 +179,10 @@ bool GetEEprom(Comms& comms, LinkUi& ui, Image& image) {
     return complete;
 }
 
-bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image, int* acknowledged) {
+bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image, int* acknowledged, bool* refused) {
     ui.SetProgress(0, true);
     bool ok = true;
+    if (refused) *refused = false;
     int accepted = 0;
     for (int n = 0; n < kConfigBlocks && ok; ++n) {
         std::span<const std::uint8_t, kBlockSize> data(image.data() + n * kBlockSize, kBlockSize);
@@ -180,6 +202,7 @@ bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image, int* acknowledged) 
             }
             if (retry + 1 >= proto::kMaxSends) {
                 ui.ShowMessage(kPutRefusedText, kAppTitle, MessageIcon::kNone);
+                if (refused) *refused = true;
                 ok = false;
                 break;
             }

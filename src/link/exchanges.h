@@ -25,6 +25,12 @@ inline constexpr const char* kGetFailureText =
 inline constexpr const char* kPutFailureText =
     "Comms failure while putting EEprom, please check Port, cables and connections";
 inline constexpr const char* kPutRefusedText = "Missing/bad response while putting EEprom";
+// A unit that answered the probe but never ends its version reply: nothing it sends can be told
+// apart from that stream, so its module types are not known. The editor and orv-cli say the same.
+inline constexpr const char* kUnitKeepsSendingText =
+    "The unit keeps sending without ending its version line, so its module types are not known.\n"
+    "Check that the PC baud rate and serial format match the unit; if they do, restart the unit, "
+    "then connect again.";
 inline constexpr const char* kPulseTimesFailure =
     "Comms failure while getting pulse times, please check Port, cables and connections. The "
     "measured times and pulse limits were left as they were.";
@@ -38,8 +44,14 @@ constexpr std::size_t kMaxVersionLine = 256;
 constexpr int kVersionLineSlackMs = 4000;
 std::chrono::milliseconds VersionLineBudget(const SerialSettings& settings);
 
-// Sends the probe 0x14 and returns whether the first reply byte is 0x11 (within 250 ms).
-bool Connected(Comms& comms);
+// Sends the probe 0x14 and returns whether the first reply byte is 0x11 (within 250 ms). reply,
+// when given, receives that first byte, or nullopt when none came.
+bool Connected(Comms& comms, std::optional<std::uint8_t>* reply = nullptr);
+
+// Drops what the unit is still sending until the line has been quiet for a byte's timeout. False
+// when it was still sending after twice the time a full version line takes: the unit keeps
+// sending and nothing it says can be read as a reply.
+bool DropUntilQuiet(Comms& comms);
 
 enum class LineEnd { kLine, kTimeout, kTooLong, kTooSlow };
 struct RxLine {
@@ -57,13 +69,15 @@ std::string RxString(Comms& comms, LinkUi& ui);
 struct VersionReport {
     std::array<std::string, 2> lines;
     ModuleTypes moduleTypes{};
-    bool modulesRead = false;  // false when the unit never stopped sending its version reply
+    ModuleTypes typesBefore{};  // the module types held before the unit reported its own
+    bool modulesRead = false;   // false when the unit never stopped sending its version reply
 };
 // Requests the version lines and the module types and stores them in rec.txtVer and moduleTypes.
 // A line that fails (timeout, too long, too slow) becomes empty and the module request still
 // follows; after a line given up, what is left of the reply is dropped first (the other line with
 // it), and when the unit does not stop sending the module request is not made, since its answer
-// could not be told from the stream: the module types stay as they were.
+// could not be told from the stream: the module types stay as they were and the one message shown
+// is kUnitKeepsSendingText (critical, as a communications failure).
 // A module code of 16 or more is stored as 0 (not fitted) with a message naming bank and code.
 // The caller arranges the bank pages afterwards (ApplyModuleTypes).
 VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleTypes& moduleTypes);
@@ -83,8 +97,11 @@ int ReadBlocks(Comms& comms, LinkUi& ui, Image& image, int count);
 
 // Writes blocks 0..239, each sent at most four times and acknowledged within 5000 ms, showing
 // progress (n+1)/255*100. Returns true when every block was accepted; acknowledged, when given,
-// receives how many blocks the unit accepted (0..240) either way.
-bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image, int* acknowledged = nullptr);
+// receives how many blocks the unit accepted (0..240) either way, and refused whether the Write
+// stopped because the unit answered a block four times with something other than 0x06 (rather
+// than not answering at all).
+bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image, int* acknowledged = nullptr,
+               bool* refused = nullptr);
 
 // Writes the MAC block (block 240) as whole bytes with an 8-bit checksum, acknowledged within
 // 500 ms, at most four sends. Returns true when accepted.

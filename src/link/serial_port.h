@@ -32,7 +32,15 @@ std::string SettingsText(const SerialSettings& settings);
 std::chrono::microseconds CharacterTime(const SerialSettings& settings);
 
 // Why a port did not open.
-enum class OpenFailure { kNone, kNoSuchDevice, kBusy, kNoPermission, kBadSettings, kOther };
+enum class OpenFailure {
+    kNone,
+    kNoSuchDevice,
+    kBusy,
+    kNoPermission,
+    kBadSettings,
+    kNotSerial,  // the device is there but is no serial port (/dev/null, a file, a folder)
+    kOther
+};
 
 using SerialClock = std::chrono::steady_clock;
 

@@ -8,6 +8,7 @@
 #include "model/addresses.h"
 #include "model/identity.h"
 #include "model/lists.h"
+#include "model/rules.h"
 
 namespace orv {
 namespace {
@@ -94,17 +95,34 @@ void UnitSession::ConnectClick() {
     RunningScope running(running_);
     outcome_ = ClickOutcome::kDone;
     if (IsConnected()) {
+        LogLine("++ Disconnect", true);
         SetDisconnectedState();
         return;
     }
+    lastVersion_ = {};
+    lastProbeReply_.reset();
     if (!OpenOrReport()) return;
     ui_.SetBusy(true);
-    if (Connected(comms_)) {
+    LogLine("++ Connect to " + comms_.LastDevice() + " at " + SettingsText(comms_.Settings()),
+            true);
+    if (Connected(comms_, &lastProbeReply_)) {
         SetConnectedState();
         lastVersion_ = GetVersion(comms_, ui_, rec_, moduleTypes_);
         versionReported_ = true;
+        const auto changes = ModuleTypeChanges(lastVersion_.typesBefore, lastVersion_.moduleTypes);
+        if (!changes.empty()) {
+            std::string line = "++ Module types from the unit:";
+            for (const auto& c : changes) line += (&c == &changes.front() ? " " : "; ") + c;
+            LogLine(line, true);
+        }
         Notify(hooks_.moduleTypesChanged);
         Notify(hooks_.recordChanged);
+        if (!lastVersion_.modulesRead) {
+            // A unit streaming without end cannot be read or written: anything asked of it would
+            // be answered by the stream. The message said so; the window goes back to Connect.
+            SetDisconnectedState();
+            outcome_ = ClickOutcome::kFailed;
+        }
     } else {
         SetDisconnectedState();
         outcome_ = ClickOutcome::kNotAnswering;
@@ -116,6 +134,7 @@ void UnitSession::ConnectClick() {
 void UnitSession::AutoBaudClick() {
     if (IsConnected()) ConnectClick();
     outcome_ = ClickOutcome::kDone;
+    LogLine("++ Auto Baud Detect", true);
     {
         RunningScope running(running_);
         if (!comms_.OpenComms(rec_.lstComPort, rec_.lstBaudPC, rec_.lstPCFormat)) {
@@ -130,12 +149,14 @@ void UnitSession::AutoBaudClick() {
         rec_.lstBaudPC = p;
         if (hooks_.baudSelectionChanged) hooks_.baudSelectionChanged(p);
         ConnectClick();
-        if (IsConnected()) break;
+        // A unit that answered the probe at this rate but then kept sending has been found; the
+        // rates below would only hear its stream as noise.
+        if (IsConnected() || outcome_ == ClickOutcome::kFailed) break;
     }
     baudSearch_.reset();
     if (IsConnected()) return;
     comms_.CloseComms();
-    outcome_ = ClickOutcome::kNotAnswering;
+    if (outcome_ != ClickOutcome::kFailed) outcome_ = ClickOutcome::kNotAnswering;
 }
 
 void UnitSession::ReadClick() {
@@ -218,7 +239,8 @@ void UnitSession::WriteClick() {
     } else {
         BuildImage(rec_, moduleTypes_, image_);
         LogLine("++ Put EEprom", true);
-        if (PutEEprom(comms_, ui_, image_, &blocksAccepted_)) {
+        bool refused = false;
+        if (PutEEprom(comms_, ui_, image_, &blocksAccepted_, &refused)) {
             writeEnd_ = checks_.verify ? VerifyWrite() : WriteEnd::kWritten;
             if (hooks_.imageSent)
                 hooks_.imageSent(image_, writeEnd_ == WriteEnd::kDifferent ||
@@ -228,7 +250,7 @@ void UnitSession::WriteClick() {
         } else {
             writeEnd_ = WriteEnd::kStopped;
             outcome_ = ClickOutcome::kFailed;
-            ReportStoppedWrite(blocksAccepted_);
+            ReportStoppedWrite(blocksAccepted_, refused);
         }
     }
     ui_.SetBusy(false);
@@ -332,24 +354,39 @@ WriteEnd UnitSession::VerifyWrite() {
     return WriteEnd::kDifferent;
 }
 
-void UnitSession::ReportStoppedWrite(int accepted) {
+void UnitSession::ReportStoppedWrite(int accepted, bool refused) {
     const std::string total = std::to_string(kConfigBlocks);
+    // A unit that answers, but not with an acknowledgement, has a sound line: sending the same
+    // block again will not help until what makes the unit refuse it is found.
+    const std::string refusedBlock =
+        "The unit refused block " + std::to_string(accepted) +
+        " four times: it answered each time, so the connection is not the cause.";
+    const std::string refusalAdvice =
+        "Check that the unit's configuration memory is not write-protected, then write again; if "
+        "the unit refuses the block again, it may have a fault.";
     if (accepted == 0) {
-        ui_.ShowMessage("The unit accepted none of the " + total +
-                            " blocks of the configuration, so it should still hold the one it "
-                            "held before. Write again once the connection is sound.",
-                        kAppTitle, MessageIcon::kWarning);
+        ui_.ShowMessage(
+            refused ? refusedBlock + " It accepted none of the " + total +
+                          " blocks of the configuration, so it should still hold the one it "
+                          "held before.\n" +
+                          refusalAdvice
+                    : "The unit accepted none of the " + total +
+                          " blocks of the configuration, so it should still hold the one it "
+                          "held before. Write again once the connection is sound.",
+            kAppTitle, MessageIcon::kWarning);
         return;
     }
     const std::string last = std::to_string(accepted - 1);
-    std::string text = "The Write stopped after the unit accepted " + std::to_string(accepted) +
-                       " of the " + total +
-                       " blocks of the configuration. The unit now holds a mix: the new "
-                       "configuration in " +
-                       (accepted == 1 ? "block 0" : "blocks 0 to " + last) +
-                       " and the one it held before in the rest (blocks " +
-                       std::to_string(accepted) + " to " + std::to_string(kConfigBlocks - 1) +
-                       ").\nTo recover, write again once the connection is sound.";
+    std::string text =
+        (refused ? refusedBlock + " " : std::string()) +
+        "The Write stopped after the unit accepted " + std::to_string(accepted) + " of the " +
+        total +
+        " blocks of the configuration. The unit now holds a mix: the new "
+        "configuration in " +
+        (accepted == 1 ? "block 0" : "blocks 0 to " + last) +
+        " and the one it held before in the rest (blocks " + std::to_string(accepted) + " to " +
+        std::to_string(kConfigBlocks - 1) + ").\n" +
+        (refused ? refusalAdvice : "To recover, write again once the connection is sound.");
     const std::string copy = hooks_.lastUnitCopy ? hooks_.lastUnitCopy() : std::string();
     if (!copy.empty())
         text +=
@@ -392,6 +429,7 @@ void UnitSession::ResetClick() {
     RunningScope running(running_);
     outcome_ = ClickOutcome::kDone;
     if (!OpenOrReport()) return;
+    LogLine("++ Reset ORV", true);
     SendReset(comms_);
     comms_.CloseComms();
 }
@@ -401,6 +439,7 @@ void UnitSession::CalibrateClick() {
     outcome_ = ClickOutcome::kDone;
     lastLimits_.reset();
     if (!OpenOrReport()) return;
+    LogLine("++ Get pulse times", true);
     lastTimes_ = MeasurePulseTimes(comms_);
     if (!lastTimes_.complete) {
         // Limits computed from missing bytes would be zeros: keep the user's values instead.

@@ -118,7 +118,10 @@ class UnitSession {
     // The pulse times and limits of the last Calibrate.
     const std::optional<PulseLimits>& LastLimits() const { return lastLimits_; }
     const PulseTimes& LastPulseTimes() const { return lastTimes_; }
+    // What the last Connect learnt: the version report (empty when the probe was not answered)
+    // and the probe's first reply byte (nullopt when none came).
     const VersionReport& LastVersion() const { return lastVersion_; }
+    const std::optional<std::uint8_t>& LastProbeReply() const { return lastProbeReply_; }
     // What the last CompareClick read; empty when it did not read everything.
     const std::optional<UnitContents>& LastUnitContents() const { return unitContents_; }
 
@@ -137,7 +140,7 @@ class UnitSession {
     bool ReadUnit(UnitContents& contents, const std::string& failure);
     bool BackUpUnit();
     WriteEnd VerifyWrite();
-    void ReportStoppedWrite(int accepted);
+    void ReportStoppedWrite(int accepted, bool refused);
 
     ConfigRecord& rec_;
     ModuleTypes& moduleTypes_;
@@ -154,6 +157,7 @@ class UnitSession {
     PulseTimes lastTimes_;
     VersionReport lastVersion_;
     bool versionReported_ = false;  // lastVersion_ is the connected unit's
+    std::optional<std::uint8_t> lastProbeReply_;
     std::optional<UnitContents> unitContents_;
     WriteChecks checks_;
     WriteEnd writeEnd_ = WriteEnd::kNothingSent;

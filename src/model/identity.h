@@ -21,10 +21,14 @@ inline std::string VersionFrameCaption() {
     return "v " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + " (Build " +
            std::to_string(kVersionRevision) + ")";
 }
+// "1.0.4": the program's full version, as --version prints it and the manual pages name it.
+inline std::string VersionNumberText() {
+    return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+           std::to_string(kVersionRevision);
+}
 // "Version 1.0.4": the splash version label.
 inline std::string SplashVersionText() {
-    return "Version " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-           std::to_string(kVersionRevision);
+    return "Version " + VersionNumberText();
 }
 
 }  // namespace orv

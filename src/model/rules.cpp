@@ -52,6 +52,30 @@ bool StateUsesMessage(int moduleType, int state) {
     return true;
 }
 
+std::string ModuleTypeInWords(int moduleType, bool withName) {
+    if (moduleType == kModuleNotFitted) return std::string(ModuleTypeName(kModuleNotFitted));
+    std::string text = "Type " + std::to_string(moduleType);
+    // The list's names read "Type  7: Unknown": what follows the colon describes the module.
+    const std::string_view name =
+        withName && IsKnownModuleCode(moduleType) ? ModuleTypeName(moduleType) : "";
+    if (const auto colon = name.find(": "); colon != std::string_view::npos)
+        text += " (" + std::string(name.substr(colon + 2)) + ")";
+    return text;
+}
+
+std::vector<std::string> ModuleTypeChanges(const ModuleTypes& from, const ModuleTypes& to,
+                                           bool withNames) {
+    std::vector<std::string> lines;
+    for (int b = 0; b < kBanks; ++b) {
+        const auto k = static_cast<std::size_t>(b);
+        if (from[k] == to[k]) continue;
+        lines.push_back("Bank " + std::to_string(b + 1) + ": " +
+                        ModuleTypeInWords(from[k], withNames) + " -> " +
+                        ModuleTypeInWords(to[k], withNames));
+    }
+    return lines;
+}
+
 std::string_view RS485Label(bool master) {
     return master ? "Limit" : "Address";
 }

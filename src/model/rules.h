@@ -4,7 +4,11 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "model/record.h"
 
 namespace orv {
 
@@ -42,6 +46,17 @@ int ModuleListPosition(int moduleType);
 // Whether a channel state carries a message the unit uses for this module type (the builder
 // empties the others).
 bool StateUsesMessage(int moduleType, int state);
+
+// A module type in a sentence: "Type 13 (16-Channel Dry Contact Input Module)", "Type 7 (Unknown)",
+// "NOT FITTED"; a code outside the list is named by its number ("Type 16"). Without the name,
+// where space is short: "Type 13".
+std::string ModuleTypeInWords(int moduleType, bool withName = true);
+// One line per bank whose module type differs, "Bank 1: Type 13 (16-Channel Dry Contact Input
+// Module) -> Type 15 (16-Channel Opto-Isolated DC Voltage Input Module)"; empty when none does.
+// Whoever tells the user that module types changed (the editor after Connect, orv-cli before a
+// Write) says it in these words.
+std::vector<std::string> ModuleTypeChanges(const ModuleTypes& from, const ModuleTypes& to,
+                                           bool withNames = true);
 
 // Label of txtRS485Address: "Limit" while master, "Address" while slave.
 std::string_view RS485Label(bool master);

@@ -311,6 +311,8 @@ void MainWindow::ConnectLinkButtons() {
             if (!RunLink(click)) return;
             AfterLinkClick(click);
             if (click == &UnitSession::WriteClick) ShowWriteEnd();
+            if (click == &UnitSession::ConnectClick || click == &UnitSession::AutoBaudClick)
+                ShowModuleTypeChanges();
         });
     // The increment never touches the port.
     connect(w_.cmdMACincrement, &QPushButton::clicked, link,

@@ -122,6 +122,8 @@ class MainWindow : public QMainWindow, public StatusView {
     void UpdateStatusLine();
     // The current file's name as the file system spells it ("" without a file).
     QString CurrentFileName() const;
+    // The same line after Connect or Auto Baud: which banks the unit's module types changed.
+    void ShowModuleTypeChanges();
     // A list of differences in a dialog of its own (the recorded messages in tests).
     void ShowDifferences(const QString& title, const QString& heading,
                          const std::vector<std::string>& lines, const QString& footnote);

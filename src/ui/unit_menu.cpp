@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "model/rules.h"
 #include "report/report.h"
 #include "ui/link_controller.h"
 #include "ui/main_window.h"
@@ -103,10 +104,11 @@ void MainWindow::UpdateStatusLine() {
     const int textLeft = bar && note ? left + barWidth + 8 : left;
     w_.lblUnitCheck->setGeometry(textLeft, w_.lblUnitCheck->y(), line.right() + 1 - textLeft,
                                  w_.lblUnitCheck->height());
-    // A long file name at the front of a note gives way first; the tip keeps all of it.
+    // A long file name at the front of a note gives way first, the end of any other line; the tip
+    // keeps all of it.
     const QString text = note ? statusNote_ : statusText_;
-    w_.lblUnitCheck->setText(
-        w_.lblUnitCheck->fontMetrics().elidedText(text, Qt::ElideLeft, w_.lblUnitCheck->width()));
+    w_.lblUnitCheck->setText(w_.lblUnitCheck->fontMetrics().elidedText(
+        text, note ? Qt::ElideLeft : Qt::ElideRight, w_.lblUnitCheck->width()));
     w_.lblUnitCheck->setToolTip(text);
     w_.lblUnitCheck->setStyleSheet(note || statusBad_ ? "QLabel { color: rgb(200, 0, 0); }"
                                                       : "QLabel { color: rgb(0, 110, 0); }");
@@ -146,6 +148,24 @@ void MainWindow::ShowWriteEnd() {
     statusText_ = text + " " + link_->ExchangeEnded().toString("HH:mm:ss");
     statusBad_ = bad;
     UpdateStatusLine();
+}
+
+void MainWindow::ShowModuleTypeChanges() {
+    const VersionReport& version = link_->session()->LastVersion();
+    if (!version.modulesRead) return;
+    const auto changes = ModuleTypeChanges(version.typesBefore, version.moduleTypes);
+    if (changes.empty()) return;
+    // The module names do not fit beside the bar: the line gives the codes, its tip the names.
+    QStringList brief, full;
+    for (const auto& c : ModuleTypeChanges(version.typesBefore, version.moduleTypes, false))
+        brief << FromMessageText(c);
+    for (const auto& c : changes) full << FromMessageText(c);
+    statusText_ = "Module types from the unit: " + brief.join("; ") + " " +
+                  link_->ExchangeEnded().toString("HH:mm:ss");
+    statusBad_ = false;
+    UpdateStatusLine();
+    // The module names do not fit beside the bar: the tip has them.
+    w_.lblUnitCheck->setToolTip("Module types from the unit:\n" + full.join("\n"));
 }
 
 void MainWindow::MenuUnitCompare() {

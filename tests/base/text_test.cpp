@@ -44,6 +44,22 @@ TEST(Quoting, MessagesShowBytesReportsShowUtf8) {
     EXPECT_EQ(QuoteForReport("caf\xE9"), "'caf\xC3\xA9'");
 }
 
+TEST(Quoting, TerminalsShowControlsAndC1AsCodes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"ORV\x1B]0;x\x07 V2", "ORV\\x1B]0;x\\x07 V2"},  // an escape sequence to a title
+        {"a\tb\x7F\nc", "a\\x09b\\x7F\nc"},              // line feeds stay, DEL does not
+        {"\xC2\x80\xC2\x9F\xC2\xA0"
+         "caf\xC3\xA9\xE2\x80\x93",  // C1 codes, NBSP, é, en dash
+         "\\x80\\x9F\xC2\xA0"
+         "caf\xC3\xA9\xE2\x80\x93"},
+        {"\x9B"
+         "1m \xC3 \xC0\xAF \xED\xA0\x80",
+         "\\x9B"
+         "1m \\xC3 \\xC0\\xAF \\xED\\xA0\\x80"},  // no UTF-8
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(TerminalText(in), out) << in;
+}
+
 TEST(Hex, BytesWithAndWithoutSeparator) {
     const std::array<std::uint8_t, 3> bytes{0x13, 0xA0, 0x0F};
     EXPECT_EQ(HexBytes(bytes), "13 A0 0F");

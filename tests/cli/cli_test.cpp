@@ -133,6 +133,20 @@ TEST_F(Cli, FailuresSayWhatAndWhere) {
     EXPECT_FALSE(std::filesystem::exists(F("out.ORV")));
 }
 
+#ifndef _WIN32
+TEST_F(Cli, ADeviceThatIsNoSerialPortIsNamedSo) {
+    WriteText(F("plain"), "not a port");
+    std::filesystem::create_directories(F("folder"));
+    for (const std::string& device : {std::string("/dev/null"), F("folder"), F("plain")}) {
+        const RunResult r = Run({"connect", "--device", device});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("\n" + device + " is not a serial port. "), std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.find("serial settings"), std::string::npos) << r.err;
+    }
+}
+#endif
+
 TEST_F(Cli, ExportImportResaveRoundTrip) {
     ASSERT_EQ(Run({"new", "--modules", "15,13,14,0", "-o", F("a.ORV")}).status, 0);
 

@@ -87,20 +87,30 @@ const Message kNoneAccepted{
     "The unit accepted none of the 240 blocks of the configuration, so it should still hold the "
     "one it held before. Write again once the connection is sound.",
     kTitle, MessageIcon::kWarning};
-Message StoppedAfter(int accepted) {
+// refused: the unit answered the next block four times with something other than 0x06.
+Message StoppedAfter(int accepted, bool refused = false) {
     const std::string n = std::to_string(accepted);
-    return {"The Write stopped after the unit accepted " + n +
+    return {(refused ? "The unit refused block " + n +
+                           " four times: it answered each time, so the connection is not the "
+                           "cause. "
+                     : std::string()) +
+                "The Write stopped after the unit accepted " + n +
                 " of the 240 blocks of the configuration. The unit now holds a mix: the new "
                 "configuration in blocks 0 to " +
                 std::to_string(accepted - 1) + " and the one it held before in the rest (blocks " +
-                n + " to 239).\nTo recover, write again once the connection is sound.",
+                n + " to 239).\n" +
+                (refused ? "Check that the unit's configuration memory is not write-protected, "
+                           "then write again; if the unit refuses the block again, it may have a "
+                           "fault."
+                         : "To recover, write again once the connection is sound."),
             kTitle, MessageIcon::kWarning};
 }
 const Message kVersionTimeout{"Comms timeout while getting Version", kTitle, MessageIcon::kNone};
-const Message kEndlessLine{
-    "Comms timeout while getting Version: the unit sent more than 256 characters without ending "
-    "the line.\nCheck that the PC baud rate and serial format match the unit, then connect again.",
-    kTitle, MessageIcon::kWarning};
+const Message kKeepsSending{
+    "The unit keeps sending without ending its version line, so its module types are not known.\n"
+    "Check that the PC baud rate and serial format match the unit; if they do, restart the unit, "
+    "then connect again.",
+    "Communications Error", MessageIcon::kCritical};
 const Message kBusy{
     "Unable to open selected Coms Port\n{device} is busy: it is held by another "
     "program. Close that program and try again.",
@@ -220,14 +230,15 @@ const std::vector<Row> kRows = {
      E::kVersionChanged,
      U::kUnchanged,
      0},
+    // The probe is answered, then the version line never ends: the unit cannot be used.
     {"Connect_EndlessVersionLine",
      B::kConnect,
      F::kEndlessVersionLine,
      {"--endless-version"},
      0,
-     {kEndlessLine},
-     true,
-     O::kDone,
+     {kKeepsSending},
+     false,
+     O::kFailed,
      0,
      6,
      E::kVersionChanged,
@@ -452,7 +463,7 @@ const std::vector<Row> kRows = {
      F::kRefusedBlocks,
      {"--refuse-block", "3"},
      0,
-     {kPutRefused, StoppedAfter(3)},
+     {kPutRefused, StoppedAfter(3, true)},
      std::nullopt,
      O::kFailed,
      0,
@@ -883,14 +894,15 @@ const std::vector<Row> kRows = {
      E::kVersionChanged,
      U::kUnchanged,
      0},
+    // 9600 answers the probe and the search stops there, though the unit cannot be used.
     {"AutoBaud_EndlessVersionLine",
      B::kAutoBaud,
      F::kEndlessVersionLine,
      {"--endless-version"},
      0,
-     {kEndlessLine},
-     true,
-     O::kDone,
+     {kKeepsSending},
+     false,
+     O::kFailed,
      0,
      8,
      E::kVersionChanged,
@@ -1146,6 +1158,12 @@ TEST_P(FaultMatrix, Row) {
                 EXPECT_EQ(state.rec.txtVer[0], "ORV-PRO SIM V2.13");
             } else {
                 EXPECT_EQ(state.rec.txtVer, (std::array<std::string, 2>{}));
+            }
+            if (row.fault == Fault::kEndlessVersionLine) {
+                EXPECT_EQ(state.moduleTypes, before.moduleTypes);  // not known: left alone
+                if (row.button == Button::kAutoBaud) {
+                    EXPECT_EQ(state.rec.lstBaudPC, kBaud9600);
+                }
             }
             break;
         case Editor::kFromUnit: {

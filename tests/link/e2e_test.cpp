@@ -175,8 +175,9 @@ TEST_F(LinkE2E, RefusedBlockIsSentFourTimes) {
     session_->WriteClick();
     ASSERT_EQ(ui_.messages.size(), 2u);
     EXPECT_EQ(ui_.messages[0].text, "Missing/bad response while putting EEprom");
-    EXPECT_EQ(ui_.messages[1].text.rfind("The Write stopped after the unit accepted 2 of the 240 "
-                                         "blocks",
+    EXPECT_EQ(ui_.messages[1].text.rfind("The unit refused block 2 four times: it answered each "
+                                         "time, so the connection is not the cause. The Write "
+                                         "stopped after the unit accepted 2 of the 240 blocks",
                                          0),
               0u);
     sim.Stop();
@@ -280,9 +281,11 @@ TEST_F(LinkE2E, RunawayVersionLineIsCutOffQuickly) {
     session_->ConnectClick();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    EXPECT_TRUE(session_->IsConnected());  // the probe was answered
+    // The probe was answered, but a unit that never stops sending cannot be read or written.
+    EXPECT_FALSE(session_->IsConnected());
+    EXPECT_EQ(session_->LastOutcome(), ClickOutcome::kFailed);
     ASSERT_EQ(ui_.messages.size(), 1u) << ui_.messages[0].text;
-    EXPECT_NE(ui_.messages[0].text.find("more than 256 characters"), std::string::npos);
+    EXPECT_EQ(ui_.messages[0].text, kUnitKeepsSendingText);
     EXPECT_EQ(state_.rec.txtVer[0], "");
     EXPECT_LT(seconds, 3.0);
 }
@@ -366,6 +369,7 @@ TEST_F(LinkE2E, CliReadWriteAndErrors) {
     r = test::Run(ORV_CLI_PATH, {"write", orv, "--device", sim_->Device()}, dir_);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Missing/bad response while putting EEprom"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("The unit refused block 0 four times"), std::string::npos) << r.err;
 
     r = test::Run(ORV_CLI_PATH, {"connect", "--device", "/dev/orv-no-such-device"}, dir_);
     EXPECT_EQ(r.status, 1);
@@ -464,7 +468,8 @@ TEST_F(LinkE2E, CliWriteVerifiesAndComparesWithTheUnit) {
     sim({"--forget-block", "1"});
     auto r = run({"verify", site});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, "Repeat time B: 120 s -> 30 s\n");
+    EXPECT_EQ(r.out, "The unit on " + sim_->Device() + " at 115200,N,8,1 differs from " + site +
+                         " in 1 place (file -> unit):\nRepeat time B: 120 s -> 30 s\n");
     const std::string held = test::ReadFile(eeprom);
     r = run({"write", site, "--backup"});
     EXPECT_EQ(r.status, 1);
@@ -534,6 +539,113 @@ TEST_F(LinkE2E, CliBackupSurvivesAFullHistoryAndAClockSetBack) {
     EXPECT_EQ(std::count_if(copies.begin(), copies.end(),
                             [](const HistoryEntry& c) { return c.event == "write"; }),
               1);
+}
+
+// A file made for other modules than the unit has: write warns naming each bank and sends the
+// file as it is; verify then names the same banks, and only them, as the difference.
+TEST_F(LinkE2E, CliWriteToAUnitWithOtherModulesWarnsAndVerifyAgrees) {
+    ::setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    const std::string m = dir_ + "/m.ORV";
+    ASSERT_EQ(test::Run(ORV_CLI_PATH, {"new", "-m", "13,13,13,13", "-o", m}, dir_).status, 0);
+    StartSim({"--eeprom", dir_ + "/unit.eeprom", "--modules", "15,13,14,0"});
+    const std::string banks =
+        "  Bank 1: Type 13 (16-Channel Dry Contact Input Module) -> Type 15 (16-Channel "
+        "Opto-Isolated DC Voltage Input Module)\n"
+        "  Bank 3: Type 13 (16-Channel Dry Contact Input Module) -> Type 14 (8-Channel Relay "
+        "Output Module)\n"
+        "  Bank 4: Type 13 (16-Channel Dry Contact Input Module) -> NOT FITTED\n";
+    auto r = test::Run(ORV_CLI_PATH, {"write", m, "-v", "--device", sim_->Device()}, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("\norv-cli: warning: the unit's modules differ from those in " + m +
+                         " (file -> unit):\n" + banks +
+                         "The file is written as it is, for the modules it names; check that it "
+                         "is meant for this unit.\n"),
+              std::string::npos)
+        << r.err;
+    // The activity log says it in the same words, as the editor's does after Connect.
+    EXPECT_NE(r.err.find(" ++ Module types from the unit: Bank 1: Type 13 (16-Channel Dry "
+                         "Contact Input Module) -> Type 15 (16-Channel Opto-Isolated DC Voltage "
+                         "Input Module); Bank 3: "),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("and verified it"), std::string::npos) << r.out;
+
+    r = test::Run(ORV_CLI_PATH, {"verify", m, "--device", sim_->Device()}, dir_);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(banks), std::string::npos) << r.err;
+    const auto lines = test::Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_NE(lines[0].find("differs from " + m + " in 3 places (file -> unit):"),
+              std::string::npos);
+    for (int k = 1; k < 4; ++k) EXPECT_NE(lines[k].find(" module: "), std::string::npos);
+}
+
+// A unit that answers the probe but never ends its version line: every command that connects
+// says so and fails, instead of showing empty version lines or blaming the connection.
+TEST_F(LinkE2E, CliCommandsOnAUnitThatKeepsSendingFailSayingSo) {
+    const std::string m = dir_ + "/m.ORV";
+    ASSERT_EQ(test::Run(ORV_CLI_PATH, {"new", "-o", m}, dir_).status, 0);
+    const std::vector<std::vector<std::string>> commands = {
+        {"connect"}, {"autobaud"}, {"read", "-o", dir_ + "/r.ORV", "--no-history"}, {"write", m}};
+    for (auto args : commands) {
+        SCOPED_TRACE(args[0]);
+        StartSim({"--endless-version"});  // a new unit: the last one's stream may still run
+        args.insert(args.end(), {"--device", sim_->Device()});
+        const auto r = test::Run(ORV_CLI_PATH, args, dir_);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "orv-cli: error: " + std::string(kUnitKeepsSendingText) + "\n");
+        sim_->Stop();
+        EXPECT_TRUE(sim_->LogStarting("write ").empty());
+        EXPECT_TRUE(sim_->LogStarting("read ").empty());
+    }
+}
+
+// Version lines with an escape sequence and C1 characters reach no terminal as they are.
+TEST_F(LinkE2E, CliShowsTheUnitsTextAsText) {
+    ::setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    const std::string hostile =
+        "ORV\x1B]0;T\x07 V2\x9B"
+        "1m";
+    StartSim({"--version1", hostile, "--modules", "15,13,14,0"});
+    const std::string read = dir_ + "/read.ORV";
+    const auto unit = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--device", sim_->Device()});
+        return test::Run(ORV_CLI_PATH, args, dir_);
+    };
+    auto r = unit({"connect"});
+    EXPECT_NE(r.out.find("Version line 1: ORV\\x1B]0;T\\x07 V2\\x9B1m\n"), std::string::npos)
+        << r.out;
+    const auto readRun = unit({"read", "-o", read, "-v"});  // its log names the copy it kept
+    ASSERT_EQ(readRun.status, 0) << readRun.err;
+    const std::vector<test::RunResult> outputs = {
+        r, unit({"verify", read}), test::Run(ORV_CLI_PATH, {"show", read}, dir_),
+        test::Run(ORV_CLI_PATH, {"history"}, dir_), readRun};
+    EXPECT_NE(outputs[2].out.find("Firmware version      ORV\\x1B]0;T\\x07 V2\\x9B1m / "),
+              std::string::npos)
+        << outputs[2].out;
+    for (const auto& o : outputs) {
+        for (const std::string& text : {o.out, o.err}) {
+            EXPECT_EQ(text.find('\x1B'), std::string::npos) << text;
+            EXPECT_EQ(text.find('\x07'), std::string::npos) << text;
+            EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << text;
+            EXPECT_EQ(text.find('\x9B'), std::string::npos) << text;
+        }
+    }
+}
+
+// -v prints the activity log for every command that talks to the unit.
+TEST_F(LinkE2E, CliVerboseLogsEveryUnitCommand) {
+    StartSim({});
+    const std::pair<const char*, const char*> cases[] = {{"connect", " ++ Connect to "},
+                                                         {"autobaud", " ++ Auto Baud Detect"},
+                                                         {"reset", " ++ Reset ORV"},
+                                                         {"calibrate", " ++ Get pulse times"}};
+    for (const auto& [command, line] : cases) {
+        const auto r = test::Run(ORV_CLI_PATH, {command, "-v", "--device", sim_->Device()}, dir_);
+        EXPECT_EQ(r.status, 0) << command << r.err;
+        EXPECT_NE(r.err.find(line), std::string::npos) << command << ": " << r.err;
+    }
 }
 
 }  // namespace

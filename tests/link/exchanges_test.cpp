@@ -152,6 +152,8 @@ TEST(Comms, OpenFailuresSayWhy) {
         {4, OpenFailure::kNoSuchDevice, OpenFailure::kNoSuchDevice, test::UnmappedDevice(5)},
         {0, OpenFailure::kBusy, OpenFailure::kBusy, "another program"},
         {0, OpenFailure::kNoPermission, OpenFailure::kNoPermission, "member of the group dialout"},
+        {0, OpenFailure::kNotSerial, OpenFailure::kNotSerial,
+         test::UnmappedDevice(1) + " is not a serial port."},
     };
     for (const auto& c : cases) {
         ScriptedPort port;
@@ -334,32 +336,43 @@ TEST(GetVersion, ALineThatNeverEndsIsCutOffAndNoModulesAreAskedIntoTheStream) {
     EXPECT_FALSE(report.modulesRead);
     EXPECT_EQ(types, (ModuleTypes{15, 0, 0, 14}));
     EXPECT_EQ(rec.txtVer, (std::array<std::string, 2>{"", ""}));
+    // One message, the one the editor and orv-cli show for such a unit.
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages[0].text.find("more than 256 characters"), std::string::npos);
+    EXPECT_EQ(ui.messages[0].text, kUnitKeepsSendingText);
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::kCritical);
     EXPECT_EQ(port.writes.size(), 1u);  // no module request into the stream
     // A full line fits its budget at the slowest rate and widest frame.
     EXPECT_GT(VersionLineBudget({110, 'E', 8, 2}), CharacterTime({110, 'E', 8, 2}) * 258);
 }
 
-TEST(GetVersion, AFullLineIsStillALine) {
-    ConfigRecord rec;
-    ModuleTypes types{};
-    // Exactly 256 characters and a line end is still a line.
-    ScriptedPort port2;
-    port2.respond = [](const Bytes& w, const SerialSettings&) -> Bytes {
-        if (w == Bytes{0x13, 'V'}) {
-            Bytes b(256, 'Q');
-            b.push_back('\n');
-            b.push_back('\n');
-            return b;
+TEST(GetVersion, TheLineBoundLiesBetween256And257Characters) {
+    for (const std::size_t length : {256u, 257u}) {
+        SCOPED_TRACE(length);
+        const bool whole = length == 256;
+        ScriptedPort port;
+        port.respond = [length](const Bytes& w, const SerialSettings&) -> Bytes {
+            if (w == Bytes{0x13, 'V'}) {
+                Bytes b(length, 'Q');
+                b.insert(b.end(), {'\n', 'B', '\n'});
+                return b;
+            }
+            return w == Bytes{'m'} ? Bytes{13, 14, 15, 0} : Bytes{};
+        };
+        Comms comms(port);
+        Open(comms);
+        RecordingUi ui;
+        ConfigRecord rec;
+        ModuleTypes types{};
+        const VersionReport report = GetVersion(comms, ui, rec, types);
+        EXPECT_EQ(rec.txtVer[0], whole ? std::string(length, 'Q') : "");
+        ASSERT_EQ(ui.messages.size(), whole ? 0u : 1u);
+        if (!whole) {
+            EXPECT_NE(ui.messages[0].text.find("more than 256 characters"), std::string::npos);
         }
-        return {};
-    };
-    Comms comms2(port2);
-    Open(comms2);
-    RecordingUi ui2;
-    GetVersion(comms2, ui2, rec, types);
-    EXPECT_EQ(rec.txtVer[0], std::string(256, 'Q'));
+        // Either way the unit fell quiet, so its modules were asked for.
+        EXPECT_TRUE(report.modulesRead);
+        EXPECT_EQ(types, (ModuleTypes{13, 14, 15, 0}));
+    }
 }
 
 // Progress values the bar must show after each block.

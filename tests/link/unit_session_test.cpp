@@ -436,20 +436,42 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
          WriteEnd::kNothingSent,
          259,
          "Disc full.\nThe unit's configuration could not be backed up, so nothing was written"},
-        {"stopped",
+        {"last block not kept",
+         {true, false},
+         {.forgetBlock = 239},
+         "",
+         WriteEnd::kDifferent,
+         480,
+         "but block 239 reads back different from what was sent (sent -> unit):\n"
+         "block 239 (addresses 3824 to 3839)\n",
+         "unverified"},
+        {"refused",
          {true, true},
          {.refuseBlock = 3},
          "",
          WriteEnd::kStopped,
          266,
-         "in blocks 0 to 2 and the one it held before in the rest (blocks 3 to 239).\nTo recover, "
-         "write again once the connection is sound. To go back instead, the last configuration "
-         "read from a unit is kept in the history:\n/h/read.ORV"},
+         "The unit refused block 3 four times: it answered each time, so the connection is not "
+         "the cause. The Write stopped after the unit accepted 3 of the 240 blocks of the "
+         "configuration. The unit now holds a mix: the new configuration in blocks 0 to 2 and "
+         "the one it held before in the rest (blocks 3 to 239).\nCheck that the unit's "
+         "configuration memory is not write-protected, then write again; if the unit refuses "
+         "the block again, it may have a fault. To go back instead, the last configuration read "
+         "from a unit is kept in the history:\n/h/read.ORV"},
+        {"stopped",
+         {true, false},
+         {.stopAfter = 5},
+         "",
+         WriteEnd::kStopped,
+         6,
+         "in blocks 0 to 4 and the one it held before in the rest (blocks 5 to 239).\nTo recover, "
+         "write again once the connection is sound. To go back instead"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         EnginePort port(row.unit);
         port.eeprom[3000] = 0x5A;
+        port.eeprom[3839] = 0xA5;  // the last verified byte differs from what is sent
         const Image unitBefore = port.eeprom;
         StartupState state = MakeStartupState();
         Image image{}, expected{};

@@ -28,6 +28,18 @@ TEST(ModuleRules, TabSetAndCaptions) {
     }
 }
 
+TEST(ModuleRules, ChangesNameEachBankThatDiffers) {
+    // Unknown types lose the list's padding; a code beyond the list is named by its number.
+    EXPECT_EQ(
+        ModuleTypeChanges({0, 7, 15, 14}, {0, 13, 16, 14}),
+        (std::vector<std::string>{
+            "Bank 2: Type 7 (Unknown) -> Type 13 (16-Channel Dry Contact Input Module)",
+            "Bank 3: Type 15 (16-Channel Opto-Isolated DC Voltage Input Module) -> Type 16"}));
+    EXPECT_EQ(ModuleTypeChanges({14, 0, 0, 0}, {0, 0, 0, 0}, false),
+              (std::vector<std::string>{"Bank 1: Type 14 -> NOT FITTED"}));
+    EXPECT_TRUE(ModuleTypeChanges({13, 14, 15, 0}, {13, 14, 15, 0}).empty());
+}
+
 TEST(ModuleRules, ChannelFrames) {
     // Dry contact: two states with their own captions, SLOW/FAST hidden.
     EXPECT_EQ(ChannelFrameRuleFor(13, 0).caption, kContactResetCaption);

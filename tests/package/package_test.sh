@@ -58,12 +58,17 @@ root=$scratch/root
 for f in usr/bin/orv-config usr/bin/orv-cli usr/bin/orv-unit-sim; do
     [ -x "$root/$f" ] || fail "$f is missing or not executable"
 done
+# Each page names the version the programs print.
+version=$("$root/usr/bin/orv-cli" --version)
+version=${version#orv-cli }
 for page in orv-config orv-cli orv-unit-sim; do
     gz=$root/usr/share/man/man1/$page.1.gz
     if [ ! -s "$gz" ]; then
         fail "manual page $page.1.gz is missing"
     elif ! gzip -dc "$gz" | grep -q "^\.TH ${page^^} 1"; then
         fail "manual page $page.1.gz does not start as a section 1 page"
+    elif ! gzip -dc "$gz" | head -1 | grep -qF "\"ORV Pro Configuration $version\""; then
+        fail "manual page $page.1.gz does not name version $version: $(gzip -dc "$gz" | head -1)"
     fi
 done
 desktop=$root/usr/share/applications/orv-config.desktop
@@ -111,8 +116,10 @@ for option in --help --version; do
 done
 [[ $(env -u DISPLAY timeout 10 "$root/usr/bin/orv-config" --help 2>&1) == *"[FILE]"* ]] ||
     fail "orv-config --help does not show the file argument"
-[[ $(env -u DISPLAY timeout 10 "$root/usr/bin/orv-config" --version 2>&1) == *"ORV Pro Configuration 1."* ]] ||
-    fail "orv-config --version does not show the version"
+[[ $(env -u DISPLAY timeout 10 "$root/usr/bin/orv-config" --version 2>&1) == *"ORV Pro Configuration $version"* ]] ||
+    fail "orv-config --version does not show the version $version"
+[[ $("$root/usr/bin/orv-cli" --help 2>&1) == *"version $version"* ]] ||
+    fail "orv-cli --help does not show the version $version"
 
 # The editor from the unpacked path: it must stay up until timeout ends it, and have started.
 # Its settings go to the scratch home, not the user's.

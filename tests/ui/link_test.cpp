@@ -82,6 +82,18 @@ TEST_F(WindowLinkTest, ConnectShowsVersionModulesAndTheConnectedState) {
     EXPECT_EQ(h->combo("lstMod_1")->currentText(), "Type 14: 8-Channel Relay Output Module");
     EXPECT_EQ(h->combo("lstMod_3")->currentText(), "NOT FITTED");
     EXPECT_FALSE(label("lblBusy")->isVisible());
+    // The unit's module types replaced the editor's: the line beside the bar says which.
+    QLabel* line = label("lblUnitCheck");
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_TRUE(
+        line->text().startsWith("Module types from the unit: Bank 1: NOT FITTED -> Type "
+                                "13; Bank 2: "))
+        << line->text().toStdString();
+    EXPECT_EQ(line->toolTip(),
+              "Module types from the unit:\n"
+              "Bank 1: NOT FITTED -> Type 13 (16-Channel Dry Contact Input Module)\n"
+              "Bank 2: NOT FITTED -> Type 14 (8-Channel Relay Output Module)\n"
+              "Bank 3: NOT FITTED -> Type 15 (16-Channel Opto-Isolated DC Voltage Input Module)");
 
     // Disconnect needs no exchange.
     button("cmdConnect")->click();

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <optional>
 
+#include "base/quote.h"
 #include "files/config_file.h"
 #include "files/history.h"
 #include "model/identity.h"
@@ -73,12 +74,13 @@ const std::string& RequireOption(std::string_view command, const ParsedArgs& arg
     return *v;
 }
 
+// Messages may quote what a unit or a file holds; the terminal shows it, never obeys it.
 void PrintError(std::string_view message) {
-    std::cerr << "orv-cli: error: " << message << '\n';
+    std::cerr << "orv-cli: error: " << TerminalText(message) << '\n';
 }
 
 void PrintWarning(std::string_view message) {
-    std::cerr << "orv-cli: warning: " << message << '\n';
+    std::cerr << "orv-cli: warning: " << TerminalText(message) << '\n';
 }
 
 void PrintWarnings(const std::vector<std::string>& warnings) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/quote.h"
 #include "files/history.h"
 
 namespace orv::cli {
@@ -75,9 +76,10 @@ int RunHistory(const CommandArgs& args) {
         eventWidth = std::max(eventWidth, e.event.size());
         subjectWidth = std::max(subjectWidth, e.subject.size());
     }
+    // Names made from a unit's version line may hold what a terminal would take as commands.
     for (const auto& e : entries)
-        std::cout << e.time << "  " << Padded(e.event, eventWidth) << "  "
-                  << Padded(e.subject, subjectWidth) << "  " << e.path
+        std::cout << TerminalText(e.time + "  " + Padded(e.event, eventWidth) + "  " +
+                                  Padded(e.subject, subjectWidth) + "  " + e.path)
                   << (HasSidecar(e.path) ? "  (and .json)" : "") << '\n';
     std::cout << std::flush;
     if (!std::cout) {

@@ -51,7 +51,7 @@ void PrintUsage(std::ostream& out) {
            "       orv-cli COMMAND --help\n"
            "\n"
            "The command-line companion of "
-        << orv::MainWindowCaption()
+        << orv::kProgramTitle << ", version " << orv::VersionNumberText()
         << ".\n"
            "\n"
            "Commands:\n";
@@ -85,8 +85,7 @@ int main(int argc, char** argv) {
         return orv::cli::kExitOk;
     }
     if (name == "--version") {
-        std::cout << "orv-cli " << orv::kVersionMajor << '.' << orv::kVersionMinor << '.'
-                  << orv::kVersionRevision << '\n';
+        std::cout << "orv-cli " << orv::VersionNumberText() << '\n';
         return orv::cli::kExitOk;
     }
     for (const auto& c : kCommands) {

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "base/quote.h"
 #include "files/config_file.h"
 #include "files/profile.h"
 #include "files/record_json.h"
@@ -109,7 +110,7 @@ int Diff(const CommandArgs& args) {
     if (a.Flag("ignore-versions")) second.s.rec.txtVer = first.s.rec.txtVer;
     const auto lines =
         ConfigDifferences(first.s.rec, first.s.moduleTypes, second.s.rec, second.s.moduleTypes);
-    for (const auto& line : lines) std::cout << line << '\n';
+    for (const auto& line : lines) std::cout << TerminalText(line) << '\n';
     std::cout << std::flush;
     if (!std::cout) {
         PrintError("Cannot write to standard output.");
@@ -130,7 +131,7 @@ int RunShow(const CommandArgs& args) {
     if (!OpenConfig(a.positional[0], state)) return kExitFailure;
     const std::string text =
         json ? RecordToJson(state.s.rec, state.s.moduleTypes, &state.image).dump(2) + "\n"
-             : ConfigReport(state.s.rec, state.s.moduleTypes, a.positional[0]);
+             : TerminalText(ConfigReport(state.s.rec, state.s.moduleTypes, a.positional[0]));
     return WriteOutput(nullptr, text) ? kExitOk : kExitFailure;
 }
 

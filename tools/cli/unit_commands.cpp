@@ -5,7 +5,10 @@
 #include <iostream>
 #include <memory>
 
+#include "base/hex.h"
+#include "base/latin1.h"
 #include "base/log.h"
+#include "base/quote.h"
 #include "files/config_file.h"
 #include "files/history.h"
 #include "link/comms.h"
@@ -15,6 +18,7 @@
 #include "model/addresses.h"
 #include "model/defaults.h"
 #include "model/lists.h"
+#include "model/rules.h"
 #include "platform.h"
 #include "report/report.h"
 
@@ -158,7 +162,10 @@ struct Link {
         }
         comms = std::make_unique<Comms>(*port, lookup);
         comms->SetAdvice(PortAdvice::kCommandLine);
-        if (a.Flag("verbose")) SetLogSink(WriteLogLineToStandardError);
+        // Log lines name history copies, whose names come from a unit's version line.
+        if (a.Flag("verbose"))
+            SetLogSink(
+                [](std::string_view line) { WriteLogLineToStandardError(TerminalText(line)); });
         session =
             std::make_unique<UnitSession>(state.rec, state.moduleTypes, image, *comms, ui, Hooks());
         UpdateWhere();
@@ -226,17 +233,51 @@ struct Link {
             PrintError(comms->OpenFailureMessage());
             return false;
         }
-        const bool answered = Connected(*comms);
+        LogLine("++ Check the unit answers on " + comms->LastDevice() + " at " +
+                    SettingsText(comms->Settings()),
+                true);
+        std::optional<std::uint8_t> reply;
+        const bool answered = Connected(*comms, &reply);
         comms->CloseComms();
         UpdateWhere();
-        if (!answered) NotAnswering();
+        if (!answered) NotAnswering(reply);
         return answered;
     }
 
-    void NotAnswering() {
-        PrintError("The unit does not answer on " + where +
-                   ". Check the cable and the port, and that the PC baud rate and serial format "
-                   "match the unit ('orv-cli autobaud' searches the rate).");
+    // Why the probe was not answered: silence, another byte, or a unit that never stops sending
+    // (its version line without end), which answers every request with its stream.
+    void NotAnswering(const std::optional<std::uint8_t>& reply) {
+        if (reply && StillSending()) {
+            PrintError(kUnitKeepsSendingText);
+        } else if (reply) {
+            PrintError("The unit on " + where + " answered the connection check with " +
+                       HexString(*reply, 2) +
+                       " instead of 11 (hexadecimal). Check that the PC baud rate and serial "
+                       "format match the unit ('orv-cli autobaud' searches the rate), then try "
+                       "again.");
+        } else {
+            PrintError("The unit does not answer on " + where +
+                       ". Check the cable and the port, and that the PC baud rate and serial "
+                       "format match the unit ('orv-cli autobaud' searches the rate).");
+        }
+    }
+
+    // Connect, as the editor's button does (the version lines and module types from the unit);
+    // false, the reason printed, when the unit is not connected afterwards.
+    bool Connect() {
+        session->ConnectClick();
+        UpdateWhere();
+        if (session->LastOutcome() == ClickOutcome::kNotAnswering)
+            NotAnswering(session->LastProbeReply());
+        return session->LastOutcome() == ClickOutcome::kDone && session->IsConnected();
+    }
+
+    bool StillSending() {
+        if (!comms->OpenComms(state.rec.lstComPort, state.rec.lstBaudPC, state.rec.lstPCFormat))
+            return false;
+        const bool quiet = DropUntilQuiet(*comms);
+        comms->CloseComms();
+        return !quiet;
     }
 
     // Probes the unit as the editor's connected state requires, then runs one of its buttons.
@@ -253,13 +294,25 @@ struct Link {
                                                                                : kExitFailure;
     }
 
+    // The version lines are the unit's own text: shown, never obeyed by the terminal.
     void PrintVersion() const {
-        std::cout << "Version line 1: " << state.rec.txtVer[0] << '\n'
-                  << "Version line 2: " << state.rec.txtVer[1] << '\n';
+        std::cout << "Version line 1: " << TerminalText(Latin1ToUtf8(state.rec.txtVer[0])) << '\n'
+                  << "Version line 2: " << TerminalText(Latin1ToUtf8(state.rec.txtVer[1])) << '\n';
         for (int b = 0; b < kBanks; ++b)
             std::cout << "Bank " << b + 1 << ": " << ModuleTypeName(state.moduleTypes[b]) << '\n';
     }
 };
+
+// A file made for other modules than the unit reports: one warning naming each bank, in the words
+// the editor uses when Connect changes its module types.
+void WarnOfOtherModules(const std::string& file, const ModuleTypes& fileTypes,
+                        const ModuleTypes& unitTypes, const std::string& consequence) {
+    const auto changes = ModuleTypeChanges(fileTypes, unitTypes);
+    if (changes.empty()) return;
+    std::string text = "the unit's modules differ from those in " + file + " (file -> unit):";
+    for (const auto& c : changes) text += "\n  " + c;
+    PrintWarning(text + "\n" + consequence);
+}
 
 int Help(std::string_view head, std::string_view extra = {}) {
     std::cout << head << extra << kLinkOptionsHelp;
@@ -303,7 +356,7 @@ int RunConnect(const CommandArgs& args) {
     link.session->ConnectClick();
     link.UpdateWhere();
     if (link.session->LastOutcome() == ClickOutcome::kNotAnswering) {
-        link.NotAnswering();
+        link.NotAnswering(link.session->LastProbeReply());
         return kExitFailure;
     }
     if (link.session->IsConnected()) {
@@ -329,6 +382,8 @@ int RunAutoBaud(const CommandArgs& args) {
         if (link.ui.errors == 0) PrintError(link.comms->OpenFailureMessage());
         return kExitFailure;
     }
+    // A rate answered, but the unit then kept sending: the message said so.
+    if (link.session->LastOutcome() == ClickOutcome::kFailed) return kExitFailure;
     if (!link.session->IsConnected()) {
         PrintError("No baud rate got an answer from the unit on " + link.comms->LastDevice() +
                    " with the format " +
@@ -357,13 +412,7 @@ int RunRead(const CommandArgs& args) {
     const std::string& out = RequireOption("read", a, "output", "the output file: -o OUT.ORV");
     Link link("read", a);
     if (!a.Flag("no-history")) link.history.emplace();
-    link.session->ConnectClick();
-    if (link.session->LastOutcome() == ClickOutcome::kNotAnswering) {
-        link.UpdateWhere();
-        link.NotAnswering();
-        return kExitFailure;
-    }
-    if (link.session->LastOutcome() != ClickOutcome::kDone) return kExitFailure;
+    if (!link.Connect()) return kExitFailure;
     link.session->ReadClick();
     if (link.Status() != kExitOk) return kExitFailure;
     if (!SaveFile(out, link, link.history.has_value())) return kExitFailure;
@@ -399,7 +448,21 @@ int RunWrite(const CommandArgs& args) {
     if (!a.Flag("no-history")) link.history.emplace();
     link.sentSubject = FileSubject(SplitFilePath(a.positional[0]).name);
     if (!LoadFile(a.positional[0], link)) return kExitFailure;
-    if (!link.Probe()) return kExitFailure;
+    // Connect as the editor does, to learn the unit's modules; then the file is put back as it
+    // was opened, as if opened after Connect: it is written as it is, for the modules it names.
+    const ConfigRecord opened = link.state.rec;
+    const ModuleTypes fileTypes = link.state.moduleTypes;
+    if (!link.Connect()) return kExitFailure;
+    if (link.ui.errors != 0) {
+        // A version reply that timed out leaves the unit's modules unknown and the line in doubt.
+        PrintError("Nothing was written to the unit.");
+        return kExitFailure;
+    }
+    WarnOfOtherModules(a.positional[0], fileTypes, link.state.moduleTypes,
+                       "The file is written as it is, for the modules it names; check that it is "
+                       "meant for this unit.");
+    link.state.rec = opened;
+    link.state.moduleTypes = fileTypes;
     SizeReport size;
     UnitSessionHooks hooks = link.Hooks();
     hooks.sizeReported = [&size](const SizeReport& s) { size = s; };
@@ -442,10 +505,17 @@ int Verify(const CommandArgs& args) {
     if (!unit || link.ui.errors != 0) return 2;
     const auto lines = UnitDifferences(link.state.rec, link.state.moduleTypes, link.image,
                                        unit->moduleTypes, unit->image);
-    for (const auto& line : lines) std::cout << line << '\n';
-    if (lines.empty())
+    WarnOfOtherModules(a.positional[0], link.state.moduleTypes, unit->moduleTypes,
+                       "For those banks only what both module types use is compared.");
+    if (lines.empty()) {
         std::cout << "The unit on " << link.where << " holds the configuration of "
                   << a.positional[0] << '\n';
+    } else {
+        std::cout << "The unit on " << link.where << " differs from " << a.positional[0] << " in "
+                  << lines.size() << (lines.size() == 1 ? " place" : " places")
+                  << " (file -> unit):\n";
+    }
+    for (const auto& line : lines) std::cout << TerminalText(line) << '\n';
     std::cout << std::flush;
     if (!std::cout) {
         PrintError("Cannot write to standard output.");

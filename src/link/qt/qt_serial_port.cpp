@@ -72,6 +72,15 @@ OpenFailure ClassifyOpenError(const std::string& device, int qtError, std::strin
 #endif
         return OpenFailure::kBusy;
     }
+#ifndef _WIN32
+    // A file or a folder opens, or fails to, as what it is; a device that is no terminal
+    // (/dev/null) refuses the terminal settings with ENOTTY, which Qt reports as an unsupported
+    // setting. Neither is a rate or format the user could change.
+    struct stat st {};
+    if (::stat(device.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || S_ISREG(st.st_mode)))
+        return OpenFailure::kNotSerial;
+    if (detail && *detail == std::strerror(ENOTTY)) return OpenFailure::kNotSerial;
+#endif
     if (qtError == QSerialPort::UnsupportedOperationError) return OpenFailure::kBadSettings;
     return OpenFailure::kOther;
 }
