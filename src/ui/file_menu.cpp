@@ -116,7 +116,7 @@ void MainWindow::OpenFile(const QString& chosen) {
 }
 
 void MainWindow::MenuFileSave() {
-    FinishMessageEditing();
+    FinishFieldEditing();
     if (rec_.txtFileName.empty()) {
         MenuFileSaveAs();
         return;
@@ -125,7 +125,7 @@ void MainWindow::MenuFileSave() {
 }
 
 void MainWindow::MenuFileSaveAs() {
-    FinishMessageEditing();
+    FinishFieldEditing();
     const FileDialogRequest request{
         FromRecord(kSaveDialogTitle), DialogFilter(), DialogFolder(), storedFileName_, {}};
     const std::optional<QString> chosen = dialogs_->GetSaveFileName(this, request);

@@ -86,7 +86,7 @@ void MainWindow::ShowWriteEnd() {
 
 void MainWindow::MenuUnitCompare() {
     if (!connected_) return;
-    FinishMessageEditing();
+    FinishFieldEditing();
     if (!link_->Run(&UnitSession::CompareClick)) return;
     const auto& unit = link_->session()->LastUnitContents();
     if (!unit) return;  // the exchange said why

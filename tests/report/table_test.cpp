@@ -238,6 +238,8 @@ TEST(Table, MessagesAreTakenAsAPasteTakesThemWithAWarning) {
          "character of this message: \xC3\xBF became y."},  // not UTF-8: read as Latin-1
         {std::string(70, 'M'), std::string(69, 'M'), "It was cut to 69 characters; \"M\""},
         {"TAB\tX\x7F", "TAB\tX\x7F", nullptr},
+        {" PUMP  ROOM", "PUMP ROOM",
+         "runs of blanks became one and blanks at the ends were dropped."},
     };
     const Opened base = OpenedDefaults({15, 0, 0, 0});
     const std::string exported = ExportChannelTable(base.s.rec, base.s.moduleTypes);
