@@ -151,6 +151,13 @@ int ChannelPosition(ListProblems& problems, const char* listName, const NameFn& 
     return 0;
 }
 
+// Whether writing an encoded message cuts off more than the literal blank after its last word
+// (cutting only that blank loses nothing).
+bool LosesText(const std::string& encoded) {
+    return encoded.size() > static_cast<std::size_t>(kMaxImageText) ||
+           (encoded.size() == static_cast<std::size_t>(kMaxImageText) && encoded.back() != ' ');
+}
+
 // The common case, seven digits or fewer within the RIC range, without the general reader.
 bool PlainRic(std::string_view text, std::uint32_t& ric) {
     if (text.empty() || text.size() > 7) return false;
@@ -257,11 +264,7 @@ void EncodePackedPart(const ConfigRecord& rec, const ModuleTypes& moduleTypes, P
         out.WriteWord(word);
 
         const std::string encoded = encoder.Encode(rec.txtMsg[ui]);
-        // Cutting only the literal space after the last word loses nothing.
-        const bool lost =
-            encoded.size() > static_cast<std::size_t>(kMaxImageText) ||
-            (encoded.size() == static_cast<std::size_t>(kMaxImageText) && encoded.back() != ' ');
-        if (lost)
+        if (LosesText(encoded))
             read.Add("Message of " + name() + " is too long to store (" +
                      std::to_string(encoded.size()) + " bytes after packing, at most " +
                      std::to_string(kMaxImageChars) + "); its end was cut off.");
@@ -311,6 +314,37 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
               image.begin() + kPackedStart);
     std::copy(encoded.mac.begin(), encoded.mac.end(), image.begin() + kMacAddress);
     return result;
+}
+
+std::vector<MessageCut> CutMessagesTooLongToStore(ConfigRecord& rec,
+                                                  const ModuleTypes& moduleTypes) {
+    std::vector<MessageCut> cuts;
+    // A cut message drops out of the word counts, which may move a word another message needs
+    // out of the dictionary; each round cuts at least one message to a length that always fits.
+    for (;;) {
+        ConfigRecord normalised = rec;
+        std::vector<std::string> ignored;
+        NormaliseRecord(normalised, moduleTypes, ignored, ignored);
+        const detail::MessageEncoder encoder(normalised);
+        bool cut = false;
+        for (int i = 0; i < kChannelStates; ++i) {
+            const auto ui = static_cast<std::size_t>(i);
+            const std::string encoded = encoder.Encode(normalised.txtMsg[ui]);
+            if (!LosesText(encoded)) continue;
+            MessageCut c{i, static_cast<int>(encoded.size()), {}};
+            c.message = MessageForUnitFromLatin1(rec.txtMsg[ui], kMaxMessageLength);
+            rec.txtMsg[ui] = c.message.text;
+            cuts.push_back(std::move(c));
+            cut = true;
+        }
+        if (!cut) return cuts;
+    }
+}
+
+std::string DescribeMessageCut(const MessageCut& cut) {
+    return "too long to store (" + std::to_string(cut.packedBytes) +
+           " bytes after packing, at most " + std::to_string(kMaxImageChars) + "). " +
+           DescribeMessageChanges(cut.message);
 }
 
 std::string TooLargeMessage(const BuildResult& build) {

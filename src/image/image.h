@@ -24,6 +24,7 @@
 
 #include "base/hex.h"
 #include "image/layout.h"
+#include "model/message_text.h"
 #include "model/record.h"
 #include "model/time_steps.h"
 
@@ -50,6 +51,20 @@ struct BuildResult {
 // packed part would run beyond 3839 the record is still normalised but the image is left exactly as
 // it was.
 BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image);
+
+// A message the unit cannot hold even packed: more than 79 bytes once the dictionary is applied.
+struct MessageCut {
+    int index = 0;        // the channel state
+    int packedBytes = 0;  // its length after packing, before the cut
+    UnitMessage message;  // what it became: cut to 69 characters, as a paste is
+};
+// Cuts every such message in the record to 69 characters, as a paste into its field is cut, so
+// that what comes in from outside (an imported JSON record or channel table) is taken rather than
+// refused. Nothing else in the record changes.
+std::vector<MessageCut> CutMessagesTooLongToStore(ConfigRecord& rec,
+                                                  const ModuleTypes& moduleTypes);
+// "too long to store (81 bytes after packing, at most 79). It was cut to 69 characters; ..."
+std::string DescribeMessageCut(const MessageCut& cut);
 
 // The message a save or a Put shows when the configuration does not fit (build.fits == false).
 std::string TooLargeMessage(const BuildResult& build);
