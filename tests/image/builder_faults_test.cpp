@@ -203,6 +203,9 @@ TEST(BuilderMessages, CharactersTheUnitCannotStoreBecomeAsciiAndControlsStay) {
         {"CAF\xC9 FIRE", "CAFE FIRE", "character of this message: \xC3\x89 became E."},
         {std::string("A\0B", 3), "A?B", "character of this message: 0x00 became ?."},
         {"\xFF\x80", "y?", "characters of this message: \xC3\xBF became y and 0x80 became ?."},
+        // The edge between literal bytes and dictionary codes, each on its own.
+        {"A\x80", "A?", "character of this message: 0x80 became ?."},
+        {"A\x7F", "A\x7F", nullptr},
         {"TAB\tHERE\x7F\x01", "TAB\tHERE\x7F\x01", nullptr},
     };
     for (const auto& c : cases) {
