@@ -142,7 +142,11 @@ WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
     WriteConfigResult result;
     const std::string prefix = "Cannot save '" + path + "': ";
     result.build = BuildImage(rec, moduleTypes, image);
+    // What the build changed so that the record shows what is stored (times rounded to their
+    // steps, blanks the unit does not keep) is said, but saving it loses nothing.
     result.warnings = result.build.warnings;
+    result.warnings.insert(result.warnings.end(), result.build.notes.begin(),
+                           result.build.notes.end());
     if (!result.build.fits) {
         result.error = prefix + TooLargeMessage(result.build);
         return result;
@@ -151,6 +155,10 @@ WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
         // Saving would store values other than the ones shown; let the user correct them first.
         result.error = prefix + "these values cannot be stored as they are:";
         for (const auto& w : result.build.warnings) result.error += "\n  " + w;
+        if (!result.build.notes.empty()) {
+            result.error += "\nand these fields now show what the unit keeps:";
+            for (const auto& n : result.build.notes) result.error += "\n  " + n;
+        }
         return result;
     }
 

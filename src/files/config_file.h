@@ -71,7 +71,7 @@ std::string ConfigFileText(std::string_view existing, std::string_view title,
 struct WriteConfigResult {
     bool ok = false;
     std::string error;
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings;  // the build's warnings, then its notes
     BuildResult build;
 };
 
@@ -80,7 +80,8 @@ struct WriteConfigResult {
 using BeforeReplacing = std::function<void(std::string_view oldBytes, std::string_view newBytes)>;
 
 // Builds the image and saves the configuration. A configuration that does not fit the unit or
-// holds values the builder could not take as they are is refused, and the file is not touched.
+// holds values the builder could not take as they are is refused, and the file is not touched;
+// what the build only brought into the unit's form (its notes) is saved and listed.
 // An existing file keeps its other sections and keys, in their order; the new contents replace
 // the old in one step (never a half-written file). title is the "Version"/"ORV Pro" value.
 WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,

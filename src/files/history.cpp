@@ -393,11 +393,25 @@ std::string FileSubject(std::string_view fileName) {
 bool SameConfiguration(const ConfigRecord& a, const ModuleTypes& aTypes, const ConfigRecord& b,
                        const ModuleTypes& bTypes) {
     if (aTypes != bTypes) return false;
+    // Both as a Size, Save or Write would build them: what that normalising changes (bank rules,
+    // message blanks, times to their steps) changes nothing the unit keeps.
+    ConfigRecord builtA = a, builtB = b;
+    Image imageA{}, imageB{};
+    const BuildResult ra = BuildImage(builtA, aTypes, imageA);
+    const BuildResult rb = BuildImage(builtB, bTypes, imageB);
+    if (ra.fits && rb.fits && ra.warnings.empty() && rb.warnings.empty()) {
+        // What the unit would store, and what the files keep beside it: the version lines and
+        // the measured pulse times, which no image holds.
+        return imageA == imageB && builtA.txtVer == builtB.txtVer &&
+               builtA.txtFastOne == builtB.txtFastOne && builtA.txtFastZero == builtB.txtFastZero &&
+               builtA.txtSlowOne == builtB.txtSlowOne && builtA.txtSlowZero == builtB.txtSlowZero;
+    }
+    // A value the image cannot hold as typed: the typed value itself counts.
     bool same = true;
     ForEachRecordField([&](const auto& field) {
         if (field.scope != FieldScope::kConfiguration) return;
         if (SameMember(field.member, &ConfigRecord::txtDict)) return;
-        if (!(a.*field.member == b.*field.member)) same = false;
+        if (!(builtA.*field.member == builtB.*field.member)) same = false;
     });
     return same;
 }

@@ -122,9 +122,11 @@ std::string UnitSubject(const std::array<std::string, 2>& versionLines);
 // subject that already says where it came from is kept as it is.
 std::string FileSubject(std::string_view fileName);
 
-// Whether two records hold the same configuration: the unit's fields (not the editor's own PC
-// link settings or file name, nor the dictionary, which every build chooses afresh) and the
-// module types. A change typed and typed back is no change.
+// Whether two records hold the same configuration: what the unit would store (each built as a
+// Write builds it, so Size's normalising is no change), the version lines, the measured pulse
+// times and the module types; not the editor's own PC link settings or file name. Where a build
+// cannot store a value as typed, the typed values of the unit's fields are compared instead. A
+// change typed and typed back is no change.
 bool SameConfiguration(const ConfigRecord& a, const ModuleTypes& aTypes, const ConfigRecord& b,
                        const ModuleTypes& bTypes);
 

@@ -151,7 +151,8 @@ class Importer {
         auto& target = field.At(rec_, index.value_or(0));
         if constexpr (F::kind == FieldKind::kText) {
             if (SameMember(field.member, &ConfigRecord::txtMsg) && value.is_string()) {
-                // As a paste takes it, but at any length: the record may hold what a unit held.
+                // As a paste takes it, but at any length the unit can store: the record may hold
+                // what a unit held. What even packing cannot fit is cut once every member is in.
                 const UnitMessage fitted = MessageForUnit(value.get_ref<const std::string&>(), 0);
                 if (fitted.changed())
                     result_.warnings.push_back(Where(key, index) + ": " +
@@ -284,6 +285,9 @@ JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,
         result.warnings.clear();
         return result;
     }
+    for (const MessageCut& cut : CutMessagesTooLongToStore(newRec, newTypes))
+        result.warnings.push_back(Where("txtMsg", static_cast<std::size_t>(cut.index)) + ": " +
+                                  DescribeMessageCut(cut));
     rec = std::move(newRec);
     moduleTypes = newTypes;
     if (image) *image = newImage;

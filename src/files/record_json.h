@@ -38,8 +38,10 @@ struct JsonImportResult {
 // Members present replace the values in rec and moduleTypes; members left out keep them. Unknown
 // members, wrong types, wrong array lengths, positions outside their lists and characters
 // outside Latin-1 are errors; with any error nothing is changed. Messages are taken as a paste
-// into their field would be (model/message_text.h), without its length limit: what the unit
-// cannot store becomes its ASCII form, with a warning naming the member. "carried" bytes go into
+// into their field would be (model/message_text.h), each change with a warning naming the member:
+// what the unit cannot store becomes its ASCII form, blanks take the unit's spacing, and a message
+// longer than the unit can hold even packed is cut to 69 characters. A message the unit holds
+// packed keeps its length, beyond 69 characters too (a unit may hold such). "carried" bytes go into
 // image when one is given (before the caller builds onto it); a range outside the carried areas
 // or a value that does not fit its range is an error.
 JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,

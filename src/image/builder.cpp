@@ -70,19 +70,45 @@ void NormaliseBanks(ConfigRecord& rec, const ModuleTypes& moduleTypes) {
 
 // Bytes the unit cannot hold literally in a message (0x80..0xFF are dictionary codes, NUL ends
 // it) become their nearest ASCII form in the record, so that the editor shows what is stored and
-// the user is told what each became. Control characters are literal bytes: files and units hold
-// them, so they are stored as they are.
-void CheckMessageCharacters(ConfigRecord& rec, const ModuleTypes& moduleTypes, FieldReader& out) {
+// the user is told what each became: such a message is stored otherwise than shown, a warning.
+// Control characters are literal bytes: files and units hold them, so they are stored as they
+// are. Blanks the unit does not keep (a run of them, one at either end) go too; that loses
+// nothing the unit could hold, so it is a note.
+void CheckMessageCharacters(ConfigRecord& rec, const ModuleTypes& moduleTypes, FieldReader& out,
+                            std::vector<std::string>& notes) {
     for (int i = 0; i < kChannelStates; ++i) {
         std::string& msg = rec.txtMsg[static_cast<std::size_t>(i)];
-        if (std::all_of(msg.begin(), msg.end(),
-                        [](char c) { return IsLiteralByte(static_cast<std::uint8_t>(c)); }))
-            continue;
+        const bool literal = std::all_of(msg.begin(), msg.end(), [](char c) {
+            return IsLiteralByte(static_cast<std::uint8_t>(c));
+        });
+        if (literal && HasSingleBlanks(msg)) continue;
         const UnitMessage fitted = MessageForUnitFromLatin1(msg);
         msg = fitted.text;
-        out.Add("Message of " + ChannelStateName(i, moduleTypes) + ": " +
-                DescribeMessageChanges(fitted));
+        std::string sentence = "Message of " + ChannelStateName(i, moduleTypes) + ": " +
+                               DescribeMessageChanges(fitted);
+        if (literal)
+            notes.push_back(std::move(sentence));
+        else
+            out.Add(std::move(sentence));
     }
+}
+
+// A time between two of the unit's steps is stored as the nearest step: the record takes that
+// step, so the field shows what the unit keeps, and the user is told. Values outside the range,
+// or not numbers, are the encoder's to report; whole steps keep their text as typed ("030").
+void RoundTimesToSteps(ConfigRecord& rec, std::vector<std::string>& notes) {
+    auto round = [&notes](std::string& text, const std::string& label, std::string_view unit) {
+        const LeadingNumber n = ReadLeadingNumber(text);
+        if (n.status != NumberStatus::kOk || !(n.value >= 0 && n.value <= kMaxStoredTime)) return;
+        const long long stored = StoredTime(n.value);
+        if (static_cast<double>(stored) == n.value) return;
+        notes.push_back(TimeRoundingNote(label, detail::NumberText(n.value), stored, unit));
+        text = std::to_string(stored);
+    };
+    for (int p = 0; p < kPulseTimes; ++p)
+        round(rec.txtPulseTime[static_cast<std::size_t>(p)], PulseTimeLabel(p), kPulseTimeUnit);
+    for (int t = 0; t < kRepeatTimes; ++t)
+        round(rec.txtRepTime[static_cast<std::size_t>(t)], RepeatTimeLabel(t), kRepeatTimeUnit);
 }
 
 // Warnings for list selections are grouped: one sentence per kind of list, naming the fields.
@@ -125,6 +151,13 @@ int ChannelPosition(ListProblems& problems, const char* listName, const NameFn& 
     return 0;
 }
 
+// Whether writing an encoded message cuts off more than the literal blank after its last word
+// (cutting only that blank loses nothing).
+bool LosesText(const std::string& encoded) {
+    return encoded.size() > static_cast<std::size_t>(kMaxImageText) ||
+           (encoded.size() == static_cast<std::size_t>(kMaxImageText) && encoded.back() != ' ');
+}
+
 // The common case, seven digits or fewer within the RIC range, without the general reader.
 bool PlainRic(std::string_view text, std::uint32_t& ric) {
     if (text.empty() || text.size() > 7) return false;
@@ -139,12 +172,14 @@ bool PlainRic(std::string_view text, std::uint32_t& ric) {
 }
 
 // Step one: the record in the unit's shape, and the dictionary chosen for it. What had to be
-// changed in the messages is reported in notes.
+// changed is reported: as warnings where the unit cannot hold what was there, as notes where the
+// record now shows what the unit keeps.
 void NormaliseRecord(ConfigRecord& rec, const ModuleTypes& moduleTypes,
-                     std::vector<std::string>& notes) {
-    FieldReader out(notes);
+                     std::vector<std::string>& warnings, std::vector<std::string>& notes) {
+    FieldReader out(warnings);
     NormaliseBanks(rec, moduleTypes);
-    CheckMessageCharacters(rec, moduleTypes, out);
+    CheckMessageCharacters(rec, moduleTypes, out, notes);
+    RoundTimesToSteps(rec, notes);
     BuildDictionary(rec);
 }
 
@@ -161,8 +196,9 @@ void EncodeHeader(const ConfigRecord& rec, std::span<std::uint8_t> out,
                   std::vector<std::string>& warnings) {
     FieldReader read(warnings);
     for (int p = 0; p < kPulseTimes; ++p)
-        out[static_cast<std::size_t>(kAddrPulseTimes + p)] = static_cast<std::uint8_t>(read.Tens(
-            detail::PulseTimeName(p), rec.txtPulseTime[static_cast<std::size_t>(p)], 2550, "ms"));
+        out[static_cast<std::size_t>(kAddrPulseTimes + p)] = static_cast<std::uint8_t>(
+            read.Tens(detail::PulseTimeName(p), rec.txtPulseTime[static_cast<std::size_t>(p)],
+                      kMaxStoredTime, kPulseTimeUnit));
     static constexpr const char* kPortNames[kPorts] = {"RS232 port", "RS485 port"};
     static constexpr int kDefaultBaud[kPorts] = {kBaud9600, kBaud115200};
     for (int n = 0; n < kPorts; ++n) {
@@ -183,11 +219,10 @@ void EncodeHeader(const ConfigRecord& rec, std::span<std::uint8_t> out,
         out[static_cast<std::size_t>(kAddrIP + k)] =
             static_cast<std::uint8_t>(read.Whole("IP address part " + std::to_string(k + 1),
                                                  rec.txtIP[static_cast<std::size_t>(k)], 0, 255));
-    static constexpr char kRepeatNames[] = "ABCD";
     for (int t = 0; t < kRepeatTimes; ++t)
         out[static_cast<std::size_t>(kAddrRepeatTimes + t)] = static_cast<std::uint8_t>(
-            read.Tens(std::string("Repeat time ") + kRepeatNames[t],
-                      rec.txtRepTime[static_cast<std::size_t>(t)], 2550, "s"));
+            read.Tens(RepeatTimeLabel(t), rec.txtRepTime[static_cast<std::size_t>(t)],
+                      kMaxStoredTime, kRepeatTimeUnit));
     int options = 0;
     for (int o = 7; o >= 0; --o)
         options = options * 2 + (rec.chkOptions[static_cast<std::size_t>(o)] ? 1 : 0);
@@ -229,11 +264,7 @@ void EncodePackedPart(const ConfigRecord& rec, const ModuleTypes& moduleTypes, P
         out.WriteWord(word);
 
         const std::string encoded = encoder.Encode(rec.txtMsg[ui]);
-        // Cutting only the literal space after the last word loses nothing.
-        const bool lost =
-            encoded.size() > static_cast<std::size_t>(kMaxImageText) ||
-            (encoded.size() == static_cast<std::size_t>(kMaxImageText) && encoded.back() != ' ');
-        if (lost)
+        if (LosesText(encoded))
             read.Add("Message of " + name() + " is too long to store (" +
                      std::to_string(encoded.size()) + " bytes after packing, at most " +
                      std::to_string(kMaxImageChars) + "); its end was cut off.");
@@ -262,10 +293,10 @@ EncodedImage EncodeRecord(const ConfigRecord& rec, const ModuleTypes& moduleType
 
 BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image& image) {
     std::vector<std::string> normalised;
-    NormaliseRecord(rec, moduleTypes, normalised);
+    BuildResult result;
+    NormaliseRecord(rec, moduleTypes, normalised, result.notes);
     EncodedImage encoded = EncodeRecord(rec, moduleTypes);
 
-    BuildResult result;
     result.lastAddress = encoded.packedEnd - 1;
     result.fits = result.lastAddress <= kConfigAreaLast;
     // The header's fields first, then the message texts, the channel records and the MAC address.
@@ -283,6 +314,37 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
               image.begin() + kPackedStart);
     std::copy(encoded.mac.begin(), encoded.mac.end(), image.begin() + kMacAddress);
     return result;
+}
+
+std::vector<MessageCut> CutMessagesTooLongToStore(ConfigRecord& rec,
+                                                  const ModuleTypes& moduleTypes) {
+    std::vector<MessageCut> cuts;
+    // A cut message drops out of the word counts, which may move a word another message needs
+    // out of the dictionary; each round cuts at least one message to a length that always fits.
+    for (;;) {
+        ConfigRecord normalised = rec;
+        std::vector<std::string> ignored;
+        NormaliseRecord(normalised, moduleTypes, ignored, ignored);
+        const detail::MessageEncoder encoder(normalised);
+        bool cut = false;
+        for (int i = 0; i < kChannelStates; ++i) {
+            const auto ui = static_cast<std::size_t>(i);
+            const std::string encoded = encoder.Encode(normalised.txtMsg[ui]);
+            if (!LosesText(encoded)) continue;
+            MessageCut c{i, static_cast<int>(encoded.size()), {}};
+            c.message = MessageForUnitFromLatin1(rec.txtMsg[ui], kMaxMessageLength);
+            rec.txtMsg[ui] = c.message.text;
+            cuts.push_back(std::move(c));
+            cut = true;
+        }
+        if (!cut) return cuts;
+    }
+}
+
+std::string DescribeMessageCut(const MessageCut& cut) {
+    return "too long to store (" + std::to_string(cut.packedBytes) +
+           " bytes after packing, at most " + std::to_string(kMaxImageChars) + "). " +
+           DescribeMessageChanges(cut.message);
 }
 
 std::string TooLargeMessage(const BuildResult& build) {

@@ -4,6 +4,7 @@
 
 #include "image/encoder.h"
 #include "image/image.h"
+#include "model/message_text.h"
 
 namespace orv {
 namespace {
@@ -17,18 +18,6 @@ std::string_view TrimSpaces(std::string_view s) {
     if (first == std::string_view::npos) return {};
     const auto last = s.find_last_not_of(' ');
     return s.substr(first, last - first + 1);
-}
-
-// Trimmed, with every run of spaces made one space.
-std::string NormaliseSpacing(std::string_view text) {
-    const std::string_view t = TrimSpaces(text);
-    std::string out;
-    out.reserve(t.size());
-    for (char c : t) {
-        if (c == ' ' && !out.empty() && out.back() == ' ') continue;
-        out += c;
-    }
-    return out;
 }
 
 // Calls f(word) for each space-separated word of text + " ", as the unit's word walk does: an
@@ -65,7 +54,7 @@ void BuildDictionary(ConfigRecord& rec) {
     WordTable table;
     for (auto& entry : rec.txtDict) entry.clear();
     for (auto& msg : rec.txtMsg) {
-        msg = NormaliseSpacing(msg);
+        if (!HasSingleBlanks(msg)) msg = WithSingleBlanks(msg);
         CountWords(table, msg);
     }
 

@@ -15,13 +15,6 @@ std::string WholeText(std::int64_t v) {
     return std::to_string(v);
 }
 
-std::string NumberText(double v) {
-    if (v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<long long>(v));
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
-
 // "X \"text\" is a and is b; stored as N unit."
 std::string Sentence(const std::string& field, std::string_view text,
                      const std::vector<std::string>& problems, const std::string& stored,
@@ -57,6 +50,13 @@ std::string WithUnit(std::int64_t v, std::string_view unit) {
 }
 
 }  // namespace
+
+std::string NumberText(double v) {
+    if (v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<long long>(v));
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
 
 std::int64_t FieldReader::Whole(const std::string& field, std::string_view text, std::int64_t lo,
                                 std::int64_t hi, std::string_view unit) {

@@ -39,6 +39,9 @@ class FieldReader {
     std::vector<std::string>& warnings_;
 };
 
+// A number as a person writes it: "45", "12.5".
+std::string NumberText(double v);
+
 // Human names of fields, as a technician finds them on the pages.
 std::string ChannelStateName(int i, const ModuleTypes& moduleTypes);  // "bank 1 channel 2 RESET"
 std::string RelaySlotName(int k);  // "bank 2 relay 3 Close RIC range from"

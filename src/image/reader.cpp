@@ -7,6 +7,7 @@
 #include "image/image.h"
 #include "model/addresses.h"
 #include "model/lists.h"
+#include "model/message_text.h"
 
 namespace orv {
 namespace {
@@ -135,7 +136,9 @@ void DecodePackedPart(const Image& image, ConfigRecord& rec, std::vector<std::st
         }
         rec.lstType[ui] = 1 - word->alpha;
         rec.lstRepeat[ui] = word->repeat;
-        rec.txtMsg[ui] = std::move(msg);
+        // Every dictionary code brings its blank, so the last word has one too: the message is
+        // taken with the unit's spacing, as the rebuild that ends the decode would store it.
+        rec.txtMsg[ui] = WithSingleBlanks(msg);
         if (ended && i < kChannelStates - 1)
             warn.push_back("The image ends inside the message of channel record " +
                            std::to_string(i) + " (no end marker before address 4096); records " +

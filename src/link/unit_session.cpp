@@ -232,6 +232,12 @@ void UnitSession::WriteClick() {
         outcome_ = ClickOutcome::kRefused;
         return;
     }
+    if (!build.notes.empty()) {
+        // The fields now show what is sent; the user learns before it goes, not afterwards.
+        std::string text = "The configuration is written as the unit keeps it:";
+        for (const auto& n : build.notes) text += "\n" + n;
+        ui_.ShowMessage(text, kAppTitle, MessageIcon::kInformation);
+    }
     if (!OpenOrReport()) return;
     ui_.SetBusy(true);
     if (checks_.backup && !BackUpUnit()) {

@@ -127,6 +127,15 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
 template <class NextFn>
 UnitMessage Fit(std::string_view input, std::size_t maxLength, NextFn next) {
     UnitMessage m;
+    // Blanks are held back until the next character that shows: only then is it known whether
+    // they separate two words (one blank is kept) or end the text (none is).
+    std::size_t blanks = 0;
+    std::size_t blanksFrom = 0;  // where the held-back blanks began in the input
+    auto noteChange = [&](std::string from, std::string_view ascii) {
+        if (!from.empty() && std::none_of(m.changes.begin(), m.changes.end(),
+                                          [&](const MessageChange& ch) { return ch.from == from; }))
+            m.changes.push_back({std::move(from), std::string(ascii)});
+    };
     std::size_t pos = 0;
     while (pos < input.size()) {
         const std::size_t start = pos;
@@ -141,17 +150,33 @@ UnitMessage Fit(std::string_view input, std::size_t maxLength, NextFn next) {
             ascii = AsciiFor(c);
             AppendUtf8(from, c);
         }
-        if (maxLength != 0 && m.text.size() + ascii.size() > maxLength) {
-            // What is left out, as the user wrote it.
-            std::size_t p = start;
-            while (p < input.size()) AppendUtf8(m.cutOff, next(input, p));
-            break;
+        if (ascii == " ") {
+            if (blanks++ == 0) blanksFrom = start;
+            noteChange(std::move(from), ascii);
+            continue;
         }
+        if (ascii.empty()) {  // invisible: neither a word's character nor a blank
+            noteChange(std::move(from), ascii);
+            continue;
+        }
+        const bool separator = blanks > 0 && !m.text.empty();
+        if (maxLength != 0 && m.text.size() + (separator ? 1 : 0) + ascii.size() > maxLength) {
+            // What is left out, as the user wrote it, with the blanks before it.
+            std::size_t p = separator ? blanksFrom : start;
+            while (p < input.size()) AppendUtf8(m.cutOff, next(input, p));
+            return m;
+        }
+        if (separator) {
+            m.text += ' ';
+            if (blanks > 1) m.blankRuns = true;
+        } else if (blanks > 0) {
+            m.endBlanks = true;  // before the first word
+        }
+        blanks = 0;
         m.text.append(ascii);
-        if (!from.empty() && std::none_of(m.changes.begin(), m.changes.end(),
-                                          [&](const MessageChange& ch) { return ch.from == from; }))
-            m.changes.push_back({from, std::string(ascii)});
+        noteChange(std::move(from), ascii);
     }
+    if (blanks > 0) m.endBlanks = true;  // after the last word, or nothing but blanks
     return m;
 }
 
@@ -190,6 +215,22 @@ std::string List(const std::vector<std::string>& items, std::string_view last) {
 
 }  // namespace
 
+bool HasSingleBlanks(std::string_view text) {
+    return !text.starts_with(' ') && !text.ends_with(' ') &&
+           text.find("  ") == std::string_view::npos;
+}
+
+std::string WithSingleBlanks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += c;
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
 UnitMessage MessageForUnit(std::string_view utf8, std::size_t maxLength) {
     return Fit(utf8, maxLength, NextCodePoint);
 }
@@ -211,6 +252,14 @@ std::string DescribeMessageChanges(const UnitMessage& message, std::size_t maxLe
                             ? "The unit cannot store a character of this message: "
                             : "The unit cannot store some characters of this message: ") +
             List(changes, "and") + ".";
+    }
+    if (message.blankRuns || message.endBlanks) {
+        if (!s.empty()) s += " ";
+        s += "The unit keeps one blank between words and none at either end: ";
+        if (message.blankRuns) s += "runs of blanks became one";
+        if (message.blankRuns && message.endBlanks) s += " and ";
+        if (message.endBlanks) s += "blanks at the ends were dropped";
+        s += ".";
     }
     if (!message.cutOff.empty()) {
         if (!s.empty()) s += " ";

@@ -422,10 +422,19 @@ TableImportResult ImportChannelTable(std::string_view csvText, ConfigRecord& rec
     importer.Run(csvText);
     TableImportResult result = std::move(importer.Result());
     result.ok = result.problems.empty();
-    if (result.ok)
-        rec = importer.Work();
-    else
+    if (!result.ok) {
         result.changed = 0;
+        return result;
+    }
+    rec = importer.Work();
+    // Changed messages can move words out of the dictionary that a long message of the file
+    // needs; one the unit then cannot hold is cut as a paste is, not left to refuse the save.
+    for (const MessageCut& cut : CutMessagesTooLongToStore(rec, moduleTypes))
+        result.warnings.push_back(
+            "bank " + std::to_string(BankOf(cut.index) + 1) + " channel " +
+            std::to_string(ChannelOf(cut.index) + 1) + " " +
+            std::string(kStateNames[static_cast<std::size_t>(StateOf(cut.index))]) + ": message " +
+            DescribeMessageCut(cut));
     return result;
 }
 

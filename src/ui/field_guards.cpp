@@ -2,11 +2,14 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 
 #include "model/identity.h"
 #include "model/lists.h"
 #include "model/message_text.h"
+#include "model/time_steps.h"
 #include "ui/main_window.h"
 
 namespace orv::ui {
@@ -83,6 +86,7 @@ void MainWindow::RunLeaveCheck(QLineEdit* edit, FieldGuard guard) {
     }
     const QString newText = FromRecord(r.newText);
     if (edit->text() != newText) edit->setText(newText);
+    if (r.roundedFrom) ShowTimeRounding(edit, guard, r);
     if (r.keepFocus) {
         if (r.message) edit->window()->activateWindow();  // back from the message box
         edit->setFocus(Qt::OtherFocusReason);
@@ -109,12 +113,37 @@ void MainWindow::CheckMessage(QLineEdit* edit) {
     checking_ = nullptr;
 }
 
-void MainWindow::FinishMessageEditing() {
-    // Saving from the keyboard leaves the focus where it is: the message being edited is
-    // checked as if it had been left.
+void MainWindow::ShowTimeRounding(QLineEdit* edit, FieldGuard guard, const LeaveResult& r) {
+    const bool pulse = guard == FieldGuard::kPulseTime;
+    auto indexIn = [edit](const auto& fields) {
+        return static_cast<int>(std::find(fields.begin(), fields.end(), edit) - fields.begin());
+    };
+    const int index = pulse ? indexIn(w_.Field<&ConfigRecord::txtPulseTime>())
+                            : indexIn(w_.Field<&ConfigRecord::txtRepTime>());
+    const std::string note = TimeRoundingNote(
+        pulse ? PulseTimeLabel(index) : RepeatTimeLabel(index), r.roundedFrom.value_or(""),
+        std::stoll(r.newText), pulse ? kPulseTimeUnit : kRepeatTimeUnit);
+    // The line beside the progress bar: where the outcome of a Write stands, too.
+    w_.lblUnitCheck->setText(QString::fromStdString(note));
+    w_.lblUnitCheck->setStyleSheet(QString());
+    w_.lblUnitCheck->setVisible(!w_.pb100->isVisible());
+}
+
+void MainWindow::FinishFieldEditing() {
+    // Saving or comparing from the keyboard or the menu leaves the focus where it is: the message
+    // being edited is checked as if it had been left, and a time being edited shows the step the
+    // unit keeps (a value the check would refuse is the build's to report, without a box here).
     auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
     const auto it = guards_.constFind(edit);
-    if (it != guards_.constEnd() && it.value() == FieldGuard::kMessage) CheckMessage(edit);
+    if (it == guards_.constEnd()) return;
+    if (it.value() == FieldGuard::kMessage) {
+        CheckMessage(edit);
+    } else if (it.value() == FieldGuard::kPulseTime || it.value() == FieldGuard::kRepeatTime) {
+        const LeaveResult r = LeaveCheck(it.value(), ToRecord(edit->text()));
+        if (r.keepFocus || !r.roundedFrom) return;
+        edit->setText(FromRecord(r.newText));
+        ShowTimeRounding(edit, it.value(), r);
+    }
 }
 
 }  // namespace orv::ui

@@ -130,7 +130,7 @@ void MainWindow::OpenFile(const QString& chosen) {
 
 void MainWindow::MenuFileSave() {
     if (RefuseWhileExchanging("Not saved", "Save")) return;
-    FinishMessageEditing();
+    FinishFieldEditing();
     if (rec_.txtFileName.empty()) {
         MenuFileSaveAs();
         return;
@@ -140,7 +140,7 @@ void MainWindow::MenuFileSave() {
 
 void MainWindow::MenuFileSaveAs() {
     if (RefuseWhileExchanging("Not saved", "Choose File > Save As")) return;
-    FinishMessageEditing();
+    FinishFieldEditing();
     const FileDialogRequest request{
         FromRecord(kSaveDialogTitle), DialogFilter(), DialogFolder(), storedFileName_, {}};
     const std::optional<QString> chosen = dialogs_->GetSaveFileName(this, request);

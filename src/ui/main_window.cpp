@@ -404,11 +404,13 @@ void MainWindow::ReportImageSize() {
                      .arg(QString::fromStdString(size.percentText));
     }
     // What the build changed now shows in the fields; say what it was.
-    if (!build.warnings.empty())
+    std::vector<std::string> changed = build.warnings;
+    changed.insert(changed.end(), build.notes.begin(), build.notes.end());
+    if (!changed.empty())
         notes << WithList(
             "The size was measured with values changed to what the unit can "
             "store; the fields now show them:",
-            build.warnings);
+            changed);
     if (!notes.isEmpty()) ShowMessage(notes.join("\n\n"), AppTitle(), MessageKind::kWarning);
 }
 

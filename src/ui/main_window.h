@@ -134,7 +134,9 @@ class MainWindow : public QMainWindow, public StatusView {
     bool FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* event);
     void RunLeaveCheck(QLineEdit* edit, FieldGuard guard);
     void CheckMessage(QLineEdit* edit);
-    void FinishMessageEditing();
+    // A time field now showing the step the unit keeps: said on the line beside the progress bar.
+    void ShowTimeRounding(QLineEdit* edit, FieldGuard guard, const LeaveResult& r);
+    void FinishFieldEditing();
     void UpdateRS485Label();
     void ShowLinkState(bool connected);
     void SaveTo(const QString& fullPath, bool adoptName);

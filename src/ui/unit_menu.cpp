@@ -170,7 +170,7 @@ void MainWindow::ShowModuleTypeChanges() {
 
 void MainWindow::MenuUnitCompare() {
     if (!connected_ || RefuseWhileExchanging("Compare with Unit not started", "Choose it")) return;
-    FinishMessageEditing();
+    FinishFieldEditing();
     if (!RunLink(&UnitSession::CompareClick)) return;
     const auto& unit = link_->session()->LastUnitContents();
     if (!unit) return;  // the exchange said why

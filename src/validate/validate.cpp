@@ -2,6 +2,7 @@
 
 #include "base/hex.h"
 #include "base/numbers.h"
+#include "model/time_steps.h"
 
 namespace orv {
 namespace {
@@ -109,14 +110,28 @@ LeaveResult LeaveRIC(std::string_view text) {
     return r;
 }
 
+// An accepted time that the unit would keep as another number shows that number instead: the
+// field must not say 45 s while the unit repeats every 40 s.
+void RoundToStep(LeaveResult& r) {
+    if (r.keepFocus) return;
+    const std::int32_t value = *ParseWholeNumber(r.newText);
+    const long long stored = StoredTime(value);
+    if (stored == value) return;
+    r.roundedFrom = std::to_string(value);
+    r.newText = std::to_string(stored);
+}
+
 LeaveResult LeavePulseTime(std::string_view text) {
     LeaveResult r = Checked(text, "0", CheckTime<kMaxPulseTime, kPulseTimeMessage>);
     if (!r.keepFocus) r.newText = WithoutLeadingZeros(r.newText);
+    RoundToStep(r);
     return r;
 }
 
 LeaveResult LeaveRepeatTime(std::string_view text) {
-    return Checked(text, "0", CheckTime<kMaxRepeatTime, kRepeatTimeMessage>);  // never reformatted
+    LeaveResult r = Checked(text, "0", CheckTime<kMaxRepeatTime, kRepeatTimeMessage>);
+    RoundToStep(r);  // otherwise never reformatted
+    return r;
 }
 
 int FilterKey(FieldGuard guard, int key, std::size_t currentLength) {
@@ -151,7 +166,9 @@ LeaveResult LeaveCheck(FieldGuard guard, std::string_view text) {
         case FieldGuard::kMessage:
             break;
     }
-    return LeaveResult{std::string(text), false, std::nullopt};
+    LeaveResult r;
+    r.newText = std::string(text);
+    return r;
 }
 
 }  // namespace orv

@@ -58,6 +58,9 @@ struct LeaveResult {
     std::string newText;                 // what the field holds afterwards
     bool keepFocus = false;              // the value was refused: the focus stays in the field
     std::optional<std::string> message;  // shown in a message box before the focus decision
+    // A time between two of the unit's steps: the value as typed (without leading zeros). newText
+    // is then the step the unit keeps, and the window says so (TimeRoundingNote).
+    std::optional<std::string> roundedFrom;
 };
 
 // Empty -> "0"; refused outside 0..255; reformatted without leading zeros even when refused.
@@ -67,9 +70,11 @@ LeaveResult LeaveMACComponent(std::string_view text);
 // Empty -> "0"; refused outside 0..2097151 and in the two reserved ranges; always padded to at
 // least seven digits.
 LeaveResult LeaveRIC(std::string_view text);
-// Empty -> "0"; refused outside 0..2500; leading zeros dropped only when accepted.
+// Empty -> "0"; refused outside 0..2500; leading zeros dropped only when accepted; an accepted
+// value between two 10 ms steps becomes the step the unit keeps ("125" -> "120").
 LeaveResult LeavePulseTime(std::string_view text);
-// Empty -> "0"; refused outside 0..2550; never reformatted.
+// Empty -> "0"; refused outside 0..2550; a whole step is never reformatted ("030" stays), a value
+// between two 10 s steps becomes the step the unit keeps ("45" -> "40").
 LeaveResult LeaveRepeatTime(std::string_view text);
 
 // ---- Which guard a field has, for binding them in one place.

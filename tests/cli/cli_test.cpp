@@ -174,11 +174,16 @@ TEST_F(Cli, ExportImportResaveRoundTrip) {
     // An edit made in JSON shows up in the saved file.
     j["txtIP"] = {"10", "0", "0", "42"};
     j["txtMsg"][0] = "PUMP FAULT";
+    j["txtRepTime"][1] = "45";  // between two steps: stored as the nearest, and said
     WriteText(F("edited.json"), j.dump());
-    ASSERT_EQ(Run({"import", F("edited.json"), "-o", F("d.ORV")}).status, 0);
+    const RunResult imported = Run({"import", F("edited.json"), "-o", F("d.ORV")});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.err,
+              "orv-cli: warning: Repeat time B: 45 s is stored as 40 s (10 s steps)\n");
     const nlohmann::json back = nlohmann::json::parse(Run({"export", F("d.ORV")}).out);
     EXPECT_EQ(back["txtIP"], nlohmann::json({"10", "0", "0", "42"}));
     EXPECT_EQ(back["txtMsg"][0], "PUMP FAULT");
+    EXPECT_EQ(back["txtRepTime"][1], "40");
 }
 
 TEST_F(Cli, ImportRefusesConfigurationsTheUnitCannotHold) {

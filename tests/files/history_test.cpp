@@ -350,6 +350,19 @@ TEST(History, SameConfigurationLooksAtTheUnitsFieldsOnly) {
         {"an option", [](ConfigRecord& r, ModuleTypes&) { r.chkOptions[7] = true; }, false},
         {"a module type", [](ConfigRecord&, ModuleTypes& t) { t[3] = 13; }, false},
         {"a version line", [](ConfigRecord& r, ModuleTypes&) { r.txtVer[0] = "V2"; }, false},
+        // "Changed" is a change of what the unit would store.
+        {"Size's normalising",
+         [](ConfigRecord& r, ModuleTypes& t) {
+             Image image{};
+             BuildImage(r, t, image);
+         },
+         true},
+        {"a time stored as the same step",
+         [](ConfigRecord& r, ModuleTypes&) { r.txtPulseTime[0] = "125"; }, true},
+        {"a time stored as another step",
+         [](ConfigRecord& r, ModuleTypes&) { r.txtRepTime[1] = "45"; }, false},
+        {"a measured pulse time", [](ConfigRecord& r, ModuleTypes&) { r.txtFastOne = "130"; },
+         false},
     };
     for (const auto& c : cases) {
         Editor e = base;

@@ -199,25 +199,35 @@ TEST(RecordJson, ImportErrorsNameTheKeyAndChangeNothing) {
     }
 }
 
-TEST(RecordJson, MessagesBecomeWhatTheUnitStoresWithAWarningAtAnyLength) {
+TEST(RecordJson, MessagesBecomeWhatTheUnitStoresWithAWarning) {
     StartupState s = MakeStartupState();
-    const std::string longText(100, 'L');
+    const std::string fits(75, 'L');  // longer than typing allows, but the unit holds it
     nlohmann::json j;
+    j["ModuleType"] = {15, 0, 0, 0};
     j["txtMsg"] = s.rec.txtMsg;
     j["txtMsg"][3] = "Caf\xC3\xA9 \xE2\x80\x93 Ward 2";
     j["txtMsg"][4] = "TAB\tX\x7F";
-    j["txtMsg"][5] = longText;
+    j["txtMsg"][5] = fits;
+    j["txtMsg"][6] = std::string(100, 'M');  // too long even packed: cut as a paste is
+    j["txtMsg"][7] = " PUMP  ROOM";
     j["txtVer"] = {"Caf\xC3\xA9", ""};  // not a message: Latin-1 as it is
     const JsonImportResult r = RecordFromJson(j, s.rec, s.moduleTypes);
     ASSERT_TRUE(r.ok) << r.errors.front();
     EXPECT_EQ(s.rec.txtMsg[3], "Cafe - Ward 2");
     EXPECT_EQ(s.rec.txtMsg[4], "TAB\tX\x7F");
-    EXPECT_EQ(s.rec.txtMsg[5], longText);
+    EXPECT_EQ(s.rec.txtMsg[5], fits);
+    EXPECT_EQ(s.rec.txtMsg[6], std::string(69, 'M'));
+    EXPECT_EQ(s.rec.txtMsg[7], "PUMP ROOM");
     EXPECT_EQ(s.rec.txtVer[0], "Caf\xE9");
-    ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_EQ(r.warnings[0],
-              "txtMsg[3]: The unit cannot store some characters of this message: \xC3\xA9 became "
-              "e and \xE2\x80\x93 became -.");
+    EXPECT_EQ(r.warnings,
+              (std::vector<std::string>{
+                  "txtMsg[3]: The unit cannot store some characters of this message: \xC3\xA9 "
+                  "became e and \xE2\x80\x93 became -.",
+                  "txtMsg[7]: The unit keeps one blank between words and none at either end: runs "
+                  "of blanks became one and blanks at the ends were dropped.",
+                  "txtMsg[6]: too long to store (101 bytes after packing, at most 79). It was cut "
+                  "to 69 characters; \"" +
+                      std::string(31, 'M') + "\" was left out."}));
 }
 
 TEST(RecordJson, BadLaterElementKeepsEarlierOnesOut) {

@@ -203,6 +203,9 @@ TEST(BuilderMessages, CharactersTheUnitCannotStoreBecomeAsciiAndControlsStay) {
         {"CAF\xC9 FIRE", "CAFE FIRE", "character of this message: \xC3\x89 became E."},
         {std::string("A\0B", 3), "A?B", "character of this message: 0x00 became ?."},
         {"\xFF\x80", "y?", "characters of this message: \xC3\xBF became y and 0x80 became ?."},
+        // The edge between literal bytes and dictionary codes, each on its own.
+        {"A\x80", "A?", "character of this message: 0x80 became ?."},
+        {"A\x7F", "A\x7F", nullptr},
         {"TAB\tHERE\x7F\x01", "TAB\tHERE\x7F\x01", nullptr},
     };
     for (const auto& c : cases) {
@@ -223,6 +226,35 @@ TEST(BuilderMessages, CharactersTheUnitCannotStoreBecomeAsciiAndControlsStay) {
         auto decoded = StartWith({15, 0, 0, 0});
         DecodeImage(decoded.rec, decoded.moduleTypes, img);
         EXPECT_EQ(decoded.rec.txtMsg[6], c.stored);
+    }
+}
+
+// What the build brings into the unit's form without losing anything is a note, not a warning,
+// and the record shows what is stored: times between two steps, and blanks the unit does not keep.
+TEST(BuilderNotes, TimesTakeTheirStepAndMessagesTheUnitsBlanks) {
+    const std::vector<std::tuple<int, std::string, std::string, int, const char*>> cases{
+        {0, "125", "120", 12, "Fast ON Min: 125 ms is stored as 120 ms (10 ms steps)"},
+        {3, "12.5", "10", 1, "Fast OFF Max: 12.5 ms is stored as 10 ms (10 ms steps)"},
+        {5, "0130", "0130", 13, nullptr},  // a whole step keeps its text
+    };
+    for (const auto& [p, typed, shown, stored, note] : cases) {
+        auto s = StartWith({15, 0, 0, 0});
+        s.rec.txtPulseTime[static_cast<std::size_t>(p)] = typed;
+        s.rec.txtMsg[6] = "  FIRE   ALARM ";
+        Image img{};
+        const BuildResult b = BuildImage(s.rec, s.moduleTypes, img);
+        EXPECT_TRUE(b.warnings.empty()) << b.warnings[0];
+        EXPECT_EQ(s.rec.txtPulseTime[static_cast<std::size_t>(p)], shown);
+        EXPECT_EQ(img[static_cast<std::size_t>(kAddrPulseTimes + p)], stored) << typed;
+        EXPECT_EQ(s.rec.txtMsg[6], "FIRE ALARM");
+        std::vector<std::string> expected{
+            "Message of bank 1 channel 2 FAST: The unit keeps one blank between words and none at "
+            "either end: runs of blanks became one and blanks at the ends were dropped."};
+        if (note) expected.push_back(note);
+        EXPECT_EQ(b.notes, expected) << typed;
+        EXPECT_TRUE(BuildImage(s.rec, s.moduleTypes, img).notes.empty()) << "built twice";
+        // What is read back comes with the unit's spacing: no note of its own.
+        EXPECT_TRUE(DecodeImage(s.rec, s.moduleTypes, img).build.notes.empty());
     }
 }
 

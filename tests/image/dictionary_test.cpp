@@ -132,6 +132,8 @@ TEST(Dictionary, EncodesWordsAsCodesAndTheRestLiterally) {
         {"BANK", "\x80"},
         {"bank BANK", "bank \x80"},
         {"BANKS", "BANKS "},
+        {"\x7F", "\x7F "},  // the last literal byte
+        {"\x80", "? "},     // would read as entry 0
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EncodeMessage(rec, c.text), c.encoded) << c.text;

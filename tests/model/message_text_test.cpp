@@ -27,6 +27,17 @@ TEST(MessageText, WhatTheUnitCannotStoreBecomesAsciiAndIsNamed) {
          "Ward2", "The unit cannot store a character of this message: U+200B became nothing."},
         {"bad \xC3 byte", "bad A byte",  // not UTF-8: the byte is taken as Latin-1
          "The unit cannot store a character of this message: \xC3\x83 became A."},
+        // The unit keeps one blank between words: what goes is named too.
+        {"a  b", "a b",
+         "The unit keeps one blank between words and none at either end: runs of "
+         "blanks became one."},
+        {" pad ", "pad",
+         "The unit keeps one blank between words and none at either end: blanks "
+         "at the ends were dropped."},
+        {"A\xC2\xA0 B\xE2\x80\x8B ", "A B",  // converted blanks count, invisible ones do not
+         "The unit cannot store some characters of this message: 0xA0 became a space and U+200B "
+         "became nothing. The unit keeps one blank between words and none at either end: runs of "
+         "blanks became one and blanks at the ends were dropped."},
     };
     for (const auto& c : cases) {
         const UnitMessage m = MessageForUnit(c.in);
@@ -46,6 +57,11 @@ TEST(MessageText, LongTextIsCutAtTheLimitAndTheRestNamed) {
               "It was cut to 69 characters; \"\xC2\xBD"
               "BC\" was left out.");
     EXPECT_FALSE(MessageForUnit(std::string(69, 'x')).changed());
+    // Blanks count once they separate words; those at the cut go with what is left out.
+    EXPECT_EQ(MessageForUnit(std::string(67, 'A') + "   B").text, std::string(67, 'A') + " B");
+    const UnitMessage cut = MessageForUnit(std::string(68, 'A') + "  B");
+    EXPECT_EQ(cut.cutOff, "  B");
+    EXPECT_FALSE(cut.blankRuns || cut.endBlanks);
     EXPECT_EQ(MessageForUnit(std::string(200, 'x'), 0).text.size(), 200u);
 }
 

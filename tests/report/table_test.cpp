@@ -238,6 +238,8 @@ TEST(Table, MessagesAreTakenAsAPasteTakesThemWithAWarning) {
          "character of this message: \xC3\xBF became y."},  // not UTF-8: read as Latin-1
         {std::string(70, 'M'), std::string(69, 'M'), "It was cut to 69 characters; \"M\""},
         {"TAB\tX\x7F", "TAB\tX\x7F", nullptr},
+        {" PUMP  ROOM", "PUMP ROOM",
+         "runs of blanks became one and blanks at the ends were dropped."},
     };
     const Opened base = OpenedDefaults({15, 0, 0, 0});
     const std::string exported = ExportChannelTable(base.s.rec, base.s.moduleTypes);
@@ -256,6 +258,25 @@ TEST(Table, MessagesAreTakenAsAPasteTakesThemWithAWarning) {
             EXPECT_TRUE(r.warnings.empty()) << r.warnings[0];
         }
     }
+}
+
+// A message of the file that fits only because another message shares its words: when the table
+// changes that other one, the long one is cut as a paste is, and said, instead of refusing the
+// save.
+TEST(Table, AMessageThatNoLongerFitsPackedIsCutAndNamed) {
+    Opened o = OpenedDefaults({15, 0, 0, 0});
+    std::string shared;
+    for (int w = 0; w < 8; ++w) shared += (w ? " WORD-" : "WORD-") + std::to_string(10000 + w);
+    o.s.rec.txtMsg[0] = o.s.rec.txtMsg[1] = shared;  // 87 characters, 8 bytes packed
+    const auto r = ImportChannelTable("Bank,Channel,State,Message\r\n1,1,SLOW,X\r\n", o.s.rec,
+                                      o.s.moduleTypes);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(o.s.rec.txtMsg[0], shared.substr(0, 69));
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_TRUE(r.warnings[0].starts_with(
+        "bank 1 channel 1 RESET: message too long to store (88 bytes after packing, at most 79). "
+        "It was cut to 69 characters;"))
+        << r.warnings[0];
 }
 
 TEST(Table, ReversedRelayRangeIsAppliedWithAWarning) {

@@ -197,6 +197,7 @@ TEST_F(WindowLinkTest, HistoryKeepsWhatEachEventWouldLose) {
         {{"change", "open", "change", "exit"}, {"before exit site", "before open untitled"}},
         {{"open", "exit"}, {}},
         {{"change", "save", "exit"}, {}},
+        {{"size", "exit"}, {}},  // Size's normalising changes nothing the unit would store
         {{"change", "drop"}, {"before open untitled"}},
         {{"connect", "read"}, {"read ORV V2.13"}},
         {{"connect", "change", "read"}, {"read ORV V2.13", "before read untitled"}},
@@ -232,6 +233,7 @@ TEST_F(WindowLinkTest, HistoryKeepsWhatEachEventWouldLose) {
         for (const std::string step : row.steps) {
             if (step == "change") ric->setText(ric->text() == "0000042" ? "0000043" : "0000042");
             if (step == "back") ric->setText(original);
+            if (step == "size") w.find<QPushButton>("cmdSize")->click();
             if (step == "exit") w.window->close();
             if (step == "new") w.window->action("MenuFileNew")->trigger();
             if (step == "clear") w.window->action("Clear")->trigger();
@@ -274,12 +276,19 @@ TEST_F(WindowLinkTest, WriteIsVerifiedAndCompareListsTheDifferences) {
         << h->messages[1].text.toStdString();
     EXPECT_EQ(h->edit("txtRepTime_1")->text(), "120");
 
+    // A time between two steps is written as the step, and the field shows it before Compare.
     StartSim({"--modules", "15,13,14,0"});
+    h->edit("txtRepTime_1")->setText("45");
     button("cmdPut")->click();
-    compare->trigger();
     ASSERT_EQ(h->messages.size(), 3u);
+    EXPECT_EQ(h->messages[2].text,
+              "The configuration is written as the unit keeps it:\nRepeat time B: 45 s is stored "
+              "as 40 s (10 s steps)");
+    EXPECT_EQ(h->edit("txtRepTime_1")->text(), "40");
+    compare->trigger();
+    ASSERT_EQ(h->messages.size(), 4u);
     EXPECT_TRUE(
-        h->messages[2].text.startsWith("The unit holds the configuration the editor shows."));
+        h->messages[3].text.startsWith("The unit holds the configuration the editor shows."));
     EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Written and verified "));
 }
 

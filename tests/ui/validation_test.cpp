@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -93,7 +94,8 @@ struct Leaving {
     int page;
     const char* text;
     const char* after;
-    const char* message;  // nullptr: no message, focus moves on
+    const char* message;           // nullptr: no message, focus moves on
+    const char* status = nullptr;  // the line beside the progress bar; nullptr: left empty
 };
 
 TEST_F(FieldTest, LeaveChecksWarnReformatAndKeepTheFocus) {
@@ -113,7 +115,12 @@ TEST_F(FieldTest, LeaveChecksWarnReformatAndKeepTheFocus) {
         {"txtPulseTime_0", 8, "2501", "2501",
          "2501 may not be a valid time. Valid times are in "
          "the range 0-2500."},
-        {"txtRepTime_1", 1, "035", "035", nullptr},
+        {"txtRepTime_1", 1, "030", "030", nullptr},
+        // Between two of the unit's steps: the field shows the step and the status line says so.
+        {"txtRepTime_1", 1, "035", "40", nullptr,
+         "Repeat time B: 35 s is stored as 40 s (10 s steps)"},
+        {"txtPulseTime_7", 8, "15", "20", nullptr,
+         "Slow OFF Max: 15 ms is stored as 20 ms (10 ms steps)"},
         {"txtRepTime_1", 1, "2551", "2551",
          "2551 is not a valid repeat time. Valid times are "
          "in the range 0-2550."},
@@ -121,11 +128,13 @@ TEST_F(FieldTest, LeaveChecksWarnReformatAndKeepTheFocus) {
     for (const Leaving& c : cases) {
         SCOPED_TRACE(std::string(c.field) + " '" + c.text + "'");
         h->messages.clear();
+        h->find<QLabel>("lblUnitCheck")->clear();
         QLineEdit* e = Focus(c.field, c.page);
         e->setText(c.text);
         QTest::keyClick(e, Qt::Key_Tab);
         QApplication::processEvents();
         EXPECT_EQ(e->text(), c.after);
+        EXPECT_EQ(h->find<QLabel>("lblUnitCheck")->text(), c.status ? c.status : "");
         if (c.message) {
             ASSERT_EQ(h->messages.size(), 1u);
             QString expected = c.message;
@@ -145,6 +154,7 @@ TEST_F(FieldTest, LeaveChecksWarnReformatAndKeepTheFocus) {
         const std::string& stored = name == "txtRIC_0"         ? rec.txtRIC[0]
                                     : name == "txtRlyRIC_67"   ? rec.txtRlyRIC[67]
                                     : name == "txtPulseTime_0" ? rec.txtPulseTime[0]
+                                    : name == "txtPulseTime_7" ? rec.txtPulseTime[7]
                                                                : rec.txtRepTime[1];
         EXPECT_EQ(stored, shown);
         e->setText("0");  // leave it valid for the next case
@@ -231,16 +241,21 @@ TEST_F(FieldTest, PastedMessageBecomesWhatTheUnitStoresAndTheUserIsTold) {
 }
 
 TEST_F(FieldTest, SizeSaysWhatItsBuildChanged) {
-    // A message that reached the record without its leave check holds what the unit cannot store.
+    // Values that reached the record without their leave check: a message with what the unit
+    // cannot store, a time between two steps.
     h->edit("txtMsg_0")->setText(QString::fromLatin1("Caf\xe9"));
+    h->edit("txtRepTime_1")->setText("45");
     ConfigRecord rec = h->window->record();
     Image image{};
     const BuildResult expected = BuildImage(rec, h->window->moduleTypes(), image);
     ASSERT_FALSE(expected.warnings.empty());
+    ASSERT_EQ(expected.notes.size(), 1u);
     h->find<QPushButton>("cmdSize")->click();
     ASSERT_EQ(h->messages.size(), 1u);
     for (const std::string& w : expected.warnings)
         EXPECT_TRUE(h->messages[0].text.contains(FromMessageText(w))) << w;
+    EXPECT_TRUE(h->messages[0].text.contains("Repeat time B: 45 s is stored as 40 s (10 s steps)"));
+    EXPECT_EQ(h->edit("txtRepTime_1")->text(), "40");
 }
 
 TEST_F(FieldTest, EditingShortcutsWorkInTextFieldsDespiteTheMenuShortcuts) {

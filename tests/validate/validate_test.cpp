@@ -99,7 +99,8 @@ struct LeaveCase {
     const char* text;
     const char* newText;
     bool keepFocus;
-    std::string message;  // empty: no message
+    std::string message;           // empty: no message
+    std::string roundedFrom = {};  // empty: the value is a whole step (or refused)
 };
 
 void RunLeaveCases(const std::vector<LeaveCase>& cases) {
@@ -113,6 +114,7 @@ void RunLeaveCases(const std::vector<LeaveCase>& cases) {
             EXPECT_FALSE(r.message.has_value()) << *r.message;
         else
             EXPECT_EQ(r.message.value_or("<none>"), c.message);
+        EXPECT_EQ(r.roundedFrom.value_or(""), c.roundedFrom);
     }
 }
 
@@ -189,7 +191,11 @@ TEST(LeaveChecks, PulseAndRepeatTimes) {
         {FieldGuard::kPulseTime, "02501", "02501", true, "02501" + kPulseMsg},
         {FieldGuard::kPulseTime, "abc", "abc", true, "abc" + kPulseMsg},
         {FieldGuard::kRepeatTime, "", "0", false, ""},
-        {FieldGuard::kRepeatTime, "035", "035", false, ""},
+        {FieldGuard::kRepeatTime, "030", "030", false, ""},  // a whole step keeps its text
+        // Between two steps: the step the unit keeps, half to even.
+        {FieldGuard::kRepeatTime, "035", "40", false, "", "35"},
+        {FieldGuard::kPulseTime, "0125", "120", false, "", "125"},
+        {FieldGuard::kPulseTime, "2495", "2500", false, "", "2495"},
         {FieldGuard::kRepeatTime, "2550", "2550", false, ""},
         {FieldGuard::kRepeatTime, "2551", "2551", true,
          "2551 is not a valid repeat time. Valid times are in the range 0-2550."},
