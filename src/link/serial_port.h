@@ -32,7 +32,23 @@ std::string SettingsText(const SerialSettings& settings);
 std::chrono::microseconds CharacterTime(const SerialSettings& settings);
 
 // Why a port did not open.
-enum class OpenFailure { kNone, kNoSuchDevice, kBusy, kNoPermission, kBadSettings, kOther };
+// The last six are a device server's (tcp://, rfc2217://): a name that is no address, a host name
+// not found, a connection refused, no answer within the time, a serial line the server did not
+// set up, and settings it answered with others.
+enum class OpenFailure {
+    kNone,
+    kNoSuchDevice,
+    kBusy,
+    kNoPermission,
+    kBadSettings,
+    kOther,
+    kBadAddress,
+    kHostNotFound,
+    kRefused,
+    kTimedOut,
+    kNegotiation,
+    kSettingsRefused
+};
 
 using SerialClock = std::chrono::steady_clock;
 
