@@ -114,8 +114,8 @@ NetAddressResult ParseNetAddress(std::string_view text) {
         const std::size_t colon = rest.rfind(':');
         if (colon != std::string_view::npos && rest.find(':') != colon) {
             r.error = "an IPv6 address goes in brackets, as in rfc2217://[" +
-                      std::string(rest.substr(0, colon)) + "]:" +
-                      std::string(rest.substr(colon + 1));
+                      std::string(rest.substr(0, colon)) +
+                      "]:" + std::string(rest.substr(colon + 1));
             return r;
         }
         haveColon = colon != std::string_view::npos;
@@ -135,14 +135,16 @@ NetAddressResult ParseNetAddress(std::string_view text) {
         }
     }
     if (!haveColon || port.empty()) {
-        r.error = "it has no port: add ':' and the TCP port the device server listens on, e.g. "
-                  ":4001";
+        r.error =
+            "it has no port: add ':' and the TCP port the device server listens on, e.g. "
+            ":4001";
         return r;
     }
     unsigned value = 0;
     auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
     if (ec != std::errc{} || end != port.data() + port.size() || value == 0 || value > 65535) {
-        r.error = "'" + std::string(port) + "' is not a TCP port; ports are numbers from 1 to 65535";
+        r.error =
+            "'" + std::string(port) + "' is not a TCP port; ports are numbers from 1 to 65535";
         return r;
     }
     a.host = std::string(host);

@@ -41,7 +41,8 @@ class NetLine : public UnitLine {
             auto* a = reinterpret_cast<sockaddr_in6*>(&addr);
             a->sin6_family = AF_INET6;
             a->sin6_port = htons(static_cast<std::uint16_t>(spec_.port));
-            if (::inet_pton(AF_INET6, spec_.host.c_str(), &a->sin6_addr) != 1) return Fail("address");
+            if (::inet_pton(AF_INET6, spec_.host.c_str(), &a->sin6_addr) != 1)
+                return Fail("address");
             len = sizeof *a;
         } else {
             auto* a = reinterpret_cast<sockaddr_in*>(&addr);
@@ -83,9 +84,11 @@ class NetLine : public UnitLine {
 
     void Service(std::span<const pollfd> fds, std::vector<std::uint8_t>& received) override {
         if (fds.size() > first_ + 1) {
-            if (fds[first_].revents & POLLIN) Accept();
+            // The old client's goodbye first: a client that closes and connects again at once
+            // must not find its own last connection holding the port.
             if (client_ >= 0 && fds[first_ + 1].revents & (POLLIN | POLLHUP | POLLERR))
                 Read(received);
+            if (fds[first_].revents & POLLIN) Accept();
         }
         // Answers held back by a slow negotiation.
         while (!held_.empty() && held_.front().first <= Clock::now()) {
@@ -175,10 +178,8 @@ class NetLine : public UnitLine {
             return;
         }
         std::deque<std::uint8_t> data;
-        std::vector<t::Command> commands;
-        decoder_.Feed(got, data, commands);
+        decoder_.Feed(got, data, [this](const t::Command& c) { OnCommand(c); });
         received.insert(received.end(), data.begin(), data.end());
-        for (const auto& c : commands) OnCommand(c);
     }
 
     // The server's side of the negotiation: binary both ways and the Com Port Control option;
@@ -218,9 +219,9 @@ class NetLine : public UnitLine {
     void OnComPort(const t::Bytes& p) {
         const std::uint8_t code = p[0];
         if (code == t::kSetBaudRate && p.size() >= 5) {
-            const int asked = static_cast<int>((std::uint32_t{p[1]} << 24) |
-                                               (std::uint32_t{p[2]} << 16) |
-                                               (std::uint32_t{p[3]} << 8) | p[4]);
+            const int asked =
+                static_cast<int>((std::uint32_t{p[1]} << 24) | (std::uint32_t{p[2]} << 16) |
+                                 (std::uint32_t{p[3]} << 8) | p[4]);
             const bool refused = asked != 0 && asked == faults_.refuseBaud;
             if (asked != 0 && !refused) lineBaud_ = asked;
             log_("net | | baud rate asked " + std::to_string(asked) + ", set " +
@@ -239,16 +240,15 @@ class NetLine : public UnitLine {
             const std::uint8_t defaults[] = {0, 0, 8, 1, 1, t::kNoFlowControl};
             const std::uint8_t value = p[1] != 0 ? p[1] : defaults[code];
             Answer(t::Subnegotiation(
-                t::kComPort,
-                t::Bytes{static_cast<std::uint8_t>(t::kServerReply + code), value}));
+                t::kComPort, t::Bytes{static_cast<std::uint8_t>(t::kServerReply + code), value}));
         }
     }
 
     // A negotiation answer: at once, or after the slow negotiation's delay.
     void Answer(const t::Bytes& bytes) {
         if (faults_.slowNegotiationMs > 0) {
-            held_.emplace_back(
-                Clock::now() + std::chrono::milliseconds(faults_.slowNegotiationMs), bytes);
+            held_.emplace_back(Clock::now() + std::chrono::milliseconds(faults_.slowNegotiationMs),
+                               bytes);
             return;
         }
         Queue(bytes);

@@ -50,12 +50,12 @@ std::optional<ListenSpec> ParseListenSpec(std::string_view text);
 
 // The device server's faults.
 struct NetFaults {
-    int closeAfter = -1;         // close the connection once this many blocks were served
-    bool neverAnswer = false;    // accept, then never answer (nor negotiate)
-    bool neverAccept = false;    // never accept: a connect waits until its time runs out
-    int slowNegotiationMs = 0;   // hold every negotiation answer this long
-    int refuseBaud = 0;          // answer a request for this rate with the rate the port has
-    bool noControlAck = false;   // never answer the flow control setting
+    int closeAfter = -1;        // close the connection once this many blocks were served
+    bool neverAnswer = false;   // accept, then never answer (nor negotiate)
+    bool neverAccept = false;   // never accept: a connect waits until its time runs out
+    int slowNegotiationMs = 0;  // hold every negotiation answer this long
+    int refuseBaud = 0;         // answer a request for this rate with the rate the port has
+    bool noControlAck = false;  // never answer the flow control setting
 };
 
 // Opens the listener for a unit at unitBaud (the rate of the server's port until an RFC 2217

@@ -83,7 +83,7 @@ struct NetSerialPort::Connection {
     bool closed = false;  // the server ended the connection, or it broke
     std::deque<std::uint8_t> data;
     std::optional<telnet::ComPortClient> telnet;  // RFC 2217 only
-    telnet::Bytes replies;                         // negotiation answers still to send
+    telnet::Bytes replies;                        // negotiation answers still to send
 
     // Runs one handler (the read's, or the write's) or returns false at the deadline.
     bool RunOne(SerialClock::time_point deadline) {
@@ -146,6 +146,23 @@ struct NetSerialPort::Connection {
         io.poll();
         FlushReplies();
     }
+    // Ends the connection: our side first, then what still comes is taken in until the server
+    // ends its side (bounded), so that the last bytes sent reach it (closing with unread input
+    // would reset the connection and may drop them), and a server that serves one client at a
+    // time has let go of this one before the next connect.
+    void Shutdown() {
+        asio::error_code ec;
+        if (!closed) {
+            socket.shutdown(tcp::socket::shutdown_send, ec);
+            const auto until = SerialClock::now() + kCloseTimeout;
+            while (!closed && Pump(until)) {
+            }
+        }
+        socket.close(ec);
+        io.restart();
+        io.poll();  // cancelled handlers end here, while what they use lives
+    }
+
     void FlushReplies() {
         if (replies.empty()) return;
         const telnet::Bytes out = std::move(replies);
@@ -243,10 +260,7 @@ bool NetSerialPort::Open(const std::string& device, const SerialSettings& settin
             why = t.Missing() + " within " + waited + (t.OptionTaken() ? "" : rawAdvice);
         }
         if (!why.empty()) {
-            asio::error_code ignored;
-            c->socket.close(ignored);
-            c->io.restart();
-            c->io.poll();
+            c->Shutdown();
             return fail(kind, why);
         }
         serverSettings_ = t.ServerSettings();
@@ -259,19 +273,7 @@ bool NetSerialPort::Open(const std::string& device, const SerialSettings& settin
 
 void NetSerialPort::Close() {
     if (c_) {
-        // End our side first and take in what still comes until the server ends its side, so
-        // that the last bytes sent reach it (closing with unread input would reset the
-        // connection and may drop them).
-        asio::error_code ec;
-        if (!c_->closed) {
-            c_->socket.shutdown(tcp::socket::shutdown_send, ec);
-            const auto until = SerialClock::now() + kCloseTimeout;
-            while (!c_->closed && c_->Pump(until)) {
-            }
-        }
-        c_->socket.close(ec);
-        c_->io.restart();
-        c_->io.poll();
+        c_->Shutdown();
         c_.reset();
     }
     open_ = false;

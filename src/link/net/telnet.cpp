@@ -35,7 +35,7 @@ Bytes Subnegotiation(std::uint8_t option, std::span<const std::uint8_t> payload)
 }
 
 void Decoder::Feed(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& data,
-                   std::vector<Command>& commands) {
+                   const std::function<void(const Command&)>& onCommand) {
     for (std::uint8_t b : in) {
         switch (state_) {
             case State::kData:
@@ -61,7 +61,7 @@ void Decoder::Feed(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& d
                 // Anything else (NOP, go-ahead, data mark, ...) carries nothing for us.
                 break;
             case State::kVerb:
-                commands.push_back({verb_, b, {}});
+                onCommand({verb_, b, {}});
                 state_ = State::kData;
                 break;
             case State::kSubOption:
@@ -80,7 +80,7 @@ void Decoder::Feed(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& d
                     state_ = State::kSub;
                 } else {
                     // IAC SE ends it; any other command inside is a peer's mistake: end it too.
-                    commands.push_back(sub_);
+                    onCommand(sub_);
                     sub_ = {};
                     state_ = State::kData;
                 }
@@ -114,7 +114,8 @@ std::optional<char> ParityOfCode(std::uint8_t code) {
     }
 }
 
-ComPortClient::ComPortClient(const SerialSettings& wanted) : wanted_(wanted), server_{0, '?', 0, 0} {
+ComPortClient::ComPortClient(const SerialSettings& wanted)
+    : wanted_(wanted), server_{0, '?', 0, 0} {
     decoder_.SetPeerNvt(true);  // until the server agrees to send binary
 }
 
@@ -130,9 +131,7 @@ Bytes ComPortClient::Start() {
 
 void ComPortClient::Receive(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& data,
                             Bytes& reply) {
-    std::vector<Command> commands;
-    decoder_.Feed(in, data, commands);
-    for (const Command& c : commands) OnCommand(c, reply);
+    decoder_.Feed(in, data, [&](const Command& c) { OnCommand(c, reply); });
 }
 
 void ComPortClient::OnCommand(const Command& c, Bytes& reply) {
@@ -177,7 +176,8 @@ void ComPortClient::OnCommand(const Command& c, Bytes& reply) {
             usOn_[o] = usAsked_[o] = false;
             break;
         case kSb:
-            if (o == kComPort && !c.payload.empty()) OnReply(c);
+            // Answers count only to settings sent, which go out once the option is agreed.
+            if (o == kComPort && comPort_ && !c.payload.empty()) OnReply(c);
             break;
     }
     decoder_.SetPeerNvt(!himOn_[kBinary]);
@@ -185,11 +185,11 @@ void ComPortClient::OnCommand(const Command& c, Bytes& reply) {
         comPort_ = true;
         const std::uint8_t parity = ParityCode(wanted_.parity);
         const Bytes rate = SetBaudRate(wanted_.baud);
-        const Bytes data =
-            Subnegotiation(kComPort, Bytes{kSetDataSize, static_cast<std::uint8_t>(wanted_.dataBits)});
+        const Bytes data = Subnegotiation(
+            kComPort, Bytes{kSetDataSize, static_cast<std::uint8_t>(wanted_.dataBits)});
         const Bytes par = Subnegotiation(kComPort, Bytes{kSetParity, parity});
-        const Bytes stop =
-            Subnegotiation(kComPort, Bytes{kSetStopSize, static_cast<std::uint8_t>(wanted_.stopBits)});
+        const Bytes stop = Subnegotiation(
+            kComPort, Bytes{kSetStopSize, static_cast<std::uint8_t>(wanted_.stopBits)});
         const Bytes control = Subnegotiation(kComPort, Bytes{kSetControl, kNoFlowControl});
         for (const Bytes* b : {&rate, &data, &par, &stop, &control})
             reply.insert(reply.end(), b->begin(), b->end());
@@ -219,8 +219,8 @@ void ComPortClient::OnReply(const Command& c) {
             server_.dataBits = p[1];
             answered_[1] = true;
             if (server_.dataBits != wanted_.dataBits)
-                refuse("asked for " + std::to_string(wanted_.dataBits) + " data bits, it answered " +
-                       std::to_string(p[1]));
+                refuse("asked for " + std::to_string(wanted_.dataBits) +
+                       " data bits, it answered " + std::to_string(p[1]));
             return;
         case kServerReply + kSetParity: {
             if (p.size() < 2) return;
@@ -237,7 +237,8 @@ void ComPortClient::OnReply(const Command& c) {
             server_.stopBits = p[1];
             answered_[3] = true;
             if (server_.stopBits != wanted_.stopBits)
-                refuse("asked for " + std::to_string(wanted_.stopBits) + " stop bits, it answered " +
+                refuse("asked for " + std::to_string(wanted_.stopBits) +
+                       " stop bits, it answered " +
                        (p[1] == 3 ? std::string("1.5") : std::to_string(p[1])));
             return;
         case kServerReply + kSetControl:

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,8 +49,10 @@ class Decoder {
   public:
     // The peer sends in NVT (not binary) mode: a NUL after CR is padding and is dropped.
     void SetPeerNvt(bool nvt) { nvt_ = nvt; }
+    // Each command is handed over as soon as it ends, so that what it changes (binary mode)
+    // applies to the bytes after it.
     void Feed(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& data,
-              std::vector<Command>& commands);
+              const std::function<void(const Command&)>& onCommand);
 
   private:
     enum class State { kData, kIac, kVerb, kSubOption, kSub, kSubIac } state_ = State::kData;
@@ -104,8 +107,8 @@ class ComPortClient {
     Decoder decoder_;
     // Per option: on at our side / the server's, and a request of ours not yet answered.
     std::array<bool, 256> usOn_{}, usAsked_{}, himOn_{}, himAsked_{};
-    bool comPort_ = false;      // the server took the option and the settings went out
-    bool answered_[4] = {};     // rate, data bits, parity, stop bits
+    bool comPort_ = false;   // the server took the option and the settings went out
+    bool answered_[4] = {};  // rate, data bits, parity, stop bits
     bool controlAnswered_ = false;
     bool optionRefused_ = false;
     std::string failure_;
