@@ -36,7 +36,8 @@ TEST(NetAddress, ParsesOrSaysWhatIsWrong) {
         {"rfc2217://10.1.2.3:40x1", std::nullopt, "'40x1' is not a TCP port"},
         {"rfc2217://300.1.2.3:4001", std::nullopt, "'300.1.2.3' is not an IPv4 address"},
         {"rfc2217://plant room:4001", std::nullopt, "'plant room' is not a host name"},
-        {"rfc2217://fe80::1:4001", std::nullopt, "goes in brackets, as in rfc2217://[fe80::1]:4001"},
+        {"rfc2217://fe80::1:4001", std::nullopt,
+         "goes in brackets, as in rfc2217://[fe80::1]:4001"},
         {"rfc2217://[fe80::1:4001", std::nullopt, "has no ']'"},
         {"rfc2217://[unit]:4001", std::nullopt, "'[unit]' is not an IPv6 address"},
         {"rfc2217://[::1]4001", std::nullopt, "comes ':' and the port"},
@@ -66,14 +67,27 @@ TEST(Telnet, DecodesDataAndCommandsAcrossAnySplit) {
         std::vector<telnet::Command> commands;
     };
     const Case cases[] = {
-        {"doubled IAC is one 0xFF", {0x13, IAC, IAC, 0x00, IAC, IAC}, false, {0x13, 0xFF, 0, 0xFF}, {}},
-        {"verbs between data", {1, IAC, DO, COM, 2, IAC, WONT, 1, 3}, false, {1, 2, 3},
+        {"doubled IAC is one 0xFF",
+         {0x13, IAC, IAC, 0x00, IAC, IAC},
+         false,
+         {0x13, 0xFF, 0, 0xFF},
+         {}},
+        {"verbs between data",
+         {1, IAC, DO, COM, 2, IAC, WONT, 1, 3},
+         false,
+         {1, 2, 3},
          {{DO, COM, {}}, {WONT, 1, {}}}},
         {"subnegotiation with a doubled IAC in it",
-         {IAC, SB, COM, 101, 0, 0, IAC, IAC, 0x10, IAC, SE, 9}, false, {9},
+         {IAC, SB, COM, 101, 0, 0, IAC, IAC, 0x10, IAC, SE, 9},
+         false,
+         {9},
          {{SB, COM, {101, 0, 0, 0xFF, 0x10}}}},
         {"binary keeps CR NUL", {'\r', 0, 'a'}, false, {'\r', 0, 'a'}, {}},
-        {"NVT drops the NUL after CR only", {'\r', 0, 0, '\r', '\n'}, true, {'\r', 0, '\r', '\n'}, {}},
+        {"NVT drops the NUL after CR only",
+         {'\r', 0, 0, '\r', '\n'},
+         true,
+         {'\r', 0, '\r', '\n'},
+         {}},
         {"other commands carry nothing", {IAC, 241, 5, IAC, 249}, false, {5}, {}},
     };
     for (const auto& c : cases) {
@@ -108,8 +122,8 @@ Bytes Reply(std::uint8_t code, Bytes value) {
 TEST(ComPortClient, NegotiatesTheLineOrSaysWhyNot) {
     const SerialSettings wanted{115200, 'E', 7, 2};
     const Bytes rate{0, 1, 0xC2, 0};  // 115200
-    const Bytes confirmAll = Join({Reply(101, rate), Reply(102, {7}), Reply(103, {3}),
-                                   Reply(104, {2})});
+    const Bytes confirmAll =
+        Join({Reply(101, rate), Reply(102, {7}), Reply(103, {3}), Reply(104, {2})});
     struct Case {
         const char* name;
         Bytes server;
@@ -122,8 +136,7 @@ TEST(ComPortClient, NegotiatesTheLineOrSaysWhyNot) {
          "", false},
         {"never answers the flow control", Join({telnet::Verb(DO, COM), confirmAll}), true, "",
          false},
-        {"turns the option down", telnet::Verb(DONT, COM), false,
-         "turned down RFC 2217", true},
+        {"turns the option down", telnet::Verb(DONT, COM), false, "turned down RFC 2217", true},
         {"answers another rate",
          Join({telnet::Verb(DO, COM), Reply(101, {0, 0, 0x25, 0x80}), Reply(102, {7}),
                Reply(103, {3}), Reply(104, {2})}),
@@ -139,23 +152,24 @@ TEST(ComPortClient, NegotiatesTheLineOrSaysWhyNot) {
     for (const auto& c : cases) {
         telnet::ComPortClient client(wanted);
         const Bytes start = client.Start();
-        EXPECT_EQ(start, Join({telnet::Verb(WILL, COM), telnet::Verb(WILL, 0), telnet::Verb(DO, 0)}));
+        EXPECT_EQ(start,
+                  Join({telnet::Verb(WILL, COM), telnet::Verb(WILL, 0), telnet::Verb(DO, 0)}));
         std::deque<std::uint8_t> data;
         Bytes reply;
         for (std::uint8_t b : c.server) client.Receive(std::span(&b, 1), data, reply);
         EXPECT_EQ(client.Done(), c.done) << c.name;
-        EXPECT_NE(client.Failure().find(c.failure), std::string::npos) << c.name << ": "
-                                                                       << client.Failure();
+        EXPECT_NE(client.Failure().find(c.failure), std::string::npos)
+            << c.name << ": " << client.Failure();
         EXPECT_EQ(client.Failure().empty(), *c.failure == '\0') << c.name;
         EXPECT_EQ(client.OptionRefused(), c.optionRefused) << c.name;
         EXPECT_TRUE(data.empty()) << c.name;
         if (client.OptionTaken()) {
             // The settings go out once the server took the option, and no flow control is asked.
-            EXPECT_EQ(reply, Join({telnet::SetBaudRate(115200),
-                                   telnet::Subnegotiation(COM, Bytes{2, 7}),
-                                   telnet::Subnegotiation(COM, Bytes{3, 3}),
-                                   telnet::Subnegotiation(COM, Bytes{4, 2}),
-                                   telnet::Subnegotiation(COM, Bytes{5, 1})}))
+            EXPECT_EQ(reply,
+                      Join({telnet::SetBaudRate(115200), telnet::Subnegotiation(COM, Bytes{2, 7}),
+                            telnet::Subnegotiation(COM, Bytes{3, 3}),
+                            telnet::Subnegotiation(COM, Bytes{4, 2}),
+                            telnet::Subnegotiation(COM, Bytes{5, 1})}))
                 << c.name;
         }
     }

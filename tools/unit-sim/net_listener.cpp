@@ -100,9 +100,13 @@ class NetLine : public UnitLine {
 
     std::size_t Send(std::span<const std::uint8_t> bytes) override {
         if (client_ < 0 || faults_.neverAnswer) return bytes.size();  // nobody to hear it
-        t::Bytes encoded;
-        t::AppendData(bytes, encoded, spec_.rfc2217 && !usBinary_);
-        Queue(encoded);
+        if (!spec_.rfc2217) {
+            Queue(t::Bytes(bytes.begin(), bytes.end()));
+        } else {
+            t::Bytes encoded;
+            t::AppendData(bytes, encoded, !usBinary_);
+            Queue(encoded);
+        }
         Flush();
         return bytes.size();
     }
