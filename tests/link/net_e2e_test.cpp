@@ -32,12 +32,13 @@ TEST(NetE2E, CliThroughEachDeviceServer) {
                               {"sim_raw", false, false}};
     for (const Server& server : servers) {
         SCOPED_TRACE(server.name);
-        const std::string dir = fs::temp_directory_path() / ("orv-net-e2e-" + std::to_string(::getpid()) + "-" + server.name);
+        const std::string dir = fs::temp_directory_path() /
+                                ("orv-net-e2e-" + std::to_string(::getpid()) + "-" + server.name);
         fs::create_directories(dir);
         const std::string unitBaud = server.rfc2217 ? "19200" : "9600";
-        std::vector<std::string> simArgs = {"--eeprom", dir + "/unit.eeprom", "--modules",
-                                            "15,13,14,0", "--baud", unitBaud, "--version1",
-                                            "ORV \xFF V2"};
+        std::vector<std::string> simArgs = {
+            "--eeprom", dir + "/unit.eeprom", "--modules",  "15,13,14,0", "--baud",
+            unitBaud,   "--version1",         "ORV \xFF V2"};
         if (!server.ser2net) {
             simArgs.push_back("--listen");
             simArgs.push_back(server.rfc2217 ? "rfc2217:0" : "tcp:0");

@@ -61,7 +61,8 @@ class Ser2NetProcess {
                               << "n81,local\n"
                               << "    options:\n"
                               << "      chardelay: false\n";
-        address_ = std::string(rfc2217 ? "rfc2217" : "tcp") + "://127.0.0.1:" + std::to_string(port_);
+        address_ =
+            std::string(rfc2217 ? "rfc2217" : "tcp") + "://127.0.0.1:" + std::to_string(port_);
         const std::string log = dir + "/ser2net.log";
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -80,7 +81,8 @@ class Ser2NetProcess {
                 pid_ = -1;
                 throw std::runtime_error("ser2net ended at start: " + ReadFile(log));
             }
-            if (std::chrono::steady_clock::now() > until) throw std::runtime_error("ser2net is not listening");
+            if (std::chrono::steady_clock::now() > until)
+                throw std::runtime_error("ser2net is not listening");
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }

@@ -76,10 +76,13 @@ class NetLine : public UnitLine {
                (v6 ? "[" + spec_.host + "]" : spec_.host) + ":" + std::to_string(spec_.port);
     }
 
-    void AddPollFds(std::vector<pollfd>& fds, bool) override {
+    void AddPollFds(std::vector<pollfd>& fds, bool wantWrite) override {
         first_ = fds.size();
         fds.push_back({faults_.neverAccept ? -1 : listener_, POLLIN, 0});
-        fds.push_back({client_, static_cast<short>(POLLIN | (out_.empty() ? 0 : POLLOUT)), 0});
+        // The unit's paced bytes that fell due meanwhile: the socket takes them at once, so the
+        // wait must end at once (a writable socket) rather than at the next request.
+        const bool write = wantWrite || !out_.empty();
+        fds.push_back({client_, static_cast<short>(POLLIN | (write ? POLLOUT : 0)), 0});
     }
 
     void Service(std::span<const pollfd> fds, std::vector<std::uint8_t>& received) override {

@@ -100,12 +100,25 @@ struct NetSerialPort::Connection {
                 closed = true;
                 return;
             }
+            AcknowledgeAtOnce();
             const std::span<const std::uint8_t> got(buffer.data(), n);
             if (telnet)
                 telnet->Receive(got, data, replies);
             else
                 data.insert(data.end(), got.begin(), got.end());
         });
+    }
+
+    // A device server that gathers small writes (Nagle's rule, ser2net's default) sends the rest
+    // of a reply only once its first piece is acknowledged; a delayed acknowledgement would hold
+    // every reply some 40 ms. Linux forgets the setting after a while, so it is renewed at each
+    // read.
+    void AcknowledgeAtOnce() {
+#ifdef TCP_QUICKACK
+        asio::error_code ignored;
+        socket.set_option(asio::detail::socket_option::boolean<IPPROTO_TCP, TCP_QUICKACK>(true),
+                          ignored);
+#endif
     }
 
     // Sends bytes as they are; false when the connection is gone or the time ran out.
