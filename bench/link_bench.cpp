@@ -2,19 +2,23 @@
 // moves bytes no faster than the line rate. Each time is also given as a ratio to the wire time
 // of the bytes moved (a read moves 256 x 39 bytes, a write 240 x 38, a write verified adds the
 // read-back of 240 x 39), so the ratio shows what the editor adds of its own; cpu_fraction is the
-// client's CPU time over the wall time.
+// client's CPU time over the wall time. The same through a device server (ser2net, RFC 2217), and
+// how closely a connect to a server that never accepts keeps its time.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <QCoreApplication>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 
+#include "link/net/device_port.h"
 #include "link/qt/qt_serial_port.h"
 #include "link/unit_session.h"
 #include "model/defaults.h"
 #include "model/lists.h"
+#include "ser2net_process.h"
 #include "sim_process.h"
 
 namespace {
@@ -59,16 +63,24 @@ void EnsureApp() {
     }
 }
 
-void Transfer(benchmark::State& state, Kind kind) {
+// Through a device server: ser2net (RFC 2217, the rate set by the client) in front of the
+// simulated unit's pseudo-terminal, on loopback.
+// Or the simulator's own RFC 2217 listener: what the client adds, without ser2net's share.
+enum class Path { kSerial, kDeviceServer, kSimListener };
+
+void Transfer(benchmark::State& state, Kind kind, Path path = Path::kSerial) {
     EnsureApp();
     const int baud = static_cast<int>(state.range(0));
     const std::string dir = std::filesystem::temp_directory_path() / "orv-link-bench";
     std::filesystem::create_directories(dir);
-    test::SimProcess sim(ORV_UNIT_SIM_PATH, {"--pace", "--baud", std::to_string(baud)},
-                         dir + "/sim.log");
+    std::vector<std::string> args = {"--pace", "--baud", std::to_string(baud)};
+    if (path == Path::kSimListener) args.insert(args.end(), {"--listen", "rfc2217:0"});
+    test::SimProcess sim(ORV_UNIT_SIM_PATH, args, dir + "/sim.log");
+    std::optional<test::Ser2NetProcess> server;
+    if (path == Path::kDeviceServer) server.emplace(dir, sim.Device(), true, baud);
 
-    QtSerialPort port;
-    const std::string device = sim.Device();
+    DevicePort port([] { return std::make_unique<QtSerialPort>(); });
+    const std::string device = server ? server->Address() : sim.Device();
     Comms comms(port, [device](int) { return std::optional<std::string>(device); });
     StartupState s = MakeStartupState();
     s.moduleTypes = {15, 0, 0, 0};
@@ -111,6 +123,38 @@ void BM_PacedWrite(benchmark::State& state) {
 void BM_PacedWriteVerify(benchmark::State& state) {
     Transfer(state, Kind::kWriteVerify);
 }
+void BM_ServerPacedRead(benchmark::State& state) {
+    Transfer(state, Kind::kRead, Path::kDeviceServer);
+}
+void BM_ServerPacedWrite(benchmark::State& state) {
+    Transfer(state, Kind::kWrite, Path::kDeviceServer);
+}
+void BM_ListenerPacedRead(benchmark::State& state) {
+    Transfer(state, Kind::kRead, Path::kSimListener);
+}
+
+// A connect to a server that never accepts ends when the connect timeout (3 s) is up: error_s is
+// how far from it.
+void BM_ConnectNeverAccepted(benchmark::State& state) {
+    EnsureApp();
+    test::SimProcess server(ORV_UNIT_SIM_PATH, {"--listen", "rfc2217:0", "--never-accept"},
+                            std::filesystem::temp_directory_path() / "orv-link-bench-never.log");
+    NetSerialPort port;
+    double worst = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        OpenFailure failure = OpenFailure::kNone;
+        if (port.Open(server.Device(), {9600, 'N', 8, 1}, &failure, nullptr) ||
+            failure != OpenFailure::kTimedOut) {
+            state.SkipWithError("the connect did not time out");
+            break;
+        }
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        worst = std::max(worst, std::abs(s - 3.0));
+    }
+    state.counters["error_s"] = worst;
+}
 
 BENCHMARK(BM_PacedRead)
     ->Arg(115200)
@@ -124,6 +168,25 @@ BENCHMARK(BM_PacedWrite)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
+BENCHMARK(BM_ServerPacedRead)
+    ->Arg(115200)
+    ->Arg(9600)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_ServerPacedWrite)
+    ->Arg(115200)
+    ->Arg(9600)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_ListenerPacedRead)
+    ->Arg(115200)
+    ->Arg(9600)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_ConnectNeverAccepted)->Iterations(3)->UseRealTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_PacedWriteVerify)
     ->Arg(115200)
     ->Arg(9600)

@@ -1,5 +1,5 @@
 # Fails when a file of a core folder includes a header of a folder it may not use (a layer above
-# it, a sibling, app/, ui/, link/qt/ or link/win32/) or any Qt header, or when the window (ui/)
+# it, a sibling, app/, ui/, link/qt/, link/win32/ or link/net/) or any Qt header, or when the window (ui/)
 # includes the program's entry (app/). The allowed layers come from core_layers.cmake.
 #   cmake -DSOURCE_DIR=<the src folder> -P check_layer_includes.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -22,7 +22,7 @@ foreach(layer IN LISTS ORV_CORE_LAYERS)
             elseif(line MATCHES "#[ \t]*include[ \t]*\"(([^\"/]+)/[^\"]*)\"")
                 set(header ${CMAKE_MATCH_1})
                 set(folder ${CMAKE_MATCH_2})
-                if(header MATCHES "^link/(qt|win32)/")
+                if(header MATCHES "^link/(qt|win32|net)/")
                     set(folder "link/${CMAKE_MATCH_1}")
                 endif()
                 if(NOT folder IN_LIST allowed)

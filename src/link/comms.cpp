@@ -1,5 +1,6 @@
 #include "link/comms.h"
 
+#include "link/device_address.h"
 #include "model/lists.h"
 
 namespace orv {
@@ -12,6 +13,10 @@ std::string SettingsTextFor(int baudPosition, int formatPosition) {
 }
 
 Comms::Comms(SerialPort& port, ComPortLookup lookup) : port_(port), lookup_(std::move(lookup)) {}
+
+std::string Comms::DeviceFor(int comPortPosition) const {
+    return DeviceForCom(comPortPosition + 1, lookup_);
+}
 
 bool Comms::OpenComms(int comPortPosition, int baudPosition, int formatPosition) {
     if (port_.IsOpen()) port_.Close();
@@ -125,6 +130,29 @@ std::string OpenFailureReason(OpenFailure failure, const std::string& device,
             return device + " is not a serial port. " + std::string(MissingDeviceAdvice(cli));
         case OpenFailure::kOther:
             return "Could not open " + device + (detail.empty() ? "." : ": " + detail + ".");
+        case OpenFailure::kBadAddress:
+            return "'" + device + "' is not a device server address: " + detail + ". Write it as " +
+                   std::string(NetAddressForms()) + ".";
+        case OpenFailure::kHostNotFound:
+            return "The device server's name in " + device + " was not found (" + detail +
+                   "). Check the name, or give the server's IP address instead.";
+        case OpenFailure::kRefused:
+            return "The device server at " + device +
+                   " refused the connection: nothing listens on that port, or it serves another "
+                   "client now. Check the port number and that no other program is connected.";
+        case OpenFailure::kTimedOut:
+            return "The device server at " + device + " did not answer within " + detail +
+                   ". Check that it is switched on and reachable from this PC (network cable, "
+                   "address, firewall)" +
+                   (cli ? ", or allow more time with --connect-timeout." : ".");
+        case OpenFailure::kNegotiation:
+            return "The device server at " + device + " did not set up the serial line: " + detail +
+                   ".";
+        case OpenFailure::kSettingsRefused:
+            return "The device server at " + device + " refused the serial settings " + detail +
+                   (cli ? ". Choose another rate with --baud or format with --format"
+                        : ". Choose another PC baud rate or serial format") +
+                   ", or check the port settings of the server.";
     }
     return {};
 }

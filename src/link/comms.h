@@ -46,6 +46,9 @@ class Comms {
     bool Write(std::initializer_list<std::uint8_t> bytes);
     bool IsOpen() const;
 
+    // The device COM(comPortPosition + 1) leads to now.
+    std::string DeviceFor(int comPortPosition) const;
+
     OpenFailure LastOpenFailure() const { return lastFailure_; }
     const std::string& LastOpenDetail() const { return lastDetail_; }
     const std::string& LastDevice() const { return lastDevice_; }

@@ -32,6 +32,9 @@ std::string SettingsText(const SerialSettings& settings);
 std::chrono::microseconds CharacterTime(const SerialSettings& settings);
 
 // Why a port did not open.
+// The last six are a device server's (tcp://, rfc2217://): a name that is no address, a host name
+// not found, a connection refused, no answer within the time, a serial line the server did not
+// set up, and settings it answered with others.
 enum class OpenFailure {
     kNone,
     kNoSuchDevice,
@@ -39,7 +42,13 @@ enum class OpenFailure {
     kNoPermission,
     kBadSettings,
     kNotSerial,  // the device is there but is no serial port (/dev/null, a file, a folder)
-    kOther
+    kOther,
+    kBadAddress,
+    kHostNotFound,
+    kRefused,
+    kTimedOut,
+    kNegotiation,
+    kSettingsRefused
 };
 
 using SerialClock = std::chrono::steady_clock;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/log.h"
+#include "link/device_address.h"
 #include "link/protocol.h"
 #include "model/addresses.h"
 #include "model/identity.h"
@@ -134,6 +135,17 @@ void UnitSession::ConnectClick() {
 void UnitSession::AutoBaudClick() {
     if (IsConnected()) ConnectClick();
     outcome_ = ClickOutcome::kDone;
+    // A raw TCP device server keeps its own port settings whatever rate the PC picks: every try
+    // would talk at the same rate, and the rate "found" would mean nothing.
+    if (const std::string device = comms_.DeviceFor(rec_.lstComPort); IsRawTcpAddress(device)) {
+        ui_.ShowMessage("Auto Baud cannot search the baud rate over raw TCP (" + device +
+                            "): the device server keeps its own port settings, whatever rate "
+                            "the PC asks for. Set the server's port to the unit's rate, or reach "
+                            "the unit with rfc2217:// if the server offers RFC 2217.",
+                        kAppTitle, MessageIcon::kNone);
+        outcome_ = ClickOutcome::kRefused;
+        return;
+    }
     LogLine("++ Auto Baud Detect", true);
     {
         RunningScope running(running_);

@@ -1,8 +1,9 @@
 // The Comms page's port mapping: which serial device the selected COM port uses, and mapping it
-// to one of the detected devices or a typed path.
+// to one of the detected devices, a typed path or a device server's address.
 #include <QComboBox>
 #include <QLabel>
 
+#include "link/device_address.h"
 #include "link/port_names.h"
 #include "link/qt/port_settings.h"
 #include "ui/main_window.h"
@@ -42,6 +43,16 @@ void MainWindow::MapComDevice() {
     const int com = w_.Field<&ConfigRecord::lstComPort>()->currentIndex() + 1;
     if (com < kFirstComPort || com > kLastComPort) return;
     const std::string device = w_.lstComDevice->currentText().trimmed().toStdString();
+    if (IsNetAddress(device)) {
+        if (const NetAddressResult r = ParseNetAddress(device); !r.address) {
+            ShowMessage(QString::fromStdString(
+                            "'" + device + "' is not a device server address: " + r.error +
+                            ". Write it as " + std::string(NetAddressForms()) + "."),
+                        AppTitle(), MessageKind::kWarning);
+            ShowComDevice();  // back to what COMn uses
+            return;
+        }
+    }
     if (device.empty() || device == DefaultDeviceForCom(com))
         ClearComMapping(com);
     else

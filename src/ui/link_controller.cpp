@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "link/net/device_port.h"
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
 #include "report/report.h"
@@ -107,7 +108,8 @@ LinkController::LinkController(QWidget& window, StatusView& view, ConfigRecord& 
       moduleTypes_(moduleTypes),
       image_(image),
       lookup_(SettingsComPortLookup()) {
-    setSerialPort(std::make_unique<QtSerialPort>());
+    // COMn may be mapped to a device server's address as well as to a serial device.
+    setSerialPort(std::make_unique<DevicePort>([] { return std::make_unique<QtSerialPort>(); }));
 }
 
 LinkController::~LinkController() {

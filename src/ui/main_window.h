@@ -96,6 +96,7 @@ class MainWindow : public QMainWindow, public StatusView {
     void MenuFileExit();
     void MenuUnitCompare();
     void MenuUnitHistory();
+    void MenuUnitPortMapping();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

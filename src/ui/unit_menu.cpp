@@ -1,5 +1,5 @@
 // The Unit menu: Compare with Unit, the two checks around a Write (kept in the settings store),
-// Open History; and the line that tells how the last Write ended.
+// Open History, Port Mapping; and the line that tells how the last Write ended.
 #include <QAction>
 #include <QDateTime>
 #include <QDialog>
@@ -15,6 +15,7 @@
 #include "report/report.h"
 #include "ui/link_controller.h"
 #include "ui/main_window.h"
+#include "ui/port_mapping_dialog.h"
 #include "ui/settings_store.h"
 
 namespace orv::ui {
@@ -45,6 +46,14 @@ void MainWindow::BuildUnitMenu() {
     unit->addSeparator();
     connect(add("MenuUnitHistory", "Open &History…"), &QAction::triggered, this,
             &MainWindow::MenuUnitHistory);
+    unit->addSeparator();
+    connect(add("MenuUnitPortMapping", "&Port Mapping…"), &QAction::triggered, this,
+            &MainWindow::MenuUnitPortMapping);
+}
+
+void MainWindow::MenuUnitPortMapping() {
+    PortMappingDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted) ShowComDevice();
 }
 
 WriteChecks MainWindow::CurrentWriteChecks() const {

@@ -58,6 +58,19 @@ TEST_F(Cli, HelpAndUsageErrors) {
         {{"write", "x.ORV", "--backup", "--no-history"}, 2, "", "cannot go with --no-history"},
         {{"verify"}, 2, "", "missing the configuration file to compare with the unit"},
         {{"verify", "no-such.ORV", "-d", "no-such-device"}, 2, "", "no-such.ORV"},
+        // A device server address is checked before anything is opened or sent.
+        {{"read", "-o", "x.ORV", "-d", "rfc2217://10.1.2.3"},
+         2,
+         "",
+         "'rfc2217://10.1.2.3' is not a device server address: it has no port"},
+        {{"connect", "-d", "tcp://fe80::1:4001"}, 2, "", "goes in brackets"},
+        {{"connect", "-d", "rfc2217://[::1]:4001", "--connect-timeout", "0"},
+         2,
+         "",
+         "'0' is not a connect timeout"},
+#ifndef _WIN32
+        {{"ports", "--map", "COM5=rfc2217://unit:port"}, 2, "", "'port' is not a TCP port"},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));

@@ -1,12 +1,17 @@
 // The fault matrix of the link: each button that talks to the unit (Connect, Read, Write, Write
 // MAC, Calibrate, Auto Baud) against each fault of the unit or the line, end to end through the
 // code the window uses (UnitSession on a worker thread, the QSerialPort adapter) and orv-unit-sim
-// on a pseudo-terminal. Each row states the messages shown, word for word, a bound on the time the
-// click takes, what may change in the editor, what may change in the unit's EEPROM and the state
-// the window is left in.
+// on a pseudo-terminal; and a network column, the unit behind a device server (the same port,
+// orv-unit-sim listening on loopback). Each row states the messages shown, word for word, a bound
+// on the time the click takes, what may change in the editor, what may change in the unit's EEPROM
+// and the state the window is left in.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <atomic>
@@ -23,6 +28,7 @@
 #include "image/image.h"
 #include "link/comms.h"
 #include "link/exchanges.h"
+#include "link/net/device_port.h"
 #include "link/qt/qt_serial_port.h"
 #include "link/unit_session.h"
 #include "model/defaults.h"
@@ -45,7 +51,12 @@ enum class Fault {
     kEndlessVersionLine,
     kPortVanishes,
     kPortBusy,
-    kPortMissing
+    kPortMissing,
+    // The network column: the unit behind a device server (orv-unit-sim --listen, its faults in
+    // the row's arguments), a port nothing listens on, a server name that is not found.
+    kNetwork,
+    kNetRefused,
+    kNetNameNotFound
 };
 
 // What the editor may hold after the click.
@@ -120,6 +131,36 @@ const Message kMissing{
     "Unable to open selected Coms Port\nThere is no device {device}. Check that "
     "the serial adapter is plugged in, or map the COM port to the right device "
     "on the Comms page.",
+    kTitle, MessageIcon::kNone};
+
+// The network's messages: "{device}" is the server's address, "{hostport}" what follows its
+// "rfc2217://".
+Message NotOpened(const std::string& reason) {
+    return {"Unable to open selected Coms Port\n" + reason, kTitle, MessageIcon::kNone};
+}
+const Message kNetRefusedMessage = NotOpened(
+    "The device server at {device} refused the connection: nothing listens on that port, or it "
+    "serves another client now. Check the port number and that no other program is connected.");
+const Message kNetNotFound = NotOpened(
+    "The device server's name in {device} was not found (Host not found (authoritative)). Check "
+    "the name, or give the server's IP address instead.");
+const Message kNetTimedOut = NotOpened(
+    "The device server at {device} did not answer within 3 s. Check that it is switched on and "
+    "reachable from this PC (network cable, address, firewall).");
+const Message kNetNoRfc2217 = NotOpened(
+    "The device server at {device} did not set up the serial line: it did not take up RFC 2217 "
+    "(telnet Com Port Control) within 3 s; if its port is set up for raw TCP, use "
+    "tcp://{hostport} instead.");
+Message NetBaudRefused(const std::string& asked, const std::string& answered) {
+    return NotOpened("The device server at {device} refused the serial settings " + asked +
+                     ",N,8,1 (asked for " + asked + " baud, it answered " + answered +
+                     " baud). Choose another PC baud rate or serial format, or check the port "
+                     "settings of the server.");
+}
+const Message kNetRawAutoBaud{
+    "Auto Baud cannot search the baud rate over raw TCP ({device}): the device server keeps its "
+    "own port settings, whatever rate the PC asks for. Set the server's port to the unit's rate, "
+    "or reach the unit with rfc2217:// if the server offers RFC 2217.",
     kTitle, MessageIcon::kNone};
 
 struct Row {
@@ -953,6 +994,72 @@ const std::vector<Row> kRows = {
      0},
 };
 
+// Connect, Read, Write and Auto Baud with the unit behind a device server. A connection that
+// ends mid-transfer fails at once (no waiting out the 5 s acknowledgement); a server that never
+// accepts or never negotiates holds the click for the connect timeout (3 s), no longer.
+const std::vector<std::string> kRfc2217{"--listen", "rfc2217:0"};
+std::vector<std::string> Rfc2217And(std::vector<std::string> more) {
+    more.insert(more.begin(), kRfc2217.begin(), kRfc2217.end());
+    return more;
+}
+// A row of the network column: no line vanishes there.
+Row Net(const char* name, Button button, Fault fault, std::vector<std::string> args,
+        std::vector<Message> messages, std::optional<bool> connected, ClickOutcome outcome,
+        double minSeconds, double maxSeconds, Editor editor, Unit unit = Unit::kUnchanged,
+        int blocks = 0) {
+    return {name,      button,  fault,      std::move(args), 0,      std::move(messages),
+            connected, outcome, minSeconds, maxSeconds,      editor, unit,
+            blocks};
+}
+const std::vector<Row> kNetworkRows = {
+    Net("Connect_Rfc2217", B::kConnect, F::kNetwork, kRfc2217, {}, true, O::kDone, 0, 2,
+        E::kVersionChanged),
+    Net("Connect_RawTcp", B::kConnect, F::kNetwork, {"--listen", "tcp:[::1]:0"}, {}, true, O::kDone,
+        0, 2, E::kVersionChanged),
+    Net("Connect_ConnectionRefused", B::kConnect, F::kNetRefused, {}, {kNetRefusedMessage}, false,
+        O::kPortNotOpened, 0, 1, E::kUnchanged),
+    Net("Connect_NameNotFound", B::kConnect, F::kNetNameNotFound, {}, {kNetNotFound}, false,
+        O::kPortNotOpened, 0, 3, E::kUnchanged),
+    Net("Connect_NeverAccepts", B::kConnect, F::kNetwork, Rfc2217And({"--never-accept"}),
+        {kNetTimedOut}, false, O::kPortNotOpened, 2.9, 3.5, E::kUnchanged),
+    Net("Connect_NeverNegotiates", B::kConnect, F::kNetwork, Rfc2217And({"--never-answer"}),
+        {kNetNoRfc2217}, false, O::kPortNotOpened, 2.9, 3.5, E::kUnchanged),
+    Net("Connect_SlowNegotiation", B::kConnect, F::kNetwork,
+        Rfc2217And({"--slow-negotiation", "900"}), {}, true, O::kDone, 1.7, 3, E::kVersionChanged),
+    Net("Connect_BaudRefused", B::kConnect, F::kNetwork,
+        Rfc2217And({"--baud", "19200", "--refuse-baud", "9600"}), {NetBaudRefused("9600", "19200")},
+        false, O::kPortNotOpened, 0, 1, E::kUnchanged),
+    Net("Connect_NoControlAck", B::kConnect, F::kNetwork, Rfc2217And({"--no-control-ack"}), {},
+        true, O::kDone, 0, 2, E::kVersionChanged),
+    Net("Read_Rfc2217", B::kRead, F::kNetwork, kRfc2217, {}, true, O::kDone, 0, 4, E::kFromUnit),
+    Net("Read_ClosedMidTransfer", B::kRead, F::kNetwork, Rfc2217And({"--close-after", "5"}),
+        {kGetFailure}, true, O::kFailed, 0, 1.5, E::kUnchanged),
+    Net("Write_Rfc2217", B::kWrite, F::kNetwork, kRfc2217, {}, std::nullopt, O::kDone, 0, 4,
+        E::kUnchanged, U::kBlocksWritten, 240),
+    Net("Write_ClosedMidTransfer", B::kWrite, F::kNetwork, Rfc2217And({"--close-after", "5"}),
+        {kPutFailure, StoppedAfter(5)}, std::nullopt, O::kFailed, 0, 1.5, E::kUnchanged,
+        U::kBlocksWritten, 5),
+    Net("AutoBaud_Rfc2217", B::kAutoBaud, F::kNetwork, kRfc2217, {}, true, O::kDone, 0.5, 4,
+        E::kVersionChanged),
+    Net("AutoBaud_BaudRefused", B::kAutoBaud, F::kNetwork, Rfc2217And({"--refuse-baud", "115200"}),
+        {NetBaudRefused("115200", "9600")}, true, O::kDone, 0.5, 4, E::kVersionChanged),
+    Net("AutoBaud_RawTcp", B::kAutoBaud, F::kNetwork, {"--listen", "tcp:0"}, {kNetRawAutoBaud},
+        false, O::kRefused, 0, 1, E::kUnchanged),
+};
+
+// A loopback port nothing listens on: taken from the system, then given back.
+std::string RefusingAddress() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+}
+
 // QSerialPort wants an application object; settings go to a scratch folder.
 class QtEnvironment : public testing::Environment {
   public:
@@ -981,7 +1088,7 @@ testing::Environment* const kEnv = testing::AddGlobalTestEnvironment(new QtEnvir
 // so the terminal disappears in the middle of the exchange.
 class VanishingPort : public SerialPort {
   public:
-    QtSerialPort real;
+    DevicePort real{[] { return std::make_unique<QtSerialPort>(); }};
     int vanishAtWrite = 0;
     std::function<void()> vanish;
     int writes = 0;
@@ -1067,7 +1174,10 @@ TEST_P(FaultMatrix, Row) {
                                      "--log",    dir + "/unit.log"};
     args.insert(args.end(), row.unitArgs.begin(), row.unitArgs.end());
     SimProcess unit(ORV_UNIT_SIM_PATH, args);
-    const std::string device = row.fault == Fault::kPortMissing ? dir + "/ttyGone" : unit.Device();
+    std::string device = row.fault == Fault::kPortMissing ? dir + "/ttyGone" : unit.Device();
+    if (row.fault == Fault::kNetRefused) device = RefusingAddress();
+    if (row.fault == Fault::kNetNameNotFound)  // too long a label to go to any name server
+        device = "rfc2217://" + std::string(70, 'u') + ".invalid:4001";
 
     // The editor: its own configuration, its image built from it, as after a Size click.
     StartupState state = MakeStartupState();
@@ -1130,7 +1240,8 @@ TEST_P(FaultMatrix, Row) {
                         m.text);
     for (const auto& m : row.messages)
         expected.push_back(m.title + " | " + std::to_string(static_cast<int>(m.icon)) + " | " +
-                           Replace(m.text, "{device}", device));
+                           Replace(Replace(m.text, "{device}", device), "{hostport}",
+                                   device.substr(device.find("://") + 3)));
     EXPECT_EQ(shown, expected);
 
     EXPECT_EQ(session.LastOutcome(), row.outcome);
@@ -1226,6 +1337,8 @@ TEST_P(FaultMatrix, Row) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Link, FaultMatrix, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Network, FaultMatrix, testing::ValuesIn(kNetworkRows),
                          [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
 
 }  // namespace

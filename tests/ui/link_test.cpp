@@ -15,8 +15,10 @@
 
 #include "../link/sim_process.h"
 #include "files/config_file.h"
+#include "link/qt/port_settings.h"
 #include "model/defaults.h"
 #include "ui/link_controller.h"
+#include "ui/port_mapping_dialog.h"
 #include "ui_test_util.h"
 
 namespace orv::ui::test {
@@ -290,6 +292,48 @@ TEST_F(WindowLinkTest, WriteIsVerifiedAndCompareListsTheDifferences) {
     EXPECT_TRUE(
         h->messages[3].text.startsWith("The unit holds the configuration the editor shows."));
     EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Written and verified "));
+}
+
+// Unit > Port Mapping… sends COM1 to a unit behind a device server: a bad address is named and
+// nothing is kept; a good one is kept in the store and every link button works through it.
+TEST_F(WindowLinkTest, PortMappingLeadsComOneToADeviceServer) {
+    orv::test::SimProcess server(ORV_UNIT_SIM_PATH,
+                                 {"--listen", "rfc2217:0", "--modules", "15,13,14,0"},
+                                 dir.path().toStdString() + "/server.log");
+    ASSERT_NE(h->window->action("MenuUnitPortMapping"), nullptr);
+    {
+        PortMappingDialog mapping(h->window.get());
+        mapping.Target(1)->setText("rfc2217://[::1:4001");
+        mapping.Target(2)->setText("/dev/ttyUSB7");
+        mapping.accept();
+        EXPECT_NE(mapping.result(), QDialog::Accepted);
+        const QString problem = mapping.findChild<QLabel*>("lblPortMappingProblem")->text();
+        EXPECT_TRUE(
+            problem.startsWith("COM1: 'rfc2217://[::1:4001' is not a device server "
+                               "address: the '[' before the IPv6 address has no ']'"))
+            << problem.toStdString();
+        EXPECT_FALSE(ReadComMapping(1) || ReadComMapping(2));
+        mapping.Target(1)->setText(QString::fromStdString(server.Device()));
+        mapping.accept();
+        EXPECT_EQ(mapping.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(ReadComMapping(1), server.Device());
+    EXPECT_EQ(ReadComMapping(2), "/dev/ttyUSB7");
+    EXPECT_EQ(PortMappingDialog().Target(1)->text().toStdString(), server.Device());
+
+    button("cmdConnect")->click();
+    ASSERT_TRUE(h->window->IsConnected());
+    EXPECT_EQ(h->combo("lstMod_1")->currentText(), "Type 13: 16-Channel Dry Contact Input Module");
+    h->edit("txtMsg_0")->setText("RISER 4 PUMP FAILED");
+    button("cmdPut")->click();
+    EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Written and verified "));
+    h->edit("txtMsg_0")->setText("SOMETHING ELSE");
+    button("cmdGet")->click();
+    EXPECT_EQ(h->edit("txtMsg_0")->text(), "RISER 4 PUMP FAILED");
+    h->window->action("MenuUnitCompare")->trigger();
+    ASSERT_EQ(h->messages.size(), 1u);
+    EXPECT_TRUE(
+        h->messages[0].text.startsWith("The unit holds the configuration the editor shows."));
 }
 
 // The two checks are kept in the settings store's "Unit" group; a backup before Write lands in the

@@ -28,7 +28,9 @@ grep -q $'orv-cli new.*\r$' "$dir/README.txt" || fail "README.txt lines do not e
 
 for dll in $("$objdump" -p "$dir/orv-cli.exe" | sed -n 's/.*DLL Name: //p'); do
     case "${dll,,}" in
-        kernel32.dll | user32.dll | advapi32.dll | shell32.dll | msvcrt.dll | ucrtbase.dll) ;;
+        # ws2_32 and mswsock: Windows' own sockets, for units behind a device server.
+        kernel32.dll | user32.dll | advapi32.dll | shell32.dll | msvcrt.dll | ucrtbase.dll | \
+            ws2_32.dll | mswsock.dll) ;;
         *) fail "orv-cli.exe needs $dll, which a Windows PC does not have" ;;
     esac
 done

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <iostream>
 
+#include "link/device_address.h"
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
 #include "platform.h"
@@ -48,7 +49,9 @@ std::string_view PortsHelp() {
     return "Usage: orv-cli ports [--map COMn=DEVICE | --unmap COMn]\n\n"
            "Lists what each COM port means on this machine and the serial devices found.\n"
            "The mapping is the editor's (settings store \"ORV Pro Configuration\").\n\n"
-           "      --map COMn=DEVICE  make COMn use DEVICE, e.g. --map COM3=/dev/ttyUSB0\n"
+           "      --map COMn=DEVICE  make COMn use DEVICE, e.g. --map COM3=/dev/ttyUSB0, or a\n"
+           "                         device server: --map COM5=rfc2217://10.1.2.3:4001 (RFC 2217)\n"
+           "                         or --map COM5=tcp://10.1.2.3:4001 (raw TCP)\n"
            "      --unmap COMn       let COMn use its default device again\n"
            "  -h, --help             show this help\n";
 }
@@ -60,7 +63,14 @@ int ListPorts(const std::string* map, const std::string* unmap) {
         const auto n = eq == std::string::npos ? std::nullopt : ParseComName(map->substr(0, eq));
         if (!n || eq + 1 >= map->size())
             throw UsageError("ports", "write the mapping as COMn=DEVICE, e.g. COM3=/dev/ttyUSB0");
-        SetComMapping(*n, map->substr(eq + 1));
+        const std::string target = map->substr(eq + 1);
+        if (IsNetAddress(target)) {
+            if (const NetAddressResult r = ParseNetAddress(target); !r.address)
+                throw UsageError("ports", "'" + target +
+                                              "' is not a device server address: " + r.error +
+                                              ". Write it as " + std::string(NetAddressForms()));
+        }
+        SetComMapping(*n, target);
     }
     if (unmap) {
         const auto n = ParseComName(*unmap);

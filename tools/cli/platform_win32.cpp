@@ -67,7 +67,8 @@ std::string_view PortsHelp() {
     return "Usage: orv-cli ports\n\n"
            "Lists the COM ports this PC has. COMn is the Windows port COMn: a USB serial adapter\n"
            "gets its number from Windows (Device Manager, Ports (COM & LPT)); use it with\n"
-           "-p COMn, or with -d COMn from COM17 on.\n\n"
+           "-p COMn, or with -d COMn from COM17 on. A unit behind a serial device server is\n"
+           "reached with -d rfc2217://HOST:PORT (RFC 2217) or -d tcp://HOST:PORT (raw TCP).\n\n"
            "  -h, --help  show this help\n";
 }
 
@@ -75,7 +76,8 @@ int ListPorts(const std::string* map, const std::string* unmap) {
     if (map || unmap)
         throw UsageError("ports",
                          "on Windows COMn is the system's port COMn and is not mapped; give the "
-                         "adapter's port with -p COMn (from COM17 on with -d COMn)");
+                         "adapter's port with -p COMn (from COM17 on with -d COMn), or a device "
+                         "server with -d rfc2217://HOST:PORT or -d tcp://HOST:PORT");
     const auto ports = ListComPorts();
     std::cout << "COM ports on this PC:\n";
     if (ports.empty())

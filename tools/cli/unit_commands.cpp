@@ -1,7 +1,10 @@
 #include "unit_commands.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -12,7 +15,9 @@
 #include "files/config_file.h"
 #include "files/history.h"
 #include "link/comms.h"
+#include "link/device_address.h"
 #include "link/exchanges.h"
+#include "link/net/device_port.h"
 #include "link/trace_port.h"
 #include "link/unit_session.h"
 #include "model/addresses.h"
@@ -38,11 +43,16 @@ const OptionSpec kVerbose{{"-v", "--verbose"}, "verbose", true};
 const OptionSpec kNoHistory{{"--no-history"}, "no-history", true};
 const OptionSpec kNoVerify{{"--no-verify"}, "no-verify", true};
 const OptionSpec kBackup{{"--backup"}, "backup", true};
+const OptionSpec kConnectTimeout{{"--connect-timeout"}, "connect-timeout"};
 
 constexpr std::string_view kLinkOptionsHelp =
     "  -p, --port COMn      the PC serial port, COM1..COM16 (default COM1); on Linux COMn is\n"
     "                       /dev/ttyS<n-1> unless mapped to another device (see 'orv-cli ports')\n"
-    "  -d, --device PATH    use this serial device instead of a COM port\n"
+    "  -d, --device NAME    use this serial device or device server instead of a COM port:\n"
+    "                       a path, tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (RFC 2217;\n"
+    "                       an IPv6 address in brackets: rfc2217://[::1]:4001)\n"
+    "      --connect-timeout SECONDS\n"
+    "                       time to reach a device server and set up its port (default 3)\n"
     "  -b, --baud RATE      PC baud rate: 110 300 1200 2400 4800 9600 19200 38400 57600 115200\n"
     "                       (default 9600)\n"
     "  -f, --format P,D,S   PC serial format, parity N/E/O, data bits 5..8, stop bits 1/2\n"
@@ -103,7 +113,7 @@ class CliUi : public LinkUi {
 
 // The editor's state and link, set up from the command's link options.
 struct Link {
-    std::unique_ptr<SerialPort> line = MakeSerialPort();
+    std::unique_ptr<DevicePort> line = std::make_unique<DevicePort>(&MakeSerialPort);
     std::FILE* traceFile = nullptr;
     std::unique_ptr<TraceSerialPort> trace;
     std::unique_ptr<Comms> comms;
@@ -129,7 +139,24 @@ struct Link {
         if (const std::string* d = a.Option("device")) {
             if (a.Option("port"))
                 throw UsageError(command, "give either --port or --device, not both");
+            if (IsNetAddress(*d)) {
+                if (const NetAddressResult r = ParseNetAddress(*d); !r.address)
+                    throw UsageError(command,
+                                     "'" + *d + "' is not a device server address: " + r.error +
+                                         ". Write it as " + std::string(NetAddressForms()));
+            }
             lookup = [device = *d](int) { return std::optional<std::string>(device); };
+        }
+        if (const std::string* t = a.Option("connect-timeout")) {
+            char* end = nullptr;
+            const double seconds = std::strtod(t->c_str(), &end);
+            if (t->empty() || *end != '\0' || !(seconds >= 0.1 && seconds <= 600))
+                throw UsageError(command, "'" + *t +
+                                              "' is not a connect timeout; give seconds from 0.1 "
+                                              "to 600, e.g. --connect-timeout 10");
+            NetLinkOptions net;
+            net.connectTimeout = std::chrono::milliseconds(std::lround(seconds * 1000));
+            line->SetNetOptions(net);
         }
         if (const std::string* b = a.Option("baud")) {
             rec.lstBaudPC = kNoSelection;
@@ -222,8 +249,11 @@ struct Link {
 
     void UpdateWhere() {
         const ConfigRecord& rec = state.rec;
-        where = DeviceForCom(rec.lstComPort + 1, lookup) + " at " +
-                SettingsTextFor(rec.lstBaudPC, rec.lstPCFormat);
+        const std::string device = DeviceForCom(rec.lstComPort + 1, lookup);
+        // Over raw TCP the PC's rate and format never reach the line.
+        where = IsRawTcpAddress(device)
+                    ? device + " (raw TCP, at the device server's own port settings)"
+                    : device + " at " + SettingsTextFor(rec.lstBaudPC, rec.lstPCFormat);
     }
 
     // Checks that the unit answers, as the editor's connected state requires before the other
@@ -294,6 +324,12 @@ struct Link {
                                                                                : kExitFailure;
     }
 
+    // What an RFC 2217 device server answered when asked for the line's settings.
+    void PrintServerSettings() const {
+        if (const auto s = line->ServerSettings())
+            std::cout << "The device server set its port to " << SettingsText(*s) << '\n';
+    }
+
     // The version lines are the unit's own text: shown, never obeyed by the terminal.
     void PrintVersion() const {
         std::cout << "Version line 1: " << TerminalText(Latin1ToUtf8(state.rec.txtVer[0])) << '\n'
@@ -344,8 +380,8 @@ int RunPorts(const CommandArgs& args) {
 }
 
 int RunConnect(const CommandArgs& args) {
-    const ParsedArgs a =
-        ParseArgs("connect", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
+    const ParsedArgs a = ParseArgs(
+        "connect", args, {kPort, kDevice, kBaud, kFormat, kTrace, kConnectTimeout, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli connect [LINK OPTIONS]\n\n"
@@ -361,14 +397,15 @@ int RunConnect(const CommandArgs& args) {
     }
     if (link.session->IsConnected()) {
         std::cout << "Connected on " << link.where << '\n';
+        link.PrintServerSettings();
         link.PrintVersion();
     }
     return link.Status();
 }
 
 int RunAutoBaud(const CommandArgs& args) {
-    const ParsedArgs a =
-        ParseArgs("autobaud", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
+    const ParsedArgs a = ParseArgs(
+        "autobaud", args, {kPort, kDevice, kBaud, kFormat, kTrace, kConnectTimeout, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli autobaud [LINK OPTIONS]\n\n"
@@ -378,6 +415,7 @@ int RunAutoBaud(const CommandArgs& args) {
     Link link("autobaud", a);
     link.session->AutoBaudClick();
     link.UpdateWhere();
+    if (link.session->LastOutcome() == ClickOutcome::kRefused) return kExitFailure;
     if (link.session->LastOutcome() == ClickOutcome::kPortNotOpened) {
         if (link.ui.errors == 0) PrintError(link.comms->OpenFailureMessage());
         return kExitFailure;
@@ -393,13 +431,15 @@ int RunAutoBaud(const CommandArgs& args) {
     }
     std::cout << "Found the unit at " << ItemText(kBaudRateItems, link.state.rec.lstBaudPC)
               << " baud on " << link.where << '\n';
+    link.PrintServerSettings();
     link.PrintVersion();
     return link.ui.errors == 0 ? kExitOk : kExitFailure;
 }
 
 int RunRead(const CommandArgs& args) {
     const ParsedArgs a = ParseArgs(
-        "read", args, {kPort, kDevice, kBaud, kFormat, kTrace, kOutput, kVerbose, kNoHistory});
+        "read", args,
+        {kPort, kDevice, kBaud, kFormat, kTrace, kConnectTimeout, kOutput, kVerbose, kNoHistory});
     if (a.help)
         return Help(
             "Usage: orv-cli read -o OUT.ORV [LINK OPTIONS]\n\n"
@@ -423,9 +463,9 @@ int RunRead(const CommandArgs& args) {
 }
 
 int RunWrite(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs(
-        "write", args,
-        {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose, kNoHistory, kNoVerify, kBackup});
+    const ParsedArgs a = ParseArgs("write", args,
+                                   {kPort, kDevice, kBaud, kFormat, kTrace, kConnectTimeout,
+                                    kVerbose, kNoHistory, kNoVerify, kBackup});
     if (a.help)
         return Help(
             "Usage: orv-cli write IN.ORV [--no-verify] [--backup] [LINK OPTIONS]\n\n"
@@ -483,8 +523,8 @@ int RunWrite(const CommandArgs& args) {
 namespace {
 
 int Verify(const CommandArgs& args) {
-    const ParsedArgs a =
-        ParseArgs("verify", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
+    const ParsedArgs a = ParseArgs(
+        "verify", args, {kPort, kDevice, kBaud, kFormat, kTrace, kConnectTimeout, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli verify IN.ORV [LINK OPTIONS]\n\n"
@@ -540,7 +580,8 @@ int RunVerify(const CommandArgs& args) {
 
 int RunWriteMac(const CommandArgs& args) {
     const ParsedArgs a =
-        ParseArgs("write-mac", args, {kPort, kDevice, kBaud, kFormat, kTrace, kMac, kVerbose});
+        ParseArgs("write-mac", args,
+                  {kPort, kDevice, kBaud, kFormat, kTrace, kConnectTimeout, kMac, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli write-mac [--mac 50:46:4A:xx:yy:zz] [LINK OPTIONS]\n\n"
@@ -604,8 +645,8 @@ int RunMacIncrement(const CommandArgs& args) {
 }
 
 int RunReset(const CommandArgs& args) {
-    const ParsedArgs a =
-        ParseArgs("reset", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
+    const ParsedArgs a = ParseArgs(
+        "reset", args, {kPort, kDevice, kBaud, kFormat, kTrace, kConnectTimeout, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli reset [LINK OPTIONS]\n\n"
@@ -618,8 +659,8 @@ int RunReset(const CommandArgs& args) {
 }
 
 int RunCalibrate(const CommandArgs& args) {
-    const ParsedArgs a =
-        ParseArgs("calibrate", args, {kPort, kDevice, kBaud, kFormat, kTrace, kVerbose});
+    const ParsedArgs a = ParseArgs(
+        "calibrate", args, {kPort, kDevice, kBaud, kFormat, kTrace, kConnectTimeout, kVerbose});
     if (a.help)
         return Help(
             "Usage: orv-cli calibrate [LINK OPTIONS]\n\n"

@@ -1,5 +1,6 @@
-// orv-unit-sim: a simulated unit on a pseudo-terminal. Prints the device to open (first line of
-// standard output), answers as the unit does, and logs each command it receives, one per line.
+// orv-unit-sim: a simulated unit on a pseudo-terminal, or behind a device server of its own on a
+// TCP port. Prints the device or address to open (first line of standard output), answers as the
+// unit does, and logs each command it receives, one per line.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,10 +22,11 @@
 #include "link/qt/port_settings.h"
 #include "model/defaults.h"
 #include "unit_engine.h"
+#include "unit_line.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using orv::sim::Clock;
 using orv::sim::UnitOptions;
 
 volatile sig_atomic_t gStop = 0;
@@ -38,13 +41,19 @@ struct Options {
     int com = 0;
     bool pace = false;
     int baud = 9600;
+    std::optional<orv::sim::ListenSpec> listen;
+    orv::sim::NetFaults net;
 };
 
 void Usage(FILE* to) {
     std::fputs(
         "Usage: orv-unit-sim [options]\n"
-        "A simulated ORV Pro unit on a pseudo-terminal. The first line printed is the device to\n"
-        "open; stop with Ctrl+C.\n\n"
+        "A simulated ORV Pro unit on a pseudo-terminal, or behind a device server on a TCP port\n"
+        "(--listen). The first line printed is the device or address to open; stop with Ctrl+C.\n\n"
+        "  --listen tcp:PORT    serve the unit on a TCP port instead, as a raw TCP device server\n"
+        "  --listen rfc2217:PORT  ... or as an RFC 2217 one (the client sets the rate); on\n"
+        "                       127.0.0.1 unless a host comes first (rfc2217:[::1]:PORT,\n"
+        "                       tcp:0.0.0.0:PORT); port 0 takes a free one\n"
         "  --eeprom PATH        keep the 4096-byte EEPROM in this file (created from the default\n"
         "                       configuration on first use); without it the EEPROM lives in "
         "memory\n"
@@ -68,7 +77,15 @@ void Usage(FILE* to) {
         "  --stop-after N       stop answering after N block reads/writes\n"
         "  --bad-probe          answer the connection probe with 0x12\n"
         "  --corrupt-nibbles    set the upper 4 bits of every nibble byte sent\n"
-        "  --endless-version    answer the version request with a line that never ends\n",
+        "  --endless-version    answer the version request with a line that never ends\n"
+        "device server faults (with --listen):\n"
+        "  --close-after N      close the connection once N block reads/writes were served\n"
+        "                       (once; later connections are served)\n"
+        "  --never-answer       accept connections and never answer, nor negotiate\n"
+        "  --never-accept       never accept: a connect waits until its time runs out\n"
+        "  --slow-negotiation MS  hold every RFC 2217 negotiation answer MS milliseconds\n"
+        "  --refuse-baud RATE   answer a request for RATE with the rate the port has\n"
+        "  --no-control-ack     never answer the RFC 2217 flow control setting\n",
         to);
 }
 
@@ -124,6 +141,12 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
             o.unit.endlessVersion = true;
         else if (a == "--pace")
             o.pace = true;
+        else if (a == "--never-answer")
+            o.net.neverAnswer = true;
+        else if (a == "--never-accept")
+            o.net.neverAccept = true;
+        else if (a == "--no-control-ack")
+            o.net.noControlAck = true;
         else if (!(v = value()))
             return std::nullopt;
         else if (a == "--eeprom")
@@ -144,6 +167,14 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
             if (!ParseInt(v, 0, orv::kConfigBlocks - 1, o.unit.forgetBlock)) return bad(v);
         } else if (a == "--stop-after") {
             if (!ParseInt(v, 0, 1 << 30, o.unit.stopAfter)) return bad(v);
+        } else if (a == "--listen") {
+            if (!(o.listen = orv::sim::ParseListenSpec(v))) return bad(v);
+        } else if (a == "--close-after") {
+            if (!ParseInt(v, 0, 1 << 30, o.net.closeAfter)) return bad(v);
+        } else if (a == "--slow-negotiation") {
+            if (!ParseInt(v, 1, 600000, o.net.slowNegotiationMs)) return bad(v);
+        } else if (a == "--refuse-baud") {
+            if (!ParseInt(v, 1, 4000000, o.net.refuseBaud)) return bad(v);
         } else if (a == "--modules") {
             if (!ParseFour(v, o.unit.modules)) return bad(v);
         } else if (a == "--pulse") {
@@ -162,6 +193,13 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
             std::fprintf(stderr, "orv-unit-sim: unknown option %s (see --help)\n", a.c_str());
             return std::nullopt;
         }
+    }
+    const orv::sim::NetFaults none;
+    if (!o.listen &&
+        (o.net.closeAfter != none.closeAfter || o.net.neverAnswer || o.net.neverAccept ||
+         o.net.slowNegotiationMs != 0 || o.net.refuseBaud != 0 || o.net.noControlAck)) {
+        std::fprintf(stderr, "orv-unit-sim: the device server faults need --listen\n");
+        return std::nullopt;
     }
     return o;
 }
@@ -268,6 +306,64 @@ struct ComMapping {
     }
 };
 
+// The unit on a pseudo-terminal: the client opens the terminal side, whose speed says the rate
+// the client set.
+class PtyLine : public orv::sim::UnitLine {
+  public:
+    ~PtyLine() override {
+        if (slave_ >= 0) ::close(slave_);
+        if (master_ >= 0) ::close(master_);
+    }
+    bool Open(int baud) {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+            std::fprintf(stderr, "orv-unit-sim: cannot create a pseudo-terminal: %s\n",
+                         std::strerror(errno));
+            return false;
+        }
+        device_ = ::ptsname(master_);
+        // Hold the terminal side open ourselves: the line stays up between the client's exchanges
+        // and we can see the speed the client set.
+        slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY);
+        if (slave_ < 0) {
+            std::fprintf(stderr, "orv-unit-sim: cannot open %s: %s\n", device_.c_str(),
+                         std::strerror(errno));
+            return false;
+        }
+        termios tio{};
+        ::tcgetattr(slave_, &tio);
+        ::cfmakeraw(&tio);
+        ::cfsetspeed(&tio, SpeedFor(baud) == B0 ? B9600 : SpeedFor(baud));
+        ::tcsetattr(slave_, TCSANOW, &tio);
+        return true;
+    }
+    std::string Name() const override { return device_; }
+    void AddPollFds(std::vector<pollfd>& fds, bool wantWrite) override {
+        first_ = fds.size();
+        fds.push_back({master_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0});
+    }
+    void Service(std::span<const pollfd> fds, std::vector<std::uint8_t>& received) override {
+        if (fds.size() <= first_ || !(fds[first_].revents & POLLIN)) return;
+        std::uint8_t buf[4096];
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n > 0) received.insert(received.end(), buf, buf + n);
+    }
+    std::size_t Send(std::span<const std::uint8_t> bytes) override {
+        const ssize_t n = ::write(master_, bytes.data(), bytes.size());
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    int LineBaud(int unitBaud) override {
+        termios line{};
+        if (::tcgetattr(slave_, &line) == 0) return BaudOf(::cfgetispeed(&line));
+        return unitBaud;
+    }
+
+  private:
+    int master_ = -1, slave_ = -1;
+    std::string device_;
+    std::size_t first_ = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -293,26 +389,17 @@ int main(int argc, char** argv) {
     EepromStore store;
     if (!store.Load(opt.eepromPath, opt.unit, eeprom)) return 1;
 
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-        std::fprintf(stderr, "orv-unit-sim: cannot create a pseudo-terminal: %s\n",
-                     std::strerror(errno));
-        return 1;
+    std::unique_ptr<orv::sim::UnitLine> line;
+    if (opt.listen) {
+        line = orv::sim::ListenOnNetwork(
+            *opt.listen, opt.net, opt.baud,
+            [log](const std::string& text) { std::fprintf(log, "%s\n", text.c_str()); });
+    } else {
+        auto pty = std::make_unique<PtyLine>();
+        if (pty->Open(opt.baud)) line = std::move(pty);
     }
-    const std::string device = ::ptsname(master);
-    // Hold the terminal side open ourselves: the line stays up between the client's exchanges
-    // and we can see the speed the client set.
-    const int slave = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-    if (slave < 0) {
-        std::fprintf(stderr, "orv-unit-sim: cannot open %s: %s\n", device.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
-    termios tio{};
-    ::tcgetattr(slave, &tio);
-    ::cfmakeraw(&tio);
-    ::cfsetspeed(&tio, SpeedFor(opt.baud) == B0 ? B9600 : SpeedFor(opt.baud));
-    ::tcsetattr(slave, TCSANOW, &tio);
+    if (!line) return 1;
+    const std::string device = line->Name();
 
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
@@ -367,9 +454,7 @@ int main(int argc, char** argv) {
             inbound.pop_front();
         }
         if (!arrived.empty()) {
-            termios line{};
-            int lineBaud = opt.baud;
-            if (::tcgetattr(slave, &line) == 0) lineBaud = BaudOf(::cfgetispeed(&line));
+            const int lineBaud = line->LineBaud(opt.baud);
             if (lineBaud != opt.baud) {
                 std::fprintf(log, "noise | %s | line set to %d baud, unit at %d: not understood\n",
                              orv::HexBytes(arrived).c_str(), lineBaud, opt.baud);
@@ -397,9 +482,10 @@ int main(int argc, char** argv) {
             ready.push_back(b);
         }
         if (!ready.empty()) {
-            const ssize_t n = ::write(master, ready.data(), ready.size());
-            if (n > 0) outbound.erase(outbound.begin(), outbound.begin() + n);
+            const std::size_t n = line->Send(ready);
+            outbound.erase(outbound.begin(), outbound.begin() + static_cast<std::ptrdiff_t>(n));
         }
+        line->AfterServing(engine.BlocksServed(), outbound.empty());
 
         // Sleep until input, the next byte due, or a signal.
         Clock::time_point next = Clock::time_point::max();
@@ -412,7 +498,9 @@ int main(int argc, char** argv) {
             else
                 next = std::min(next, outbound.front().first);
         }
-        pollfd pfd{master, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
+        if (const auto due = line->NextDue()) next = std::min(next, *due);
+        std::vector<pollfd> pfds;
+        line->AddPollFds(pfds, wantWrite);
         timespec ts{};
         timespec* timeout = nullptr;
         if (next != Clock::time_point::max()) {
@@ -422,19 +510,17 @@ int main(int argc, char** argv) {
             ts.tv_nsec = ns % 1'000'000'000;
             timeout = &ts;
         }
-        const int r = ::ppoll(&pfd, 1, timeout, &waitMask);
+        const int r = ::ppoll(pfds.data(), pfds.size(), timeout, &waitMask);
         if (r < 0 && errno != EINTR) break;
-        if (r > 0 && (pfd.revents & POLLIN)) {
-            std::uint8_t buf[4096];
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            for (ssize_t i = 0; i < n; ++i) {
-                rxFree = std::max(rxFree, Clock::now()) + byteTime;
-                inbound.emplace_back(rxFree, buf[i]);
-            }
+        if (r < 0)
+            for (auto& p : pfds) p.revents = 0;
+        std::vector<std::uint8_t> received;
+        line->Service(pfds, received);
+        for (std::uint8_t b : received) {
+            rxFree = std::max(rxFree, Clock::now()) + byteTime;
+            inbound.emplace_back(rxFree, b);
         }
     }
     std::fprintf(log, "stopped | | %d blocks served\n", engine.BlocksServed());
-    ::close(slave);
-    ::close(master);
     return 0;
 }

@@ -1,0 +1,326 @@
+#include "link/net/net_serial_port.h"
+
+#include <asio.hpp>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "link/device_address.h"
+#include "link/net/telnet.h"
+
+namespace orv {
+namespace {
+
+using asio::ip::tcp;
+
+// How long a Write may wait for the network to take its bytes (a server that stopped reading).
+constexpr auto kWriteTimeout = std::chrono::seconds(5);
+// How long Close waits for the server to take the last bytes and end its side.
+constexpr auto kCloseTimeout = std::chrono::milliseconds(250);
+
+// A name look-up cannot be cancelled, so it runs on a thread of its own that is left to finish
+// when its time is up; the caller stops waiting at its deadline.
+struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    asio::error_code error;
+    std::vector<tcp::endpoint> endpoints;
+};
+
+std::shared_ptr<Lookup> StartLookup(const std::string& host, std::uint16_t port) {
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, host, port] {
+        asio::io_context io;
+        tcp::resolver resolver(io);
+        asio::error_code ec;
+        const auto results = resolver.resolve(host, std::to_string(port), ec);
+        std::lock_guard lock(lookup->mutex);
+        lookup->error = ec;
+        for (const auto& r : results) lookup->endpoints.push_back(r.endpoint());
+        lookup->finished = true;
+        lookup->done.notify_all();
+    }).detach();
+    return lookup;
+}
+
+// What a server that hung up said first, when it was a line of text ("Port already in use").
+std::string TextSaid(const std::deque<std::uint8_t>& data) {
+    std::string text(data.begin(), data.end());
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    if (text.empty() || text.size() > 160) return {};
+    for (unsigned char c : text)
+        if (c < 0x20 || c > 0x7E) return {};
+    return text;
+}
+
+// An error's text to go inside a sentence of ours: without its closing full stop.
+std::string Sentence(const asio::error_code& ec) {
+    std::string text = ec.message();
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::string SecondsText(std::chrono::milliseconds time) {
+    char text[32];
+    const long long ms = time.count();
+    if (ms % 1000 == 0)
+        std::snprintf(text, sizeof text, "%lld s", ms / 1000);
+    else
+        std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
+struct NetSerialPort::Connection {
+    asio::io_context io{1};
+    tcp::socket socket{io};
+    std::array<std::uint8_t, 4096> buffer{};
+    bool reading = false;
+    bool closed = false;  // the server ended the connection, or it broke
+    std::deque<std::uint8_t> data;
+    std::optional<telnet::ComPortClient> telnet;  // RFC 2217 only
+    telnet::Bytes replies;                        // negotiation answers still to send
+
+    // Runs one handler (the read's, or the write's) or returns false at the deadline.
+    bool RunOne(SerialClock::time_point deadline) {
+        io.restart();
+        return io.run_one_until(deadline) > 0;
+    }
+
+    void StartRead() {
+        if (reading || closed) return;
+        reading = true;
+        socket.async_read_some(asio::buffer(buffer), [this](asio::error_code ec, std::size_t n) {
+            reading = false;
+            if (ec) {
+                closed = true;
+                return;
+            }
+            AcknowledgeAtOnce();
+            const std::span<const std::uint8_t> got(buffer.data(), n);
+            if (telnet)
+                telnet->Receive(got, data, replies);
+            else
+                data.insert(data.end(), got.begin(), got.end());
+        });
+    }
+
+    // A device server that gathers small writes (Nagle's rule, ser2net's default) sends the rest
+    // of a reply only once its first piece is acknowledged; a delayed acknowledgement would hold
+    // every reply some 40 ms. Linux forgets the setting after a while, so it is renewed at each
+    // read.
+    void AcknowledgeAtOnce() {
+#ifdef TCP_QUICKACK
+        asio::error_code ignored;
+        socket.set_option(asio::detail::socket_option::boolean<IPPROTO_TCP, TCP_QUICKACK>(true),
+                          ignored);
+#endif
+    }
+
+    // Sends bytes as they are; false when the connection is gone or the time ran out.
+    bool Send(std::span<const std::uint8_t> bytes, SerialClock::time_point deadline) {
+        if (closed) return false;
+        bool done = false;
+        asio::error_code error;
+        asio::async_write(socket, asio::buffer(bytes.data(), bytes.size()),
+                          [&](asio::error_code ec, std::size_t) {
+                              done = true;
+                              error = ec;
+                          });
+        while (!done && RunOne(deadline)) {
+        }
+        if (!done || error) {
+            // A write that may be half done leaves the stream unusable.
+            asio::error_code ignored;
+            socket.close(ignored);
+            io.restart();
+            io.poll();  // let the cancelled handlers finish while their captures live
+            closed = true;
+            return false;
+        }
+        return true;
+    }
+
+    // Takes in what has arrived (waiting until the deadline for something to); false at the
+    // deadline. Negotiation answers go out at once.
+    bool Pump(SerialClock::time_point deadline) {
+        StartRead();
+        const bool ran = RunOne(deadline);
+        FlushReplies();
+        return ran;
+    }
+    void Poll() {
+        StartRead();
+        io.restart();
+        io.poll();
+        FlushReplies();
+    }
+    // Ends the connection: our side first, then what still comes is taken in until the server
+    // ends its side (bounded), so that the last bytes sent reach it (closing with unread input
+    // would reset the connection and may drop them), and a server that serves one client at a
+    // time has let go of this one before the next connect.
+    void Shutdown() {
+        asio::error_code ec;
+        if (!closed) {
+            socket.shutdown(tcp::socket::shutdown_send, ec);
+            const auto until = SerialClock::now() + kCloseTimeout;
+            while (!closed && Pump(until)) {
+            }
+        }
+        socket.close(ec);
+        io.restart();
+        io.poll();  // cancelled handlers end here, while what they use lives
+    }
+
+    void FlushReplies() {
+        if (replies.empty()) return;
+        const telnet::Bytes out = std::move(replies);
+        replies.clear();
+        Send(out, SerialClock::now() + kWriteTimeout);
+    }
+};
+
+NetSerialPort::NetSerialPort(NetLinkOptions options) : options_(options) {}
+
+NetSerialPort::~NetSerialPort() {
+    Close();
+}
+
+bool NetSerialPort::Open(const std::string& device, const SerialSettings& settings,
+                         OpenFailure* failure, std::string* detail) {
+    Close();
+    serverSettings_.reset();
+    auto fail = [&](OpenFailure f, const std::string& why) {
+        if (failure) *failure = f;
+        if (detail) *detail = why;
+        return false;
+    };
+    const NetAddressResult parsed = ParseNetAddress(device);
+    if (!parsed.address) return fail(OpenFailure::kBadAddress, parsed.error);
+    const NetAddress& address = *parsed.address;
+    const std::string waited = SecondsText(options_.connectTimeout);
+    const auto connectBy = SerialClock::now() + options_.connectTimeout;
+
+    std::vector<tcp::endpoint> endpoints;
+    asio::error_code ec;
+    const asio::ip::address ip = asio::ip::make_address(address.host, ec);
+    if (!ec) {
+        endpoints.emplace_back(ip, address.port);
+    } else {
+        const auto lookup = StartLookup(address.host, address.port);
+        std::unique_lock lock(lookup->mutex);
+        if (!lookup->done.wait_until(lock, connectBy, [&] { return lookup->finished; }))
+            return fail(OpenFailure::kTimedOut,
+                        waited + " (the look-up of the name " + address.host + " took longer)");
+        if (lookup->error || lookup->endpoints.empty())
+            return fail(OpenFailure::kHostNotFound,
+                        lookup->error ? Sentence(lookup->error) : "it has no address");
+        endpoints = lookup->endpoints;
+    }
+
+    auto c = std::make_unique<Connection>();
+    bool connected = false;
+    asio::error_code connectError;
+    asio::async_connect(c->socket, endpoints, [&](asio::error_code e, const tcp::endpoint&) {
+        connected = true;
+        connectError = e;
+    });
+    while (!connected && c->RunOne(connectBy)) {
+    }
+    if (!connected || connectError) {
+        const bool timedOut = !connected;
+        asio::error_code ignored;
+        c->socket.close(ignored);
+        c->io.restart();
+        c->io.poll();  // the cancelled connect ends here, while its captures live
+        if (timedOut) return fail(OpenFailure::kTimedOut, waited);
+        if (connectError == asio::error::connection_refused)
+            return fail(OpenFailure::kRefused, Sentence(connectError));
+        return fail(OpenFailure::kOther, Sentence(connectError));
+    }
+    // The protocol is one short request and its reply after another: nothing may wait to be
+    // gathered into a larger packet.
+    c->socket.set_option(tcp::no_delay(true), ec);
+
+    if (address.protocol == NetProtocol::kRfc2217) {
+        c->telnet.emplace(settings);
+        const auto negotiateBy = SerialClock::now() + options_.connectTimeout;
+        const telnet::Bytes start = c->telnet->Start();
+        c->Send(start, negotiateBy);
+        while (!c->telnet->Done() && c->telnet->Failure().empty() && !c->closed) {
+            if (!c->Pump(negotiateBy)) break;
+        }
+        const telnet::ComPortClient& t = *c->telnet;
+        const std::string rawAdvice = "; if its port is set up for raw TCP, use tcp://" +
+                                      device.substr(device.find("://") + 3) + " instead";
+        std::string why;
+        OpenFailure kind = OpenFailure::kNegotiation;
+        if (!t.Failure().empty()) {
+            if (t.OptionRefused()) {
+                why = t.Failure() + rawAdvice;
+            } else {
+                kind = OpenFailure::kSettingsRefused;
+                why = SettingsText(settings) + " (" + t.Failure() + ")";
+            }
+        } else if (c->closed) {
+            const std::string said = TextSaid(c->data);
+            why = "it closed the connection" + (said.empty() ? "" : " saying \"" + said + "\"");
+        } else if (!t.Done()) {
+            why = t.Missing() + " within " + waited + (t.OptionTaken() ? "" : rawAdvice);
+        }
+        if (!why.empty()) {
+            c->Shutdown();
+            return fail(kind, why);
+        }
+        serverSettings_ = t.ServerSettings();
+    }
+    if (failure) *failure = OpenFailure::kNone;
+    c_ = std::move(c);
+    open_ = true;
+    return true;
+}
+
+void NetSerialPort::Close() {
+    if (c_) {
+        c_->Shutdown();
+        c_.reset();
+    }
+    open_ = false;
+}
+
+bool NetSerialPort::Write(std::span<const std::uint8_t> bytes) {
+    if (!c_ || c_->closed) return false;
+    if (!c_->telnet) return c_->Send(bytes, SerialClock::now() + kWriteTimeout);
+    telnet::Bytes escaped;
+    escaped.reserve(bytes.size() + 8);
+    c_->telnet->AppendData(bytes, escaped);
+    return c_->Send(escaped, SerialClock::now() + kWriteTimeout);
+}
+
+std::size_t NetSerialPort::BytesWaiting() {
+    if (!c_) return 0;
+    if (c_->data.empty()) c_->Poll();
+    return c_->data.size();
+}
+
+std::optional<std::uint8_t> NetSerialPort::ReadByte() {
+    if (BytesWaiting() == 0) return std::nullopt;
+    const std::uint8_t b = c_->data.front();
+    c_->data.pop_front();
+    return b;
+}
+
+bool NetSerialPort::WaitForBytes(SerialClock::time_point deadline) {
+    if (!c_) return false;
+    // A closed connection has nothing more to give: no waiting for it.
+    while (c_->data.empty() && !c_->closed) {
+        if (!c_->Pump(deadline)) break;
+    }
+    return !c_->data.empty();
+}
+
+}  // namespace orv

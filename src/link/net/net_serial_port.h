@@ -1,0 +1,56 @@
+// A serial device server behind the SerialPort interface: "tcp://HOST:PORT" (raw TCP: bytes as
+// they are, the server's own port settings) or "rfc2217://HOST:PORT" (telnet Com Port Control:
+// the rate and frame are sent to the server, 0xFF is doubled both ways).
+//
+// Open connects and, over RFC 2217, negotiates, each within the connect timeout, so that an
+// unreachable server never holds an exchange for minutes. Every port has its own I/O context and
+// nothing is shared between ports: many units can be driven at once, one port each, each from its
+// own thread. The socket is closed on every path out of Open and by Close.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+#include "link/serial_port.h"
+
+namespace orv {
+
+struct NetLinkOptions {
+    // For the TCP connect (name look-up included), and again for the RFC 2217 negotiation.
+    std::chrono::milliseconds connectTimeout{3000};
+};
+
+// "3 s", "0.5 s": a time for messages.
+std::string SecondsText(std::chrono::milliseconds time);
+
+class NetSerialPort : public SerialPort {
+  public:
+    explicit NetSerialPort(NetLinkOptions options = {});
+    ~NetSerialPort() override;
+    NetSerialPort(const NetSerialPort&) = delete;
+    NetSerialPort& operator=(const NetSerialPort&) = delete;
+
+    bool Open(const std::string& device, const SerialSettings& settings, OpenFailure* failure,
+              std::string* detail) override;
+    void Close() override;
+    bool IsOpen() const override { return open_.load(); }
+    bool Write(std::span<const std::uint8_t> bytes) override;
+    std::size_t BytesWaiting() override;
+    std::optional<std::uint8_t> ReadByte() override;
+    bool WaitForBytes(SerialClock::time_point deadline) override;
+
+    void SetOptions(const NetLinkOptions& options) { options_ = options; }
+    // The settings the server confirmed at the last open over RFC 2217; nullopt over raw TCP.
+    const std::optional<SerialSettings>& ServerSettings() const { return serverSettings_; }
+
+  private:
+    struct Connection;
+    std::unique_ptr<Connection> c_;
+    NetLinkOptions options_;
+    std::atomic<bool> open_{false};
+    std::optional<SerialSettings> serverSettings_;
+};
+
+}  // namespace orv

@@ -1,0 +1,198 @@
+// Device server addresses, the telnet framing and the RFC 2217 client's negotiation, without a
+// network: bytes in, bytes and states out.
+#include <gtest/gtest.h>
+
+#include "link/device_address.h"
+#include "link/net/telnet.h"
+
+namespace orv {
+namespace {
+
+using telnet::Bytes;
+constexpr std::uint8_t IAC = telnet::kIac, SB = telnet::kSb, SE = telnet::kSe;
+constexpr std::uint8_t WILL = telnet::kWill, WONT = telnet::kWont, DO = telnet::kDo,
+                       DONT = telnet::kDont, COM = telnet::kComPort;
+
+struct AddressCase {
+    const char* text;
+    std::optional<NetAddress> address;
+    const char* error;  // part of the message when refused
+};
+
+TEST(NetAddress, ParsesOrSaysWhatIsWrong) {
+    using P = NetProtocol;
+    const AddressCase cases[] = {
+        {"rfc2217://10.1.2.3:4001", NetAddress{P::kRfc2217, "10.1.2.3", 4001}, ""},
+        {"TCP://unit-7.plant.example:23", NetAddress{P::kRawTcp, "unit-7.plant.example", 23}, ""},
+        {"rfc2217://[::1]:4001/", NetAddress{P::kRfc2217, "::1", 4001}, ""},
+        {"tcp://[fe80::1%eth0]:65535", NetAddress{P::kRawTcp, "fe80::1%eth0", 65535}, ""},
+        {"telnet://10.1.2.3:23", std::nullopt, "'telnet://' is not a kind of device server"},
+        {"rfc2217://", std::nullopt, "names no host"},
+        {"rfc2217://:4001", std::nullopt, "no host before the port"},
+        {"rfc2217://10.1.2.3", std::nullopt, "it has no port"},
+        {"rfc2217://10.1.2.3:", std::nullopt, "it has no port"},
+        {"rfc2217://10.1.2.3:0", std::nullopt, "'0' is not a TCP port"},
+        {"rfc2217://10.1.2.3:70000", std::nullopt, "'70000' is not a TCP port"},
+        {"rfc2217://10.1.2.3:40x1", std::nullopt, "'40x1' is not a TCP port"},
+        {"rfc2217://300.1.2.3:4001", std::nullopt, "'300.1.2.3' is not an IPv4 address"},
+        {"rfc2217://plant room:4001", std::nullopt, "'plant room' is not a host name"},
+        {"rfc2217://fe80::1:4001", std::nullopt,
+         "goes in brackets, as in rfc2217://[fe80::1]:4001"},
+        {"rfc2217://[fe80::1:4001", std::nullopt, "has no ']'"},
+        {"rfc2217://[unit]:4001", std::nullopt, "'[unit]' is not an IPv6 address"},
+        {"rfc2217://[::1]4001", std::nullopt, "comes ':' and the port"},
+    };
+    for (const auto& c : cases) {
+        const NetAddressResult r = ParseNetAddress(c.text);
+        EXPECT_EQ(r.address, c.address) << c.text;
+        EXPECT_NE(r.error.find(c.error), std::string::npos) << c.text << ": " << r.error;
+        if (r.address) {
+            EXPECT_TRUE(r.error.empty()) << c.text;
+            EXPECT_EQ(ParseNetAddress(NetAddressText(*r.address)).address, r.address) << c.text;
+        }
+    }
+    EXPECT_FALSE(IsNetAddress("/dev/ttyUSB0"));
+    EXPECT_FALSE(IsNetAddress("COM5"));
+    EXPECT_TRUE(IsRawTcpAddress("tcp://10.1.2.3:4001"));
+    EXPECT_FALSE(IsRawTcpAddress("rfc2217://10.1.2.3:4001"));
+}
+
+// Received streams, cut anywhere, give the same data and commands.
+TEST(Telnet, DecodesDataAndCommandsAcrossAnySplit) {
+    struct Case {
+        const char* name;
+        Bytes wire;
+        bool nvt;
+        Bytes data;
+        std::vector<telnet::Command> commands;
+    };
+    const Case cases[] = {
+        {"doubled IAC is one 0xFF",
+         {0x13, IAC, IAC, 0x00, IAC, IAC},
+         false,
+         {0x13, 0xFF, 0, 0xFF},
+         {}},
+        {"verbs between data",
+         {1, IAC, DO, COM, 2, IAC, WONT, 1, 3},
+         false,
+         {1, 2, 3},
+         {{DO, COM, {}}, {WONT, 1, {}}}},
+        {"subnegotiation with a doubled IAC in it",
+         {IAC, SB, COM, 101, 0, 0, IAC, IAC, 0x10, IAC, SE, 9},
+         false,
+         {9},
+         {{SB, COM, {101, 0, 0, 0xFF, 0x10}}}},
+        {"binary keeps CR NUL", {'\r', 0, 'a'}, false, {'\r', 0, 'a'}, {}},
+        {"NVT drops the NUL after CR only",
+         {'\r', 0, 0, '\r', '\n'},
+         true,
+         {'\r', 0, '\r', '\n'},
+         {}},
+        {"other commands carry nothing", {IAC, 241, 5, IAC, 249}, false, {5}, {}},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t cut = 0; cut <= c.wire.size(); ++cut) {
+            telnet::Decoder d;
+            d.SetPeerNvt(c.nvt);
+            std::deque<std::uint8_t> data;
+            std::vector<telnet::Command> commands;
+            const auto keep = [&commands](const telnet::Command& k) { commands.push_back(k); };
+            d.Feed(std::span(c.wire).first(cut), data, keep);
+            d.Feed(std::span(c.wire).subspan(cut), data, keep);
+            EXPECT_EQ(Bytes(data.begin(), data.end()), c.data) << c.name << ", cut at " << cut;
+            EXPECT_EQ(commands, c.commands) << c.name << ", cut at " << cut;
+        }
+    }
+    Bytes out;
+    telnet::AppendData(Bytes{0xFF, '\r', 0x11, 0xFF}, out, true);
+    EXPECT_EQ(out, (Bytes{0xFF, 0xFF, '\r', 0, 0x11, 0xFF, 0xFF}));
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+Bytes Reply(std::uint8_t code, Bytes value) {
+    value.insert(value.begin(), code);
+    return telnet::Subnegotiation(COM, value);
+}
+
+// The server's side of a negotiation, and what the client makes of it.
+TEST(ComPortClient, NegotiatesTheLineOrSaysWhyNot) {
+    const SerialSettings wanted{115200, 'E', 7, 2};
+    const Bytes rate{0, 1, 0xC2, 0};  // 115200
+    const Bytes confirmAll =
+        Join({Reply(101, rate), Reply(102, {7}), Reply(103, {3}), Reply(104, {2})});
+    struct Case {
+        const char* name;
+        Bytes server;
+        bool done;
+        const char* failure;
+        bool optionRefused;
+    };
+    const Case cases[] = {
+        {"confirms everything", Join({telnet::Verb(DO, COM), confirmAll, Reply(105, {1})}), true,
+         "", false},
+        {"never answers the flow control", Join({telnet::Verb(DO, COM), confirmAll}), true, "",
+         false},
+        {"turns the option down", telnet::Verb(DONT, COM), false, "turned down RFC 2217", true},
+        {"answers another rate",
+         Join({telnet::Verb(DO, COM), Reply(101, {0, 0, 0x25, 0x80}), Reply(102, {7}),
+               Reply(103, {3}), Reply(104, {2})}),
+         false, "asked for 115200 baud, it answered 9600 baud", false},
+        {"answers no parity", Join({telnet::Verb(DO, COM), Reply(103, {1})}), false,
+         "asked for parity E, it answered N", false},
+        {"answers before the option is agreed: those count for nothing",
+         Join({confirmAll, telnet::Verb(DO, COM)}), false, "", false},
+        {"still missing the stop bits",
+         Join({telnet::Verb(DO, COM), Reply(101, rate), Reply(102, {7}), Reply(103, {3})}), false,
+         "", false},
+    };
+    for (const auto& c : cases) {
+        telnet::ComPortClient client(wanted);
+        const Bytes start = client.Start();
+        EXPECT_EQ(start,
+                  Join({telnet::Verb(WILL, COM), telnet::Verb(WILL, 0), telnet::Verb(DO, 0)}));
+        std::deque<std::uint8_t> data;
+        Bytes reply;
+        for (std::uint8_t b : c.server) client.Receive(std::span(&b, 1), data, reply);
+        EXPECT_EQ(client.Done(), c.done) << c.name;
+        EXPECT_NE(client.Failure().find(c.failure), std::string::npos)
+            << c.name << ": " << client.Failure();
+        EXPECT_EQ(client.Failure().empty(), *c.failure == '\0') << c.name;
+        EXPECT_EQ(client.OptionRefused(), c.optionRefused) << c.name;
+        EXPECT_TRUE(data.empty()) << c.name;
+        if (client.OptionTaken()) {
+            // The settings go out once the server took the option, and no flow control is asked.
+            EXPECT_EQ(reply,
+                      Join({telnet::SetBaudRate(115200), telnet::Subnegotiation(COM, Bytes{2, 7}),
+                            telnet::Subnegotiation(COM, Bytes{3, 3}),
+                            telnet::Subnegotiation(COM, Bytes{4, 2}),
+                            telnet::Subnegotiation(COM, Bytes{5, 1})}))
+                << c.name;
+        }
+    }
+}
+
+// Options: the server's echo would send our own bytes back as replies; binary both ways keeps
+// every byte value; requests we made are not answered again.
+TEST(ComPortClient, RefusesEchoAndAgreesToBinaryWithoutLoops) {
+    telnet::ComPortClient client({9600, 'N', 8, 1});
+    client.Start();
+    std::deque<std::uint8_t> data;
+    Bytes reply;
+    const Bytes server = Join({telnet::Verb(WILL, 3), telnet::Verb(DO, 3), telnet::Verb(WILL, 1),
+                               telnet::Verb(DONT, 1), telnet::Verb(DO, 0), telnet::Verb(WILL, 0),
+                               telnet::Verb(DO, 24), telnet::Verb(WILL, 0), Bytes{'\r', 0}});
+    client.Receive(server, data, reply);
+    EXPECT_EQ(reply, Join({telnet::Verb(DO, 3), telnet::Verb(WILL, 3), telnet::Verb(DONT, 1),
+                           telnet::Verb(WONT, 24)}));
+    EXPECT_EQ(Bytes(data.begin(), data.end()), (Bytes{'\r', 0}));  // binary: the NUL is data
+    Bytes out;
+    client.AppendData(Bytes{'\r', 0xFF}, out);
+    EXPECT_EQ(out, (Bytes{'\r', 0xFF, 0xFF}));
+}
+
+}  // namespace
+}  // namespace orv
