@@ -15,6 +15,33 @@ if(NOT CMAKE_CROSSCOMPILING)
     return()
 endif()
 
+# The editor links the static Qt that scripts/setup-windows-qt builds from Debian's sources into
+# its cache folder (Debian ships no Qt for MinGW). Its installed files name the host tools and
+# its own folder by absolute path, so the folder is used where it was built.
+if(ORV_BUILD_GUI)
+    if(NOT "$ENV{ORV_QT_MINGW_DIR}" STREQUAL "")
+        set(_orv_qt_dir "$ENV{ORV_QT_MINGW_DIR}")
+    elseif(NOT "$ENV{XDG_CACHE_HOME}" STREQUAL "")
+        set(_orv_qt_dir "$ENV{XDG_CACHE_HOME}/orv-config/qt-6.4.2-mingw64-static")
+    else()
+        set(_orv_qt_dir "$ENV{HOME}/.cache/orv-config/qt-6.4.2-mingw64-static")
+    endif()
+    set(ORV_QT_MINGW_DIR "${_orv_qt_dir}" CACHE PATH
+        "Static Qt for MinGW-w64, as scripts/setup-windows-qt builds it")
+    if(NOT EXISTS "${ORV_QT_MINGW_DIR}/orv-qt-stamp")
+        message(FATAL_ERROR
+            "There is no Qt for Windows in ${ORV_QT_MINGW_DIR}. Build it once with "
+            "scripts/setup-windows-qt (about 12 minutes on 2 cores), or configure with "
+            "-DORV_BUILD_GUI=OFF to build orv-cli.exe alone.")
+    endif()
+    list(PREPEND CMAKE_FIND_ROOT_PATH "${ORV_QT_MINGW_DIR}")
+    list(PREPEND CMAKE_PREFIX_PATH "${ORV_QT_MINGW_DIR}")
+    # moc, rcc and uic come from the build machine's Qt of the same version.
+    set(QT_HOST_PATH /usr)
+    set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
+    enable_language(RC)
+endif()
+
 # nlohmann-json is header-only; expose only its own folder, never the build machine's /usr/include.
 find_package(nlohmann_json 3 QUIET)
 if(NOT TARGET nlohmann_json::nlohmann_json)

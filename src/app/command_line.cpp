@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/console.h"
 #include "model/identity.h"
 
 namespace orv::app {
@@ -63,6 +64,7 @@ std::optional<QString> ParseCommandLine(const QStringList& arguments) {
                                  "[FILE]");
     LetToolkitOptionsThrough(parser);
     if (!parser.parse(arguments)) UsageError(parser.errorText());
+    PrintHelpOrVersion(parser);  // where a window program's parser would answer in a box
     parser.process(arguments);  // --help, --help-all and --version print and end here (status 0)
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)

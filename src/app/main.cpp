@@ -5,18 +5,21 @@
 #include <optional>
 
 #include "app/command_line.h"
+#include "app/console.h"
 #include "ui/main_window.h"
 #include "ui/splash.h"
 
 int main(int argc, char** argv) {
     // The command line is read before the window's application needs a display: --help,
     // --version and a wrong argument are answered on a terminal without one.
+    orv::app::AttachParentConsole(argc);
     std::optional<QString> file;
     {
         QCoreApplication commandLine(argc, argv);
         orv::app::SetApplicationIdentity();
         file = orv::app::ParseCommandLine(commandLine.arguments());
     }
+    orv::app::ReleaseParentConsole();
     QApplication app(argc, argv);
     orv::app::SetApplicationIdentity();
 

@@ -7,6 +7,7 @@
 #include "link/port_names.h"
 #include "link/qt/port_settings.h"
 #include "ui/main_window.h"
+#include "ui/platform_link.h"
 
 namespace orv::ui {
 
@@ -14,14 +15,9 @@ void MainWindow::BuildComDeviceChoices() {
     QComboBox* list = w_.lstComDevice;
     const QString typed = list->currentText();
     list->clear();
-    for (const DetectedDevice& d : ListSerialDevices()) {
-        QString label = QString::fromStdString(d.device);
-        list->addItem(label, label);
-        QString tip = QString::fromStdString(d.description);
-        if (!d.accessible)
-            tip += QString(" (no permission: add yourself to the group \"%1\")")
-                       .arg(QString::fromStdString(d.group));
-        list->setItemData(list->count() - 1, tip, Qt::ToolTipRole);
+    for (const DeviceChoice& d : LocalDeviceChoices()) {
+        list->addItem(d.device, d.device);
+        list->setItemData(list->count() - 1, d.tip, Qt::ToolTipRole);
     }
     list->setCurrentText(typed);
 }

@@ -89,7 +89,9 @@ void MainWindow::OpenFile(const QString& chosen) {
     if (RefuseWhileExchanging(QFileInfo(chosen).fileName() + " not opened", "Open it")) return;
     // The file is read and checked completely before anything changes: a bad file leaves the
     // editor, the module types and the current file name exactly as they were.
-    const std::string path = chosen.toStdString();
+    // A dropped file and one named on the command line come with '/': the folder kept for the
+    // dialogs is written as the system writes it, as the dialogs give it.
+    const std::string path = QDir::toNativeSeparators(chosen).toStdString();
     ConfigRecord rec = rec_;
     ModuleTypes moduleTypes = moduleTypes_;
     Image image = image_;

@@ -10,8 +10,8 @@
 
 #include "link/net/device_port.h"
 #include "link/qt/port_settings.h"
-#include "link/qt/qt_serial_port.h"
 #include "report/report.h"
+#include "ui/platform_link.h"
 #include "ui/qt_text.h"
 #include "ui/status_view.h"
 
@@ -109,7 +109,7 @@ LinkController::LinkController(QWidget& window, StatusView& view, ConfigRecord& 
       image_(image),
       lookup_(SettingsComPortLookup()) {
     // COMn may be mapped to a device server's address as well as to a serial device.
-    setSerialPort(std::make_unique<DevicePort>([] { return std::make_unique<QtSerialPort>(); }));
+    setSerialPort(std::make_unique<DevicePort>(MakeLocalSerialPort));
 }
 
 LinkController::~LinkController() {

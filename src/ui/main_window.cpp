@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSessionManager>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
 #include <memory>
@@ -34,6 +35,17 @@
 
 namespace orv::ui {
 namespace {
+
+// Where the file dialogs start while no file has been chosen: the folder the program was started
+// from, as the editor has always done; on Windows the user's Documents, since an installed
+// program's folder is not the user's to keep files in.
+QString FirstFileFolder() {
+#ifdef _WIN32
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty()) return QDir::toNativeSeparators(documents + QDir::separator());
+#endif
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator());
+}
 
 void SetLabelColour(QLabel* label, const QColor& colour) {
     QPalette pal = label->palette();
@@ -105,8 +117,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     models_ = MakeListModels(this);
 
     // The stored position is used as it is; the size is always the design size.
-    const SettingsStore store(
-        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()));
+    const SettingsStore store(FirstFileFolder());
     const StartupSettings settings = store.Read();
     move(settings.leftTwips / kTwipsPerPixel, settings.topTwips / kTwipsPerPixel);
     resize(12000 / kTwipsPerPixel, 9000 / kTwipsPerPixel);

@@ -1,7 +1,7 @@
+// The serial devices this machine has, as Qt and /dev list them.
 #include "link/qt/port_settings.h"
 
 #include <QSerialPortInfo>
-#include <QSettings>
 #include <filesystem>
 #include <set>
 
@@ -11,16 +11,8 @@
 #include <unistd.h>
 #endif
 
-#include "model/identity.h"
-
 namespace orv {
 namespace {
-
-const QString kStoreName = QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size());
-
-QString Key(int comNumber) {
-    return QStringLiteral("Ports/COM%1").arg(comNumber);
-}
 
 void FillAccess(DetectedDevice& d) {
 #ifndef _WIN32
@@ -33,36 +25,6 @@ void FillAccess(DetectedDevice& d) {
 }
 
 }  // namespace
-
-std::optional<std::string> ReadComMapping(int comNumber) {
-    QSettings store(kStoreName, kStoreName);
-    const QString value = store.value(Key(comNumber)).toString();
-    if (value.isEmpty()) return std::nullopt;
-    return value.toStdString();
-}
-
-void SetComMapping(int comNumber, const std::string& device) {
-    QSettings store(kStoreName, kStoreName);
-    store.setValue(Key(comNumber), QString::fromStdString(device));
-    store.sync();
-}
-
-void ClearComMapping(int comNumber) {
-    QSettings store(kStoreName, kStoreName);
-    store.remove(Key(comNumber));
-    store.sync();
-}
-
-std::map<int, std::string> ReadAllComMappings() {
-    std::map<int, std::string> out;
-    for (int n = kFirstComPort; n <= kLastComPort; ++n)
-        if (auto device = ReadComMapping(n)) out[n] = *device;
-    return out;
-}
-
-ComPortLookup SettingsComPortLookup() {
-    return [](int comNumber) { return ReadComMapping(comNumber); };
-}
 
 std::vector<DetectedDevice> ListSerialDevices() {
     std::vector<DetectedDevice> out;

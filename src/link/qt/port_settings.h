@@ -1,4 +1,5 @@
-// The COM port map kept in the user's settings store, and the serial devices this machine has.
+// The COM port map kept in the user's settings store (com_map.cpp, on every platform), and the
+// serial devices this machine has (port_settings.cpp, with QSerialPort).
 // QSettings("ORV Pro Configuration", "ORV Pro Configuration"), group "Ports", key "COM<n>" =
 // device.
 #pragma once
