@@ -223,7 +223,7 @@ TEST_F(WindowLinkTest, HistoryKeepsWhatEachEventWouldLose) {
         for (const char* step : row.steps) trace += std::string(step) + " ";
         SCOPED_TRACE(trace);
         QTemporaryDir data;
-        ScopedEnv env("XDG_DATA_HOME", data.path());
+        ScopedEnv env(kHistoryBaseVariable, data.path());
         Harness w;
         auto dialogs = std::make_unique<ScriptedDialogs>();
         dialogs->openAnswer = site;
@@ -344,7 +344,7 @@ TEST_F(WindowLinkTest, UnitSettingsBackupAndOpenHistory) {
     store.setValue("Unit/BackupBeforeWrite", "1");
     store.sync();
     QTemporaryDir data;
-    ScopedEnv env("XDG_DATA_HOME", data.path());
+    ScopedEnv env(kHistoryBaseVariable, data.path());
     Harness w;
     auto dialogs = std::make_unique<ScriptedDialogs>();
     ScriptedDialogs* asked = dialogs.get();

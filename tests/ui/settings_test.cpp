@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QStandardPaths>
 
 #include "ui_test_util.h"
 
@@ -22,8 +23,13 @@ TEST_F(SettingsTest, FirstRunUsesTheDefaults) {
     EXPECT_EQ(w.size(), QSize(800, 600));
     EXPECT_EQ(h.combo("lstComPort")->currentText(), "COM1");
     EXPECT_EQ(h.combo("lstBaudPC")->currentText(), "9600");
-    EXPECT_EQ(w.storedPath(),
-              QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()));
+#ifdef _WIN32
+    // Not the folder of an installed program, which is not the user's to keep files in.
+    const QString first = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+#else
+    const QString first = QCoreApplication::applicationDirPath();
+#endif
+    EXPECT_EQ(w.storedPath(), QDir::toNativeSeparators(first + QDir::separator()));
     EXPECT_EQ(w.storedFileName(), "");
 }
 

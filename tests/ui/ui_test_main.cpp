@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
-#include <cstdlib>
+
+#include "../test_env.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // On Windows the settings store is the registry (of the test's own Wine prefix).
     QTemporaryDir config;
-    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QTemporaryDir data;
-    setenv("XDG_DATA_HOME", data.path().toLocal8Bit().constData(), 1);
+    qputenv(orv::kHistoryBaseVariable, QDir::toNativeSeparators(data.path()).toLocal8Bit());
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

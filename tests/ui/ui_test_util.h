@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_env.h"
 #include "ui/main_window.h"
 
 // Failures show texts as text.
@@ -84,12 +86,12 @@ class ScriptedDialogs : public FileDialogProvider {
     }
 };
 
-// An environment variable set for one scope (XDG_DATA_HOME: where the next window keeps its
-// history), restored afterwards.
+// An environment variable set for one scope (kHistoryBaseVariable: where the next window keeps
+// its history), restored afterwards.
 struct ScopedEnv {
     ScopedEnv(const char* n, const QString& value)
         : name(n), old(qgetenv(n)), had(qEnvironmentVariableIsSet(n)) {
-        qputenv(name, value.toLocal8Bit());
+        qputenv(name, QDir::toNativeSeparators(value).toLocal8Bit());
     }
     ~ScopedEnv() { had ? qputenv(name, old) : qunsetenv(name); }
     const char* name;
