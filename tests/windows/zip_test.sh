@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The download for Windows users: cpack -G ZIP makes orv-cli-<version>-win64.zip with orv-cli.exe
-# and README.txt; orv-cli.exe needs no DLL but Windows' own and runs from the unpacked folder.
-#   zip_test.sh CPACK BUILD SCRATCH VERSION WINE OBJDUMP
+# The zip for PCs where nothing may be installed: cpack -G ZIP makes orv-config-<version>-win64.zip
+# with the programs and README.txt; each program needs no DLL but Windows' own and runs from the
+# unpacked folder.
+#   zip_test.sh CPACK BUILD SCRATCH VERSION WINE OBJDUMP PROGRAM.exe...
 set -uo pipefail
 cpack=$1 build=$2 scratch=$3 version=$4 wine=$5 objdump=$6
+shift 6
+programs=("$@")
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -17,25 +20,25 @@ if ! "$cpack" -G ZIP --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratc
     echo "FAIL: cpack could not make the zip"
     exit 1
 fi
-zip=$scratch/orv-cli-$version-win64.zip
+zip=$scratch/orv-config-$version-win64.zip
 [ -f "$zip" ] || { echo "FAIL: no $zip"; ls "$scratch"; exit 1; }
 (cd "$scratch/unpacked" && cmake -E tar xf "$zip") || { echo "FAIL: the zip does not unpack"; exit 1; }
 
-dir=$scratch/unpacked/orv-cli-$version-win64
+dir=$scratch/unpacked/orv-config-$version-win64
 contents=$(cd "$dir" && find . -type f | sort | tr '\n' ' ')
-[ "$contents" = "./README.txt ./orv-cli.exe " ] || fail "the zip holds $contents"
+expected=$(printf './%s\n' README.txt "${programs[@]}" | sort | tr '\n' ' ')
+[ "$contents" = "$expected" ] || fail "the zip holds $contents, expected $expected"
 grep -q $'orv-cli new.*\r$' "$dir/README.txt" || fail "README.txt lines do not end in CR LF"
 
-for dll in $("$objdump" -p "$dir/orv-cli.exe" | sed -n 's/.*DLL Name: //p'); do
-    case "${dll,,}" in
-        # ws2_32 and mswsock: Windows' own sockets, for units behind a device server.
-        kernel32.dll | user32.dll | advapi32.dll | shell32.dll | msvcrt.dll | ucrtbase.dll | \
-            ws2_32.dll | mswsock.dll) ;;
-        *) fail "orv-cli.exe needs $dll, which a Windows PC does not have" ;;
+"$(dirname "$0")/windows_dlls_only.sh" "$objdump" "$dir"/*.exe || fail "a program needs DLLs Windows does not have"
+for exe in "${programs[@]}"; do
+    case $exe in
+        orv-cli.exe) want="orv-cli $version" ;;
+        orv-config.exe) want="ORV Pro Configuration $version" ;;
     esac
+    out=$(cd "$dir" && timeout 60 "$wine" "./$exe" --version 2>&1 | tr -d '\r')
+    [ "$out" = "$want" ] || fail "$exe --version from the unpacked folder said: $out"
 done
-out=$(cd "$dir" && timeout 60 "$wine" ./orv-cli.exe --version 2>&1)
-[ "$out" = "orv-cli $version" ] || fail "orv-cli.exe --version from the unpacked folder said: $out"
 
 [ "$failures" -eq 0 ] && echo "$(basename "$zip"): $contents"
 [ "$failures" -eq 0 ]
