@@ -65,7 +65,7 @@ std::optional<QString> ParseCommandLine(const QStringList& arguments) {
     LetToolkitOptionsThrough(parser);
     if (!parser.parse(arguments)) UsageError(parser.errorText());
     PrintHelpOrVersion(parser);  // where a window program's parser would answer in a box
-    parser.process(arguments);  // --help, --help-all and --version print and end here (status 0)
+    parser.process(arguments);   // --help, --help-all and --version print and end here (status 0)
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)
         UsageError(QString("give at most one file to open (%1 were given).").arg(files.size()));

@@ -26,7 +26,8 @@ TEST(CommandLineTest, AnsweredWithoutADisplay) {
         ASSERT_TRUE(editor.waitForFinished(20000));
         EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(editor.exitCode(), status);
-        const QString out = editor.readAll() + editor.readAllStandardError();
+        // Windows ends the lines in CR LF.
+        const QString out = QString(editor.readAll() + editor.readAllStandardError()).remove('\r');
         EXPECT_TRUE(out.contains(says)) << out.toStdString();
     }
 }

@@ -321,7 +321,7 @@ TEST_F(FileMenuTest, FileNameBeyondLatin1IsShownAndKeptAsItIs) {
 // Open History lists the copies by when they were written, newest first, as orv-cli history does.
 TEST_F(FileMenuTest, OpenHistoryListsTheNewestCopyFirst) {
     QTemporaryDir data;
-    ScopedEnv env("XDG_DATA_HOME", data.path());
+    ScopedEnv env(kHistoryBaseVariable, data.path());
     Harness w;  // with the real dialogs
     const QString folder = QString::fromStdString(w.window->history().folder());
     QDir().mkpath(folder);

@@ -375,7 +375,7 @@ TEST_F(WindowLinkTest, UnitSettingsBackupAndOpenHistory) {
 // after its file, and what was refused is said beside the progress bar.
 TEST_F(WindowLinkTest, NothingChangesTheConfigurationWhileAWriteRuns) {
     QTemporaryDir data;
-    ScopedEnv env("XDG_DATA_HOME", data.path());
+    ScopedEnv env(kHistoryBaseVariable, data.path());
     const QString first = MakeFile("first.ORV", {15, 13, 14, 0}, "FIRST FILE");
     const QString second = MakeFile("second.ORV", {13, 13, 13, 13}, "SECOND FILE");
     const QByteArray firstBytes =
@@ -450,7 +450,7 @@ TEST_F(WindowLinkTest, NothingChangesTheConfigurationWhileAWriteRuns) {
 // with other version lines and module types.
 TEST_F(WindowLinkTest, ReadCopyCarriesTheUnitsVersionAndModules) {
     QTemporaryDir data;
-    ScopedEnv env("XDG_DATA_HOME", data.path());
+    ScopedEnv env(kHistoryBaseVariable, data.path());
     const QString file = MakeFile("bench.ORV", {13, 13, 13, 13}, "BENCH", "FILE V1");
     StartSim({"--version1", "ORV V2.13", "--version2", "Build 7", "--modules", "15,13,14,0"});
     Harness w;
