@@ -1,8 +1,8 @@
 #include "fleet.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <atomic>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -144,6 +144,9 @@ class StoppablePort : public SerialPort {
     bool WaitForBytes(SerialClock::time_point deadline) override {
         return !Stopped() && inner_.WaitForBytes(deadline);
     }
+    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override {
+        return !Stopped() && inner_.WaitForReply(deadline, count);
+    }
 
   private:
     bool Stopped() const { return level_.load() >= stopsAt_.load(); }
@@ -204,10 +207,10 @@ class FleetRun {
 
     // What a unit's output reports, under the run's lock.
     template <typename F>
-    void Change(std::size_t k, F&& change, bool redrawNow = false) {
+    void Change(std::size_t k, F&& change, FleetDisplay::Draw when = FleetDisplay::Draw::kSoon) {
         const std::lock_guard lock(mutex_);
         change(record_.results[k]);
-        if (display_.Live()) display_.Update(Block(), redrawNow);
+        if (display_.Live()) display_.Update(Block(), when);
     }
 
   private:
@@ -217,8 +220,7 @@ class FleetRun {
     void Backup(std::size_t k, Link& link, UnitOutput& out);
     void Check(std::size_t k, Link& link, UnitOutput& out);
     void Write(std::size_t k, Link& link, UnitOutput& out);
-    void Firmware(std::size_t k, const std::array<std::string, 2>& lines,
-                  const ModuleTypes& types);
+    void Firmware(std::size_t k, const std::array<std::string, 2>& lines, const ModuleTypes& types);
     void Finish(std::size_t k, UnitResult result);
     void LoadGolden(std::size_t k, Link& link);
     void SaveInto(std::size_t k, Link& link, UnitOutput& out);
@@ -279,9 +281,11 @@ std::vector<std::string> FleetRun::Block() const {
             std::string line = "  " + name + std::string(nameWidth - name.size() + 2, ' ') +
                                OutcomeWords(record_.action, u);
             if (u.progress >= 0) {
+                constexpr std::size_t kWords = 18;
                 constexpr int kBar = 20;
                 const int filled = u.progress * kBar / 100;
-                line += std::string(std::max<std::size_t>(1, 16 - u.phase.size()), ' ') + "[" +
+                const std::size_t words = OutcomeWords(record_.action, u).size();
+                line += std::string(words < kWords ? kWords - words : 1, ' ') + "[" +
                         std::string(filled, '#') + std::string(kBar - filled, ' ') + "]";
             }
             lines.push_back(line);
@@ -290,9 +294,8 @@ std::vector<std::string> FleetRun::Block() const {
     if (running > kMaxBlockUnits)
         lines.push_back("  ... and " + std::to_string(running - kMaxBlockUnits) + " more");
     lines.push_back(std::to_string(done) + " of " + std::to_string(record_.units.size()) +
-                    " done, " + std::to_string(running) + " at work, " +
-                    std::to_string(waiting) + " waiting" +
-                    (stopLevel_ > 0 ? "; stopping" : "; Ctrl+C stops"));
+                    " done, " + std::to_string(running) + " at work, " + std::to_string(waiting) +
+                    " waiting" + (stopLevel_ > 0 ? "; stopping" : "; Ctrl+C stops"));
     return lines;
 }
 
@@ -305,18 +308,20 @@ void FleetRun::OnInterrupt() {
     std::string text;
     if (level == 1) {
         text = "Stopping (Ctrl+C): no further unit is started";
-        text += writing == 0 ? "." : "; " + std::to_string(writing) +
-                                         (writing == 1 ? " unit being written finishes its"
-                                                       : " units being written finish their") +
-                                         " Write. Press Ctrl+C again to stop " +
-                                         (writing == 1 ? "it" : "them") +
-                                         " at once, partly written.";
+        text += writing == 0 ? "."
+                             : "; " + std::to_string(writing) +
+                                   (writing == 1 ? " unit being written finishes its"
+                                                 : " units being written finish their") +
+                                   " Write. Press Ctrl+C again to stop " +
+                                   (writing == 1 ? "it" : "them") + " at once, partly written.";
     } else if (level == 2 && writing > 0) {
-        text = "Stopping the Writes at once (Ctrl+C again): the units being written will hold "
-               "part of the new configuration.";
+        text =
+            "Stopping the Writes at once (Ctrl+C again): the units being written will hold "
+            "part of the new configuration.";
     }
-    if (!text.empty()) display_.Print({text}, stderr);
-    display_.Update(Block(), true);
+    display_.Update(Block(), FleetDisplay::Draw::kWithNextPrint);
+    display_.Print(text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text},
+                   stderr);
 }
 
 void FleetRun::Firmware(std::size_t k, const std::array<std::string, 2>& lines,
@@ -374,7 +379,8 @@ void FleetRun::SaveInto(std::size_t k, Link& link, UnitOutput& out) {
         const HistoryCopy copy = history_.With(
             [&](History& h) { return h.KeepBeforeSave(FileSubject(file), oldBytes, newBytes); });
         if (!copy.ok)
-            out.Warning(copy.error + " '" + path + "' was replaced without a copy of what it held.");
+            out.Warning(copy.error + " '" + path +
+                        "' was replaced without a copy of what it held.");
     };
     const WriteConfigResult w = WriteConfigFile(path, link.state.rec, link.state.moduleTypes,
                                                 link.image, MainWindowCaption(), keep);
@@ -399,11 +405,9 @@ void FleetRun::Check(std::size_t k, Link& link, UnitOutput& out) {
     Change(k, [&](UnitRecord& u) {
         for (const auto& line : *lines) {
             const std::string field = DifferenceField(line);
-            const bool ignored =
-                std::any_of(options_.ignore.begin(), options_.ignore.end(),
-                            [&](const std::string& n) {
-                                return field == n || field.starts_with(n + "-");
-                            });
+            const bool ignored = std::any_of(
+                options_.ignore.begin(), options_.ignore.end(),
+                [&](const std::string& n) { return field == n || field.starts_with(n + "-"); });
             if (ignored)
                 ++u.ignored;
             else
@@ -490,7 +494,7 @@ void FleetRun::RunUnit(std::size_t k) {
             u.result = UnitResult::kRunning;
             u.phase = "connecting";
         },
-        true);
+        FleetDisplay::Draw::kNow);
     tUnitName = &unit.name;
     UnitOutput out(*this, k);
     try {
@@ -532,13 +536,10 @@ void FleetRun::RunUnit(std::size_t k) {
         // What the link said of the line it lost is no news: Ctrl+C cut it.
         if (u.result == UnitResult::kPartly) {
             u.errors = {"Stopped by Ctrl+C after the unit took " +
-                        std::to_string(u.blocksAccepted) + " of " +
-                        std::to_string(kConfigBlocks) +
+                        std::to_string(u.blocksAccepted) + " of " + std::to_string(kConfigBlocks) +
                         " blocks: it holds a mix of the old and the new configuration. Write it "
-                        "again" +
-                        (record_.results[k].copy.empty()
-                             ? "."
-                             : ", or write back its backup " + record_.results[k].copy + ".")};
+                        "again, or write its backup back."};
+            u.warnings.clear();
         } else if (u.result != UnitResult::kUnverified) {
             u.result = UnitResult::kStopped;
             u.errors = {options_.action == FleetAction::kWrite
@@ -546,8 +547,8 @@ void FleetRun::RunUnit(std::size_t k) {
                             : "Stopped by Ctrl+C."};
         }
     }
+    display_.Update(Block(), FleetDisplay::Draw::kWithNextPrint);
     display_.Print(UnitLines(record_, k), LinesStream());
-    display_.Update(Block(), true);
 }
 
 void FleetRun::Worker() {
@@ -558,8 +559,8 @@ void FleetRun::Worker() {
             if (stopLevel_ > 0) {
                 const std::lock_guard lock(mutex_);
                 record_.results[k].result = UnitResult::kNotStarted;
+                display_.Update(Block(), FleetDisplay::Draw::kWithNextPrint);
                 display_.Print(UnitLines(record_, k), LinesStream());
-                display_.Update(Block(), true);
                 continue;
             }
             RunUnit(k);
@@ -583,7 +584,7 @@ int FleetRun::Run() {
     const std::size_t jobs = std::min<std::size_t>(options_.jobs, groups_.size());
     {
         const std::lock_guard lock(mutex_);
-        display_.Update(Block(), true);
+        display_.Update(Block(), FleetDisplay::Draw::kNow);
     }
     {
         const auto watch = WatchInterrupts([this] { OnInterrupt(); });
@@ -652,11 +653,10 @@ std::vector<std::string> IgnoredFields(const std::string& list) {
         for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         for (char& c : name)
             if (c == ' ' || c == '_') c = '-';
-        const bool known = !name.empty() && std::any_of(fields.begin(), fields.end(),
-                                                        [&](const std::string& f) {
-                                                            return f == name ||
-                                                                   f.starts_with(name + "-");
-                                                        });
+        const bool known =
+            !name.empty() && std::any_of(fields.begin(), fields.end(), [&](const std::string& f) {
+                return f == name || f.starts_with(name + "-");
+            });
         if (!known) {
             std::string all;
             for (const auto& f : fields) all += (all.empty() ? "" : ", ") + f;
@@ -672,9 +672,8 @@ std::vector<std::string> IgnoredFields(const std::string& list) {
 }
 
 FleetOptions ParseFleetOptions(const CommandArgs& args, bool& help) {
-    const ParsedArgs a = ParseArgs("fleet", args,
-                                   {kJobs, kReport, kJson, kIgnore, kInto, kYes, kConnectTimeout,
-                                    kVerbose});
+    const ParsedArgs a = ParseArgs(
+        "fleet", args, {kJobs, kReport, kJson, kIgnore, kInto, kYes, kConnectTimeout, kVerbose});
     help = a.help;
     FleetOptions o;
     if (help) return o;
@@ -722,8 +721,7 @@ FleetOptions ParseFleetOptions(const CommandArgs& args, bool& help) {
 
 // Asks before a fleet write; true when the user says yes.
 bool Confirmed(const std::vector<InventoryUnit>& units) {
-    std::cerr << "These " << units.size()
-              << (units.size() == 1 ? " unit" : " units")
+    std::cerr << "These " << units.size() << (units.size() == 1 ? " unit" : " units")
               << " will be written, each backed up to the history first and read back after:\n";
     for (const auto& u : units)
         std::cerr << TerminalText("  " + u.name + " (" + u.device + ") <- " + u.goldenAsWritten)
@@ -754,9 +752,9 @@ int RunFleet(const CommandArgs& args) {
         if (!needGolden) break;
         const auto [it, fresh] = goldens.try_emplace(u.golden);
         if (fresh) {
-            const ReadConfigResult r = ReadConfigFile(u.golden, it->second.state.s.rec,
-                                                      it->second.state.s.moduleTypes,
-                                                      it->second.state.image);
+            const ReadConfigResult r =
+                ReadConfigFile(u.golden, it->second.state.s.rec, it->second.state.s.moduleTypes,
+                               it->second.state.image);
             if (!r.ok) it->second.error = r.error;
             it->second.warnings = r.warnings;
             if (r.ok) PrintWarnings(r.warnings);
@@ -773,7 +771,8 @@ int RunFleet(const CommandArgs& args) {
         std::stable_sort(
             inventory.problems.begin(), inventory.problems.end(),
             [&](const std::string& a, const std::string& b) { return lineOf(a) < lineOf(b); });
-        std::string text = "the inventory '" + options.inventory + "' was refused and nothing was "
+        std::string text = "the inventory '" + options.inventory +
+                           "' was refused and nothing was "
                            "started (" +
                            std::to_string(inventory.problems.size()) +
                            (inventory.problems.size() == 1 ? " problem" : " problems") + "):";
@@ -786,8 +785,8 @@ int RunFleet(const CommandArgs& args) {
         const std::filesystem::path into(std::u8string(options.into.begin(), options.into.end()));
         std::filesystem::create_directories(into, ec);
         if (ec || !std::filesystem::is_directory(into, ec)) {
-            PrintError("Cannot save backups in '" + options.into + "': " +
-                       (ec ? ec.message() : std::string("it is not a folder")) +
+            PrintError("Cannot save backups in '" + options.into +
+                       "': " + (ec ? ec.message() : std::string("it is not a folder")) +
                        ". Nothing was started.");
             return kExitFailure;
         }

@@ -39,15 +39,15 @@ void FleetDisplay::Print(const std::vector<std::string>& lines, std::FILE* to) {
     for (const auto& l : lines) text += TerminalText(l) + "\n";
     Put(text, to);
     std::fflush(to);
-    Draw();
+    DrawBlock();
 }
 
-void FleetDisplay::Update(std::vector<std::string> block, bool now) {
+void FleetDisplay::Update(std::vector<std::string> block, Draw when) {
     block_ = std::move(block);
-    if (!live_) return;
-    if (!now && std::chrono::steady_clock::now() - lastDraw_ < kRedrawEvery) return;
+    if (!live_ || when == Draw::kWithNextPrint) return;
+    if (when == Draw::kSoon && std::chrono::steady_clock::now() - lastDraw_ < kRedrawEvery) return;
     Erase();
-    Draw();
+    DrawBlock();
 }
 
 void FleetDisplay::End() {
@@ -62,7 +62,7 @@ void FleetDisplay::Erase() {
     drawn_ = 0;
 }
 
-void FleetDisplay::Draw() {
+void FleetDisplay::DrawBlock() {
     if (!live_ || block_.empty()) return;
     std::fflush(stdout);
     std::string text;

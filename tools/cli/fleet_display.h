@@ -18,16 +18,18 @@ class FleetDisplay {
     ~FleetDisplay();
 
     bool Live() const { return live_; }
-    // Lines that stay, to standard output or standard error.
+    // Lines that stay, to standard output or standard error; the block is drawn again beneath.
     void Print(const std::vector<std::string>& lines, std::FILE* to);
-    // The block of units at work: drawn at once when now, otherwise at most ten times a second.
-    void Update(std::vector<std::string> block, bool now);
+    // The block of units at work: drawn at once when now, otherwise at most ten times a second;
+    // drawn with the next Print when later.
+    enum class Draw { kNow, kSoon, kWithNextPrint };
+    void Update(std::vector<std::string> block, Draw when);
     // Removes the block.
     void End();
 
   private:
     void Erase();
-    void Draw();
+    void DrawBlock();
 
     bool live_;
     int width_ = 80;

@@ -141,8 +141,8 @@ std::string_view ActionName(FleetAction action) {
 std::string OutcomeWords(FleetAction action, const UnitRecord& unit) {
     switch (unit.result) {
         case UnitResult::kRunning:
-            return unit.phase + (unit.progress >= 0 ? " " + std::to_string(unit.progress) + "%"
-                                                    : std::string());
+            return unit.phase +
+                   (unit.progress >= 0 ? " " + std::to_string(unit.progress) + "%" : std::string());
         case UnitResult::kDifferent:
             return "differs in " + Plural(unit.differences.size(), "place", "places") +
                    " (file -> unit)";
@@ -174,7 +174,8 @@ std::vector<std::string> UnitLines(const FleetRecord& record, std::size_t k) {
     for (const auto& e : u.errors) detail(e);
     for (const auto& w : u.warnings) detail("warning: " + w);
     if (!u.copy.empty())
-        detail((record.action == FleetAction::kWrite ? "Backed up first to " : "Kept in ") + u.copy);
+        detail((record.action == FleetAction::kWrite ? "Backed up first to " : "Kept in ") +
+               u.copy);
     if (!u.saved.empty()) detail("Saved to " + u.saved);
     return lines;
 }
@@ -210,9 +211,10 @@ std::string Summary(const FleetRecord& record) {
     }
     if (!written.empty()) text += "\nWritten: " + written + ".";
     if (!partly.empty())
-        text += "\nPartly written, holding a mix of the old and the new configuration (write "
-                "them again): " +
-                partly + ".";
+        text +=
+            "\nPartly written, holding a mix of the old and the new configuration (write "
+            "them again): " +
+            partly + ".";
     if (!untouched.empty()) text += "\nUntouched: " + untouched + ".";
     return text;
 }
@@ -303,13 +305,13 @@ std::string FleetHtml(const FleetRecord& record) {
         h += "<tr class=\"" + std::string(ResultClass(u.result)) + "\"><td>" +
              (HasDetails(u) ? "<a href=\"#" + anchor + "\">" + Html(unit.name) + "</a>"
                             : Html(unit.name)) +
-             "</td><td>" + Html(unit.device) + "</td><td>" +
-             Html(OutcomeWords(record.action, u)) + "</td><td>" +
+             "</td><td>" + Html(unit.device) + "</td><td>" + Html(OutcomeWords(record.action, u)) +
+             "</td><td>" +
              (u.firmwareKnown ? Html(u.firmware[0]) + "<br>" + Html(u.firmware[1]) : "") +
              "</td><td>" + (u.modulesKnown ? Html(ModulesText(u.modules)) : "") + "</td><td>" +
-             (u.result == UnitResult::kNotStarted ? ""
-                                                  : Html(u.finished) + " (" + Seconds(u.seconds) +
-                                                        ")") +
+             (u.result == UnitResult::kNotStarted
+                  ? ""
+                  : Html(u.finished) + " (" + Seconds(u.seconds) + ")") +
              "</td></tr>\n";
     }
     h += "</table>\n";

@@ -29,8 +29,8 @@ enum class UnitResult {
 
 struct UnitRecord {
     UnitResult result = UnitResult::kWaiting;
-    std::string phase;  // what it is doing now: "connecting", "reading", ...
-    int progress = -1;  // of the transfer under way, 0..100; -1 without one
+    std::string phase;                  // what it is doing now: "connecting", "reading", ...
+    int progress = -1;                  // of the transfer under way, 0..100; -1 without one
     std::vector<std::string> errors;    // why it failed, in the link's words
     std::vector<std::string> warnings;  // worth a look
     std::vector<std::string> differences;

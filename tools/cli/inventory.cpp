@@ -39,10 +39,11 @@ int LineNotUtf8(std::string_view text) {
     int line = 1;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
-                                           : lead >= 0xE0 && lead <= 0xEF   ? 3
-                                           : lead >= 0xF0 && lead <= 0xF4   ? 4
-                                                                            : 0;
+        std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
         if (length == 0 || i + length > text.size()) return line;
         for (std::size_t k = 1; k < length; ++k)
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return line;
@@ -56,8 +57,8 @@ int LineNotUtf8(std::string_view text) {
 std::string NameProblem(const std::string& name) {
     if (name.empty()) return "the unit has no name";
     if (name.size() > kMaxName)
-        return "the name " + QuoteForMessage(name) + " is longer than " +
-               std::to_string(kMaxName) + " characters";
+        return "the name " + QuoteForMessage(name) + " is longer than " + std::to_string(kMaxName) +
+               " characters";
     for (const char c : name) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F || std::string_view("\\/:*?\"<>|").find(c) != std::string::npos)
@@ -65,7 +66,8 @@ std::string NameProblem(const std::string& name) {
                    " cannot name a file: it may not hold \\ / : * ? \" < > | or control characters";
     }
     if (name.back() == '.' || name.front() == '.')
-        return "the name " + QuoteForMessage(name) + " cannot name a file: it may not begin or end "
+        return "the name " + QuoteForMessage(name) +
+               " cannot name a file: it may not begin or end "
                "with a dot";
     return {};
 }
@@ -186,11 +188,12 @@ class Reader {
         }
         u.goldenAsWritten = cell(at_[kGolden]);
         if (!u.goldenAsWritten.empty())
-            u.golden = IsAbsolutePath(u.goldenAsWritten) ? u.goldenAsWritten
-                                                         : folder_ + u.goldenAsWritten;
+            u.golden =
+                IsAbsolutePath(u.goldenAsWritten) ? u.goldenAsWritten : folder_ + u.goldenAsWritten;
         else if (needGolden_)
-            Problem(row.line, unit + " has no golden file (the signed-off .ORV to compare with "
-                                     "and write)");
+            Problem(row.line, unit +
+                                  " has no golden file (the signed-off .ORV to compare with "
+                                  "and write)");
         for (std::size_t c = 0; c < names_.size() && c < row.cells.size(); ++c)
             if (std::find(at_.begin(), at_.end(), c) == at_.end())
                 u.extra.emplace_back(names_[c], row.cells[c]);
@@ -212,8 +215,9 @@ class Reader {
         } else if (device.size() > 3 && Lower(device.substr(0, 3)) == "com" &&
                    device.find_first_not_of("0123456789", 3) == std::string::npos) {
 #ifndef _WIN32
-            Problem(line, "'" + device + "' is not a COM port; use COM1 .. COM16 or the device's "
-                                         "path");
+            Problem(line, "'" + device +
+                              "' is not a COM port; use COM1 .. COM16 or the device's "
+                              "path");
             return;
 #endif
         }
@@ -270,7 +274,8 @@ Inventory ReadInventory(const std::string& path, bool needGolden) {
         }
         reader.Unit(row);
     }
-    if (header) reader.inventory.problems.push_back("'" + path + "' lists no units.");
+    if (header)
+        reader.inventory.problems.push_back("'" + path + "' lists no units.");
     else if (reader.inventory.units.empty() && reader.inventory.problems.empty())
         reader.inventory.problems.push_back("'" + path +
                                             "' has its header row but lists no units.");
