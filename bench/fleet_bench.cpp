@@ -94,9 +94,9 @@ Outcome CheckUnits(benchmark::State& state, int units, int baud, Line line, int 
     fs::remove_all(dir);
     fs::create_directories(dir);
     ::setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
-    const int made = std::system((std::string(ORV_CLI_PATH) + " new -m 15,0,0,0 -o '" + dir +
-                                  "/golden.ORV' >/dev/null")
-                                     .c_str());
+    const int made = std::system(
+        (std::string(ORV_CLI_PATH) + " new -m 15,0,0,0 -o '" + dir + "/golden.ORV' >/dev/null")
+            .c_str());
     std::vector<std::unique_ptr<orv::test::SimProcess>> sims;
     std::vector<std::string> devices;
     for (int k = 0; k < units; ++k) {

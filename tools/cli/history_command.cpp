@@ -176,7 +176,10 @@ int ListUnits(const History& history, long staleDays) {
         }
         if (!mark.empty()) ++stale;
         auto orNone = [](const std::string& t) { return t.empty() ? std::string("-") : t; };
-        rows.push_back({label, u.firmwareTime.empty() ? "-" : u.firmware[0] + " / " + u.firmware[1],
+        rows.push_back({label,
+                        u.firmware[0].empty() && u.firmware[1].empty()
+                            ? "-"
+                            : u.firmware[0] + " / " + u.firmware[1],
                         orNone(u.lastRead),
                         orNone(u.lastWrite) + (u.lastWriteUnverified ? " (unverified)" : ""),
                         orNone(u.lastBackup), mark.empty() ? "" : "STALE: " + mark});

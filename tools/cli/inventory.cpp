@@ -279,7 +279,6 @@ Inventory ReadInventory(const std::string& path, bool needGolden) {
     else if (reader.inventory.units.empty() && reader.inventory.problems.empty())
         reader.inventory.problems.push_back("'" + path +
                                             "' has its header row but lists no units.");
-    if (!reader.inventory.problems.empty()) reader.inventory.units.clear();
     return reader.inventory;
 }
 

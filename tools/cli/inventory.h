@@ -37,7 +37,7 @@ struct InventoryUnit {
 struct Inventory {
     std::vector<InventoryUnit> units;
     // Every problem found, each starting "line N: " (or naming the file when it concerns all of
-    // it). Units are listed only when there is none.
+    // it). Nothing may start while there is one.
     std::vector<std::string> problems;
 };
 
