@@ -93,10 +93,10 @@ TEST_F(FleetE2E, BackupCheckAndWriteASite) {
     s.rec.txtMsg[0] = "RISER EAST";
     s.rec.txtIP[3] = "7";
     ASSERT_TRUE(WriteConfigFile(dir_ + "/changed.ORV", s.rec, s.moduleTypes, image).ok);
-    ASSERT_EQ(Cli({"write", dir_ + "/changed.ORV", "-d", sims_["changed"]->Device(),
-                   "--no-history"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        Cli({"write", dir_ + "/changed.ORV", "-d", sims_["changed"]->Device(), "--no-history"})
+            .status,
+        0);
     Inventory({{"same-a", "same"},
                {"same-b", "same"},
                {"changed", "changed"},
@@ -130,8 +130,8 @@ TEST_F(FleetE2E, BackupCheckAndWriteASite) {
     EXPECT_EQ(r.status, 2) << r.err;
     units = Units(r);
     const std::map<std::string, std::string> outcomes{
-        {"same-a", "same"},     {"same-b", "same"},       {"changed", "different"},
-        {"silent", "not read"}, {"refusing", "same"},     {"stops", "not read"},
+        {"same-a", "same"},     {"same-b", "same"},   {"changed", "different"},
+        {"silent", "not read"}, {"refusing", "same"}, {"stops", "not read"},
         {"other", "different"}};
     for (const auto& [name, outcome] : outcomes) EXPECT_EQ(units[name]["outcome"], outcome) << name;
     EXPECT_EQ(units["changed"]["differences"],

@@ -540,7 +540,12 @@ void FleetRun::RunUnit(std::size_t k) {
                         " blocks: it holds a mix of the old and the new configuration. Write it "
                         "again, or write its backup back."};
             u.warnings.clear();
-        } else if (u.result != UnitResult::kUnverified) {
+        } else if (u.result == UnitResult::kUnverified) {
+            u.errors = {
+                "Stopped by Ctrl+C while the unit was read back: it took every block, "
+                "but was not verified."};
+            u.warnings.clear();
+        } else {
             u.result = UnitResult::kStopped;
             u.errors = {options_.action == FleetAction::kWrite
                             ? "Stopped by Ctrl+C before anything was written."
