@@ -42,6 +42,10 @@ constexpr int kDefaultJobs = 16;
 constexpr int kMaxJobs = 256;
 // The status after Ctrl+C, as a shell gives a program that the signal ended.
 constexpr int kExitInterrupted = 130;
+// Files and sockets a unit at work may hold (a device server's connection and its wake-ups, or a
+// serial line and its thread's), and those the program holds besides.
+constexpr std::size_t kFilesPerUnit = 8;
+constexpr std::size_t kFilesBesides = 64;
 // Units at work shown in the live block at most; the rest are counted.
 constexpr std::size_t kMaxBlockUnits = 20;
 
@@ -586,7 +590,18 @@ int FleetRun::ExitStatus() const {
 
 int FleetRun::Run() {
     record_.started = Now("%Y-%m-%d %H:%M:%S");
-    const std::size_t jobs = std::min<std::size_t>(options_.jobs, groups_.size());
+    std::size_t jobs = std::min<std::size_t>(options_.jobs, groups_.size());
+    // Fewer at once rather than units failing for want of a file.
+    const std::size_t files = AllowOpenFiles(jobs * kFilesPerUnit + kFilesBesides);
+    if (const std::size_t fit = files > kFilesBesides ? (files - kFilesBesides) / kFilesPerUnit : 1;
+        fit < jobs) {
+        PrintWarning("the system lets orv-cli open " + std::to_string(files) +
+                     " files, enough for " + std::to_string(fit) + " units at once, not " +
+                     std::to_string(jobs) + "; running " +
+                     std::to_string(std::max<std::size_t>(fit, 1)) +
+                     " at once (ulimit -n raises the limit).");
+        jobs = std::max<std::size_t>(fit, 1);
+    }
     {
         const std::lock_guard lock(mutex_);
         display_.Update(Block(), FleetDisplay::Draw::kNow);

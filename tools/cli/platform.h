@@ -30,6 +30,10 @@ int TerminalWidth();
 // cannot, and a display must then print plain lines.
 bool EnableTerminalControl();
 
+// Lets the program hold this many files and sockets open where the system limits it per program
+// (raising its own limit up to what the system allows); returns how many it may hold.
+std::size_t AllowOpenFiles(std::size_t count);
+
 // While one lives, Ctrl+C (on Linux also SIGTERM and SIGHUP) does not end the program: each
 // press calls onInterrupt, on a thread of the watch's own. Make it before any other thread.
 class InterruptWatch {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -49,6 +50,18 @@ int TerminalWidth() {
 
 bool EnableTerminalControl() {
     return true;
+}
+
+std::size_t AllowOpenFiles(std::size_t count) {
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0) return count;
+    if (files.rlim_cur != RLIM_INFINITY && files.rlim_cur < count) {
+        files.rlim_cur =
+            files.rlim_max == RLIM_INFINITY ? count : std::min<rlim_t>(count, files.rlim_max);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        ::getrlimit(RLIMIT_NOFILE, &files);
+    }
+    return files.rlim_cur == RLIM_INFINITY ? count : static_cast<std::size_t>(files.rlim_cur);
 }
 
 namespace {

@@ -75,6 +75,10 @@ bool EnableTerminalControl() {
     return ::SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+std::size_t AllowOpenFiles(std::size_t count) {
+    return count;  // sockets and handles have no such limit per program here
+}
+
 namespace {
 
 std::mutex gInterruptMutex;
