@@ -270,9 +270,12 @@ HistoryCopy History::KeepRecord(std::string_view event, std::string_view subject
 }
 
 HistoryCopy History::KeepBackup(const std::array<std::string, 2>& versionLines,
-                                const ModuleTypes& moduleTypes, const Image& image) {
-    HistoryCopy copy = KeepImage(history_event::kBackup, UnitSubject(versionLines), versionLines,
-                                 moduleTypes, image);
+                                const ModuleTypes& moduleTypes, const Image& image,
+                                std::string_view unitName) {
+    HistoryCopy copy =
+        KeepImage(history_event::kBackup,
+                  unitName.empty() ? UnitSubject(versionLines) : std::string(unitName),
+                  versionLines, moduleTypes, image);
     std::error_code ec;
     if (copy.ok && !fs::is_regular_file(PathOf(copy.path), ec)) {
         copy.ok = false;

@@ -82,11 +82,12 @@ class History {
                            const ConfigRecord& rec, const ModuleTypes& moduleTypes,
                            const Image& image);
 
-    // What a unit held, read just before a Write ("backup", named by its first version line).
-    // Fails unless the copy is on disk afterwards: a Write must not go on trusting a backup
-    // that is gone.
+    // What a unit held, read just before a Write or to keep it ("backup", named by the unit's
+    // name where it has one, else by its first version line). Fails unless the copy is on disk
+    // afterwards: a Write must not go on trusting a backup that is gone.
     HistoryCopy KeepBackup(const std::array<std::string, 2>& versionLines,
-                           const ModuleTypes& moduleTypes, const Image& image);
+                           const ModuleTypes& moduleTypes, const Image& image,
+                           std::string_view unitName = {});
 
     // Before a save replaces an existing file: its old bytes, kept exactly as they were ("before
     // save"), unless they open as the same configuration as newBytes (the unit's fields, module

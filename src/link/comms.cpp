@@ -67,14 +67,19 @@ void Comms::FlushInput() {
 std::uint8_t Comms::RxByte(int timeoutMs) {
     const auto deadline = SerialClock::now() + std::chrono::milliseconds(timeoutMs);
     if (port_.IsOpen()) {
-        if (port_.BytesWaiting() != 0 || port_.WaitForBytes(deadline)) {
+        const bool waiting =
+            port_.BytesWaiting() != 0 || (expected_ > 1 ? port_.WaitForReply(deadline, expected_)
+                                                        : port_.WaitForBytes(deadline));
+        if (waiting) {
             if (auto byte = port_.ReadByte()) {
                 rxTimedOut_ = false;
+                if (expected_ > 0) --expected_;
                 return *byte;
             }
         }
     }
     rxTimedOut_ = true;
+    expected_ = 0;
     return 0;
 }
 

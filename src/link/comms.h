@@ -39,6 +39,9 @@ class Comms {
     void FlushInput();
     // One received byte, waiting at most timeoutMs; 0 with RxTimedOut() true when none came.
     std::uint8_t RxByte(int timeoutMs);
+    // The next count bytes received are one reply: the port may wait for them together
+    // (SerialPort::WaitForReply). Each RxByte still has its own timeout.
+    void ExpectReply(std::size_t count) { expected_ = count; }
     bool RxTimedOut() const { return rxTimedOut_; }
 
     // Sends bytes as they are; false when the port is closed or the write failed.
@@ -69,6 +72,7 @@ class Comms {
     PortAdvice advice_ = PortAdvice::kCommsPage;
     SerialSettings settings_;
     bool rxTimedOut_ = false;
+    std::size_t expected_ = 0;  // bytes of the reply under way still to come
     OpenFailure lastFailure_ = OpenFailure::kNone;
     std::string lastDetail_;
     std::string lastDevice_;

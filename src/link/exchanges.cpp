@@ -149,6 +149,7 @@ VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleType
 
 bool ReadBlock(Comms& comms, int n, Image& image) {
     comms.Write(proto::ReadBlockRequest(n));
+    comms.ExpectReply(proto::kReadReplySize);
     for (int k = 0; k < proto::kReadReplyLeadBytes; ++k) {
         comms.RxByte(proto::kByteTimeoutMs);
         if (comms.RxTimedOut()) return false;

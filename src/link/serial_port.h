@@ -73,6 +73,13 @@ class SerialPort {
     // Blocks until at least one received byte is waiting or the deadline passes; true when a byte
     // is waiting. Never spins: the thread sleeps in the operating system meanwhile.
     virtual bool WaitForBytes(SerialClock::time_point deadline) = 0;
+    // The same when a reply of count bytes is coming: a port may sleep until all of them are
+    // waiting (or the deadline passes) instead of waking for each, where the line's own timing is
+    // not seen anyway (a device server's network). The default wakes at the first byte.
+    virtual bool WaitForReply(SerialClock::time_point deadline, std::size_t count) {
+        (void)count;
+        return WaitForBytes(deadline);
+    }
 };
 
 }  // namespace orv

@@ -66,7 +66,14 @@ std::optional<std::uint8_t> TraceSerialPort::ReadByte() {
 }
 
 bool TraceSerialPort::WaitForBytes(SerialClock::time_point deadline) {
-    const bool got = inner_.WaitForBytes(deadline);
+    return Waited(inner_.WaitForBytes(deadline));
+}
+
+bool TraceSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t count) {
+    return Waited(inner_.WaitForReply(deadline, count));
+}
+
+bool TraceSerialPort::Waited(bool got) {
     if (!got) {
         FlushReceived();
         Line("-- no reply (timeout)");

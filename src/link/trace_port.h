@@ -25,9 +25,11 @@ class TraceSerialPort : public SerialPort {
     std::size_t BytesWaiting() override { return inner_.BytesWaiting(); }
     std::optional<std::uint8_t> ReadByte() override;
     bool WaitForBytes(SerialClock::time_point deadline) override;
+    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override;
 
   private:
     void Line(const std::string& what);
+    bool Waited(bool got);
     void FlushReceived();
 
     SerialPort& inner_;

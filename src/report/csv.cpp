@@ -29,9 +29,16 @@ Table Parse(std::string_view text) {
     std::size_t i = 0;
     auto atLineEnd = [&] { return i >= n || text[i] == '\r' || text[i] == '\n'; };
     int number = 0;
+    int line = 1;
+    std::size_t counted = 0;  // the line ends before this are counted in line
     while (i < n) {
+        // CR LF, LF and CR alone each end one line (i < n: a CR here has a next byte).
+        for (; counted < i; ++counted)
+            if (text[counted] == '\n' || (text[counted] == '\r' && text[counted + 1] != '\n'))
+                ++line;
         Row row;
         row.number = ++number;
+        row.line = line;
         for (;;) {
             std::string cell;
             if (i < n && text[i] == '"') {

@@ -16,6 +16,7 @@ std::string Line(const std::vector<std::string>& cells);
 
 struct Row {
     int number = 0;  // 1 for the first line of the text, as a spreadsheet counts rows
+    int line = 0;    // the line of the text it starts on (a quoted line break makes them differ)
     std::vector<std::string> cells;
 };
 

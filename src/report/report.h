@@ -33,6 +33,14 @@ std::string ConfigReport(const ConfigRecord& rec, const ModuleTypes& moduleTypes
 std::vector<std::string> ConfigDifferences(const ConfigRecord& a, const ModuleTypes& typesA,
                                            const ConfigRecord& b, const ModuleTypes& typesB);
 
+// The field a line of ConfigDifferences is about, for leaving such lines out: its label without
+// the bank, channel or relay, in lower case with its words joined by hyphens ("ip-address",
+// "rs485-address-limit", "repeat-time-b", "message", "ric-range", "module"). Empty for a line
+// that is none of ConfigDifferences's.
+std::string DifferenceField(std::string_view line);
+// Every name DifferenceField gives.
+std::vector<std::string> DifferenceFieldNames();
+
 // ---- The unit against the editor
 
 // What the unit holds compared with what the editor holds, built as a Write would send it: the

@@ -1,6 +1,7 @@
 // Runs the built orv-cli binary and checks what it writes and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -71,6 +72,16 @@ TEST_F(Cli, HelpAndUsageErrors) {
 #ifndef _WIN32
         {{"ports", "--map", "COM5=rfc2217://unit:port"}, 2, "", "'port' is not a TCP port"},
 #endif
+        {{"history", "--stale", "5"}, 2, "", "--stale goes with --units"},
+        {{"history", "--units", "--stale", "x"}, 2, "", "'x' is not a number of days"},
+        {{"fleet", "--help"}, 0, "--ignore FIELDS", ""},
+        {{"fleet"}, 2, "", "missing what to do: status, backup, check or write"},
+        {{"fleet", "audit", "u.csv"}, 2, "", "'audit' is not a fleet command"},
+        {{"fleet", "check"}, 2, "", "orv-cli fleet check: missing the inventory"},
+        {{"fleet", "check", "u.csv", "--ignore", "ip,colour"}, 2, "", "'colour' names no field"},
+        {{"fleet", "status", "u.csv", "--into", "d"}, 2, "", "--into is for 'fleet backup' only"},
+        {{"fleet", "check", "u.csv", "--jobs", "0"}, 2, "", "'0' is not a number of jobs"},
+        {{"fleet", "status", "no-such.csv"}, 1, "", "Cannot read the inventory 'no-such.csv'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -262,6 +273,98 @@ TEST_F(Cli, OutputOverAnotherConfigurationKeepsTheOldFile) {
         EXPECT_TRUE(path.starts_with(HistoryFolderUnder(base))) << path;
         EXPECT_EQ(readCopy(path), before);  // the newest copy: what the step replaced
     }
+}
+
+// Every wrong row of an inventory is named with its line, and nothing starts; golden files are
+// taken from the inventory's folder.
+TEST_F(Cli, FleetRefusesAnInventoryWithWrongRows) {
+    ASSERT_EQ(Run({"new", "-o", F("g.ORV")}).status, 0);
+    WriteText(F("units.csv"),
+              "Name,Device,Baud,Format,Golden,Room\r\n"
+              "ok,tcp://127.0.0.1:9,,n81,g.ORV,kept\r\n"
+              "\r\n"
+              ",COM1,,,g.ORV\r\n"
+              "OK,COM2,,,g.ORV\r\n"
+              "a/b,COM3,,,g.ORV\r\n"
+              "\"two\r\nlines\",COM3,,,g.ORV\r\n"
+              "u7,,,,g.ORV\r\n"
+              "u8,rfc2217://10.1.2.3,,,g.ORV\r\n"
+              "u9,COM4,9601,,g.ORV\r\n"
+              "u10,COM5,9600,N,8,1,g.ORV\r\n"
+              "u11,COM6,,\"X,9,1\",g.ORV\r\n"
+              "u12,COM7,,,none.ORV\r\n"
+              "u13,COM8,,,\r\n");
+    const RunResult r = Run({"fleet", "check", F("units.csv")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.find("line 2:"), std::string::npos) << r.err;
+    for (const char* said :
+         {"was refused and nothing was started (", "\n  line 4: the unit has no name",
+          "\n  line 5: the name \"OK\" is already used on line 2",
+          "\n  line 6: the name \"a/b\" cannot name a file",
+          "\n  line 7: the name \"two<0x0D><0x0A>lines\" cannot name a file",
+          "\n  line 9: unit \"u7\" has no device",
+          "\n  line 10: 'rfc2217://10.1.2.3' is not a device server address",
+          "\n  line 11: '9601' is not a baud rate",
+          "\n  line 12: 7 cells, but the header names 6 columns",
+          "\n  line 13: 'X,9,1' is not a serial format", "\n  line 14: Cannot open '",
+          "\n  line 15: unit \"u13\" has no golden file"})
+        EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
+    // The file as a whole.
+    const std::pair<const char*, const char*> files[] = {
+        {"device,name\r\n", "lists no units"},
+        {"unit,port\r\nu1,COM1\r\n", "line 1: the header row has no column name and device"},
+        {"name,device\r\nCaf\xE9,COM1\r\n", "line 2: the inventory is not UTF-8 text"},
+    };
+    for (const auto& [text, said] : files) {
+        WriteText(F("file.csv"), text);
+        const RunResult f = Run({"fleet", "status", F("file.csv")});
+        EXPECT_EQ(f.status, 1);
+        EXPECT_NE(f.err.find(said), std::string::npos) << f.err;
+    }
+}
+
+// The units in the history: by MAC address where a read or backup copy holds one of its own, a
+// write joined to the unit whose copies bear its name, and those not backed up lately marked.
+TEST_F(Cli, HistoryListsTheUnitsItHasSeen) {
+    const std::string history = HistoryFolderUnder(F("data"));
+    std::filesystem::create_directories(history);
+    ASSERT_EQ(Run({"new", "-o", F("plain.ORV")}).status, 0);
+    ASSERT_EQ(Run({"mac-increment", F("plain.ORV"), "-o", F("mac.ORV")}).status, 0);
+    char today[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(today, sizeof today, "%Y-%m-%d %H.%M.%S", std::localtime(&now));
+    const std::pair<std::string, const char*> copies[] = {
+        {"2020-01-02 10.00.00 read ORV V2", "mac.ORV"},
+        {"2020-01-03 10.00.00 backup boiler", "mac.ORV"},
+        {"2020-01-04 10.00.00 write boiler", "plain.ORV"},
+        {std::string(today) + " backup gate", "plain.ORV"},
+        {"2020-01-05 10.00.00 write-unverified lift", "plain.ORV"},
+        {"2020-01-06 10.00.00 before new untitled", "plain.ORV"},
+    };
+    for (const auto& [name, file] : copies)
+        std::filesystem::copy_file(F(file), history + "/" + name + ".ORV");
+    const RunResult r = Run({"history", "--units"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The line that starts with the unit holds these parts in this order.
+    auto shows = [&r](const std::string& unit, const std::vector<std::string>& parts) {
+        auto at = r.out.find("\n" + unit + " ");
+        const auto end = r.out.find('\n', at + 1);
+        for (const auto& p : parts)
+            if (at == std::string::npos || (at = r.out.find(p, at)) > end) return false;
+        return at != std::string::npos;
+    };
+    EXPECT_TRUE(shows("50:46:4A:00:00:01 (ORV V2, boiler)",
+                      {" - ", "2020-01-02 10:00:00", "2020-01-04 10:00:00", "2020-01-03 10:00:00",
+                       "STALE: not backed up for "}))
+        << r.out;
+    EXPECT_TRUE(shows("gate", {" - "})) << r.out;
+    EXPECT_FALSE(shows("gate", {"STALE"})) << r.out;
+    EXPECT_TRUE(
+        shows("lift", {"2020-01-05 10:00:00 (unverified)", " - ", "STALE: never backed up"}))
+        << r.out;
+    EXPECT_NE(r.out.find("\n3 units, 2 not backed up within 90 days.\n"), std::string::npos)
+        << r.out;
 }
 
 }  // namespace

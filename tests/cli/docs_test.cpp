@@ -67,8 +67,9 @@ TEST_F(Docs, EveryCommandAndOptionIsDocumentedAndEveryDocumentedOptionIsReal) {
         EXPECT_TRUE(readme.find("`" + name + " ") != std::string::npos ||
                     readme.find("`" + name + "`") != std::string::npos);
         EXPECT_NE(windows.find("`" + name + "`"), std::string::npos);
-        // Under its own heading: a command without link options is a file command.
-        const bool unit = options.contains("--port") || options.contains("--map");
+        // Under its own heading: a command that reaches no unit is a file command.
+        const bool unit = options.contains("--port") || options.contains("--map") ||
+                          options.contains("--connect-timeout");
         EXPECT_TRUE(HasWord(ManHeadings(man, unit ? "UNIT COMMANDS" : "FILE COMMANDS"), name));
         EXPECT_FALSE(HasWord(ManHeadings(man, unit ? "FILE COMMANDS" : "UNIT COMMANDS"), name));
         for (const auto& option : options) {

@@ -123,6 +123,22 @@ TEST(Comms, RxByteTellsNulFromTimeout) {
     EXPECT_NEAR(port.waitsMs.back(), 250, 2);
 }
 
+// A port may wait for the rest of a reply at once; once the reply ended or timed out, a single
+// byte (an acknowledgement) is waited for alone, never held back for a whole reply.
+TEST(Comms, RxByteAsksForTheRestOfAnExpectedReply) {
+    ScriptedPort port;
+    Comms comms(port);
+    Open(comms);
+    port.input = {0x41};
+    comms.ExpectReply(3);
+    EXPECT_EQ(comms.RxByte(250), 0x41);  // waiting: no wait asked
+    comms.RxByte(250);
+    EXPECT_TRUE(comms.RxTimedOut());
+    comms.RxByte(5000);
+    EXPECT_EQ(port.replyWaits, std::vector<std::size_t>{2});
+    EXPECT_EQ(port.waitsMs.size(), 2u);
+}
+
 TEST(Comms, OpenAndCloseDiscardStaleInput) {
     ScriptedPort port;
     Comms comms(port);

@@ -35,7 +35,8 @@ class ScriptedPort : public SerialPort {
     std::vector<Bytes> writes;        // each Write call
     std::vector<std::string> opened;  // device of each successful open
     std::vector<SerialSettings> openSettings;
-    std::vector<int> waitsMs;  // timeouts asked of WaitForBytes
+    std::vector<int> waitsMs;             // timeouts asked of WaitForBytes
+    std::vector<std::size_t> replyWaits;  // bytes of each WaitForReply
     std::deque<std::uint8_t> input;
     int closes = 0;
 
@@ -80,6 +81,11 @@ class ScriptedPort : public SerialPort {
             deadline - SerialClock::now() + std::chrono::microseconds(999));
         waitsMs.push_back(static_cast<int>(left.count()));
         return !input.empty();
+    }
+
+    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override {
+        replyWaits.push_back(count);
+        return WaitForBytes(deadline);
     }
 
     // All written bytes in one run.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "report/report.h"
 #include "report_test_util.h"
@@ -101,10 +103,31 @@ TEST(Diff, EveryKindOfFieldIsNamed) {
          [](auto& r, auto&) { r.txtRlyRIC[Rly(2, 7, kSlotToggleRepeatFilter)] = "9"; },
          {"Bank 3 relay 8 Toggle: Repeat Filter 0 s -> 9 s"}},
     };
+    // Every kind of line is named by a field that can be left out of a comparison.
+    const auto names = DifferenceFieldNames();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(DiffAfter(c.edit), c.lines);
+        for (const auto& line : c.lines)
+            EXPECT_NE(std::find(names.begin(), names.end(), DifferenceField(line)), names.end())
+                << line;
     }
+}
+
+TEST(Diff, LinesAreNamedByTheirField) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"IP address: 0.0.0.0 -> 0.0.0.20", "ip-address"},
+        {"RS485 address or limit: 0 -> 7", "rs485-address-or-limit"},
+        {"RS485 port format: N,8,1 -> E,8,2", "rs485-port-format"},
+        {"Option 'Loop RS232 Output => Input': off -> on", "option-loop-rs232-output-input"},
+        {"Bank 4 module: NOT FITTED -> Type 15: ...", "module"},
+        {"Bank 1 channel 5 SLOW: message 'A: B' -> 'X'", "message"},
+        {"Bank 3 relay 2 Open: RIC range 2000018-2000018 -> 2000018-2000099", "ric-range"},
+        {"Bank 1 channel 5 SLOW: RIC 1000004 -> 0000042", "ric"},
+        {"Bank 3 relay 8 Toggle: Repeat Filter 0 s -> 9 s", "repeat-filter"},
+        {"Nothing known: a -> b", ""},
+    };
+    for (const auto& [line, field] : cases) EXPECT_EQ(DifferenceField(line), field) << line;
 }
 
 TEST(Diff, WhatCannotDifferInMeaningIsIgnored) {

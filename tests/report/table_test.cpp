@@ -311,7 +311,13 @@ TEST(Csv, QuotingAndParsing) {
     ASSERT_EQ(t.rows.size(), 2u);
     EXPECT_EQ(t.rows[0].cells, cells);
     EXPECT_EQ(t.rows[1].number, 2);
+    EXPECT_EQ(t.rows[1].line, 3);  // after the quoted line break
     EXPECT_EQ(t.rows[1].cells, std::vector<std::string>{"next"});
+    // Each kind of line end counts once.
+    const csv::Table ends = csv::Parse("a\nb\rc\r\n\"d\re\"\nf");
+    std::vector<int> lines;
+    for (const auto& row : ends.rows) lines.push_back(row.line);
+    EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 6}));
 }
 
 }  // namespace

@@ -1,17 +1,27 @@
 #include "history_command.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <optional>
+#include <set>
 
+#include "base/latin1.h"
 #include "base/quote.h"
+#include "files/config_file.h"
 #include "files/history.h"
+#include "model/addresses.h"
+#include "model/defaults.h"
 
 namespace orv::cli {
 namespace {
 
 constexpr std::string_view kHistoryHelp =
     "Usage: orv-cli history\n"
+    "       orv-cli history --units [--stale DAYS]\n"
     "\n"
     "Lists the copies of configurations kept in the history folder, newest first: when, what\n"
     "happened, the unit or file, and where the copy is. The editor and orv-cli keep them,\n"
@@ -44,7 +54,17 @@ constexpr std::string_view kHistoryHelp =
     "~/.local/share/orv-config/history).\n"
 #endif
     "\n"
-    "  -h, --help  show this help\n";
+    "With --units, lists the units the history has seen, one per line: by the MAC\n"
+    "address its read and backup copies hold (a unit that still holds the editor's\n"
+    "default, 50:46:4A:00:00:00, or none, goes by the name of its copies), with its\n"
+    "firmware lines and its last read, last write and last backup. A write sends no MAC\n"
+    "address, so a write copy goes to the unit whose copies bear its name. A unit with no\n"
+    "read or backup copy within DAYS days is marked (a read keeps all the unit held, as\n"
+    "a backup does).\n"
+    "\n"
+    "      --units       list the units instead of the copies\n"
+    "      --stale DAYS  mark units not backed up within DAYS days (default 90)\n"
+    "  -h, --help        show this help\n";
 
 std::string Padded(const std::string& text, std::size_t width) {
     return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
@@ -58,12 +78,156 @@ bool HasSidecar(const std::string& copyPath) {
         std::filesystem::path(std::u8string(sidecar.begin(), sidecar.end())), ec);
 }
 
+// A unit as the history knows it: by its MAC address, or by the name of its copies.
+struct SeenUnit {
+    std::string mac;
+    std::set<std::string> names;
+    std::array<std::string, 2> firmware;
+    std::string firmwareTime;  // of the copy the firmware lines come from
+    std::string lastRead, lastWrite, lastBackup;
+    bool lastWriteUnverified = false;
+};
+
+// The MAC address a unit's copy holds, when it is the unit's own: not blank, and not the
+// editor's default, which every unit holds until its address is programmed.
+std::optional<std::string> OwnMac(const ConfigRecord& rec) {
+    const std::string mac = MacText(rec);
+    if (mac == "00:00:00:00:00:00" || mac == "FF:FF:FF:FF:FF:FF" || mac == "50:46:4A:00:00:00")
+        return std::nullopt;
+    return mac;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Whole days from a copy's local time ("2026-12-08 14:03:22") to now.
+long DaysSince(const std::string& time) {
+    std::tm tm{};
+    if (std::sscanf(time.c_str(), "%d-%d-%d %d:%d:%d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec) != 6)
+        return 0;
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    tm.tm_isdst = -1;
+    const std::time_t then = std::mktime(&tm);
+    return then == -1 ? 0 : static_cast<long>(std::difftime(std::time(nullptr), then) / 86400);
+}
+
+int ListUnits(const History& history, long staleDays) {
+    std::map<std::string, SeenUnit> units;  // by "mac ..." or "name ..."
+    std::vector<const HistoryEntry*> writes;
+    const std::vector<HistoryEntry> entries = history.List();
+    for (const auto& e : entries) {
+        if (e.event == history_event::kWrite || e.event == history_event::kWriteUnverified) {
+            writes.push_back(&e);
+            continue;
+        }
+        if (e.event != history_event::kRead && e.event != history_event::kBackup) continue;
+        StartupState s = MakeStartupState();
+        Image image{};
+        if (!ReadConfigFile(e.path, s.rec, s.moduleTypes, image).ok) continue;
+        const auto mac = OwnMac(s.rec);
+        SeenUnit& u = units[mac ? "mac " + *mac : "name " + Lower(e.subject)];
+        if (mac) u.mac = *mac;
+        u.names.insert(e.subject);
+        std::string& last = e.event == history_event::kRead ? u.lastRead : u.lastBackup;
+        last = std::max(last, e.time);
+        if (e.time > u.firmwareTime) {
+            u.firmwareTime = e.time;
+            u.firmware = {Latin1ToUtf8(s.rec.txtVer[0]), Latin1ToUtf8(s.rec.txtVer[1])};
+        }
+    }
+    for (const HistoryEntry* e : writes) {
+        // The unit whose read or backup copies bear the write's name, when exactly one does.
+        SeenUnit* owner = nullptr;
+        int owners = 0;
+        for (auto& [key, u] : units)
+            if (u.names.contains(e->subject)) {
+                owner = &u;
+                ++owners;
+            }
+        SeenUnit& u = owners == 1 ? *owner : units["name " + Lower(e->subject)];
+        u.names.insert(e->subject);
+        if (e->time > u.lastWrite) {
+            u.lastWrite = e->time;
+            u.lastWriteUnverified = e->event == history_event::kWriteUnverified;
+        }
+    }
+    std::cout << "History folder: " << history.folder() << '\n';
+    if (units.empty()) {
+        std::cout << "No unit was read, backed up or written yet.\n";
+        return kExitOk;
+    }
+    std::vector<std::array<std::string, 6>> rows{
+        {"Unit", "Firmware", "Last read", "Last write", "Last backup", ""}};
+    std::size_t stale = 0;
+    for (const auto& [key, u] : units) {
+        std::string names;
+        for (const auto& n : u.names) names += (names.empty() ? "" : ", ") + n;
+        const std::string label = u.mac.empty() ? names : u.mac + " (" + names + ")";
+        const std::string newest = std::max(u.lastRead, u.lastBackup);
+        std::string mark;
+        if (newest.empty()) {
+            mark = "never backed up";
+        } else if (const long days = DaysSince(newest); days >= staleDays) {
+            mark = "not backed up for " + std::to_string(days) + " days";
+        }
+        if (!mark.empty()) ++stale;
+        auto orNone = [](const std::string& t) { return t.empty() ? std::string("-") : t; };
+        rows.push_back({label,
+                        u.firmware[0].empty() && u.firmware[1].empty()
+                            ? "-"
+                            : u.firmware[0] + " / " + u.firmware[1],
+                        orNone(u.lastRead),
+                        orNone(u.lastWrite) + (u.lastWriteUnverified ? " (unverified)" : ""),
+                        orNone(u.lastBackup), mark.empty() ? "" : "STALE: " + mark});
+    }
+    std::array<std::size_t, 6> width{};
+    for (const auto& r : rows)
+        for (std::size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], r[c].size());
+    // Names and version lines come from units and files: shown, never obeyed by the terminal.
+    for (const auto& r : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < r.size(); ++c) line += Padded(r[c], width[c] + 2);
+        line.erase(line.find_last_not_of(' ') + 1);
+        std::cout << TerminalText(line) << '\n';
+    }
+    std::cout << units.size() << (units.size() == 1 ? " unit, " : " units, ") << stale
+              << " not backed up within " << staleDays << (staleDays == 1 ? " day" : " days")
+              << ".\n"
+              << std::flush;
+    if (!std::cout) {
+        PrintError("Cannot write to standard output.");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+const OptionSpec kUnits{{"--units"}, "units", true};
+const OptionSpec kStale{{"--stale"}, "stale"};
+
 }  // namespace
 
 int RunHistory(const CommandArgs& args) {
-    const ParsedArgs a = ParseArgs("history", args, {});
+    const ParsedArgs a = ParseArgs("history", args, {kUnits, kStale});
     if (a.help) return PrintHelp(kHistoryHelp);
     ExpectPositional("history", a, 0, "");
+    if (a.Option("stale") && !a.Flag("units"))
+        throw UsageError("history", "--stale goes with --units");
+    if (a.Flag("units")) {
+        long days = 90;
+        if (const std::string* d = a.Option("stale")) {
+            char* end = nullptr;
+            days = std::strtol(d->c_str(), &end, 10);
+            if (d->empty() || *end != '\0' || days < 0 || days > 36500)
+                throw UsageError("history", "'" + *d +
+                                                "' is not a number of days; give 0 to 36500, "
+                                                "e.g. --stale 30");
+        }
+        return ListUnits(History(), days);
+    }
     const History history;
     const std::vector<HistoryEntry> entries = history.List();
     std::cout << "History folder: " << history.folder() << '\n';

@@ -8,6 +8,7 @@
 #include "base/log.h"
 #include "cli.h"
 #include "file_commands.h"
+#include "fleet.h"
 #include "history_command.h"
 #include "model/identity.h"
 #include "platform.h"
@@ -44,6 +45,8 @@ constexpr auto kCommands = std::to_array<Command>({
      orv::cli::RunCalibrate},
     {"history", "list the copies kept of configurations read, written or replaced",
      orv::cli::RunHistory},
+    {"fleet", "status, backup, check or write every unit of an inventory, several at once",
+     orv::cli::RunFleet},
 });
 
 void PrintUsage(std::ostream& out) {

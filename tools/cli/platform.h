@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +21,26 @@ CommandArgs ProgramArguments(int argc, char** argv);
 
 // True when standard error is a terminal (the progress bar is drawn there then).
 bool StandardErrorIsTerminal();
+
+// True when standard output is a terminal.
+bool StandardOutputIsTerminal();
+// The width in characters of the terminal on standard error (80 when it cannot be told).
+int TerminalWidth();
+// Lets the terminal on standard error take cursor movements (ANSI sequences); false when it
+// cannot, and a display must then print plain lines.
+bool EnableTerminalControl();
+
+// Lets the program hold this many files and sockets open where the system limits it per program
+// (raising its own limit up to what the system allows); returns how many it may hold.
+std::size_t AllowOpenFiles(std::size_t count);
+
+// While one lives, Ctrl+C (on Linux also SIGTERM and SIGHUP) does not end the program: each
+// press calls onInterrupt, on a thread of the watch's own. Make it before any other thread.
+class InterruptWatch {
+  public:
+    virtual ~InterruptWatch() = default;
+};
+std::unique_ptr<InterruptWatch> WatchInterrupts(std::function<void()> onInterrupt);
 
 // Opens a file for writing by its UTF-8 name; nullptr when it cannot.
 std::FILE* OpenFileForWriting(const std::string& path);

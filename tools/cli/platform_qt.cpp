@@ -1,9 +1,16 @@
 // orv-cli on Linux: the serial line is QSerialPort, and COMn means what the editor's settings
 // store maps it to (default /dev/ttyS<n-1>).
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <array>
+#include <cerrno>
 #include <iostream>
+#include <thread>
 
 #include "link/device_address.h"
 #include "link/qt/port_settings.h"
@@ -29,6 +36,87 @@ CommandArgs ProgramArguments(int argc, char** argv) {
 
 bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+bool StandardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+int TerminalWidth() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+bool EnableTerminalControl() {
+    return true;
+}
+
+std::size_t AllowOpenFiles(std::size_t count) {
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0) return count;
+    if (files.rlim_cur != RLIM_INFINITY && files.rlim_cur < count) {
+        files.rlim_cur =
+            files.rlim_max == RLIM_INFINITY ? count : std::min<rlim_t>(count, files.rlim_max);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        ::getrlimit(RLIMIT_NOFILE, &files);
+    }
+    return files.rlim_cur == RLIM_INFINITY ? count : static_cast<std::size_t>(files.rlim_cur);
+}
+
+namespace {
+
+// The signal handler only writes a byte into a pipe; the watch's thread reads it and does the
+// rest, where anything may be done.
+int gInterruptPipe = -1;
+
+void OnInterruptSignal(int) {
+    const int saved = errno;
+    const char byte = 'i';
+    [[maybe_unused]] const auto n = ::write(gInterruptPipe, &byte, 1);
+    errno = saved;
+}
+
+constexpr std::array<int, 3> kInterruptSignals{SIGINT, SIGTERM, SIGHUP};
+
+class PosixInterruptWatch : public InterruptWatch {
+  public:
+    explicit PosixInterruptWatch(std::function<void()> onInterrupt) {
+        if (::pipe2(pipe_, O_CLOEXEC) != 0) return;
+        gInterruptPipe = pipe_[1];
+        thread_ = std::thread([this, onInterrupt = std::move(onInterrupt)] {
+            char byte = 0;
+            while (::read(pipe_[0], &byte, 1) == 1 && byte == 'i') onInterrupt();
+        });
+        struct sigaction action {};
+        action.sa_handler = OnInterruptSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (std::size_t k = 0; k < kInterruptSignals.size(); ++k)
+            ::sigaction(kInterruptSignals[k], &action, &previous_[k]);
+    }
+    ~PosixInterruptWatch() override {
+        if (!thread_.joinable()) return;
+        for (std::size_t k = 0; k < kInterruptSignals.size(); ++k)
+            ::sigaction(kInterruptSignals[k], &previous_[k], nullptr);
+        const char stop = 'q';
+        [[maybe_unused]] const auto n = ::write(pipe_[1], &stop, 1);
+        thread_.join();
+        gInterruptPipe = -1;
+        ::close(pipe_[0]);
+        ::close(pipe_[1]);
+    }
+
+  private:
+    int pipe_[2] = {-1, -1};
+    std::thread thread_;
+    std::array<struct sigaction, kInterruptSignals.size()> previous_{};
+};
+
+}  // namespace
+
+std::unique_ptr<InterruptWatch> WatchInterrupts(std::function<void()> onInterrupt) {
+    return std::make_unique<PosixInterruptWatch>(std::move(onInterrupt));
 }
 
 std::FILE* OpenFileForWriting(const std::string& path) {

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
 
 #include "base/win32_text.h"
 #include "link/win32/com_ports.h"
@@ -49,6 +50,68 @@ bool StandardErrorIsTerminal() {
     // Not _isatty: it says yes for the NUL device too.
     DWORD mode = 0;
     return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+bool StandardOutputIsTerminal() {
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+int TerminalWidth() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+    return 80;
+}
+
+bool EnableTerminalControl() {
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (!::GetConsoleMode(err, &mode)) return false;
+    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return true;
+    return ::SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+std::size_t AllowOpenFiles(std::size_t count) {
+    return count;  // sockets and handles have no such limit per program here
+}
+
+namespace {
+
+std::mutex gInterruptMutex;
+std::function<void()> gOnInterrupt;
+
+// Windows calls this on a thread of its own for each Ctrl+C or Ctrl+Break.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    const std::lock_guard lock(gInterruptMutex);
+    if (gOnInterrupt) gOnInterrupt();
+    return TRUE;
+}
+
+class ConsoleInterruptWatch : public InterruptWatch {
+  public:
+    explicit ConsoleInterruptWatch(std::function<void()> onInterrupt) {
+        {
+            const std::lock_guard lock(gInterruptMutex);
+            gOnInterrupt = std::move(onInterrupt);
+        }
+        ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    }
+    ~ConsoleInterruptWatch() override {
+        ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+        const std::lock_guard lock(gInterruptMutex);
+        gOnInterrupt = nullptr;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<InterruptWatch> WatchInterrupts(std::function<void()> onInterrupt) {
+    return std::make_unique<ConsoleInterruptWatch>(std::move(onInterrupt));
 }
 
 std::FILE* OpenFileForWriting(const std::string& path) {

@@ -26,6 +26,7 @@
 #include "model/rules.h"
 #include "platform.h"
 #include "report/report.h"
+#include "unit_link.h"
 
 namespace orv::cli {
 namespace {
@@ -64,292 +65,6 @@ constexpr std::string_view kLinkOptionsHelp =
 constexpr std::string_view kNoHistoryHelp =
     "      --no-history     keep no copy in the history (see 'orv-cli history')\n";
 
-// Messages go to standard error; the progress bar too, when it is a terminal.
-class CliUi : public LinkUi {
-  public:
-    int errors = 0;
-    std::string searchRate;  // during Auto Baud: the rate being tried
-
-    void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
-        ClearBar();
-        if (!searchRate.empty() && text.starts_with(kUnableToOpenPort)) {
-            // One rate of the search: the search goes on, so it is no failure of the command.
-            PrintWarning("at " + searchRate + " baud: " + text);
-        } else if (icon == MessageIcon::kWarning) {
-            PrintWarning(text);
-        } else if (icon == MessageIcon::kInformation) {
-            std::cout << text << '\n';
-        } else {
-            PrintError(text);
-            ++errors;
-        }
-    }
-    void SetBusy(bool) override {}
-    void SetProgress(int value, bool visible) override {
-        if (!tty_) return;
-        if (!visible) {
-            ClearBar();
-            return;
-        }
-        if (value == shown_) return;
-        shown_ = value;
-        const int width = 40;
-        const int filled = value * width / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-                     std::string(width - filled, ' ').c_str(), value);
-        std::fflush(stderr);
-    }
-
-  private:
-    void ClearBar() {
-        if (shown_ < 0) return;
-        std::fprintf(stderr, "\r%50s\r", "");
-        std::fflush(stderr);
-        shown_ = -1;
-    }
-    bool tty_ = StandardErrorIsTerminal();
-    int shown_ = -1;
-};
-
-// The editor's state and link, set up from the command's link options.
-struct Link {
-    std::unique_ptr<DevicePort> line = std::make_unique<DevicePort>(&MakeSerialPort);
-    std::FILE* traceFile = nullptr;
-    std::unique_ptr<TraceSerialPort> trace;
-    std::unique_ptr<Comms> comms;
-    CliUi ui;
-    StartupState state = MakeStartupState();
-    Image image{};
-    std::unique_ptr<UnitSession> session;
-    ComPortLookup lookup;
-    std::string where;               // "/dev/ttyS0 at 9600,N,8,1"
-    std::optional<History> history;  // copies of what was read and written, unless --no-history
-    std::string sentSubject;         // the file a write sends, as the copy names it
-
-    Link(const std::string& command, const ParsedArgs& a) {
-        ConfigRecord& rec = state.rec;
-        int com = 1;
-        if (const std::string* p = a.Option("port")) {
-            const auto n = ParseComName(*p);
-            if (!n) throw UsageError(command, "'" + *p + "' is not a COM port; use COM1 .. COM16");
-            com = *n;
-        }
-        rec.lstComPort = com - 1;
-        lookup = UserComPortLookup();
-        if (const std::string* d = a.Option("device")) {
-            if (a.Option("port"))
-                throw UsageError(command, "give either --port or --device, not both");
-            if (IsNetAddress(*d)) {
-                if (const NetAddressResult r = ParseNetAddress(*d); !r.address)
-                    throw UsageError(command,
-                                     "'" + *d + "' is not a device server address: " + r.error +
-                                         ". Write it as " + std::string(NetAddressForms()));
-            }
-            lookup = [device = *d](int) { return std::optional<std::string>(device); };
-        }
-        if (const std::string* t = a.Option("connect-timeout")) {
-            char* end = nullptr;
-            const double seconds = std::strtod(t->c_str(), &end);
-            if (t->empty() || *end != '\0' || !(seconds >= 0.1 && seconds <= 600))
-                throw UsageError(command, "'" + *t +
-                                              "' is not a connect timeout; give seconds from 0.1 "
-                                              "to 600, e.g. --connect-timeout 10");
-            NetLinkOptions net;
-            net.connectTimeout = std::chrono::milliseconds(std::lround(seconds * 1000));
-            line->SetNetOptions(net);
-        }
-        if (const std::string* b = a.Option("baud")) {
-            rec.lstBaudPC = kNoSelection;
-            for (std::size_t p = 0; p < kBaudRateItems.size(); ++p)
-                if (kBaudRateItems[p].text == *b) rec.lstBaudPC = static_cast<int>(p);
-            if (rec.lstBaudPC == kNoSelection)
-                throw UsageError(command,
-                                 "'" + *b +
-                                     "' is not a baud rate the unit uses; use one of "
-                                     "110 300 1200 2400 4800 9600 19200 38400 57600 115200");
-        }
-        if (const std::string* f = a.Option("format")) {
-            std::string upper = *f;
-            for (char& c : upper)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            rec.lstPCFormat = kNoSelection;
-            for (std::size_t p = 0; p < kFrameFormatItems.size(); ++p)
-                if (kFrameFormatItems[p].text == upper) rec.lstPCFormat = static_cast<int>(p);
-            if (rec.lstPCFormat == kNoSelection)
-                throw UsageError(command, "'" + *f +
-                                              "' is not a serial format; write it as parity,"
-                                              "data bits,stop bits, e.g. N,8,1 or E,7,2");
-        }
-        SerialPort* port = line.get();
-        if (const std::string* t = a.Option("trace")) {
-            traceFile = OpenFileForWriting(*t);
-            if (!traceFile) throw std::runtime_error("Cannot write the trace file '" + *t + "'.");
-            trace = std::make_unique<TraceSerialPort>(*line, traceFile);
-            port = trace.get();
-        }
-        comms = std::make_unique<Comms>(*port, lookup);
-        comms->SetAdvice(PortAdvice::kCommandLine);
-        // Log lines name history copies, whose names come from a unit's version line.
-        if (a.Flag("verbose"))
-            SetLogSink(
-                [](std::string_view line) { WriteLogLineToStandardError(TerminalText(line)); });
-        session =
-            std::make_unique<UnitSession>(state.rec, state.moduleTypes, image, *comms, ui, Hooks());
-        UpdateWhere();
-    }
-
-    UnitSessionHooks Hooks() {
-        UnitSessionHooks hooks;
-        hooks.baudSelectionChanged = [this](int p) {
-            ui.searchRate = ItemText(kBaudRateItems, p);
-            UpdateWhere();
-        };
-        hooks.unitImageRead = [this](const UnitContents& held) {
-            Keep(history_event::kRead, UnitSubject(state.rec.txtVer), held.image);
-        };
-        hooks.imageSent = [this](const Image& sent, bool readBackFailed) {
-            Keep(readBackFailed ? history_event::kWriteUnverified : history_event::kWrite,
-                 sentSubject, sent);
-        };
-        hooks.describeDifferences = [this](const Image& sent, const Image& readBack) {
-            return BlockDifferences(sent, readBack, state.moduleTypes);
-        };
-        hooks.keepBackup = [this](const UnitContents& unit) -> std::string {
-            if (!history) return {};
-            const HistoryCopy copy =
-                history->KeepBackup(unit.versionLines, unit.moduleTypes, unit.image);
-            if (!copy.ok) return copy.error;
-            std::cout << "Backed up the unit's configuration to " << copy.path << '\n';
-            return {};
-        };
-        hooks.lastUnitCopy = [this] {
-            // This run's own backup ranks first in the history that made it.
-            const std::optional<HistoryEntry> copy =
-                history ? NewestUnitCopy(*history) : NewestUnitCopy(History());
-            return copy ? copy->path : std::string();
-        };
-        return hooks;
-    }
-
-    // A copy that cannot be kept is one warning; the command goes on and its status stands.
-    void Keep(std::string_view event, const std::string& subject, const Image& kept) {
-        if (!history) return;
-        const HistoryCopy copy =
-            history->KeepImage(event, subject, state.rec.txtVer, state.moduleTypes, kept);
-        if (!copy.ok)
-            PrintWarning(copy.error + " The " + (event == history_event::kRead ? "read" : "write") +
-                         " went on without it (--no-history skips the copy).");
-    }
-    ~Link() {
-        session.reset();
-        comms.reset();
-        trace.reset();
-        if (traceFile) std::fclose(traceFile);
-    }
-
-    void UpdateWhere() {
-        const ConfigRecord& rec = state.rec;
-        const std::string device = DeviceForCom(rec.lstComPort + 1, lookup);
-        // Over raw TCP the PC's rate and format never reach the line.
-        where = IsRawTcpAddress(device)
-                    ? device + " (raw TCP, at the device server's own port settings)"
-                    : device + " at " + SettingsTextFor(rec.lstBaudPC, rec.lstPCFormat);
-    }
-
-    // Checks that the unit answers, as the editor's connected state requires before the other
-    // buttons. Prints why not.
-    bool Probe() {
-        if (!comms->OpenComms(state.rec.lstComPort, state.rec.lstBaudPC, state.rec.lstPCFormat)) {
-            PrintError(comms->OpenFailureMessage());
-            return false;
-        }
-        LogLine("++ Check the unit answers on " + comms->LastDevice() + " at " +
-                    SettingsText(comms->Settings()),
-                true);
-        std::optional<std::uint8_t> reply;
-        const bool answered = Connected(*comms, &reply);
-        comms->CloseComms();
-        UpdateWhere();
-        if (!answered) NotAnswering(reply);
-        return answered;
-    }
-
-    // Why the probe was not answered: silence, another byte, or a unit that never stops sending
-    // (its version line without end), which answers every request with its stream.
-    void NotAnswering(const std::optional<std::uint8_t>& reply) {
-        if (reply && StillSending()) {
-            PrintError(kUnitKeepsSendingText);
-        } else if (reply) {
-            PrintError("The unit on " + where + " answered the connection check with " +
-                       HexString(*reply, 2) +
-                       " instead of 11 (hexadecimal). Check that the PC baud rate and serial "
-                       "format match the unit ('orv-cli autobaud' searches the rate), then try "
-                       "again.");
-        } else {
-            PrintError("The unit does not answer on " + where +
-                       ". Check the cable and the port, and that the PC baud rate and serial "
-                       "format match the unit ('orv-cli autobaud' searches the rate).");
-        }
-    }
-
-    // Connect, as the editor's button does (the version lines and module types from the unit);
-    // false, the reason printed, when the unit is not connected afterwards.
-    bool Connect() {
-        session->ConnectClick();
-        UpdateWhere();
-        if (session->LastOutcome() == ClickOutcome::kNotAnswering)
-            NotAnswering(session->LastProbeReply());
-        return session->LastOutcome() == ClickOutcome::kDone && session->IsConnected();
-    }
-
-    bool StillSending() {
-        if (!comms->OpenComms(state.rec.lstComPort, state.rec.lstBaudPC, state.rec.lstPCFormat))
-            return false;
-        const bool quiet = DropUntilQuiet(*comms);
-        comms->CloseComms();
-        return !quiet;
-    }
-
-    // Probes the unit as the editor's connected state requires, then runs one of its buttons.
-    // False (the reason already printed) when the unit does not answer or the click failed.
-    bool ProbeAndClick(void (UnitSession::*click)()) {
-        if (!Probe()) return false;
-        ((*session).*click)();
-        return Status() == kExitOk;
-    }
-
-    // Exit status after a click: failed when the session says so or an error was shown.
-    int Status() const {
-        return session->LastOutcome() == ClickOutcome::kDone && ui.errors == 0 ? kExitOk
-                                                                               : kExitFailure;
-    }
-
-    // What an RFC 2217 device server answered when asked for the line's settings.
-    void PrintServerSettings() const {
-        if (const auto s = line->ServerSettings())
-            std::cout << "The device server set its port to " << SettingsText(*s) << '\n';
-    }
-
-    // The version lines are the unit's own text: shown, never obeyed by the terminal.
-    void PrintVersion() const {
-        std::cout << "Version line 1: " << TerminalText(Latin1ToUtf8(state.rec.txtVer[0])) << '\n'
-                  << "Version line 2: " << TerminalText(Latin1ToUtf8(state.rec.txtVer[1])) << '\n';
-        for (int b = 0; b < kBanks; ++b)
-            std::cout << "Bank " << b + 1 << ": " << ModuleTypeName(state.moduleTypes[b]) << '\n';
-    }
-};
-
-// A file made for other modules than the unit reports: one warning naming each bank, in the words
-// the editor uses when Connect changes its module types.
-void WarnOfOtherModules(const std::string& file, const ModuleTypes& fileTypes,
-                        const ModuleTypes& unitTypes, const std::string& consequence) {
-    const auto changes = ModuleTypeChanges(fileTypes, unitTypes);
-    if (changes.empty()) return;
-    std::string text = "the unit's modules differ from those in " + file + " (file -> unit):";
-    for (const auto& c : changes) text += "\n  " + c;
-    PrintWarning(text + "\n" + consequence);
-}
-
 int Help(std::string_view head, std::string_view extra = {}) {
     std::cout << head << extra << kLinkOptionsHelp;
     return kExitOk;
@@ -365,6 +80,9 @@ bool LoadFile(const std::string& path, Link& link) {
     PrintWarnings(r.warnings);
     return true;
 }
+
+// Every command prints as it goes.
+ConsoleOutput gConsole;
 
 bool SaveFile(const std::string& path, Link& link, bool keepHistory) {
     return SaveConfigFile(path, link.state.rec, link.state.moduleTypes, link.image, keepHistory);
@@ -388,7 +106,7 @@ int RunConnect(const CommandArgs& args) {
             "Checks that the unit answers, then prints its version lines and the module\n"
             "type of each bank, as Connect does.\n\n");
     ExpectPositional("connect", a, 0, "");
-    Link link("connect", a);
+    Link link(ParseLinkOptions("connect", a), gConsole);
     link.session->ConnectClick();
     link.UpdateWhere();
     if (link.session->LastOutcome() == ClickOutcome::kNotAnswering) {
@@ -412,7 +130,7 @@ int RunAutoBaud(const CommandArgs& args) {
             "Tries the baud rates from 115200 down to 110 until the unit answers (the serial\n"
             "format must already match), then prints the rate, version lines and modules.\n\n");
     ExpectPositional("autobaud", a, 0, "");
-    Link link("autobaud", a);
+    Link link(ParseLinkOptions("autobaud", a), gConsole);
     link.session->AutoBaudClick();
     link.UpdateWhere();
     if (link.session->LastOutcome() == ClickOutcome::kRefused) return kExitFailure;
@@ -450,12 +168,10 @@ int RunRead(const CommandArgs& args) {
                 std::string(kNoHistoryHelp));
     ExpectPositional("read", a, 0, "");
     const std::string& out = RequireOption("read", a, "output", "the output file: -o OUT.ORV");
-    Link link("read", a);
-    if (!a.Flag("no-history")) link.history.emplace();
-    if (!link.Connect()) return kExitFailure;
-    link.session->ReadClick();
-    if (link.Status() != kExitOk) return kExitFailure;
-    if (!SaveFile(out, link, link.history.has_value())) return kExitFailure;
+    Link link(ParseLinkOptions("read", a), gConsole);
+    if (!a.Flag("no-history")) link.KeepHistory();
+    if (!ReadUnit(link)) return kExitFailure;
+    if (!SaveFile(out, link, link.history != nullptr)) return kExitFailure;
     const SizeReport size = ReportImageSize(link.state.rec, link.state.moduleTypes, link.image);
     std::cout << "Read the unit's configuration into " << out << " (last address "
               << size.lastAddress << ", " << size.percentText << ")\n";
@@ -484,34 +200,17 @@ int RunWrite(const CommandArgs& args) {
         throw UsageError("write",
                          "--backup keeps the unit's configuration in the history; it cannot go "
                          "with --no-history");
-    Link link("write", a);
-    if (!a.Flag("no-history")) link.history.emplace();
+    Link link(ParseLinkOptions("write", a), gConsole);
+    if (!a.Flag("no-history")) link.KeepHistory();
     link.sentSubject = FileSubject(SplitFilePath(a.positional[0]).name);
     if (!LoadFile(a.positional[0], link)) return kExitFailure;
-    // Connect as the editor does, to learn the unit's modules; then the file is put back as it
-    // was opened, as if opened after Connect: it is written as it is, for the modules it names.
-    const ConfigRecord opened = link.state.rec;
-    const ModuleTypes fileTypes = link.state.moduleTypes;
-    if (!link.Connect()) return kExitFailure;
-    if (link.ui.errors != 0) {
-        // A version reply that timed out leaves the unit's modules unknown and the line in doubt.
-        PrintError("Nothing was written to the unit.");
-        return kExitFailure;
-    }
-    WarnOfOtherModules(a.positional[0], fileTypes, link.state.moduleTypes,
-                       "The file is written as it is, for the modules it names; check that it is "
-                       "meant for this unit.");
-    link.state.rec = opened;
-    link.state.moduleTypes = fileTypes;
-    SizeReport size;
-    UnitSessionHooks hooks = link.Hooks();
-    hooks.sizeReported = [&size](const SizeReport& s) { size = s; };
-    link.session = std::make_unique<UnitSession>(link.state.rec, link.state.moduleTypes, link.image,
-                                                 *link.comms, link.ui, hooks);
-    link.session->SetWriteChecks({!a.Flag("no-verify"), a.Flag("backup")});
-    link.session->WriteClick();
-    std::cout << "Size: last address " << size.lastAddress << ", " << size.percentText << '\n';
-    if (link.Status() != kExitOk) return kExitFailure;
+    std::optional<SizeReport> size;
+    const bool written = WriteToUnit(link, a.positional[0], OtherModules::kWarnAndWrite,
+                                     {!a.Flag("no-verify"), a.Flag("backup")}, &size);
+    if (size)
+        std::cout << "Size: last address " << size->lastAddress << ", " << size->percentText
+                  << '\n';
+    if (!written) return kExitFailure;
     std::cout << "Wrote " << a.positional[0] << " to the unit on " << link.where
               << (link.session->LastWriteEnd() == WriteEnd::kVerified
                       ? " and verified it: every block read back as sent"
@@ -536,17 +235,11 @@ int Verify(const CommandArgs& args) {
             "Exit status: 0 the same, 1 different, 2 trouble (a file that does not open, a unit\n"
             "that does not answer, wrong usage).\n\n");
     ExpectPositional("verify", a, 1, "the configuration file to compare with the unit (IN.ORV)");
-    Link link("verify", a);
+    Link link(ParseLinkOptions("verify", a), gConsole);
     if (!LoadFile(a.positional[0], link)) return 2;
-    // The file stays in the link's state; the unit is read into the session's scratch.
-    if (!link.Probe()) return 2;
-    link.session->CompareClick();
-    const auto& unit = link.session->LastUnitContents();
-    if (!unit || link.ui.errors != 0) return 2;
-    const auto lines = UnitDifferences(link.state.rec, link.state.moduleTypes, link.image,
-                                       unit->moduleTypes, unit->image);
-    WarnOfOtherModules(a.positional[0], link.state.moduleTypes, unit->moduleTypes,
-                       "For those banks only what both module types use is compared.");
+    const auto compared = CompareUnit(link, a.positional[0]);
+    if (!compared) return 2;
+    const std::vector<std::string>& lines = *compared;
     if (lines.empty()) {
         std::cout << "The unit on " << link.where << " holds the configuration of "
                   << a.positional[0] << '\n';
@@ -590,7 +283,7 @@ int RunWriteMac(const CommandArgs& args) {
             "      --mac ADDRESS    the address (default 50:46:4A:00:00:00); xx:yy:zz alone\n"
             "                       is taken as the last three octets\n");
     ExpectPositional("write-mac", a, 0, "");
-    Link link("write-mac", a);
+    Link link(ParseLinkOptions("write-mac", a), gConsole);
     if (const std::string* m = a.Option("mac")) {
         std::vector<std::string> octets;
         std::size_t start = 0;
@@ -634,7 +327,7 @@ int RunMacIncrement(const CommandArgs& args) {
         return kExitOk;
     }
     ExpectPositional("mac-increment", a, 1, "the configuration file (IN.ORV)");
-    Link link("mac-increment", ParsedArgs{});
+    Link link(LinkOptions{}, gConsole);
     if (!LoadFile(a.positional[0], link)) return kExitFailure;
     const std::string before = MacText(link.state.rec);
     link.session->MacIncrementClick();
@@ -652,7 +345,7 @@ int RunReset(const CommandArgs& args) {
             "Usage: orv-cli reset [LINK OPTIONS]\n\n"
             "Checks that the unit answers, then tells it to restart, as Reset ORV does.\n\n");
     ExpectPositional("reset", a, 0, "");
-    Link link("reset", a);
+    Link link(ParseLinkOptions("reset", a), gConsole);
     if (!link.ProbeAndClick(&UnitSession::ResetClick)) return kExitFailure;
     std::cout << "Sent the reset command to the unit on " << link.where << '\n';
     return kExitOk;
@@ -667,7 +360,7 @@ int RunCalibrate(const CommandArgs& args) {
             "Fetches the pulse times the unit measured on bank 1 (fast sequence on channel 1,\n"
             "slow on channel 2) and prints them with the eight suggested detection limits.\n\n");
     ExpectPositional("calibrate", a, 0, "");
-    Link link("calibrate", a);
+    Link link(ParseLinkOptions("calibrate", a), gConsole);
     if (!link.ProbeAndClick(&UnitSession::CalibrateClick)) return kExitFailure;
     const ConfigRecord& r = link.state.rec;
     std::cout << "Measured fast ON:  " << r.txtFastOne << " mS\n"

@@ -59,6 +59,10 @@ bool DevicePort::WaitForBytes(SerialClock::time_point deadline) {
     return port_ && port_->WaitForBytes(deadline);
 }
 
+bool DevicePort::WaitForReply(SerialClock::time_point deadline, std::size_t count) {
+    return port_ && port_->WaitForReply(deadline, count);
+}
+
 std::optional<SerialSettings> DevicePort::ServerSettings() const {
     if (!port_ || !network_) return std::nullopt;
     return static_cast<const NetSerialPort&>(*port_).ServerSettings();

@@ -35,6 +35,7 @@ class DevicePort : public SerialPort {
     std::size_t BytesWaiting() override;
     std::optional<std::uint8_t> ReadByte() override;
     bool WaitForBytes(SerialClock::time_point deadline) override;
+    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override;
 
     // Takes effect at the next Open.
     void SetNetOptions(const NetLinkOptions& net) { net_ = net; }

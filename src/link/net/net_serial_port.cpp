@@ -1,5 +1,6 @@
 #include "link/net/net_serial_port.h"
 
+#include <algorithm>
 #include <asio.hpp>
 #include <condition_variable>
 #include <cstdio>
@@ -84,6 +85,16 @@ struct NetSerialPort::Connection {
     std::deque<std::uint8_t> data;
     std::optional<telnet::ComPortClient> telnet;  // RFC 2217 only
     telnet::Bytes replies;                        // negotiation answers still to send
+    int lowWater = 1;                             // bytes the socket waits for before waking
+
+    // Wakes the next wait only once this many bytes have come (where the system can).
+    void WakeAt(std::size_t bytes) {
+        const int want = static_cast<int>(std::clamp<std::size_t>(bytes, 1, buffer.size()));
+        if (want == lowWater) return;
+        asio::error_code ignored;
+        socket.set_option(asio::socket_base::receive_low_watermark(want), ignored);
+        lowWater = want;
+    }
 
     // Runs one handler (the read's, or the write's) or returns false at the deadline.
     bool RunOne(SerialClock::time_point deadline) {
@@ -315,9 +326,15 @@ std::optional<std::uint8_t> NetSerialPort::ReadByte() {
 }
 
 bool NetSerialPort::WaitForBytes(SerialClock::time_point deadline) {
+    return WaitForReply(deadline, 1);
+}
+
+bool NetSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t count) {
     if (!c_) return false;
-    // A closed connection has nothing more to give: no waiting for it.
-    while (c_->data.empty() && !c_->closed) {
+    // A closed connection has nothing more to give: no waiting for it. The bytes still to come
+    // are at least as many on the wire (RFC 2217 doubles 0xFF), so the mark never waits too long.
+    while (c_->data.size() < count && !c_->closed) {
+        c_->WakeAt(count - c_->data.size());
         if (!c_->Pump(deadline)) break;
     }
     return !c_->data.empty();

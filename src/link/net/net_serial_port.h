@@ -40,6 +40,10 @@ class NetSerialPort : public SerialPort {
     std::size_t BytesWaiting() override;
     std::optional<std::uint8_t> ReadByte() override;
     bool WaitForBytes(SerialClock::time_point deadline) override;
+    // Sleeps until the whole reply has come (the socket's low-water mark), not at each of its
+    // bytes: over a network the serial line's gaps are not seen anyway, and a thread woken per
+    // byte at 9600 baud costs a share of a core when many units are read at once.
+    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override;
 
     void SetOptions(const NetLinkOptions& options) { options_ = options; }
     // The settings the server confirmed at the last open over RFC 2217; nullopt over raw TCP.
