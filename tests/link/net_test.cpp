@@ -1,8 +1,14 @@
 // Device server addresses, the telnet framing and the RFC 2217 client's negotiation, without a
-// network: bytes in, bytes and states out.
+// network: bytes in, bytes and states out. And how long replies take from a server on loopback
+// that holds what it sends until it is acknowledged.
 #include <gtest/gtest.h>
 
+#include <asio.hpp>
+#include <chrono>
+#include <thread>
+
 #include "link/device_address.h"
+#include "link/net/net_serial_port.h"
 #include "link/net/telnet.h"
 
 namespace orv {
@@ -193,6 +199,60 @@ TEST(ComPortClient, RefusesEchoAndAgreesToBinaryWithoutLoops) {
     client.AppendData(Bytes{'\r', 0xFF}, out);
     EXPECT_EQ(out, (Bytes{'\r', 0xFF, 0xFF}));
 }
+
+#ifdef __linux__
+// A server that gathers small writes (Nagle's rule, as ser2net does by default) and sends each
+// reply a character at a time, as its serial side delivers them: 35 characters over about 7 ms.
+// Waiting for the reply whole without acknowledging its first piece would hold every reply for
+// the system's delayed acknowledgement (40 ms or more); with each piece taken in, thirty replies
+// take little more than their own time. Both ways of waiting: one link, and many at once.
+TEST(NetSerialPort, ReplyHeldUntilAcknowledgedIsNotDelayed) {
+    constexpr int kReplies = 30;
+    constexpr std::size_t kReply = 35;
+    for (const bool manyAtOnce : {false, true}) {
+        SCOPED_TRACE(manyAtOnce ? "many at once" : "one link");
+        asio::io_context io;
+        asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+        const auto port = acceptor.local_endpoint().port();
+        std::thread server([&] {
+            asio::ip::tcp::socket s(io);
+            acceptor.accept(s);  // Nagle's rule left on
+            std::uint8_t request = 0;
+            for (int r = 0; r < kReplies; ++r) {
+                asio::read(s, asio::buffer(&request, 1));
+                for (std::size_t k = 0; k < kReply; ++k) {
+                    const std::uint8_t b = static_cast<std::uint8_t>(k);
+                    asio::write(s, asio::buffer(&b, 1));
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                }
+            }
+            asio::error_code ignored;
+            asio::read(s, asio::buffer(&request, 1), ignored);  // until the client ends
+        });
+        NetLinkOptions options;
+        options.manyAtOnce = manyAtOnce;
+        NetSerialPort link(options);
+        ASSERT_TRUE(link.Open("tcp://127.0.0.1:" + std::to_string(port), {115200, 'N', 8, 1},
+                              nullptr, nullptr));
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int r = 0; r < kReplies; ++r) {
+            const std::uint8_t request = 'G';
+            ASSERT_TRUE(link.Write({&request, 1}));
+            ASSERT_TRUE(link.WaitForReply(
+                std::chrono::steady_clock::now() + std::chrono::seconds(2), kReply));
+            ASSERT_EQ(link.BytesWaiting(), kReply);
+            for (std::size_t k = 0; k < kReply; ++k)
+                ASSERT_EQ(link.ReadByte(),
+                          std::optional<std::uint8_t>(static_cast<std::uint8_t>(k)));
+        }
+        const auto took = std::chrono::steady_clock::now() - t0;
+        link.Close();
+        server.join();
+        // About 0.3 s of replies; held for the delayed acknowledgement they take over 1.2 s.
+        EXPECT_LT(took, std::chrono::milliseconds(1000));
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace orv

@@ -504,6 +504,7 @@ void FleetRun::RunUnit(std::size_t k) {
     try {
         LinkOptions options = unit.link;
         options.connectTimeout = options_.connectTimeout;
+        options.manyAtOnce = true;
         Link link(options, out, [this, k](SerialPort& inner) {
             return std::make_unique<StoppablePort>(inner, stopLevel_, *stopsAt_[k]);
         });

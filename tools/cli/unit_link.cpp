@@ -142,11 +142,10 @@ Link::Link(const LinkOptions& options, LinkOutput& output, const PortWrap& wrap)
         lookup = UserComPortLookup();
     else
         lookup = [device = options.device](int) { return std::optional<std::string>(device); };
-    if (options.connectTimeout) {
-        NetLinkOptions net;
-        net.connectTimeout = *options.connectTimeout;
-        line->SetNetOptions(net);
-    }
+    NetLinkOptions net;
+    if (options.connectTimeout) net.connectTimeout = *options.connectTimeout;
+    net.manyAtOnce = options.manyAtOnce;
+    line->SetNetOptions(net);
     if (options.baudPosition) rec.lstBaudPC = *options.baudPosition;
     if (options.formatPosition) rec.lstPCFormat = *options.formatPosition;
     SerialPort* port = line.get();

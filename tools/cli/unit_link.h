@@ -58,6 +58,7 @@ struct LinkOptions {
     std::optional<int> baudPosition;    // in kBaudRateItems; the editor's default without one
     std::optional<int> formatPosition;  // in kFrameFormatItems
     std::optional<std::chrono::milliseconds> connectTimeout;
+    bool manyAtOnce = false;  // one of many links driven at once (see NetLinkOptions)
     std::string tracePath;
     bool verbose = false;
 };

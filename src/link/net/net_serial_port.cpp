@@ -20,6 +20,8 @@ using asio::ip::tcp;
 constexpr auto kWriteTimeout = std::chrono::seconds(5);
 // How long Close waits for the server to take the last bytes and end its side.
 constexpr auto kCloseTimeout = std::chrono::milliseconds(250);
+// How often a wait for a whole reply looks whether part of it is held up.
+constexpr auto kHoldLook = std::chrono::milliseconds(10);
 
 // A name look-up cannot be cancelled, so it runs on a thread of its own that is left to finish
 // when its time is up; the caller stops waiting at its deadline.
@@ -86,6 +88,12 @@ struct NetSerialPort::Connection {
     std::optional<telnet::ComPortClient> telnet;  // RFC 2217 only
     telnet::Bytes replies;                        // negotiation answers still to send
     int lowWater = 1;                             // bytes the socket waits for before waking
+    // Whether a reply may be waited for whole. A server that gathers small writes (Nagle's rule)
+    // sends nothing more of a reply until its first piece is acknowledged, and an
+    // acknowledgement goes out at once only when the piece is read as it comes: with such a
+    // server every piece is taken as it comes.
+    bool wholeReplies = true;
+    SerialClock::duration byteTime{};  // one character on the line at the rate set
 
     // Wakes the next wait only once this many bytes have come (where the system can).
     void WakeAt(std::size_t bytes) {
@@ -234,6 +242,8 @@ bool NetSerialPort::Open(const std::string& device, const SerialSettings& settin
     }
 
     auto c = std::make_unique<Connection>();
+    c->byteTime = std::chrono::duration_cast<SerialClock::duration>(
+        std::chrono::duration<double>(10.0 / std::max(settings.baud, 1)));
     bool connected = false;
     asio::error_code connectError;
     asio::async_connect(c->socket, endpoints, [&](asio::error_code e, const tcp::endpoint&) {
@@ -333,11 +343,40 @@ bool NetSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t c
     if (!c_) return false;
     // A closed connection has nothing more to give: no waiting for it. The bytes still to come
     // are at least as many on the wire (RFC 2217 doubles 0xFF), so the mark never waits too long.
-    while (c_->data.size() < count && !c_->closed) {
-        c_->WakeAt(count - c_->data.size());
-        if (!c_->Pump(deadline)) break;
+    Connection& c = *c_;
+    std::size_t heldBefore = 0;
+    while (c.data.size() < count && !c.closed) {
+        if (!c.wholeReplies) {
+            c.WakeAt(1);
+            if (!c.Pump(deadline)) break;
+            continue;
+        }
+        c.WakeAt(count - c.data.size());
+        // Many links at once acknowledge every few characters' time (a millisecond at least).
+        const SerialClock::duration every =
+            options_.manyAtOnce
+                ? std::max<SerialClock::duration>(4 * c.byteTime, std::chrono::milliseconds(1))
+                : SerialClock::duration(kHoldLook);
+        const auto look = std::min(deadline, SerialClock::now() + every);
+        if (c.Pump(look)) continue;
+        if (SerialClock::now() >= deadline) break;
+        asio::error_code ec;
+        const std::size_t held = c.socket.available(ec);
+        if (options_.manyAtOnce) {
+            // What has come is taken in, and so acknowledged (the system acknowledges only
+            // once the socket has been read empty).
+            if (!ec && held > 0) {
+                c.WakeAt(1);
+                c.Pump(SerialClock::now() + std::chrono::milliseconds(1));
+            }
+        } else if (!ec && held > 0 && held == heldBefore) {
+            // Part of the reply is here and nothing has come since the last look: the server
+            // is waiting for it to be acknowledged.
+            c.wholeReplies = false;
+        }
+        heldBefore = held;
     }
-    return !c_->data.empty();
+    return !c.data.empty();
 }
 
 }  // namespace orv

@@ -20,6 +20,10 @@ namespace orv {
 struct NetLinkOptions {
     // For the TCP connect (name look-up included), and again for the RFC 2217 negotiation.
     std::chrono::milliseconds connectTimeout{3000};
+    // Many links at once (a fleet): a reply is always waited for whole, and what has come of it
+    // is acknowledged every few characters' time instead of waking at each piece a server holds
+    // back until acknowledged. Fewer wake-ups, at a little delay per reply.
+    bool manyAtOnce = false;
 };
 
 // "3 s", "0.5 s": a time for messages.
@@ -42,7 +46,10 @@ class NetSerialPort : public SerialPort {
     bool WaitForBytes(SerialClock::time_point deadline) override;
     // Sleeps until the whole reply has come (the socket's low-water mark), not at each of its
     // bytes: over a network the serial line's gaps are not seen anyway, and a thread woken per
-    // byte at 9600 baud costs a share of a core when many units are read at once.
+    // byte at 9600 baud costs a share of a core when many units are read at once. A server that
+    // sends no more until what it sent is acknowledged (Nagle's rule, a small congestion
+    // window) would hold each reply for the system's delayed acknowledgement: once one is seen
+    // doing so, each piece is taken as it comes (or, with manyAtOnce, acknowledged on a tick).
     bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override;
 
     void SetOptions(const NetLinkOptions& options) { options_ = options; }
