@@ -23,9 +23,9 @@ namespace t = orv::telnet;
 
 class NetLine : public UnitLine {
   public:
-    NetLine(const ListenSpec& spec, const NetFaults& faults, int unitBaud,
+    NetLine(const ListenSpec& where, const NetFaults& faults, int unitBaud,
             std::function<void(const std::string&)> log)
-        : spec_(spec), faults_(faults), unitBaud_(unitBaud), log_(std::move(log)) {}
+        : where_(where), faults_(faults), unitBaud_(unitBaud), log_(std::move(log)) {}
 
     ~NetLine() override {
         Drop("");
@@ -36,19 +36,20 @@ class NetLine : public UnitLine {
     bool Listen() {
         sockaddr_storage addr{};
         socklen_t len = 0;
-        const bool v6 = spec_.host.find(':') != std::string::npos;
+        const bool v6 = where_.host.find(':') != std::string::npos;
         if (v6) {
             auto* a = reinterpret_cast<sockaddr_in6*>(&addr);
             a->sin6_family = AF_INET6;
-            a->sin6_port = htons(static_cast<std::uint16_t>(spec_.port));
-            if (::inet_pton(AF_INET6, spec_.host.c_str(), &a->sin6_addr) != 1)
+            a->sin6_port = htons(static_cast<std::uint16_t>(where_.port));
+            if (::inet_pton(AF_INET6, where_.host.c_str(), &a->sin6_addr) != 1)
                 return Fail("address");
             len = sizeof *a;
         } else {
             auto* a = reinterpret_cast<sockaddr_in*>(&addr);
             a->sin_family = AF_INET;
-            a->sin_port = htons(static_cast<std::uint16_t>(spec_.port));
-            if (::inet_pton(AF_INET, spec_.host.c_str(), &a->sin_addr) != 1) return Fail("address");
+            a->sin_port = htons(static_cast<std::uint16_t>(where_.port));
+            if (::inet_pton(AF_INET, where_.host.c_str(), &a->sin_addr) != 1)
+                return Fail("address");
             len = sizeof *a;
         }
         listener_ = ::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -60,8 +61,8 @@ class NetLine : public UnitLine {
         // answers no further connect at all and the client waits out its time.
         if (::listen(listener_, faults_.neverAccept ? 0 : 4) != 0) return Fail("listen");
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-        spec_.port = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port
-                              : reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
+        where_.port = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port
+                               : reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
         if (faults_.neverAccept) {
             filler_ = ::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
             if (filler_ < 0 || ::connect(filler_, reinterpret_cast<sockaddr*>(&addr), len) != 0)
@@ -71,9 +72,9 @@ class NetLine : public UnitLine {
     }
 
     std::string Name() const override {
-        const bool v6 = spec_.host.find(':') != std::string::npos;
-        return std::string(spec_.rfc2217 ? "rfc2217://" : "tcp://") +
-               (v6 ? "[" + spec_.host + "]" : spec_.host) + ":" + std::to_string(spec_.port);
+        const bool v6 = where_.host.find(':') != std::string::npos;
+        return std::string(where_.rfc2217 ? "rfc2217://" : "tcp://") +
+               (v6 ? "[" + where_.host + "]" : where_.host) + ":" + std::to_string(where_.port);
     }
 
     void AddPollFds(std::vector<pollfd>& fds, bool wantWrite) override {
@@ -103,7 +104,7 @@ class NetLine : public UnitLine {
 
     std::size_t Send(std::span<const std::uint8_t> bytes) override {
         if (client_ < 0 || faults_.neverAnswer) return bytes.size();  // nobody to hear it
-        if (!spec_.rfc2217) {
+        if (!where_.rfc2217) {
             Queue(t::Bytes(bytes.begin(), bytes.end()));
         } else {
             t::Bytes encoded;
@@ -114,7 +115,7 @@ class NetLine : public UnitLine {
         return bytes.size();
     }
 
-    int LineBaud(int) override { return spec_.rfc2217 ? lineBaud_ : unitBaud_; }
+    int LineBaud(int) override { return where_.rfc2217 ? lineBaud_ : unitBaud_; }
 
     std::optional<Clock::time_point> NextDue() const override {
         if (held_.empty()) return std::nullopt;
@@ -151,14 +152,14 @@ class NetLine : public UnitLine {
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         decoder_ = t::Decoder();
-        decoder_.SetPeerNvt(spec_.rfc2217);
+        decoder_.SetPeerNvt(where_.rfc2217);
         usBinary_ = comPort_ = false;
         lineBaud_ = unitBaud_;  // each connection starts from the port's own rate
         out_.clear();
         held_.clear();
         log_(std::string("net | | client connected") +
              (faults_.neverAnswer ? " (never answering)" : ""));
-        if (spec_.rfc2217 && !faults_.neverAnswer) {
+        if (where_.rfc2217 && !faults_.neverAnswer) {
             t::Bytes hello;
             for (auto [verb, option] :
                  {std::pair{t::kDo, t::kComPort}, {t::kWill, t::kBinary}, {t::kDo, t::kBinary}}) {
@@ -180,7 +181,7 @@ class NetLine : public UnitLine {
         }
         if (n < 0 || faults_.neverAnswer) return;
         const std::span<const std::uint8_t> got(buf, static_cast<std::size_t>(n));
-        if (!spec_.rfc2217) {
+        if (!where_.rfc2217) {
             received.insert(received.end(), got.begin(), got.end());
             return;
         }
@@ -278,7 +279,7 @@ class NetLine : public UnitLine {
         if (!why.empty()) log_("net | | " + why);
     }
 
-    ListenSpec spec_;
+    ListenSpec where_;
     NetFaults faults_;
     int unitBaud_;
     std::function<void(const std::string&)> log_;
