@@ -5,12 +5,9 @@
 // orv-unit-sim listening on loopback). Each row states the messages shown, word for word, a bound
 // on the time the click takes, what may change in the editor, what may change in the unit's EEPROM
 // and the state the window is left in.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -24,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "../link/ser2net_process.h"
 #include "../link/sim_process.h"
 #include "image/image.h"
 #include "link/comms.h"
@@ -1049,15 +1047,7 @@ const std::vector<Row> kNetworkRows = {
 
 // A loopback port nothing listens on: taken from the system, then given back.
 std::string RefusingAddress() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    return "rfc2217://127.0.0.1:" + std::to_string(test::FreeLoopbackPort());
 }
 
 // QSerialPort wants an application object; settings go to a scratch folder.
