@@ -7,6 +7,9 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#ifdef _WIN32
+#include <mstcpip.h>
+#endif
 
 #include "link/device_address.h"
 #include "link/net/telnet.h"
@@ -266,6 +269,15 @@ bool NetSerialPort::Open(const std::string& device, const SerialSettings& settin
     // The protocol is one short request and its reply after another: nothing may wait to be
     // gathered into a larger packet.
     c->socket.set_option(tcp::no_delay(true), ec);
+#ifdef _WIN32
+    // Windows acknowledges each segment at once when asked (otherwise it waits for a second one
+    // or up to 200 ms), so a server that holds a reply until acknowledged is not held up. Older
+    // systems refuse; they keep the delay.
+    TCP_ACK_FREQUENCY_PARAMETERS everySegment{1};
+    DWORD returned = 0;
+    ::WSAIoctl(c->socket.native_handle(), SIO_TCP_SET_ACK_FREQUENCY, &everySegment,
+               sizeof everySegment, nullptr, 0, &returned, nullptr, nullptr);
+#endif
 
     if (address.protocol == NetProtocol::kRfc2217) {
         c->telnet.emplace(settings);
