@@ -16,17 +16,7 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 export XDG_DATA_HOME=$scratch/linux-history  # the Linux orv-cli's copies, never the user's
 cd "$scratch" || exit 1
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-cli() { timeout 120 "$wine" "$exe" "$@" >out.txt 2>err.txt; }
-expect() {  # expect STATUS TEXT: the last cli call ended with STATUS and printed TEXT
-    local status=$1 text=$2
-    [ "$last" -eq "$status" ] || fail "exit status $last, expected $status; stderr: $(cat err.txt)"
-    grep -qF -- "$text" out.txt err.txt || fail "'$text' not printed; got: $(cat out.txt err.txt)"
-}
+source "$(dirname "$0")/checks.sh"
 
 sims=()
 cleanup() {
@@ -102,5 +92,4 @@ cli connect -p COM1; last=$?
 expect 1 "The unit does not answer on COM1"
 [ $((SECONDS - started)) -lt 60 ] || fail "the silent units took $((SECONDS - started)) s"
 
-[ "$failures" -eq 0 ] && echo "orv-cli.exe on COM1: connect, read, write, missing port and silent unit as expected"
-[ "$failures" -eq 0 ]
+finish "orv-cli.exe on COM1: connect, read, write, missing port and silent unit as expected"

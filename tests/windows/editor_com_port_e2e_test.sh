@@ -13,11 +13,7 @@ source "$(dirname "$0")/editor_under_wine.sh"
 rm -rf "$scratch"
 mkdir -p "$scratch"
 cd "$scratch" || exit 1
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/checks.sh"
 sim_pid=""
 cleanup() {
     stop_editor
@@ -81,5 +77,4 @@ elif [ "$(tr -d '\r' <"$copy" | sed -n 's/^Contents=//p')" != "$unit_hex" ]; the
     fail "the editor read other bytes than the unit holds"
 fi
 
-[ "$failures" -eq 0 ] && echo "orv-config.exe on COM1: connected, read the unit's 256 blocks as it holds them"
-[ "$failures" -eq 0 ]
+finish "orv-config.exe on COM1: connected, read the unit's 256 blocks as it holds them"

@@ -10,11 +10,7 @@ source "$(dirname "$0")/editor_under_wine.sh"
 
 rm -rf "$scratch"
 mkdir -p "$scratch"
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/checks.sh"
 trap stop_editor EXIT
 
 forget_editor_settings
@@ -34,5 +30,4 @@ echo "window ${width}x${height}, $colours colours, $dark dark pixels"
 # Captions, tab titles and field texts: at least a few thousand dark pixels.
 [ "${dark:-0}" -ge 3000 ] || fail "only $dark dark pixels: the window's texts are missing"
 
-[ "$failures" -eq 0 ] && echo "orv-config.exe drew its main window \"$kCaption\" ($scratch/editor.png)"
-[ "$failures" -eq 0 ]
+finish "orv-config.exe drew its main window \"$kCaption\" ($scratch/editor.png)"

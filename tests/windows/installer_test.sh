@@ -6,11 +6,7 @@
 # WINEPREFIX names the prefix.
 set -uo pipefail
 cpack=$1 build=$2 scratch=$3 version=$4 wine=$5
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/checks.sh"
 reg_default() {  # reg_default KEY: the key's default value, or nothing
     timeout 60 "$wine" reg query "$1" /ve 2>/dev/null | tr -d '\r' |
         sed -n 's/^ *(Default) *REG_SZ *//p'
@@ -57,5 +53,4 @@ done
 [ -z "$(reg_default 'HKCR\.ORV')" ] || fail "the .ORV file type is left"
 timeout 60 "$wine" reg query 'HKCR\ORVPro.Configuration' >/dev/null 2>&1 && fail "the ORVPro.Configuration class is left"
 
-[ "$failures" -eq 0 ] && echo "$(basename "$setup"): installed, associated .ORV, ran, uninstalled"
-[ "$failures" -eq 0 ]
+finish "$(basename "$setup"): installed, associated .ORV, ran, uninstalled"

@@ -15,17 +15,7 @@ command -v ser2net >/dev/null || { echo "FAIL: ser2net is missing (scripts/setup
 rm -rf "$scratch"
 mkdir -p "$scratch"
 cd "$scratch" || exit 1
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-cli() { timeout 120 "$wine" "$exe" "$@" >out.txt 2>err.txt; }
-expect() {  # expect STATUS TEXT: the last cli call ended with STATUS and printed TEXT
-    local status=$1 text=$2
-    [ "$last" -eq "$status" ] || fail "exit status $last, expected $status; stderr: $(cat err.txt)"
-    grep -qF -- "$text" out.txt err.txt || fail "'$text' not printed; got: $(cat out.txt err.txt)"
-}
+source "$(dirname "$0")/checks.sh"
 
 pids=()
 trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done' EXIT
@@ -108,5 +98,4 @@ expect 1 "did not answer within 2 s"
 # Wine's own start takes part of the time; the connect itself must end by 2 s + 0.5 s.
 [ "$took" -lt 4500 ] || fail "the connect to a server that never accepts took $took ms"
 
-[ "$failures" -eq 0 ] && echo "orv-cli.exe through ser2net: RFC 2217 and raw TCP, refused and unanswered connects as expected"
-[ "$failures" -eq 0 ]
+finish "orv-cli.exe through ser2net: RFC 2217 and raw TCP, refused and unanswered connects as expected"

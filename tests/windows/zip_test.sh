@@ -7,11 +7,7 @@ set -uo pipefail
 cpack=$1 build=$2 scratch=$3 version=$4 wine=$5 objdump=$6
 shift 6
 programs=("$@")
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/checks.sh"
 
 rm -rf "$scratch"
 mkdir -p "$scratch/unpacked"
@@ -40,5 +36,4 @@ for exe in "${programs[@]}"; do
     [ "$out" = "$want" ] || fail "$exe --version from the unpacked folder said: $out"
 done
 
-[ "$failures" -eq 0 ] && echo "$(basename "$zip"): $contents"
-[ "$failures" -eq 0 ]
+finish "$(basename "$zip"): $contents"
