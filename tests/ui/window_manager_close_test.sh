@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The editor closed the way users close it, through a real window manager (openbox on Xvfb), while
 # it writes to a paced simulated unit (wmctrl -c, the close box's request) and while it reads from
-# it (Alt+F4): the window stays until the Write has ended, the unit then holds the whole file, and
-# the program ends by itself; a Read stops within a block and the program ends at once.
+# it (Alt+F4), and Ctrl+C from the terminal during a Write: the window stays until the Write has
+# ended, the unit then holds the whole file, and the program ends by itself; a Read stops within a
+# block and the program ends at once.
 #   window_manager_close_test.sh ORV-CONFIG ORV-UNIT-SIM ORV-CLI
 set -u
 editor=$1
@@ -84,8 +85,8 @@ wait_for() {  # wait_for SECONDS COMMAND...: true once the command succeeds
 }
 at_least() { [ "$(count "$1")" -ge "$2" ]; }
 window=""
-start_editor() {
-    "$editor" "$scratch/site.ORV" >"$scratch/editor.out" 2>&1 &
+start_editor() {  # start_editor FILE
+    "$editor" "$1" >"$scratch/editor.out" 2>&1 &
     editor_pid=$!
     pids+=("$editor_pid")
     window=""
@@ -108,8 +109,17 @@ ended_by_itself() {  # ended_by_itself SECONDS: the editor's process has gone
     wait_for "$1" bash -c "! kill -0 $editor_pid 2>/dev/null"
 }
 
+# holds FILE: the unit's configuration area is the file's, byte for byte.
+holds() {
+    local expected held
+    expected=$(grep -a '^Contents=' "$1" | cut -d= -f2 | tr -d '\r' | head -c 7680)
+    held=$(od -An -v -tx1 -N 3840 "$scratch/unit.eeprom" | tr -d ' \n' | tr a-f A-F)
+    [ "${#expected}" -eq 7680 ] || { fail "$1 holds no image"; return 1; }
+    [ "$expected" = "$held" ]
+}
+
 # 1. A Write closed with the window manager's close request.
-if start_editor; then
+if start_editor "$scratch/site.ORV"; then
     writes=$(count write)
     xdotool key alt+w
     wait_for 15 at_least write $((writes + 40)) || fail "the Write did not start"
@@ -123,15 +133,25 @@ if start_editor; then
     [ "$status" -eq 0 ] || fail "the editor ended with status $status: $(cat "$scratch/editor.out")"
     done_writes=$(grep -c '^write .* | sent 06$' "$scratch/sim.log")
     [ "$done_writes" -eq 240 ] || fail "the unit accepted $done_writes blocks, not 240"
-    # The unit holds the file's configuration area, byte for byte.
-    expected=$(grep -a '^Contents=' "$scratch/site.ORV" | cut -d= -f2 | tr -d '\r' | head -c 7680)
-    held=$(od -An -v -tx1 -N 3840 "$scratch/unit.eeprom" | tr -d ' \n' | tr a-f A-F)
-    [ "${#expected}" -eq 7680 ] || fail "the site file holds no image"
-    [ "$expected" = "$held" ] || fail "the unit does not hold the file's configuration"
+    holds "$scratch/site.ORV" || fail "the unit does not hold the file's configuration"
 fi
 
-# 2. A Read closed with Alt+F4: it stops at the next block and the program ends.
-if start_editor; then
+# 2. Ctrl+C in the terminal the editor was started from, during a Write: the same.
+if start_editor "$scratch/default.ORV"; then
+    writes=$(count write)
+    xdotool key alt+w
+    wait_for 15 at_least write $((writes + 40)) || fail "the Write did not start"
+    kill -INT "$editor_pid"
+    sleep 1
+    kill -0 "$editor_pid" 2>/dev/null || fail "Ctrl+C ended the editor during a Write"
+    ended_by_itself 60 || fail "the editor did not end by itself after the Write"
+    wait "$editor_pid" 2>/dev/null
+    grep -q 'Press Ctrl+C again to end at once' "$scratch/editor.out" || fail "nothing said where Ctrl+C came from"
+    holds "$scratch/default.ORV" || fail "the unit does not hold the second file after Ctrl+C"
+fi
+
+# 3. A Read closed with Alt+F4: it stops at the next block and the program ends.
+if start_editor "$scratch/site.ORV"; then
     reads=$(count read)
     # "&Read" shares its key with "&Reset ORV": clicked, at the button's place below the menu bar.
     xdotool mousemove --window "$window" 274 521 click 1
