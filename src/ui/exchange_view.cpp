@@ -92,12 +92,20 @@ void MainWindow::BeginExchange(void (UnitSession::*click)()) {
     w_.cmdCancel->setEnabled(stoppable);
     w_.cmdCancel->setToolTip("Stop at the next block (Escape)");
     if (stoppable) w_.cmdCancel->setFocus(Qt::OtherFocusReason);
-    // Everything that would do nothing now looks so; File > Exit stays (the close waits).
+    // Everything that would do nothing now looks so; File > Exit stays (the close waits). What
+    // sets an entry meanwhile (the connection state, an undo stack) is kept for the end.
     savedActionStates_.clear();
     for (QAction* a : menuBar()->findChildren<QAction*>()) {
         if (a->isSeparator() || a->menu() || a->objectName() == "MenuFileExit") continue;
         savedActionStates_.insert(a, a->isEnabled());
         a->setEnabled(false);
+        connect(a, &QAction::enabledChanged, this, [this, a](bool enabled) {
+            if (!exchanging_ || holdingActions_ || !savedActionStates_.contains(a)) return;
+            savedActionStates_[a] = enabled;
+            holdingActions_ = true;
+            a->setEnabled(false);
+            holdingActions_ = false;
+        });
     }
     w_.SSTab1->setEnabled(false);
     for (QWidget* c : {static_cast<QWidget*>(w_.cmdConnect), static_cast<QWidget*>(w_.cmdSize)})
@@ -108,8 +116,10 @@ void MainWindow::BeginExchange(void (UnitSession::*click)()) {
 
 void MainWindow::EndExchange() {
     exchanging_ = false;
-    for (auto it = savedActionStates_.constBegin(); it != savedActionStates_.constEnd(); ++it)
+    for (auto it = savedActionStates_.constBegin(); it != savedActionStates_.constEnd(); ++it) {
+        disconnect(it.key(), &QAction::enabledChanged, this, nullptr);
         it.key()->setEnabled(it.value());
+    }
     savedActionStates_.clear();
     w_.SSTab1->setEnabled(true);
     for (QWidget* c : {static_cast<QWidget*>(w_.cmdConnect), static_cast<QWidget*>(w_.cmdSize)})

@@ -516,11 +516,9 @@ void MainWindow::ShowLinkState(bool connected) {
           static_cast<QWidget*>(w_.cmdReset), static_cast<QWidget*>(w_.cmdMACwrite),
           static_cast<QWidget*>(w_.cmdMeasurePulse), static_cast<QWidget*>(w_.cmdAutoBaud)})
         c->setEnabled((connected || c == w_.cmdAutoBaud) && !exchanging_);
-    // The two checks around a Write may be set at any time but during a click.
-    if (exchanging_)
-        savedActionStates_.insert(action("MenuUnitCompare"), connected);
-    else
-        action("MenuUnitCompare")->setEnabled(connected);
+    // The two checks around a Write may be set at any time; during a click the menu keeps this
+    // for its end.
+    action("MenuUnitCompare")->setEnabled(connected);
     if (connected)
         tmrConnect_->start();
     else

@@ -233,6 +233,7 @@ class MainWindow : public QMainWindow, public StatusView {
     bool closePending_ = false;
     bool exchanging_ = false;                  // a click runs: no leave check, no title update
     QHash<QAction*, bool> savedActionStates_;  // the menu entries as they were before the click
+    bool holdingActions_ = false;              // disabling an entry that was set meanwhile
     QWidget* exchangeButton_ = nullptr;        // had the focus when the click began
     ConfigRecord fileRecord_;
     ModuleTypes fileModuleTypes_{};
