@@ -116,7 +116,9 @@ class NetLine : public UnitLine {
     }
 
     std::size_t Send(std::span<const std::uint8_t> bytes) override {
-        if (client_ < 0 || faults_.neverAnswer) return bytes.size();  // nobody to hear it
+        // Nobody to hear it, or nothing can be said inside a subnegotiation without end.
+        if (client_ < 0 || faults_.neverAnswer || faults_.endlessSubnegotiation)
+            return bytes.size();
         if (!where_.rfc2217) {
             Queue(t::Bytes(bytes.begin(), bytes.end()));
         } else {
@@ -249,6 +251,8 @@ class NetLine : public UnitLine {
     // The server's side of the negotiation: binary both ways and the Com Port Control option;
     // every other option refused.
     void OnCommand(const t::Command& c) {
+        // Inside a subnegotiation without end, nothing else can be said.
+        if (faults_.endlessSubnegotiation) return;
         auto has = [](const std::vector<std::uint8_t>& v, std::uint8_t o) {
             return std::find(v.begin(), v.end(), o) != v.end();
         };
