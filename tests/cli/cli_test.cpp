@@ -392,6 +392,16 @@ TEST_F(Cli, FleetInventoryAsSpreadsheetsWriteIt) {
     EXPECT_EQ(units.at(0).at("columns"),
               nlohmann::json::parse(R"j({"Room": "a", "Room (2)": "b", "Note": "\u009b"})j"));
 
+    // One unit is asked about as one; with no answer (standard input empty) nothing is written.
+    WriteText(F("units.csv"), "name,device,golden\r\nu1,tcp://127.0.0.1:9,g.ORV\r\n");
+    r = Run({"fleet", "write", F("units.csv")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("This unit will be written, backed up to the history first"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Write it? [y/N]"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Nothing was written"), std::string::npos) << r.err;
+
     WriteText(F("units.csv"), "name,device\r\nu1,\r\n");
     r = Run({"fleet", "check", F("units.csv"), "--json"});
     EXPECT_EQ(r.status, 2);

@@ -1,12 +1,16 @@
 // orv-cli fleet against a site of simulated units behind their own device servers on loopback:
 // units the same as their golden file, changed, silent, refusing a block, going silent in the
 // middle of a read, fitted with other modules, and two units on one line.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <asio.hpp>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -156,7 +160,9 @@ TEST_F(FleetE2E, BackupCheckAndWriteASite) {
     for (const char* written : {"same-a", "same-b", "changed"})
         EXPECT_EQ(units[written]["outcome"], "written and verified") << written << r.err;
     EXPECT_EQ(units["refusing"]["outcome"], "partly written");
+    // The block refused four times is not held: the count is the acknowledged one.
     EXPECT_EQ(units["refusing"]["blocks_written"], 5);
+    EXPECT_EQ(units["refusing"]["blocks_acknowledged"], 5);
     EXPECT_EQ(units["other"]["outcome"], "not written");
     EXPECT_NE(units["other"]["errors"].dump().find("modules differ"), std::string::npos);
     EXPECT_TRUE(sims_["other"]->LogStarting("write ").empty());
@@ -250,6 +256,84 @@ TEST_F(FleetE2E, CtrlCSaysWhichUnitsWereWrittenPartlyOrNotAtAll) {
     }
 }
 
+// A unit that goes silent in the middle of its Write may have taken the block whose
+// acknowledgement never came: it counts, and the unit is partly written up to it.
+TEST_F(FleetE2E, ABlockSentWithoutAnswerCountsAsPossiblyTaken) {
+    // The backup reads 256 blocks; the 45th write is the last the unit answers.
+    Unit("fading", {"--stop-after", std::to_string(256 + 45)});
+    Inventory({{"fading", "fading"}});
+    const auto r = Cli({"fleet", "write", dir_ + "/units.csv", "--yes", "--json"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const auto u = Units(r).at("fading");
+    EXPECT_EQ(u.at("outcome"), "partly written");
+    EXPECT_EQ(u.at("blocks_acknowledged"), 45);
+    EXPECT_EQ(u.at("blocks_written"), 46);
+    EXPECT_EQ(BlocksAcknowledged(*sims_["fading"], 0), 45);
+    EXPECT_NE(r.err.find("fading ("), std::string::npos);
+    EXPECT_NE(r.err.find("): partly written (up to 46 of 240)"), std::string::npos) << r.err;
+}
+
+// On a terminal the block of units at work is cut to the terminal's height, so that redrawing it
+// never leaves lines scrolled out of reach: 30 units connecting at once on 15 rows.
+TEST_F(FleetE2E, TheLiveBlockFitsTheTerminal) {
+    constexpr int kRows = 15, kUnits = 30;
+    // Servers that take the connection and never negotiate: each unit stays "connecting".
+    asio::io_context io;
+    std::vector<std::unique_ptr<asio::ip::tcp::acceptor>> servers;
+    {
+        std::ofstream csv(dir_ + "/units.csv");
+        csv << "name,device\r\n";
+        for (int k = 0; k < kUnits; ++k) {
+            servers.push_back(std::make_unique<asio::ip::tcp::acceptor>(
+                io, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)));
+            csv << "u" << k << ",rfc2217://127.0.0.1:" << servers.back()->local_endpoint().port()
+                << "\r\n";
+        }
+    }
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    winsize size{};
+    size.ws_row = kRows;
+    size.ws_col = 100;
+    ::ioctl(master, TIOCSWINSZ, &size);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int slave = ::open(terminal.c_str(), O_RDWR);
+        ::dup2(slave, STDERR_FILENO);
+        ::freopen((dir_ + "/out").c_str(), "w", stdout);
+        ::execl(ORV_CLI_PATH, ORV_CLI_PATH, "fleet", "status", (dir_ + "/units.csv").c_str(),
+                "--jobs", "30", "--connect-timeout", "1.5", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string shown;
+    for (;;) {
+        pollfd pfd{master, POLLIN, 0};
+        if (::poll(&pfd, 1, 100) > 0) {
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) shown.append(buffer, static_cast<std::size_t>(n));
+        }
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) break;
+    }
+    ::close(master);
+    // Each redraw first moves up over the lines drawn before: never more than fit.
+    int most = 0, redraws = 0;
+    for (auto at = shown.find("\x1b["); at != std::string::npos; at = shown.find("\x1b[", at + 1)) {
+        const auto end = shown.find_first_not_of("0123456789", at + 2);
+        if (end == std::string::npos || shown[end] != 'A' || end == at + 2) continue;
+        most = std::max(most, std::stoi(shown.substr(at + 2, end - at - 2)));
+        ++redraws;
+    }
+    EXPECT_GT(redraws, 0);
+    EXPECT_LE(most, kRows - 2);
+    EXPECT_GT(most, 3);
+    EXPECT_NE(shown.find("more lines"), std::string::npos);
+}
+
 // Ctrl+C reaches a unit still connecting: a server that never accepts does not hold the run for
 // its connect timeout.
 TEST_F(FleetE2E, CtrlCStopsAUnitThatIsStillConnecting) {
@@ -287,10 +371,19 @@ TEST_F(FleetE2E, OneServerWrittenTwoWaysIsOneLine) {
             << "by-name,rfc2217://localhost:" << port << ",115200\r\n"
             << "by-case,RFC2217://LOCALHOST:" << port << ",115200\r\n";
     }
-    const auto r = Cli({"fleet", "status", dir_ + "/units.csv", "--json", "--jobs", "3"});
+    const auto r = Cli({"fleet", "status", dir_ + "/units.csv", "--json", "--jobs", "3", "-v"});
     EXPECT_EQ(r.status, 0) << r.err;
     for (const auto& [name, u] : Units(r)) EXPECT_EQ(u.at("outcome"), "reachable") << name;
     EXPECT_TRUE(unit.LogStarting("net | | refused").empty());
+    // The activity log, each line headed by its unit and set apart from the time after it.
+    const auto count = [&r](const std::string& part) {
+        std::size_t n = 0;
+        for (auto at = r.err.find(part); at != std::string::npos; at = r.err.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_GT(count("\nby-name: "), 0u) << r.err;
+    EXPECT_EQ(count("by-name:"), count("by-name: ")) << r.err;
 }
 
 // What a unit or a file says is shown as text wherever it goes: escaped for JSON (C1 controls
