@@ -189,6 +189,27 @@ TEST(NetE2E, HostileServersAreBoundedInTimeAndMemory) {
     }
 }
 
+// A listen address that is none is named as such, not followed by "Success".
+TEST(NetE2E, SimulatorSaysWhyItCannotListen) {
+    const std::string dir =
+        fs::temp_directory_path() / ("orv-net-e2e-" + std::to_string(::getpid()) + "-listen");
+    fs::create_directories(dir);
+    const struct {
+        const char* listen;
+        const char* said;
+    } cases[] = {
+        {"tcp:300.1.2.3:0", "(address): it is not an IPv4 address"},
+        {"rfc2217:[::g]:0", "(address): it is not an IPv6 address"},
+    };
+    for (const auto& c : cases) {
+        const auto r = test::Run(ORV_UNIT_SIM_PATH, {"--listen", c.listen}, dir);
+        EXPECT_EQ(r.status, 1) << c.listen;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Success"), std::string::npos) << r.err;
+    }
+    fs::remove_all(dir);
+}
+
 // The simulator's own side: a client that opens a subnegotiation and never ends it is dropped at
 // the decoder's cap, and the simulator's memory stays small meanwhile.
 TEST(NetE2E, SimulatorDropsAClientWhoseSubnegotiationNeverEnds) {
