@@ -332,11 +332,12 @@ class NetLine : public UnitLine {
 
     void Drop(const std::string& why) {
         if (client_ < 0) return;
+        // Logged first: whoever sees the connection end finds the reason already written.
+        if (!why.empty()) log_("net | | " + why);
         ::close(client_);
         client_ = -1;
         out_.clear();
         held_.clear();
-        if (!why.empty()) log_("net | | " + why);
     }
 
     ListenSpec where_;
