@@ -74,11 +74,15 @@ bool Comms::FlushInput() {
 }
 
 std::uint8_t Comms::RxByte(int timeoutMs) {
-    const auto deadline = SerialClock::now() + std::chrono::milliseconds(timeoutMs);
     if (port_.IsOpen()) {
+        // The clock is read only when there is something to wait for: most bytes of a reply
+        // are waiting already.
+        auto deadline = [timeoutMs] {
+            return SerialClock::now() + std::chrono::milliseconds(timeoutMs);
+        };
         const bool waiting =
-            port_.BytesWaiting() != 0 || (expected_ > 1 ? port_.WaitForReply(deadline, expected_)
-                                                        : port_.WaitForBytes(deadline));
+            port_.BytesWaiting() != 0 || (expected_ > 1 ? port_.WaitForReply(deadline(), expected_)
+                                                        : port_.WaitForBytes(deadline()));
         if (waiting) {
             if (auto byte = port_.ReadByte()) {
                 rxTimedOut_ = false;

@@ -79,6 +79,12 @@ class TrafficStampPort : public SerialPort {
         stamp_ = NowMs();
         return waiting;
     }
+    // A reply waited for whole, as the line beneath offers it (one wake-up, not one per byte).
+    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override {
+        const bool waiting = inner_->WaitForReply(deadline, count);
+        stamp_ = NowMs();
+        return waiting;
+    }
 
   private:
     std::unique_ptr<SerialPort> inner_;

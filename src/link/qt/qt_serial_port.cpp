@@ -4,16 +4,20 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QSerialPort>
+#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
 
-#ifndef _WIN32
+// The terminal's descriptor is used directly: this adapter is for POSIX systems (Windows has its
+// own in link/win32).
+#include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
-#endif
 
 namespace orv {
 namespace {
@@ -43,17 +47,20 @@ QSerialPort::DataBits ToQtDataBits(int bits) {
 }
 
 std::string DeviceGroup(const std::string& device) {
-#ifndef _WIN32
     struct stat st {};
     if (::stat(device.c_str(), &st) == 0) {
         if (const group* g = ::getgrgid(st.st_gid)) return g->gr_name;
         return std::to_string(st.st_gid);
     }
-#else
-    (void)device;
-#endif
     return {};
 }
+
+// How long a unit may take beyond the line's own time before a reply is looked at again: its
+// turn-around and the system's scheduling.
+constexpr std::chrono::microseconds kReplySlack{500};
+// A reply that has stopped growing for this many characters' time (plus the slack) is handed
+// over as it is: the caller's timeout for its next byte then runs.
+constexpr int kPauseChars = 4;
 
 }  // namespace
 
@@ -62,17 +69,14 @@ OpenFailure ClassifyOpenError(const std::string& device, int qtError, std::strin
     const bool exists = std::filesystem::exists(device, ec);
     if (qtError == QSerialPort::DeviceNotFoundError || !exists) return OpenFailure::kNoSuchDevice;
     if (qtError == QSerialPort::PermissionError || qtError == QSerialPort::OpenError) {
-#ifndef _WIN32
         // Qt reports a device held by another program (lock file, exclusive use) as a
         // permission error too; only a failing access check means the user lacks the rights.
         if (::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
             if (detail) *detail = DeviceGroup(device);
             return OpenFailure::kNoPermission;
         }
-#endif
         return OpenFailure::kBusy;
     }
-#ifndef _WIN32
     // A file or a folder opens, or fails to, as what it is; a device that is no terminal
     // (/dev/null) refuses the terminal settings with ENOTTY, which Qt reports as an unsupported
     // setting. Neither is a rate or format the user could change.
@@ -80,7 +84,6 @@ OpenFailure ClassifyOpenError(const std::string& device, int qtError, std::strin
     if (::stat(device.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || S_ISREG(st.st_mode)))
         return OpenFailure::kNotSerial;
     if (detail && *detail == std::strerror(ENOTTY)) return OpenFailure::kNotSerial;
-#endif
     if (qtError == QSerialPort::UnsupportedOperationError) return OpenFailure::kBadSettings;
     return OpenFailure::kOther;
 }
@@ -95,8 +98,8 @@ bool QtSerialPort::Open(const std::string& device, const SerialSettings& setting
                         OpenFailure* failure, std::string* detail) {
     Close();
     // QSerialPort sets up socket notifiers, which need an event dispatcher in this thread even
-    // though we only ever use its blocking waits. A plain std::thread has none until an event
-    // loop object is made there.
+    // though no event loop ever runs them. A plain std::thread has none until an event loop
+    // object is made there.
     if (QCoreApplication::instance() && !QAbstractEventDispatcher::instance()) QEventLoop prepare;
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(QString::fromStdString(device));
@@ -120,61 +123,163 @@ bool QtSerialPort::Open(const std::string& device, const SerialSettings& setting
         port->close();
         return false;
     }
+    const int fd = static_cast<int>(port->handle());
+    termios tio{};
+    if (fd < 0 || ::tcgetattr(fd, &tio) != 0) {
+        if (failure) *failure = OpenFailure::kOther;
+        if (detail) *detail = std::strerror(errno);
+        port->close();
+        return false;
+    }
+    // Reads never block (the waits do that, with their deadlines), and readiness starts at one
+    // byte; closing the port gives the terminal back the settings it had before.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &tio);
     if (failure) *failure = OpenFailure::kNone;
     port_ = std::move(port);
+    fd_ = fd;
+    gone_ = false;
+    wakeAt_ = 1;
+    charTime_ = CharacterTime(settings);
+    sentBy_ = SerialClock::now();
+    inBegin_ = inEnd_ = 0;
     open_ = true;
     return true;
 }
 
 void QtSerialPort::Close() {
     if (port_) {
-        if (port_->isOpen()) {
-            // Only when something is pending: with nothing to write the wait runs its full time.
-            if (port_->bytesToWrite() > 0) port_->waitForBytesWritten(1000);
-            port_->close();
-        }
+        // What was written is with the driver already; closing lets it finish sending.
+        if (port_->isOpen()) port_->close();
         port_.reset();
     }
+    fd_ = -1;
+    inBegin_ = inEnd_ = 0;
     open_ = false;
 }
 
 bool QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
-    if (!port_ || !port_->isOpen()) return false;
-    const qint64 written = port_->write(reinterpret_cast<const char*>(bytes.data()),
-                                        static_cast<qint64>(bytes.size()));
-    if (written != static_cast<qint64>(bytes.size())) return false;
-    // No event loop runs in the exchange's thread: hand the bytes to the driver now.
-    while (port_->bytesToWrite() > 0) {
-        if (!port_->waitForBytesWritten(5000)) return false;
+    if (fd_ < 0 || gone_) return false;
+    // A driver that takes nothing for this long has stopped sending (a flow-controlled or broken
+    // line): the write fails rather than waiting for ever.
+    constexpr std::chrono::seconds kStalled{5};
+    auto giveUp = SerialClock::now() + kStalled;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            giveUp = SerialClock::now() + kStalled;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            gone_ = errno == EIO || errno == ENXIO || errno == ENODEV;
+            return false;
+        }
+        // The driver's buffer is full: wait until it takes more.
+        if (!(PollUntil(POLLOUT, giveUp) & POLLOUT)) return false;
     }
+    const auto now = SerialClock::now();
+    sentBy_ = std::max(sentBy_, now) + charTime_ * static_cast<long long>(bytes.size());
     return true;
 }
 
+bool QtSerialPort::Fill() {
+    if (fd_ < 0 || gone_) return false;
+    if (inBegin_ == inEnd_) inBegin_ = inEnd_ = 0;
+    if (inEnd_ == in_.size() && inBegin_ > 0) {
+        std::copy(in_.begin() + static_cast<std::ptrdiff_t>(inBegin_),
+                  in_.begin() + static_cast<std::ptrdiff_t>(inEnd_), in_.begin());
+        inEnd_ -= inBegin_;
+        inBegin_ = 0;
+    }
+    while (inEnd_ < in_.size()) {
+        const ssize_t n = ::read(fd_, in_.data() + inEnd_, in_.size() - inEnd_);
+        if (n > 0) {
+            inEnd_ += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        // Nothing more now (a terminal whose other end is gone reads as end or EIO).
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) gone_ = true;
+        break;
+    }
+    return !gone_;
+}
+
 std::size_t QtSerialPort::BytesWaiting() {
-    if (!port_ || !port_->isOpen()) return 0;
-    if (port_->bytesAvailable() == 0) port_->waitForReadyRead(0);  // take in what the driver has
-    return static_cast<std::size_t>(port_->bytesAvailable());
+    if (fd_ < 0) return 0;
+    if (Buffered() == 0) Fill();
+    return Buffered();
 }
 
 std::optional<std::uint8_t> QtSerialPort::ReadByte() {
     if (BytesWaiting() == 0) return std::nullopt;
-    char c = 0;
-    if (!port_->getChar(&c)) return std::nullopt;
-    return static_cast<std::uint8_t>(c);
+    return in_[inBegin_++];
+}
+
+void QtSerialPort::WakeAt(std::size_t count) {
+    const std::size_t want = std::clamp<std::size_t>(count, 1, 255);
+    if (want == wakeAt_ || fd_ < 0) return;
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0) return;
+    tio.c_cc[VMIN] = static_cast<cc_t>(want);
+    tio.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd_, TCSANOW, &tio) == 0) wakeAt_ = want;
+}
+
+short QtSerialPort::PollUntil(short events, SerialClock::time_point until) {
+    for (;;) {
+        const auto left = std::max<SerialClock::duration>(until - SerialClock::now(), {});
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec ts{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+        pollfd p{fd_, events, 0};
+        const int r = ::ppoll(&p, 1, &ts, nullptr);
+        if (r > 0) return p.revents;
+        if (r == 0 || errno != EINTR) return 0;
+    }
 }
 
 bool QtSerialPort::WaitForBytes(SerialClock::time_point deadline) {
-    if (!port_ || !port_->isOpen()) return false;
-    while (port_->bytesAvailable() == 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::microseconds>(deadline - SerialClock::now());
-        if (left.count() <= 0) return port_->waitForReadyRead(0);
-        const int ms = static_cast<int>(std::ceil(left.count() / 1000.0));
-        // Sleeps in poll() until data or the timeout; false also on a device error, which no
-        // amount of waiting will cure.
-        if (!port_->waitForReadyRead(ms)) return port_->bytesAvailable() > 0;
+    return WaitForReply(deadline, 1);
+}
+
+bool QtSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t count) {
+    if (fd_ < 0 || gone_) return Buffered() > 0;
+    if (Buffered() > 0) return true;
+    // Whole only where the reply is short on the line; a slow line wakes at each byte.
+    const bool whole = count > 1 && charTime_ * static_cast<long long>(count) <= kMaxWholeReplyTime;
+    WakeAt(whole ? count : 1);
+    // The first look: when the reply could at the earliest be whole. Until then only a line
+    // faster than its rate (a simulator, a network adapter) has it sooner, and that wakes us.
+    const auto slack = SerialClock::duration(kReplySlack);
+    SerialClock::time_point look =
+        std::max(SerialClock::now(), sentBy_) + charTime_ * static_cast<long long>(count) + slack;
+    int seen = 0;
+    bool hungUp = false;
+    for (;;) {
+        const short revents = PollUntil(POLLIN, whole ? std::min(look, deadline) : deadline);
+        hungUp = revents & (POLLERR | POLLHUP | POLLNVAL);  // unplugged, or the far end closed
+        if (revents & POLLIN || hungUp) break;
+        const auto now = SerialClock::now();
+        if (now >= deadline) break;
+        int held = 0;
+        if (::ioctl(fd_, FIONREAD, &held) != 0) break;
+        // Part of the reply came and nothing since the last look: hand it over.
+        if (held > 0 && (held == seen || held >= static_cast<int>(count))) break;
+        seen = held;
+        // Nothing yet: look again when a reply begun now could be whole. Part of it: look again
+        // within a few characters' time, so a pause is seen soon.
+        const long long rest = static_cast<long long>(count) - held;
+        look =
+            now + charTime_ * (held == 0 ? rest : std::min<long long>(rest, kPauseChars)) + slack;
     }
-    return true;
+    Fill();  // what came before a hang-up is still a reply
+    if (hungUp) gone_ = true;
+    return Buffered() > 0;
 }
 
 }  // namespace orv
