@@ -75,12 +75,19 @@ class SerialPort {
     // is waiting. Never spins: the thread sleeps in the operating system meanwhile.
     virtual bool WaitForBytes(SerialClock::time_point deadline) = 0;
     // The same when a reply of count bytes is coming: a port may sleep until all of them are
-    // waiting (or the deadline passes) instead of waking for each, where the line's own timing is
-    // not seen anyway (a device server's network). The default wakes at the first byte.
+    // waiting (or the deadline passes) instead of waking for each. A serial port hands over what
+    // came once the line pauses part way (kReplyPauseChars), so that the caller's timeout for
+    // the next byte runs from the byte that did not come. The default wakes at the first byte.
     virtual bool WaitForReply(SerialClock::time_point deadline, std::size_t count) {
         (void)count;
         return WaitForBytes(deadline);
     }
 };
+
+// A serial port waits for a reply whole only where it is short on the line: slower lines wake at
+// each byte, which costs nothing there.
+inline constexpr std::chrono::milliseconds kMaxWholeReplyTime{50};
+// A reply that has stopped growing for this many characters' time is handed over as it is.
+inline constexpr int kReplyPauseChars = 4;
 
 }  // namespace orv

@@ -58,9 +58,6 @@ std::string DeviceGroup(const std::string& device) {
 // How long a unit may take beyond the line's own time before a reply is looked at again: its
 // turn-around and the system's scheduling.
 constexpr std::chrono::microseconds kReplySlack{500};
-// A reply that has stopped growing for this many characters' time (plus the slack) is handed
-// over as it is: the caller's timeout for its next byte then runs.
-constexpr int kPauseChars = 4;
 
 }  // namespace
 
@@ -274,8 +271,8 @@ bool QtSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t co
         // Nothing yet: look again when a reply begun now could be whole. Part of it: look again
         // within a few characters' time, so a pause is seen soon.
         const long long rest = static_cast<long long>(count) - held;
-        look =
-            now + charTime_ * (held == 0 ? rest : std::min<long long>(rest, kPauseChars)) + slack;
+        look = now + charTime_ * (held == 0 ? rest : std::min<long long>(rest, kReplyPauseChars)) +
+               slack;
     }
     Fill();  // what came before a hang-up is still a reply
     if (hungUp) gone_ = true;

@@ -58,10 +58,6 @@ class QtSerialPort : public SerialPort {
     std::size_t inBegin_ = 0, inEnd_ = 0;
 };
 
-// The most a reply waited for whole may take on the line: slower lines wake at each byte, which
-// costs nothing there, and a unit stopping part way is then found out as soon as before.
-inline constexpr std::chrono::milliseconds kMaxWholeReplyTime{50};
-
 // Classifies an open failure on device (after the open said "permission" the device may equally
 // be held by another program): no such device, busy, or no permission with the device's group.
 OpenFailure ClassifyOpenError(const std::string& device, int qtError, std::string* detail);

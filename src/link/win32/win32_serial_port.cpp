@@ -100,6 +100,8 @@ bool Win32SerialPort::Open(const std::string& device, const SerialSettings& sett
     writeMsPerByte_ = static_cast<unsigned long>(std::ceil(10000.0 / settings.baud)) + 1;
     writeTimeoutMs_ = 5000;
     readWaitMs_ = 0;
+    readPauseMs_ = MAXDWORD;
+    charTime_ = CharacterTime(settings);
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = MAXDWORD;  // with the rest zero: return at once with what is there
     t.WriteTotalTimeoutMultiplier = writeMsPerByte_;
@@ -140,25 +142,28 @@ bool Win32SerialPort::Write(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-bool Win32SerialPort::Receive(unsigned long waitMs) {
+bool Win32SerialPort::Receive(unsigned long waitMs, std::size_t count, unsigned long pauseMs) {
     const HANDLE h = AsHandle(handle_);
-    if (waitMs != readWaitMs_) {
+    // Not waiting: an interval of MAXDWORD with the rest zero returns at once.
+    const unsigned long pause = waitMs == 0 ? MAXDWORD : pauseMs;
+    if (waitMs != readWaitMs_ || pause != readPauseMs_) {
         COMMTIMEOUTS t{};
-        if (waitMs == 0) {
-            t.ReadIntervalTimeout = MAXDWORD;  // with the rest zero: return at once
-        } else {
-            t.ReadTotalTimeoutConstant = waitMs;  // the whole read, which asks for one byte
-        }
+        t.ReadIntervalTimeout = pause;
+        t.ReadTotalTimeoutConstant = waitMs;  // the whole read
         t.WriteTotalTimeoutMultiplier = writeMsPerByte_;
         t.WriteTotalTimeoutConstant = writeTimeoutMs_;
         if (!::SetCommTimeouts(h, &t)) return false;
         readWaitMs_ = waitMs;
+        readPauseMs_ = pause;
     }
-    // Waiting asks for one byte, so that the read ends as soon as it comes; what follows it is
-    // taken without waiting.
+    // Waiting asks for the bytes expected, so that the read ends as soon as they are there;
+    // what follows them is taken without waiting.
     std::uint8_t buf[512];
+    const DWORD ask = waitMs == 0
+                          ? sizeof buf
+                          : static_cast<DWORD>(std::clamp<std::size_t>(count, 1, sizeof buf));
     DWORD n = 0;
-    if (!::ReadFile(h, buf, waitMs == 0 ? sizeof buf : 1, &n, nullptr)) return false;
+    if (!::ReadFile(h, buf, ask, &n, nullptr)) return false;
     received_.insert(received_.end(), buf, buf + n);
     return true;
 }
@@ -188,6 +193,27 @@ bool Win32SerialPort::WaitForBytes(SerialClock::time_point deadline) {
         const auto ms = static_cast<unsigned long>(std::ceil(left.count() / 1000.0));
         // A failed read is a device error that no amount of waiting will cure.
         if (!Receive(std::min<unsigned long>(ms, MAXDWORD - 1))) break;
+    }
+    return !received_.empty();
+}
+
+bool Win32SerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t count) {
+    if (!handle_) return false;
+    // Whole only where the reply is short on the line; a slow line wakes at each byte.
+    if (count <= 1 || charTime_ * static_cast<long long>(count) > kMaxWholeReplyTime)
+        return WaitForBytes(deadline);
+    const auto pause = charTime_ * kReplyPauseChars;
+    const auto pauseMs = static_cast<unsigned long>(
+        std::max<long long>(1, std::chrono::ceil<std::chrono::milliseconds>(pause).count()));
+    while (received_.empty()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - SerialClock::now());
+        if (left.count() <= 0) {
+            Receive(0);
+            break;
+        }
+        const auto ms = static_cast<unsigned long>(std::ceil(left.count() / 1000.0));
+        if (!Receive(std::min<unsigned long>(ms, MAXDWORD - 1), count, pauseMs)) break;
     }
     return !received_.empty();
 }

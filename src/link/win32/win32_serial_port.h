@@ -1,10 +1,14 @@
 // A COM port through the Win32 API behind the SerialPort interface: orv-cli's line on Windows,
 // where COMn is the system's device COMn.
 //
-// Waiting for a reply is a read of one byte with the driver's own total timeout, so the thread
-// sleeps in the system until a byte comes or the deadline passes.
+// Waiting for a byte is a read of one byte with the driver's own total timeout, so the thread
+// sleeps in the system until a byte comes or the deadline passes. A reply of known length is one
+// read of all its bytes, with an interval timeout of a few characters' time: the thread wakes
+// once when the reply is whole, or soon after the line pauses part way, and the caller's
+// timeout for the next byte then runs from the byte that did not come.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -28,17 +32,22 @@ class Win32SerialPort : public SerialPort {
     std::size_t BytesWaiting() override;
     std::optional<std::uint8_t> ReadByte() override;
     bool WaitForBytes(SerialClock::time_point deadline) override;
+    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override;
 
   private:
-    // Reads what the driver has into received_, waiting up to waitMs for the first byte (0: not
-    // at all). False when the read failed.
-    bool Receive(unsigned long waitMs);
+    // Reads what the driver has into received_: without waiting (waitMs 0), or count bytes
+    // waiting up to waitMs in all and, with pauseMs, no longer than that between two bytes.
+    // False when the read failed.
+    bool Receive(unsigned long waitMs, std::size_t count = 1, unsigned long pauseMs = 0);
 
     void* handle_ = nullptr;  // the HANDLE of the open port
     std::deque<std::uint8_t> received_;
-    unsigned long readWaitMs_ = 0;  // the read timeout the driver has now
+    // The read timeouts the driver has now: total and between two bytes.
+    unsigned long readWaitMs_ = 0;
+    unsigned long readPauseMs_ = 0;
     unsigned long writeTimeoutMs_ = 0;
     unsigned long writeMsPerByte_ = 0;
+    std::chrono::microseconds charTime_{};
 };
 
 // The name to open for a device: "COM12" -> "\\.\COM12" (needed from COM10 on, harmless below);
