@@ -118,6 +118,17 @@ LinkController::LinkController(QWidget& window, StatusView& view, ConfigRecord& 
       lookup_(SettingsComPortLookup()) {
     // COMn may be mapped to a device server's address as well as to a serial device.
     setSerialPort(std::make_unique<DevicePort>(MakeLocalSerialPort));
+    // Ten times a second is as smooth as a bar needs to look; at 115200 baud that is one update
+    // for some thirty blocks, at 9600 one for two or three.
+    progressTimer_.setInterval(std::chrono::milliseconds(100));
+    connect(&progressTimer_, &QTimer::timeout, this, [this] {
+        bool changed = false;
+        {
+            std::lock_guard<std::mutex> lock(progressLock_);
+            changed = progressChanged_;
+        }
+        if (changed) ServeProgress();
+    });
 }
 
 LinkController::~LinkController() {
@@ -215,10 +226,12 @@ void LinkController::SetBusy(bool busy) {
 // it next gets to it, so a slow repaint costs the line nothing.
 void LinkController::SetProgress(int value, bool visible) {
     std::lock_guard<std::mutex> lock(progressLock_);
+    const bool shownOrHidden = visible != progress_.visible;
     progress_.percent = value;
     progress_.visible = visible;
     if (!visible) progress_ = TransferProgress{};
-    PostProgress();
+    progressChanged_ = true;
+    if (shownOrHidden) PostProgress();
 }
 
 void LinkController::BeginPhase(const std::string& name, int index, int count, int blocks) {
@@ -246,10 +259,11 @@ void LinkController::BlockDone(int done) {
     if (done >= 3 && elapsed > 0.2)
         progress_.secondsLeft =
             static_cast<int>(elapsed / done * (progress_.blocks - done + later) + 0.5);
-    PostProgress();
+    progressChanged_ = true;
 }
 
 void LinkController::PostProgress() {
+    progressChanged_ = true;
     if (progressPosted_) return;
     progressPosted_ = true;
     QMetaObject::invokeMethod(this, "ServeProgress", Qt::QueuedConnection);
@@ -260,6 +274,7 @@ void LinkController::ServeProgress() {
     {
         std::lock_guard<std::mutex> lock(progressLock_);
         progressPosted_ = false;
+        progressChanged_ = false;
         shown = progress_;
     }
     view_.ShowTransferProgress(shown);
@@ -336,6 +351,7 @@ bool LinkController::Run(void (UnitSession::*click)()) {
     click_ = click;
     clickStartedMs_ = NowMs();
     qApp->installEventFilter(this);
+    progressTimer_.start();
     std::atomic<bool> done{false};
     std::thread worker([this, click, &done] {
         ((*session_).*click)();
@@ -348,6 +364,7 @@ bool LinkController::Run(void (UnitSession::*click)()) {
     // still needs the window's thread, and waiting for it then would hold both for ever.
     while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     worker.join();
+    progressTimer_.stop();
     ServeProgress();
     qApp->removeEventFilter(this);
     clickRunning_ = false;

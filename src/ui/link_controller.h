@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QObject>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -115,10 +116,15 @@ class LinkController : public QObject, public LinkUi {
     const std::function<void()>* pending_ = nullptr;  // a worker's request, until it has run
     std::atomic<bool> stopRequested_{false};
 
-    // Progress as the worker last left it, under progressLock_; shown by ServeProgress.
+    // Progress as the worker last left it, under progressLock_; shown by ServeProgress. A new
+    // step, or the bar shown or hidden, is posted at once; the figures of each block are left
+    // for progressTimer_, which shows them a few times a second while a click runs, so the
+    // worker never hands the window a call per block.
     mutable std::mutex progressLock_;
     TransferProgress progress_;
-    bool progressPosted_ = false;  // a ServeProgress is on its way
+    bool progressPosted_ = false;   // a ServeProgress is on its way
+    bool progressChanged_ = false;  // figures left since the window last showed them
+    QTimer progressTimer_;
     std::chrono::steady_clock::time_point phaseStarted_;
 };
 

@@ -3,6 +3,7 @@
 // Unit menu.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -663,6 +664,30 @@ TEST_F(WindowLinkTest, CancelStopsAReadOrTheReadBackWithinABlock) {
                     ->text()
                     .startsWith("Written, not verified: the read-back was stopped at "))
         << label("lblUnitCheck")->text().toStdString();
+}
+
+// The bar moves a few times a second, not at each of the 256 blocks: the worker leaves its
+// figures and the window shows the latest on its own beat.
+TEST_F(WindowLinkTest, TheBarMovesAFewTimesASecondNotAtEachBlock) {
+    StartSim({"--modules", "15,0,0,0", "--baud", "115200", "--pace"});
+    h->combo("lstBaudPC")->setCurrentIndex(9);
+    button("cmdConnect")->click();
+    ASSERT_TRUE(h->window->IsConnected());
+    auto* bar = h->find<QProgressBar>("pb100");
+    int shown = 0, highest = 0;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+        if (value == 0) return;  // shown and hidden again
+        ++shown;
+        highest = std::max(highest, value);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    button("cmdGet")->click();
+    const double seconds = clock.elapsed() / 1000.0;
+    EXPECT_TRUE(h->messages.empty());
+    EXPECT_GE(shown, 2);
+    EXPECT_GE(highest, 50);
+    EXPECT_LE(shown, static_cast<int>(seconds * 10) + 3) << seconds << " s";
 }
 
 // The window asked to close while a transfer runs stays, says so, lets a Write end (the unit then
