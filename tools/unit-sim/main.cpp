@@ -38,6 +38,7 @@ struct Options {
     UnitOptions unit;
     std::string eepromPath;
     std::string logPath;
+    std::string timingPath;
     int com = 0;
     bool pace = false;
     int baud = 9600;
@@ -69,6 +70,8 @@ void Usage(FILE* to) {
         "                       are taken as line noise and not answered\n"
         "  --pace               send and take bytes no faster than the baud rate allows\n"
         "  --log FILE           log received commands to FILE instead of standard error\n"
+        "  --timing FILE        when the unit stops, write to FILE when each block's reply began\n"
+        "                       and ended on the line (steady clock, ns; one block a line)\n"
         "faults:\n"
         "  --refuse-block N     answer 0x15 to every write of block N (240: the MAC block)\n"
         "  --forget-block N     answer 0x06 to every write of block N (0..239) but keep what\n"
@@ -164,6 +167,8 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
             o.eepromPath = v;
         else if (a == "--log")
             o.logPath = v;
+        else if (a == "--timing")
+            o.timingPath = v;
         else if (a == "--version1")
             o.unit.version[0] = v;
         else if (a == "--version2")
@@ -272,6 +277,20 @@ class EepromStore {
     }
     int fd_ = -1;
 };
+
+// Where the run of unit bytes that starts at outbound[at] ends: the line passes on at most
+// `together` bytes at once, and what came before a pause of a few characters' time (a serial
+// port's receive timeout) without waiting for more.
+template <typename Queue>
+std::size_t RunEnd(const Queue& outbound, std::size_t at, std::size_t together,
+                   std::chrono::nanoseconds byteTime) {
+    const auto pause = 4 * byteTime;
+    std::size_t end = at + 1;
+    while (end < outbound.size() && end - at < together &&
+           outbound[end].due - outbound[end - 1].due <= pause)
+        ++end;
+    return end;
+}
 
 speed_t SpeedFor(int baud) {
     switch (baud) {
@@ -451,39 +470,67 @@ int main(int argc, char** argv) {
     // Wire time of one character: start bit, 8 data bits, stop bit.
     const auto byteTime = opt.pace ? std::chrono::nanoseconds(10'000'000'000LL / opt.baud)
                                    : std::chrono::nanoseconds(0);
-    std::deque<std::pair<Clock::time_point, std::uint8_t>> inbound;   // arrival on the wire
-    std::deque<std::pair<Clock::time_point, std::uint8_t>> outbound;  // leaves the wire
+    struct Timed {
+        Clock::time_point due;  // arrival on the wire, or when it has left it
+        std::uint8_t byte;
+        int reply = -1;  // of outbound bytes: the block reply they belong to (--timing)
+    };
+    std::deque<Timed> inbound, outbound;
     Clock::time_point rxFree{}, txFree{};
     constexpr std::size_t kMaxInbound = 65536;
+    // The unit acts on a request once it is whole, so the bytes of one are taken together when
+    // the last has crossed the line; a long run of input a few milliseconds at a time.
+    constexpr auto kInboundBatch = std::chrono::milliseconds(5);
     bool overrun = false;
     auto streamStarted = Clock::now();
+    // When each block's reply began and ended on the line.
+    struct ReplyTimes {
+        Clock::time_point first{}, last{};
+    };
+    std::vector<ReplyTimes> timings;
+    const std::size_t together = line->PassOnTogether();
 
-    auto queueReply = [&](const std::vector<std::uint8_t>& bytes) {
+    // A reply goes out from from on, one byte after another at the line's pace: a real unit
+    // answers from when the request arrived, however late this loop came round to it.
+    auto queueReply = [&](const std::vector<std::uint8_t>& bytes, Clock::time_point from,
+                          bool blockReply) {
+        int tag = -1;
+        if (blockReply && !opt.timingPath.empty() && !bytes.empty()) {
+            timings.emplace_back();
+            tag = static_cast<int>(timings.size() - 1);
+        }
         for (std::uint8_t b : bytes) {
-            txFree = std::max(txFree, Clock::now()) + byteTime;
-            outbound.emplace_back(txFree, b);
+            txFree = std::max(txFree, from) + byteTime;
+            outbound.push_back({txFree, b, tag});
         }
     };
 
     while (!gStop) {
         const auto now = Clock::now();
         // Deliver what has fully arrived to the unit.
-        std::vector<std::uint8_t> arrived;
-        while (!inbound.empty() && inbound.front().first <= now) {
-            arrived.push_back(inbound.front().second);
+        std::vector<Timed> arrived;
+        while (!inbound.empty() && inbound.front().due <= now) {
+            arrived.push_back(inbound.front());
             inbound.pop_front();
         }
         if (!arrived.empty()) {
             const int lineBaud = line->LineBaud(opt.baud);
             if (lineBaud != opt.baud) {
+                std::vector<std::uint8_t> noise;
+                for (const Timed& t : arrived) noise.push_back(t.byte);
                 std::fprintf(log, "noise | %s | line set to %d baud, unit at %d: not understood\n",
-                             orv::HexBytes(arrived).c_str(), lineBaud, opt.baud);
+                             orv::HexBytes(noise).c_str(), lineBaud, opt.baud);
             } else {
-                const bool wasStreaming = engine.Streaming();
+                // One byte at a time, so that each reply starts when its request was whole.
                 std::vector<std::uint8_t> reply;
-                engine.Receive(arrived, reply);
-                if (engine.Streaming() && !wasStreaming) streamStarted = Clock::now();
-                queueReply(reply);
+                for (const Timed& t : arrived) {
+                    const bool wasStreaming = engine.Streaming();
+                    const int served = engine.BlocksServed();
+                    reply.clear();
+                    engine.Receive(std::span<const std::uint8_t>(&t.byte, 1), reply);
+                    if (engine.Streaming() && !wasStreaming) streamStarted = Clock::now();
+                    queueReply(reply, t.due, engine.BlocksServed() != served);
+                }
             }
         }
         if (engine.Streaming()) {
@@ -492,31 +539,46 @@ int main(int argc, char** argv) {
             } else if (outbound.size() < 256) {
                 std::vector<std::uint8_t> more;
                 engine.MoreStream(more, 64);
-                queueReply(more);
+                queueReply(more, Clock::now(), false);
             }
         }
-        // Put on the line what has fully left the unit.
+        // Put on the line what has fully left the unit: runs of bytes, as the line passes them
+        // on (see below), each once its last byte has left.
         std::vector<std::uint8_t> ready;
-        for (const auto& [due, b] : outbound) {
-            if (due > Clock::now()) break;
-            ready.push_back(b);
+        const auto sendNow = Clock::now();
+        Clock::time_point nextRun = Clock::time_point::max();
+        for (std::size_t at = 0; at < outbound.size();) {
+            const std::size_t end = RunEnd(outbound, at, together, byteTime);
+            if (outbound[end - 1].due > sendNow) {
+                nextRun = outbound[end - 1].due;
+                break;
+            }
+            for (; at < end; ++at) ready.push_back(outbound[at].byte);
         }
         if (!ready.empty()) {
             const std::size_t n = line->Send(ready);
+            const auto sent = Clock::now();
+            for (std::size_t k = 0; k < n; ++k) {
+                const int tag = outbound[k].reply;
+                if (tag < 0) continue;
+                if (timings[tag].first == Clock::time_point{}) timings[tag].first = sent;
+                timings[tag].last = sent;
+            }
             outbound.erase(outbound.begin(), outbound.begin() + static_cast<std::ptrdiff_t>(n));
         }
         line->AfterServing(engine.BlocksServed(), outbound.empty());
 
         // Sleep until input, the next byte due, or a signal.
         Clock::time_point next = Clock::time_point::max();
-        if (!inbound.empty()) next = inbound.front().first;
+        if (!inbound.empty())
+            next = std::min(inbound.back().due, inbound.front().due + kInboundBatch);
         if (engine.Streaming() && outbound.empty()) next = Clock::now();  // keep the line busy
         bool wantWrite = false;
         if (!outbound.empty()) {
-            if (outbound.front().first <= Clock::now())
-                wantWrite = true;  // the pty is full
+            if (nextRun == Clock::time_point::max())
+                wantWrite = true;  // the line did not take everything due
             else
-                next = std::min(next, outbound.front().first);
+                next = std::min(next, nextRun);
         }
         if (const auto due = line->NextDue()) next = std::min(next, *due);
         std::vector<pollfd> pfds;
@@ -547,9 +609,24 @@ int main(int argc, char** argv) {
             }
             overrun = false;
             rxFree = std::max(rxFree, Clock::now()) + byteTime;
-            inbound.emplace_back(rxFree, b);
+            inbound.push_back({rxFree, b});
         }
     }
     std::fprintf(log, "stopped | | %d blocks served\n", engine.BlocksServed());
+    if (!opt.timingPath.empty()) {
+        if (FILE* out = std::fopen(opt.timingPath.c_str(), "w")) {
+            auto ns = [](Clock::time_point t) {
+                return static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch())
+                        .count());
+            };
+            for (const ReplyTimes& t : timings)
+                std::fprintf(out, "%lld %lld\n", ns(t.first), ns(t.last));
+            std::fclose(out);
+        } else {
+            std::fprintf(stderr, "orv-unit-sim: cannot write %s: %s\n", opt.timingPath.c_str(),
+                         std::strerror(errno));
+        }
+    }
     return 0;
 }

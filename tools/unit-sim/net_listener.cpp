@@ -132,6 +132,11 @@ class NetLine : public UnitLine {
 
     int LineBaud(int) override { return where_.rfc2217 ? lineBaud_ : unitBaud_; }
 
+    // A serial port's receive buffer (a 16550's FIFO holds 16): one packet for a run of bytes,
+    // not one for each, as device servers send them. A packet per byte made the network, not
+    // the unit, set the pace.
+    std::size_t PassOnTogether() const override { return 16; }
+
     std::optional<Clock::time_point> NextDue() const override {
         if (held_.empty()) return std::nullopt;
         return held_.front().first;

@@ -32,6 +32,10 @@ class UnitLine {
     virtual std::size_t Send(std::span<const std::uint8_t> bytes) = 0;
     // The rate the line runs at now; the unit understands only unitBaud.
     virtual int LineBaud(int unitBaud) = 0;
+    // How many of the unit's bytes the line passes on together at most: a pseudo-terminal each
+    // byte as it leaves the unit; a device server what its serial port's receive buffer has
+    // gathered (a run of bytes, or what came before the line paused), as one network packet.
+    virtual std::size_t PassOnTogether() const { return 1; }
     // When the line has something to do by itself (a delayed answer), if ever.
     virtual std::optional<Clock::time_point> NextDue() const { return std::nullopt; }
     // Told after each round how many block reads and writes the unit has served, and whether
