@@ -4,6 +4,10 @@
 // read-back of 240 x 39), so the ratio shows what the editor adds of its own; cpu_fraction is the
 // client's CPU time over the wall time. The same through a device server (ser2net, RFC 2217), and
 // how closely a connect to a server that never accepts keeps its time.
+//
+// Each block is also taken apart: request sent (by the client) -> first reply byte -> last reply
+// byte (put on the line by the simulated unit, --timing) -> next request. The unit's share is what
+// the first two take beyond the line's own time for the bytes; the client's is the last.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -11,9 +15,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "link/net/device_port.h"
+#include "link/protocol.h"
 #include "link/qt/qt_serial_port.h"
 #include "link/unit_session.h"
 #include "model/defaults.h"
@@ -63,6 +70,82 @@ void EnsureApp() {
     }
 }
 
+// The client's side of the per-block breakdown: when each block request went out, and how long it
+// is on the line.
+class RequestClock : public SerialPort {
+  public:
+    struct Request {
+        std::chrono::steady_clock::time_point at;
+        std::size_t size;
+    };
+    explicit RequestClock(SerialPort& inner) : inner_(inner) {}
+    std::vector<Request> requests;
+
+    bool Open(const std::string& device, const SerialSettings& settings, OpenFailure* failure,
+              std::string* detail) override {
+        return inner_.Open(device, settings, failure, detail);
+    }
+    void Close() override { inner_.Close(); }
+    bool IsOpen() const override { return inner_.IsOpen(); }
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        const bool block = bytes.size() >= 2 && bytes[0] == proto::kCommandPrefix &&
+                           (bytes[1] == proto::kCmdReadBlock || bytes[1] == proto::kCmdWriteBlock);
+        if (block) requests.push_back({std::chrono::steady_clock::now(), bytes.size()});
+        return inner_.Write(bytes);
+    }
+    std::size_t BytesWaiting() override { return inner_.BytesWaiting(); }
+    std::optional<std::uint8_t> ReadByte() override { return inner_.ReadByte(); }
+    bool WaitForBytes(SerialClock::time_point deadline) override {
+        return inner_.WaitForBytes(deadline);
+    }
+    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override {
+        return inner_.WaitForReply(deadline, count);
+    }
+
+  private:
+    SerialPort& inner_;
+};
+
+// Per block, in microseconds: the unit's time beyond the line's to its first reply byte and from
+// there to its last, and the client's from the last to its next request (within one step).
+struct BlockShares {
+    double firstUs = 0, lastUs = 0, clientUs = 0;
+    bool known = false;
+};
+
+BlockShares Breakdown(const std::vector<RequestClock::Request>& requests,
+                      const std::string& timingFile, int baud) {
+    std::vector<std::pair<long long, long long>> replies;  // first, last: ns of the steady clock
+    std::ifstream in(timingFile);
+    for (long long first = 0, last = 0; in >> first >> last;) replies.emplace_back(first, last);
+    BlockShares b;
+    if (replies.size() != requests.size() || replies.empty()) return b;
+    const double charUs = kBitsPerByte * 1e6 / baud;
+    auto ns = [](std::chrono::steady_clock::time_point t) {
+        return static_cast<double>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count());
+    };
+    int clients = 0;
+    for (std::size_t k = 0; k < replies.size(); ++k) {
+        const bool read = requests[k].size == proto::kReadRequestSize;
+        const double replyBytes = read ? proto::kReadReplySize : 1;
+        // The first reply byte is on the line once the request and that byte have crossed it.
+        b.firstUs += (replies[k].first - ns(requests[k].at)) / 1e3 -
+                     (static_cast<double>(requests[k].size) + 1) * charUs;
+        b.lastUs += (replies[k].second - replies[k].first) / 1e3 - (replyBytes - 1) * charUs;
+        if (k + 1 < replies.size() && requests[k + 1].size == requests[k].size) {
+            b.clientUs += (ns(requests[k + 1].at) - replies[k].second) / 1e3;
+            ++clients;
+        }
+    }
+    const double n = static_cast<double>(replies.size());
+    b.firstUs /= n;
+    b.lastUs /= n;
+    b.clientUs /= std::max(clients, 1);
+    b.known = true;
+    return b;
+}
+
 // Through a device server: ser2net (RFC 2217, the rate set by the client) in front of the
 // simulated unit's pseudo-terminal, on loopback.
 // Or the simulator's own RFC 2217 listener: what the client adds, without ser2net's share.
@@ -73,13 +156,16 @@ void Transfer(benchmark::State& state, Kind kind, Path path = Path::kSerial) {
     const int baud = static_cast<int>(state.range(0));
     const std::string dir = std::filesystem::temp_directory_path() / "orv-link-bench";
     std::filesystem::create_directories(dir);
-    std::vector<std::string> args = {"--pace", "--baud", std::to_string(baud)};
+    const std::string timing = dir + "/timing-" + std::to_string(::getpid()) + ".txt";
+    std::filesystem::remove(timing);
+    std::vector<std::string> args = {"--pace", "--baud", std::to_string(baud), "--timing", timing};
     if (path == Path::kSimListener) args.insert(args.end(), {"--listen", "rfc2217:0"});
     test::SimProcess sim(ORV_UNIT_SIM_PATH, args, dir + "/sim.log");
     std::optional<test::Ser2NetProcess> server;
     if (path == Path::kDeviceServer) server.emplace(dir, sim.Device(), true, baud);
 
-    DevicePort port([] { return std::make_unique<QtSerialPort>(); });
+    DevicePort line([] { return std::make_unique<QtSerialPort>(); });
+    RequestClock port(line);
     const std::string device = server ? server->Address() : sim.Device();
     Comms comms(port, [device](int) { return std::optional<std::string>(device); });
     StartupState s = MakeStartupState();
@@ -113,6 +199,14 @@ void Transfer(benchmark::State& state, Kind kind, Path path = Path::kSerial) {
     state.counters["cpu_s"] = cpu / n;
     state.counters["cpu_fraction"] = cpu / wall;
     state.counters["error_s"] = 0;  // the CSV output wants every counter in every row
+    server.reset();
+    sim.Stop();  // it writes its timing as it stops
+    const BlockShares shares = Breakdown(port.requests, timing, baud);
+    if (!shares.known && state.iterations() == 1)
+        state.SkipWithError("the simulated unit's timing does not match the requests sent");
+    state.counters["unit_first_us"] = shares.firstUs;
+    state.counters["unit_last_us"] = shares.lastUs;
+    state.counters["client_us"] = shares.clientUs;
 }
 
 void BM_PacedRead(benchmark::State& state) {
@@ -155,7 +249,8 @@ void BM_ConnectNeverAccepted(benchmark::State& state) {
         worst = std::max(worst, std::abs(s - 3.0));
     }
     state.counters["error_s"] = worst;
-    for (const char* other : {"wire_s", "ratio_to_wire", "cpu_s", "cpu_fraction"})
+    for (const char* other : {"wire_s", "ratio_to_wire", "cpu_s", "cpu_fraction", "unit_first_us",
+                              "unit_last_us", "client_us"})
         state.counters[other] = 0;
 }
 
