@@ -41,6 +41,7 @@ void MainWindow::MenuFileNew() {
     SetDefaults();
     // A new configuration is a fresh start: leaving it untouched loses nothing.
     TakeBaseline();
+    StartFreshHistory();
     ClearStatusLine();
 }
 
@@ -49,6 +50,7 @@ void MainWindow::Clear() {
     KeepBeforeReplacing(history_event::kBeforeClear);
     SetDefaults();
     TakeBaseline();
+    StartFreshHistory();
     ClearStatusLine();
 }
 
@@ -122,6 +124,7 @@ void MainWindow::OpenFile(const QString& chosen) {
     RefreshFields();  // also applies the module-type rules
     ShowSize(r.decode.size);
     TakeBaseline();
+    StartFreshHistory();
     ClearStatusLine();
     // The result already holds the decode's warnings, each once.
     if (!r.warnings.empty())

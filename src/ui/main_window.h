@@ -12,6 +12,7 @@
 #include "files/history.h"
 #include "image/image.h"
 #include "link/unit_session.h"
+#include "model/field_ref.h"
 #include "model/record.h"
 #include "ui/dialogs.h"
 #include "ui/load_progress.h"
@@ -23,11 +24,14 @@
 
 class QAction;
 class QLineEdit;
+class QMenu;
 class QTimer;
 
 namespace orv::ui {
 
+class ChannelTable;
 class LinkController;
+class RecordEdits;
 
 class MainWindow : public QMainWindow, public StatusView {
     Q_OBJECT
@@ -86,6 +90,9 @@ class MainWindow : public QMainWindow, public StatusView {
     QTimer* connectTimer() const { return tmrConnect_; }
 
     QAction* action(const char* name) const;
+    // The one undo stack over the record, and the Channel Table window once opened.
+    RecordEdits* edits() const { return edits_; }
+    ChannelTable* channelTable() const { return table_; }
 
   public slots:
     void MenuFileNew();
@@ -97,6 +104,10 @@ class MainWindow : public QMainWindow, public StatusView {
     void MenuUnitCompare();
     void MenuUnitHistory();
     void MenuUnitPortMapping();
+    void MenuEditChannelTable();
+    void MenuEditFindReplace();
+    void MenuFileImportTable();
+    void MenuFileExportTable();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +118,21 @@ class MainWindow : public QMainWindow, public StatusView {
   private:
     void BuildMenu();
     void BuildUnitMenu();
+    // The Edit menu and the record's undo stack (edit_menu.cpp).
+    void BuildEditMenu();
+    void AddChannelTableFileItems(QMenu* file);
+    // Text edits become undo steps when committed; Ctrl+Z in a field with nothing typed is the
+    // window's Undo.
+    void BindEditCommits();
+    // The controls of these elements from the record.
+    void ShowFields(const std::vector<FieldRef>& refs);
+    // A new configuration replaced the record: its undo history starts afresh.
+    void StartFreshHistory();
+    // Views that read the record stop reading it while an exchange's worker uses it.
+    void ExchangeStarting();
+    void ExchangeEnded();
+    // The table follows the record's module types and values.
+    void ChannelTableFollows();
     WriteChecks CurrentWriteChecks() const;
     // Runs a link click; afterwards the status line drops what it said while the click ran, and
     // a session end that came meanwhile is seen to.
@@ -181,6 +207,8 @@ class MainWindow : public QMainWindow, public StatusView {
     QString statusText_;  // how the last Write ended
     bool statusBad_ = false;
     QString statusNote_;  // what was refused while the running exchange runs
+    RecordEdits* edits_ = nullptr;
+    ChannelTable* table_ = nullptr;
 };
 
 }  // namespace orv::ui

@@ -82,7 +82,10 @@ QString ExchangeName(void (UnitSession::*click)()) {
 }  // namespace
 
 bool MainWindow::RunLink(void (UnitSession::*click)()) {
-    if (!link_->Run(click)) return false;
+    ExchangeStarting();
+    const bool ran = link_->Run(click);
+    ExchangeEnded();
+    if (!ran) return false;
     statusNote_.clear();
     UpdateStatusLine();
     if (std::exchange(sessionEndPending_, false)) SessionEnding();
