@@ -224,17 +224,37 @@ class ChannelTableView : public QTableView {
     }
 
     void keyPressEvent(QKeyEvent* e) override {
-        if (state() != EditingState && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
-            !(e->modifiers() & ~Qt::KeypadModifier)) {
-            Move(MoveDown);
-            return;
+        if (state() != EditingState) {
+            const bool plain = !(e->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier));
+            if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && plain) {
+                Move(e->modifiers() & Qt::ShiftModifier ? MoveUp : MoveDown);
+                return;
+            }
+            if (e->key() == Qt::Key_Tab && plain) {
+                Move(MoveNext);
+                return;
+            }
+            if (e->key() == Qt::Key_Backtab && plain) {
+                Move(MovePrevious);
+                return;
+            }
         }
         QTableView::keyPressEvent(e);
     }
 
   private:
+    // Tab and Shift+Tab pass over the cells a row's kind does not have.
     void Move(CursorAction action) {
-        const QModelIndex next = moveCursor(action, Qt::NoModifier);
+        QModelIndex next = moveCursor(action, Qt::NoModifier);
+        if (action == MoveNext || action == MovePrevious) {
+            const QModelIndex from = currentIndex();
+            for (int k = 0; k < kTableColumns && next.isValid() && next.row() == from.row() &&
+                            !next.data(kAppliesRole).toBool();
+                 ++k) {
+                selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+                next = moveCursor(action, Qt::NoModifier);
+            }
+        }
         if (next.isValid())
             selectionModel()->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect);
     }
@@ -370,17 +390,24 @@ ChannelTable::ChannelTable(const ConfigRecord& rec, const ModuleTypes& moduleTyp
     view_->verticalHeader()->hide();
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 8);
     view_->horizontalHeader()->setHighlightSections(true);
-    const int em = view_->fontMetrics().horizontalAdvance('M');
-    const std::pair<int, int> widths[] = {
-        {kColumnBank, 4},    {kColumnChannel, 6},  {kColumnState, 21},   {kColumnRic, 6},
-        {kColumnLastRic, 6}, {kColumnBeep, 4},     {kColumnType, 5},     {kColumnBaud, 5},
-        {kColumnRepeat, 5},  {kColumnMessage, 31}, {kColumnSeconds, 12},
-    };
-    for (const auto& [column, ems] : widths) view_->setColumnWidth(column, ems * em + 12);
+    // A message of 69 characters, and every trigger caption, shown whole.
+    const QFontMetrics metrics = view_->fontMetrics();
+    view_->setColumnWidth(kColumnMessage, metrics.horizontalAdvance(QString(69, 'N')) * 3 / 4);
+    int state = 0;
+    for (int type : {kModuleOptoInput, kModuleDryContact})
+        for (int s = 0; s < kStatesPerChannel; ++s)
+            state = std::max(state, metrics.horizontalAdvance(ChannelTableModel::StateText(type, s)));
+    stateWidth_ = state + 16;
     layout->addWidget(view_, 1);
     setCentralWidget(central);
     statusBar()->setObjectName("sbTable");
     statusBar()->setSizeGripEnabled(true);
+    // A label, not a passing message: what a paste did stays while menus are looked through.
+    lblStatus_ = new QLabel(statusBar());
+    lblStatus_->setObjectName("lblTableStatus");
+    lblStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(lblStatus_, 1);
+    lblStatus_->installEventFilter(this);
 
     connect(lstBank_, &QComboBox::currentIndexChanged, this,
             [this](int position) { SetBankFilter(position - 1); });
@@ -392,6 +419,7 @@ ChannelTable::ChannelTable(const ConfigRecord& rec, const ModuleTypes& moduleTyp
     connect(filter_, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateShownKinds(); });
     connect(model_, &ChannelTableModel::CellNoted, this,
             [this](int, int, const QString& note, bool) { Say(note); });
+    connect(&edits_, &RecordEdits::Refused, this, [this](const QString& why) { Say(why); });
     connect(&edits_, &RecordEdits::StepUndone, this,
             [this](const QString& name) { Say("Undone: " + name); });
     connect(&edits_, &RecordEdits::StepRedone, this,
@@ -405,9 +433,16 @@ ChannelTable::ChannelTable(const ConfigRecord& rec, const ModuleTypes& moduleTyp
     int width = 40;
     for (int c = 0; c < kTableColumns; ++c)
         if (!view_->isColumnHidden(c)) width += view_->columnWidth(c);
-    QSize size(width, 42 * view_->verticalHeader()->defaultSectionSize());
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    // Over the main window, a little down and right of its corner, and on the screen.
+    QSize size(width, 32 * view_->verticalHeader()->defaultSectionSize());
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect free = screen->availableGeometry();
+        size = size.boundedTo(free.size() * 4 / 5);
+        QPoint at = parent ? parent->geometry().topLeft() + QPoint(40, 40) : free.topLeft();
+        at.setX(std::clamp(at.x(), free.left(), free.right() - size.width()));
+        at.setY(std::clamp(at.y(), free.top(), free.bottom() - size.height() - 40));
+        move(at);
+    }
     resize(size);
 }
 
@@ -478,20 +513,44 @@ void ChannelTable::UpdateShownKinds() {
         (kind == RowKind::kChannelState ? inputs : relays) = true;
     }
     if (!inputs && !relays) inputs = true;
-    model_->SetShownKinds(inputs, relays);
-    // Columns of a kind no row shows take no room.
-    for (int c = kColumnRic; c < kTableColumns; ++c)
-        view_->setColumnHidden(c, !((inputs && ColumnApplies(RowKind::kChannelState, c)) ||
-                                    (relays && ColumnApplies(RowKind::kRelayAction, c))));
+    const bool changed = model_->SetShownKinds(inputs, relays) || !columnsFitted_;
+    columnsFitted_ = true;
+    // Columns of a kind no row shows take no room; the others are as wide as their headings
+    // and values (when the kinds shown change: a width the user set stays meanwhile).
+    QHeaderView* header = view_->horizontalHeader();
+    for (int c = 0; c < kTableColumns; ++c) {
+        const bool hidden = !((inputs && ColumnApplies(RowKind::kChannelState, c)) ||
+                              (relays && ColumnApplies(RowKind::kRelayAction, c)));
+        view_->setColumnHidden(c, hidden);
+        if (hidden || c == kColumnMessage) continue;
+        const QString heading = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int need =
+            std::max(header->fontMetrics().horizontalAdvance(heading) + 28,  // the sort arrow
+                     static_cast<QAbstractItemView*>(view_)->sizeHintForColumn(c));
+        if (changed) view_->setColumnWidth(c, c == kColumnState && inputs ? stateWidth_ : need);
+    }
     lblRows_->setText(QString("%1 of %2 rows").arg(filter_->rowCount()).arg(model_->rowCount()));
 }
 
 QString ChannelTable::StatusText() const {
-    return statusBar()->currentMessage();
+    return statusText_;
 }
 
 void ChannelTable::Say(const QString& text) {
-    statusBar()->showMessage(text);
+    statusText_ = text;
+    ShowStatus();
+}
+
+void ChannelTable::ShowStatus() {
+    // A long line gives way at its end; the tip keeps all of it.
+    lblStatus_->setToolTip(statusText_);
+    lblStatus_->setText(lblStatus_->fontMetrics().elidedText(statusText_, Qt::ElideRight,
+                                                             std::max(40, lblStatus_->width())));
+}
+
+bool ChannelTable::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblStatus_ && event->type() == QEvent::Resize) ShowStatus();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void ChannelTable::Follow() {
@@ -507,7 +566,7 @@ void ChannelTable::Freeze(const QString& why) {
 void ChannelTable::Thaw() {
     model_->Thaw();
     UpdateShownKinds();
-    statusBar()->clearMessage();
+    Say(QString());
 }
 
 std::vector<int> ChannelTable::VisibleColumns() const {

@@ -73,8 +73,12 @@ class ChannelTable : public QMainWindow {
     void Freeze(const QString& why);
     void Thaw();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void BuildActions();
+    void ShowStatus();
     void Copy();
     void Paste();
     void Cut();
@@ -97,8 +101,12 @@ class ChannelTable : public QMainWindow {
     QComboBox* lstBank_ = nullptr;
     QLineEdit* txtFilter_ = nullptr;
     QLabel* lblRows_ = nullptr;
+    QLabel* lblStatus_ = nullptr;
+    QString statusText_;
     FindReplaceDialog* findDialog_ = nullptr;
     Reporter reporter_;
+    bool columnsFitted_ = false;
+    int stateWidth_ = 0;  // every trigger caption whole
 };
 
 }  // namespace orv::ui

@@ -195,11 +195,12 @@ QString ChannelTableModel::ColumnName(int column) const {
     return headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
 }
 
-void ChannelTableModel::SetShownKinds(bool inputs, bool relays) {
-    if (inputs == showsInputs_ && relays == showsRelays_) return;
+bool ChannelTableModel::SetShownKinds(bool inputs, bool relays) {
+    if (inputs == showsInputs_ && relays == showsRelays_) return false;
     showsInputs_ = inputs;
     showsRelays_ = relays;
     emit headerDataChanged(Qt::Horizontal, 0, kTableColumns - 1);
+    return true;
 }
 
 QVariant ChannelTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -269,12 +270,9 @@ QString ChannelTableModel::DisplayText(int row, int column) const {
             return QString::number(t.bank + 1);
         case kColumnChannel:
             return QString::number(t.unit + 1);
-        case kColumnState: {
+        case kColumnState:
             if (relay) return FromRecord(report::kActionNames[static_cast<std::size_t>(t.which)]);
-            const int type = Types()[static_cast<std::size_t>(t.bank)];
-            return FromRecord(kStateNames[static_cast<std::size_t>(t.which)]) + ": " +
-                   FromRecord(ChannelStateCaption(type, t.which));
-        }
+            return StateText(Types()[static_cast<std::size_t>(t.bank)], t.which);
         default:
             break;
     }
@@ -288,6 +286,11 @@ QString ChannelTableModel::DisplayText(int row, int column) const {
         return FromRecord(list->items[static_cast<std::size_t>(*position)].text);
     }
     return {};
+}
+
+QString ChannelTableModel::StateText(int moduleType, int state) {
+    return FromRecord(kStateNames[static_cast<std::size_t>(state)]) + ": " +
+           FromRecord(ChannelStateCaption(moduleType, state));
 }
 
 QString ChannelTableModel::CopyText(int row, int column) const {
@@ -309,6 +312,8 @@ QVariant ChannelTableModel::data(const QModelIndex& index, int role) const {
             return DisplayText(row, column);
         case kCopyRole:
             return CopyText(row, column);
+        case kAppliesRole:
+            return ColumnApplies(t.kind, column);
         case kSortRole: {
             // One type per column, so that any two cells of it compare.
             if (column == kColumnMessage) return DisplayText(row, column).toLower();
@@ -448,7 +453,7 @@ bool ChannelTableModel::setData(const QModelIndex& index, const QVariant& value,
         emit CellNoted(row, column, r.refused.front(), true);
         return false;
     }
-    if (!r.converted.empty()) emit CellNoted(row, column, r.converted.front(), false);
+    emit CellNoted(row, column, r.converted.empty() ? QString() : r.converted.front(), false);
     return true;
 }
 

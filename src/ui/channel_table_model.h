@@ -65,6 +65,8 @@ struct CellOutcome {
 // Roles beyond Qt's: the text a copy puts on the clipboard, the value sorting compares.
 inline constexpr int kCopyRole = Qt::UserRole + 1;
 inline constexpr int kSortRole = Qt::UserRole + 2;
+// Whether the cell's column belongs to its row's kind (ColumnApplies).
+inline constexpr int kAppliesRole = Qt::UserRole + 3;
 
 class ChannelTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -89,6 +91,8 @@ class ChannelTableModel : public QAbstractTableModel {
     std::optional<FieldGuard> CellGuard(int row, int column) const;
     // "Bank 1 channel 3 RESET", "Bank 2 relay 1 Close".
     QString RowName(int row) const;
+    // The State cell of an input row: "RESET: Normally Closed - Trigger on open".
+    static QString StateText(int moduleType, int state);
     QString ColumnName(int column) const;
 
     // What offering text to a cell would do. Numbers may come with blanks around them (a
@@ -126,8 +130,9 @@ class ChannelTableModel : public QAbstractTableModel {
     void Thaw();
     bool IsFrozen() const { return frozen_.has_value(); }
 
-    // Which kinds of rows the view shows, for the headers ("Channel", "Relay", both).
-    void SetShownKinds(bool inputs, bool relays);
+    // Which kinds of rows the view shows, for the headers ("Channel", "Relay", both); true when
+    // that changed.
+    bool SetShownKinds(bool inputs, bool relays);
 
   signals:
     // A cell edit was refused (the reason) or taken in another form (what became of it).

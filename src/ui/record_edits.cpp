@@ -142,7 +142,10 @@ bool RecordEdits::Undo() {
     CommitPending();
     if (!stack_->canUndo()) return false;
     const QString name = stack_->undoText();
-    if (!Refusal("Undo " + name).isEmpty()) return false;
+    if (const QString why = Refusal("Undo " + name); !why.isEmpty()) {
+        emit Refused(why);
+        return false;
+    }
     stack_->undo();
     emit StepUndone(name);
     return true;
@@ -152,7 +155,10 @@ bool RecordEdits::Redo() {
     CommitPending();
     if (!stack_->canRedo()) return false;
     const QString name = stack_->redoText();
-    if (!Refusal("Redo " + name).isEmpty()) return false;
+    if (const QString why = Refusal("Redo " + name); !why.isEmpty()) {
+        emit Refused(why);
+        return false;
+    }
     stack_->redo();
     emit StepRedone(name);
     return true;

@@ -86,6 +86,8 @@ class RecordEdits : public QObject {
     void ModuleTypesChanged();
     // Typing began in a field, or what was typed became a step.
     void PendingChanged();
+    // Undo or Redo was refused (why, in a sentence).
+    void Refused(const QString& why);
     // After Undo or Redo ran, for the status lines.
     void StepUndone(const QString& name);
     void StepRedone(const QString& name);

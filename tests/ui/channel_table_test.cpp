@@ -147,15 +147,14 @@ TEST_F(ChannelTableTest, TypedCellsPassTheFieldsKeyFilterAndLeaveCheck) {
         EXPECT_EQ(h.view()->currentIndex().row(), h.Cell(t.cell).row() + 1);
         EXPECT_EQ(h.view()->currentIndex().column(), h.Cell(t.cell).column());
     }
-    // A refused cell loses its mark once a value is taken. (Bank 1 alone: no relay columns
-    // between the RIC and the beep.)
-    h.table->SetBankFilter(0);
+    // A refused cell loses its mark once a value is taken.
     h.Select(Ric(4));
     Type(h, "77");
     Press(Qt::Key_Tab);
     EXPECT_EQ(h.Shown(Ric(4)), "0000077");
     EXPECT_FALSE(h.model().Mark(h.model().CellOf(Ric(4))->first, kColumnRic).has_value());
-    // Tab moved right, to the beep.
+    // Tab moved right to the beep, over the relays' last RIC, which an input row has not.
+    EXPECT_FALSE(h.view()->isColumnHidden(kColumnLastRic));
     EXPECT_EQ(h.view()->currentIndex().column(), kColumnBeep);
     // A choice takes the item its letter names.
     Type(h, "d");
