@@ -661,6 +661,10 @@ ChannelTableModel::Report ChannelTable::PasteText(const QString& clip) {
     const std::string bytes = clip.toStdString();
     csv::Table table = csv::Parse(bytes, '\t');
     if (!table.errors.empty()) table = csv::ParseUnquoted(bytes, '\t');
+    // Blank lines after the last one are no rows to paste (they would clear a row's RIC).
+    while (!table.rows.empty() && table.rows.back().cells.size() == 1 &&
+           table.rows.back().cells[0].empty())
+        table.rows.pop_back();
     if (table.rows.empty()) {
         Say("The clipboard holds no text to paste.");
         return none;

@@ -232,6 +232,7 @@ TEST_F(ChannelTableTest, AColumnPastedPastTheLastRowSaysWhatWasLeftOut) {
     TableHarness h({0, 13, 0, 0});  // 32 rows
     QString column;
     for (int k = 0; k < 40; ++k) column += QString::number(500 + k) + "\n";
+    column += "\n\n";  // blank lines at the end are no rows
     h.Select(Ric(64));
     const auto report = h.table->PasteText(column);
     EXPECT_EQ(report.taken, 32);
