@@ -10,8 +10,8 @@
 #include <QUndoStack>
 
 #include "../link/sim_process.h"
-#include "ui/link_controller.h"
 #include "table_test_util.h"
+#include "ui/link_controller.h"
 
 namespace orv::ui::test {
 namespace {
@@ -21,10 +21,10 @@ TEST(TableLinkTest, TheTableTakesNoEditsWhileAReadRunsAndThenShowsWhatWasRead) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string eeprom = dir.path().toStdString() + "/unit.eeprom";
-    orv::test::SimProcess sim(ORV_UNIT_SIM_PATH,
-                              {"--modules", "15,14,0,0", "--baud", "115200", "--pace", "--eeprom",
-                               eeprom},
-                              dir.path().toStdString() + "/sim.log");
+    orv::test::SimProcess sim(
+        ORV_UNIT_SIM_PATH,
+        {"--modules", "15,14,0,0", "--baud", "115200", "--pace", "--eeprom", eeprom},
+        dir.path().toStdString() + "/sim.log");
     TableHarness h({15, 14, 0, 0});
     ASSERT_TRUE(h.active);
     const std::string device = sim.Device();
@@ -71,8 +71,9 @@ TEST(TableLinkTest, TheTableTakesNoEditsWhileAReadRunsAndThenShowsWhatWasRead) {
     EXPECT_FALSE(editable);
     EXPECT_FALSE(setDataTaken);
     EXPECT_EQ(pasteRefused, "Paste not done: Read in progress. Try it again when it has ended.");
-    EXPECT_EQ(statusMeanwhile, "Undo Paste 1 cell not done: Read in progress. Try it again when it "
-                               "has ended.");
+    EXPECT_EQ(statusMeanwhile,
+              "Undo Paste 1 cell not done: Read in progress. Try it again when it "
+              "has ended.");
     EXPECT_EQ(indexAfterUndo, steps);
 
     // The Read replaced the record: the table shows it, and the history starts afresh.
