@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QTime>
 #include <QUndoStack>
 
 #include "files/profile.h"
@@ -59,11 +60,22 @@ void MainWindow::BuildEditMenu() {
     edits_->setGuard([this](const QString& what) {
         return RefuseWhileExchanging(what + " not done", "Try it") ? statusNote_ : QString();
     });
+    // What the pages' own controls changed they show already, and the title follows them.
     connect(edits_, &RecordEdits::FieldsChanged, this,
             [this](const std::vector<FieldRef>& refs, bool shownOnPage) {
-                if (!shownOnPage) ShowFields(refs);
+                if (shownOnPage) return;
+                ShowFields(refs);
+                ScheduleTitleUpdate();
             });
-    connect(edits_, &RecordEdits::ModuleTypesChanged, this, [this] { ApplyModuleTypes(); });
+    connect(edits_, &RecordEdits::ModuleTypesChanged, this, [this] {
+        ApplyModuleTypes();
+        ScheduleTitleUpdate();
+    });
+    auto at = [] { return " at " + QTime::currentTime().toString("HH:mm:ss"); };
+    connect(edits_, &RecordEdits::StepUndone, this,
+            [this, at](const QString& name) { Say("Undone: " + name + at()); });
+    connect(edits_, &RecordEdits::StepRedone, this,
+            [this, at](const QString& name) { Say("Redone: " + name + at()); });
 
     QMenu* edit = menuBar()->addMenu("&Edit");
     edit->setObjectName("mnuEdit");
@@ -228,12 +240,14 @@ void MainWindow::MenuFileImportTable() {
         return;
     }
     const auto changed = edits_->ApplyRecord("Import Channel Table " + name, after);
-    QString summary = QString("Applied %1: %2 %3, %4 %5 changed.")
-                          .arg(name)
-                          .arg(r.rows)
-                          .arg(r.rows == 1 ? "row" : "rows")
-                          .arg(r.changed)
-                          .arg(r.changed == 1 ? "value" : "values");
+    const QString applied = QString("%1 %2, %3 %4 changed")
+                                .arg(r.rows)
+                                .arg(r.rows == 1 ? "row" : "rows")
+                                .arg(r.changed)
+                                .arg(r.changed == 1 ? "value" : "values");
+    Say(QString("Imported the channel table %1 at %2: %3")
+            .arg(name, QTime::currentTime().toString("HH:mm:ss"), applied));
+    QString summary = QString("Applied %1: %2.").arg(name, applied);
     if (!changed.empty()) summary += " Edit > Undo takes it back.";
     if (r.warnings.empty()) {
         ShowMessage(summary, AppTitle(), MessageKind::kInformation);
@@ -255,10 +269,15 @@ void MainWindow::MenuFileExportTable() {
     if (!chosen || chosen->isEmpty()) return;
     const FileIoResult r =
         WriteFileAtomically(chosen->toStdString(), ExportChannelTable(rec_, moduleTypes_));
-    if (!r.ok)
+    const QString at = QTime::currentTime().toString("HH:mm:ss");
+    if (!r.ok) {
+        Say("Channel table not exported at " + at, true);
         ShowMessage(QString("The channel table was not saved to %1: %2.")
                         .arg(*chosen, FromMessageText(r.error)),
                     AppTitle(), MessageKind::kWarning);
+        return;
+    }
+    Say(QString("Exported the channel table to %1 at %2").arg(QFileInfo(*chosen).fileName(), at));
 }
 
 }  // namespace orv::ui

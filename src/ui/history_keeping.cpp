@@ -62,6 +62,10 @@ void MainWindow::AfterLinkClick(void (UnitSession::*click)()) {
         // that follows replaces nothing the user changed.
         baselineRecord_.txtVer = rec_.txtVer;
         baselineModuleTypes_ = moduleTypes_;
+        // Nor do the unit's version lines make the file's configuration unsaved; its module
+        // types, where they differ from the file's, do (a Write would ask about them).
+        fileRecord_.txtVer = rec_.txtVer;
+        UpdateTitle();
     }
 }
 

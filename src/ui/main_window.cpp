@@ -18,6 +18,7 @@
 #include <QSessionManager>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTime>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -173,6 +174,9 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     link_ = std::make_unique<LinkController>(*this, *this, rec_, moduleTypes_, image_);
     connect(link_.get(), &LinkController::InputRefused, this,
             [this](QEvent* event) { SayInputRefused(event); });
+    connect(link_.get(), &LinkController::CloseDeferred, this, [this] { CloseWhenExchangeEnds(); });
+    connect(link_.get(), &LinkController::StopKeyPressed, this, [this] { CancelTransfer(); });
+    connect(w_.cmdCancel, &QPushButton::clicked, this, [this] { CancelTransfer(); });
     ConnectLinkButtons();
     SetDisconnectedState();
 
@@ -180,6 +184,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     p.ShowInitialising();
     SetDefaults();
     TakeBaseline();
+    TakeFileBaseline();
     ShowComDevice();
 
     setAcceptDrops(true);  // a dropped .ORV file opens as File > Open
@@ -249,23 +254,28 @@ void MainWindow::BindFields() {
                             if (refreshing_) return;
                             const std::string before = std::exchange(*value, ToRecord(t));
                             edits_->TextTyped(ref, before);
+                            ScheduleTitleUpdate();
                         });
                 if (guard) Guard(control, *guard);
             } else if constexpr (Field::kind == FieldKind::kChoice) {
                 connect(control, &QComboBox::currentIndexChanged, this,
                         [this, value, ref](int index) {
-                            if (!refreshing_)
-                                edits_->ValueChosen(ref, std::exchange(*value, index));
+                            if (refreshing_) return;
+                            edits_->ValueChosen(ref, std::exchange(*value, index));
+                            ScheduleTitleUpdate();
                         });
             } else if constexpr (Field::kind == FieldKind::kCheck) {
                 connect(control, &QCheckBox::toggled, this, [this, value, ref](bool on) {
-                    if (!refreshing_) edits_->ValueChosen(ref, std::exchange(*value, on));
+                    if (refreshing_) return;
+                    edits_->ValueChosen(ref, std::exchange(*value, on));
+                    ScheduleTitleUpdate();
                 });
             } else {
                 // Choosing the other option unchecks this one, so one signal covers the pair.
                 connect(control, &QRadioButton::toggled, this, [this, value, control, ref] {
                     if (refreshing_ || *value == control->isChecked()) return;
                     edits_->ValueChosen(ref, std::exchange(*value, control->isChecked()));
+                    ScheduleTitleUpdate();
                 });
             }
         }
@@ -279,6 +289,7 @@ void MainWindow::BindFields() {
             const int before = std::exchange(moduleTypes_[b], index);
             ApplyModuleTypes();
             edits_->ModuleTypeChosen(b, before);
+            ScheduleTitleUpdate();
         });
     }
     connect(w_.Field<&ConfigRecord::optMaster>(), &QRadioButton::toggled, this, [this] {
@@ -311,14 +322,17 @@ void MainWindow::ConnectLinkButtons() {
     for (const auto& [button, click] : clicks)
         connect(button, &QPushButton::clicked, this, [this, link, click] {
             if (link->ExchangeRunning()) return;
+            if (click == &UnitSession::WriteClick && !ConfirmWriteOverModuleTypes()) return;
             link->session()->SetWriteChecks(CurrentWriteChecks());
-            // The last Write's line would speak for this one while it runs.
-            if (click == &UnitSession::WriteClick) ClearStatusLine();
+            const bool wasConnected = connected_;
+            const ConfigRecord before =
+                click == &UnitSession::CalibrateClick ? rec_ : ConfigRecord{};
             if (!RunLink(click)) return;
             AfterLinkClick(click);
-            if (click == &UnitSession::WriteClick) ShowWriteEnd();
-            if (click == &UnitSession::ConnectClick || click == &UnitSession::AutoBaudClick)
-                ShowModuleTypeChanges();
+            if (click == &UnitSession::CalibrateClick)
+                SayCalibration(before);
+            else
+                SayClickOutcome(click, wasConnected);
         });
     // The increment never touches the port.
     connect(w_.cmdMACincrement, &QPushButton::clicked, link,
@@ -354,6 +368,7 @@ void MainWindow::RefreshFields() {
     refreshing_ = false;
     UpdateRS485Label();
     ApplyModuleTypes();
+    ScheduleTitleUpdate();
 }
 
 QString MainWindow::CurrentFileName() const {
@@ -418,6 +433,13 @@ void MainWindow::ReportImageSize() {
             "The size was measured with values changed to what the unit can "
             "store; the fields now show them:",
             changed);
+    if (!build.cautions.empty())
+        notes << WithList("These settings are stored as they stand, but cannot work as meant:",
+                          build.cautions);
+    Say(QString("Size: %1 of the configuration area at %2")
+            .arg(QString::fromStdString(size.percentText),
+                 QTime::currentTime().toString("HH:mm:ss")),
+        !size.fits);
     if (!notes.isEmpty()) ShowMessage(notes.join("\n\n"), AppTitle(), MessageKind::kWarning);
 }
 
@@ -447,14 +469,6 @@ void MainWindow::ShowBusy(bool busy) {
     w_.lblBusy->repaint();
 }
 
-void MainWindow::ShowTransferProgress(int percent, bool visible) {
-    w_.pb100->setValue(std::clamp(percent, 0, 100));
-    const bool changed = w_.pb100->isHidden() == visible;
-    w_.pb100->setVisible(visible);
-    if (changed) UpdateStatusLine();  // the line shares the bar's place
-    w_.pb100->repaint();
-}
-
 void MainWindow::ShowSize(const SizeReport& size) {
     // Beyond the configuration area the bar stays full; the label tells by how much.
     w_.pbSize->setValue(std::clamp(size.lastAddress, 0, kConfigAreaLast));
@@ -478,17 +492,26 @@ void MainWindow::SetDisconnectedState() {
 }
 
 void MainWindow::ShowLinkState(bool connected) {
+    // The connection check found the unit gone: said, since the buttons stop working.
+    if (connected_ && !connected && !exchanging_ && tmrConnect_->isActive()) {
+        ClearStatusLine();
+        Say("Connection lost at " + QTime::currentTime().toString("HH:mm:ss") +
+                ": the unit stopped answering",
+            true);
+    }
     connected_ = connected;
     w_.cmdConnect->setText(connected ? "Dis&connect" : "&Connect");
     w_.lblConnected->setText(connected ? "Connected" : "Disconnected");
     SetLabelColour(w_.lblConnected, connected ? QColor(0, 255, 0) : QColor(255, 0, 0));
-    // The buttons that talk to the unit work only while it answers.
-    for (QWidget* c : {static_cast<QWidget*>(w_.cmdGet), static_cast<QWidget*>(w_.cmdPut),
-                       static_cast<QWidget*>(w_.cmdReset), static_cast<QWidget*>(w_.cmdMACwrite),
-                       static_cast<QWidget*>(w_.cmdMeasurePulse)})
-        c->setEnabled(connected);
-    for (const char* name : {"MenuUnitCompare", "MenuUnitVerify", "MenuUnitBackup"})
-        action(name)->setEnabled(connected);
+    // The buttons that talk to the unit work only while it answers, and none while a click runs.
+    for (QWidget* c :
+         {static_cast<QWidget*>(w_.cmdGet), static_cast<QWidget*>(w_.cmdPut),
+          static_cast<QWidget*>(w_.cmdReset), static_cast<QWidget*>(w_.cmdMACwrite),
+          static_cast<QWidget*>(w_.cmdMeasurePulse), static_cast<QWidget*>(w_.cmdAutoBaud)})
+        c->setEnabled((connected || c == w_.cmdAutoBaud) && !exchanging_);
+    // The two checks around a Write may be set at any time; during a click the menu keeps this
+    // for its end.
+    action("MenuUnitCompare")->setEnabled(connected);
     if (connected)
         tmrConnect_->start();
     else
@@ -502,8 +525,15 @@ void MainWindow::setFileDialogProvider(std::unique_ptr<FileDialogProvider> provi
 // ---- Unload.
 
 void MainWindow::MenuFileExit() {
-    if (RefuseWhileExchanging("Not closed", "Choose File > Exit")) return;
+    // During an exchange the close is taken and put off until it has ended.
     close();
+}
+
+bool MainWindow::event(QEvent* event) {
+    const bool result = QMainWindow::event(event);
+    // The platform window takes the caption when it is made; the title bar shows the file too.
+    if (event->type() == QEvent::WinIdChange || event->type() == QEvent::Show) UpdateTitle();
+    return result;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

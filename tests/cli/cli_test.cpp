@@ -210,6 +210,49 @@ TEST_F(Cli, ExportImportResaveRoundTrip) {
     EXPECT_EQ(back["txtRepTime"][1], "40");
 }
 
+// Settings that cannot work as meant are named by every way a configuration comes in or is
+// shown, and never refused.
+TEST_F(Cli, ImpossibleSettingsAreNamedNotRefused) {
+    const std::string window =
+        "orv-cli: warning: Fast ON Min 500 ms is above Fast ON Max 380 ms: no pulse can fall in "
+        "that window.\n";
+    const std::string range =
+        "orv-cli: warning: Bank 1 relay 1 Close: first RIC 2000020 is above last RIC 2000010: the "
+        "range holds no RIC.\n";
+    ASSERT_EQ(Run({"new", "--modules", "14,0,0,0", "-o", F("relays.ORV")}).status, 0);
+    nlohmann::json j = nlohmann::json::parse(Run({"export", F("relays.ORV")}).out);
+    j["txtPulseTime"][0] = "500";
+    j["txtRlyRIC"][0] = "2000020";
+    j["txtRlyRIC"][4] = "2000010";
+    WriteText(F("odd.json"), j.dump());
+    WriteText(F("odd.csv"),
+              "Bank,Channel,State,RIC,RIC To,Function,Pager Type,Paging Rate,Repeat,Seconds,"
+              "Message\n1,1,Close,2000020,2000010,A,,,,0,\n");
+    struct Row {
+        std::vector<std::string> args;
+        std::string warnings;
+    };
+    const Row rows[] = {
+        {{"import", F("odd.json"), "-o", F("odd.ORV")}, window + range},
+        {{"show", F("odd.ORV")}, window + range},
+        // The table names the row as well.
+        {{"import-csv", F("relays.ORV"), F("odd.csv"), "-o", F("csv.ORV")},
+         "orv-cli: warning: row 2: bank 1 relay 1 Close: the RIC range 2000020-2000010 ends "
+         "before it starts\n" +
+             range},
+        {{"show", F("relays.ORV")}, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.args[1]);
+        const RunResult r = Run(row.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, row.warnings);
+    }
+    const nlohmann::json back = nlohmann::json::parse(Run({"export", F("odd.ORV")}).out);
+    EXPECT_EQ(back["txtPulseTime"][0], "500");
+    EXPECT_EQ(back["txtRlyRIC"][4], "2000010");
+}
+
 TEST_F(Cli, ImportRefusesConfigurationsTheUnitCannotHold) {
     nlohmann::json j;
     j["format"] = "orv-config/1";

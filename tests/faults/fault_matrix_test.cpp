@@ -1174,7 +1174,7 @@ TEST_P(FaultMatrix, Row) {
     for (int i = 0; i < 64; ++i) state.rec.txtMsg[i] = "PUMP " + std::to_string(i) + " FAILED";
     state.rec.txtRIC[0] = "0765432";
     state.rec.txtMAC[3] = "12";
-    state.rec.txtPulseTime[0] = "777";
+    state.rec.txtPulseTime[0] = "367";  // rounded to 370 ms, below Fast ON Max
     Image image{};
     ASSERT_TRUE(BuildImage(state.rec, state.moduleTypes, image).fits);
     const StartupState before = state;

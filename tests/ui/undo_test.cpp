@@ -152,6 +152,21 @@ TEST_F(UndoTest, EveryKindOfEditIsOneNamedStep) {
     EXPECT_FALSE(h->find<QCheckBox>("chkOptions_0")->isChecked());
 }
 
+TEST_F(UndoTest, UndoingBackToTheSavedConfigurationClearsTheUnsavedMarker) {
+    ASSERT_TRUE(dir.isValid());
+    dialogs->saveAnswer = dir.path() + "/marked.ORV";
+    h->window->action("MenuFileSaveAs")->trigger();
+    MainWindow& w = *h->window;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.UnsavedChanges(); }));
+    h->combo("lstBaud_9")->setCurrentIndex(2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.UnsavedChanges(); }));
+    w.action("MenuEditUndo")->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.UnsavedChanges(); }));
+    w.action("MenuEditRedo")->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.UnsavedChanges(); }));
+    EXPECT_TRUE(w.DisplayedTitle().startsWith("marked.ORV*"));
+}
+
 TEST_F(UndoTest, TheEditorsOwnLinkSettingsAreNoSteps) {
     h->combo("lstComPort")->setCurrentIndex(3);
     h->combo("lstBaudPC")->setCurrentIndex(2);

@@ -459,6 +459,7 @@ void FleetRun::Write(std::size_t k, Link& link, UnitOutput&) {
             break;
         case WriteEnd::kDifferent:
         case WriteEnd::kNotVerified:
+        case WriteEnd::kVerifyStopped:
             result = UnitResult::kUnverified;
             break;
         case WriteEnd::kStopped:
