@@ -149,8 +149,12 @@ void UnitSession::AutoBaudClick() {
     LogLine("++ Auto Baud Detect", true);
     {
         RunningScope running(running_);
-        if (!comms_.OpenComms(rec_.lstComPort, rec_.lstBaudPC, rec_.lstPCFormat)) {
-            outcome_ = ClickOutcome::kPortNotOpened;  // silent, as the button has always been
+        // A port that will not open stops the search silently, as the button always has; a
+        // rate the port or the device server refuses is only the first failed try.
+        if (!comms_.OpenComms(rec_.lstComPort, rec_.lstBaudPC, rec_.lstPCFormat) &&
+            comms_.LastOpenFailure() != OpenFailure::kSettingsRefused &&
+            comms_.LastOpenFailure() != OpenFailure::kBadSettings) {
+            outcome_ = ClickOutcome::kPortNotOpened;
             return;
         }
     }

@@ -1,6 +1,7 @@
 // Runs the built orv-cli binary and checks what it writes and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -82,6 +83,31 @@ TEST_F(Cli, HelpAndUsageErrors) {
         {{"fleet", "status", "u.csv", "--into", "d"}, 2, "", "--into is for 'fleet backup' only"},
         {{"fleet", "check", "u.csv", "--jobs", "0"}, 2, "", "'0' is not a number of jobs"},
         {{"fleet", "status", "no-such.csv"}, 1, "", "Cannot read the inventory 'no-such.csv'"},
+        // A report that cannot be written is refused before the inventory is even read.
+        {{"fleet", "check", "no-such.csv", "--report", "/no-such-folder/site.html"},
+         2,
+         "",
+         "Cannot write the report '/no-such-folder/site.html': there is no folder "
+         "/no-such-folder/. Nothing was started."},
+        {{"fleet", "status", "no-such.csv", "--report", "."}, 2, "", "it is a folder"},
+        // Seconds in decimals only: "0x10" is no 16 s.
+        {{"connect", "-d", "rfc2217://[::1]:4001", "--connect-timeout", "0x10"},
+         2,
+         "",
+         "'0x10' is not a connect timeout"},
+        {{"connect", "-d", "rfc2217://[::1]:4001", "--connect-timeout", "1e1"},
+         2,
+         "",
+         "'1e1' is not a connect timeout"},
+        {{"connect", "-d", "rfc2217://[:]:4500"}, 2, "", "'[:]' is not an IPv6 address"},
+        // What was typed is echoed, never obeyed by the terminal.
+        {{"frob\x1B]0;owned\x07"}, 2, "", "unknown command 'frob\\x1B]0;owned\\x07'"},
+        {{"new", "-o", "x.ORV",
+          "--\xC2\x9B"
+          "2J"},
+         2,
+         "",
+         "unknown option '--\\x9B2J'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -345,7 +371,7 @@ TEST_F(Cli, FleetRefusesAnInventoryWithWrongRows) {
          {"was refused and nothing was started (", "\n  line 4: the unit has no name",
           "\n  line 5: the name \"OK\" is already used on line 2",
           "\n  line 6: the name \"a/b\" cannot name a file",
-          "\n  line 7: the name \"two<0x0D><0x0A>lines\" cannot name a file",
+          "\n  line 7: the name \"two\\x0D\\x0Alines\" cannot name a file",
           "\n  line 9: unit \"u7\" has no device",
           "\n  line 10: 'rfc2217://10.1.2.3' is not a device server address",
           "\n  line 11: '9601' is not a baud rate",
@@ -365,6 +391,110 @@ TEST_F(Cli, FleetRefusesAnInventoryWithWrongRows) {
         EXPECT_EQ(f.status, 1);
         EXPECT_NE(f.err.find(said), std::string::npos) << f.err;
     }
+}
+
+// Inventories as spreadsheets save them: names counted in characters and shown as written, a
+// file separated by semicolons told so, two columns of one name both kept, and a refused
+// inventory still answered in JSON when JSON is asked for.
+TEST_F(Cli, FleetInventoryAsSpreadsheetsWriteIt) {
+    ASSERT_EQ(Run({"new", "-o", F("g.ORV")}).status, 0);
+    std::string dashes60;  // 60 characters, 120 bytes
+    for (int k = 0; k < 30; ++k) dashes60 += "a\xE2\x80\x93";
+    const std::string dashes61 = dashes60 + "b";
+    const struct {
+        std::string csv;
+        int status;
+        std::string inErr;     // expected on standard error
+        const char* notInErr;  // never on standard error
+    } cases[] = {
+        {"name,device\r\n" + dashes60 + ",tcp://127.0.0.1:9\r\n", 1, "", "longer than"},
+        {"name,device\r\n" + dashes61 + ",tcp://127.0.0.1:9\r\n", 1,
+         "\"" + dashes61 + "\" is longer than 60 characters", "<0x"},
+        {"name;device;golden\r\nu1;COM1;g.ORV\r\n", 1, "separated by semicolons", ""},
+        {"name,device\r\nu1,COM1\r\n", 1, "", "semicolons"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.csv);
+        WriteText(F("units.csv"), c.csv);
+        const RunResult r = Run({"fleet", "status", F("units.csv"), "--connect-timeout", "1"});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+        if (*c.notInErr) {
+            EXPECT_EQ(r.err.find(c.notInErr), std::string::npos) << r.err;
+        }
+    }
+
+    WriteText(F("units.csv"),
+              "name,device,Room,Room,Note\r\nu1,tcp://127.0.0.1:9,a,b,\xC2\x9B\r\n");
+    RunResult r = Run({"fleet", "status", F("units.csv"), "--json", "--connect-timeout", "1"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    // C1 controls are escaped although JSON would let them through: U+009B is a CSI.
+    EXPECT_EQ(r.out.find("\xC2\x9B"), std::string::npos);
+    EXPECT_NE(r.out.find("\\u009b"), std::string::npos) << r.out;
+    auto units = nlohmann::json::parse(r.out).at("units");
+    EXPECT_EQ(units.at(0).at("columns"),
+              nlohmann::json::parse(R"j({"Room": "a", "Room (2)": "b", "Note": "\u009b"})j"));
+
+    // One unit is asked about as one; with no answer (standard input empty) nothing is written.
+    WriteText(F("units.csv"), "name,device,golden\r\nu1,tcp://127.0.0.1:9,g.ORV\r\n");
+    r = Run({"fleet", "write", F("units.csv")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("This unit will be written, backed up to the history first"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Write it? [y/N]"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Nothing was written"), std::string::npos) << r.err;
+
+    WriteText(F("units.csv"), "name,device\r\nu1,\r\n");
+    r = Run({"fleet", "check", F("units.csv"), "--json"});
+    EXPECT_EQ(r.status, 2);
+    const auto refused = nlohmann::json::parse(r.out);
+    EXPECT_EQ(refused.at("exit_status"), 2);
+    EXPECT_EQ(refused.at("units"), nlohmann::json::array());
+    ASSERT_FALSE(refused.at("refused").empty());
+    EXPECT_NE(refused.dump().find("line 1: the header row has no column golden"), std::string::npos)
+        << r.out;
+}
+
+// A unit replaced by another of the same name, a name that ends as a copy's number does, a copy
+// that no longer opens: each unit is listed once, with its own writes.
+TEST_F(Cli, HistoryUnitsOfOneNameStayApart) {
+    SetEnv(kHistoryBaseVariable, F("data"));
+    const std::string history = HistoryFolderUnder(F("data"));
+    std::filesystem::create_directories(history);
+    ASSERT_EQ(Run({"new", "-o", F("plain.ORV")}).status, 0);
+    ASSERT_EQ(Run({"mac-increment", F("plain.ORV"), "-o", F("mac1.ORV")}).status, 0);
+    ASSERT_EQ(Run({"mac-increment", F("mac1.ORV"), "-o", F("mac2.ORV")}).status, 0);
+    WriteText(F("broken.ORV"), "not a configuration");
+    const std::pair<const char*, const char*> copies[] = {
+        // oldest first
+        {"2020-01-02 10.00.00 backup pump", "mac1.ORV"},
+        {"2020-01-02 10.00.01 write pump", "plain.ORV"},
+        {"2020-03-01 10.00.00 backup pump", "mac2.ORV"},
+        {"2020-03-01 10.00.01 write pump", "plain.ORV"},
+        {"2020-04-01 10.00.00 backup pump (2) (1)", "plain.ORV"},
+        {"2020-04-02 10.00.00 backup broken", "broken.ORV"},
+    };
+    int age = static_cast<int>(std::size(copies));
+    for (const auto& [name, file] : copies) {
+        const std::string path = history + "/" + name + ".ORV";
+        std::filesystem::copy_file(F(file), path);
+        std::filesystem::last_write_time(
+            path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(age--));
+    }
+    const RunResult r = Run({"history", "--units"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* line :
+         {"\n50:46:4A:00:00:01 (pump)  ", "\n50:46:4A:00:00:02 (pump)  ", "\npump (2)  ",
+          "\nbroken  ", "\n4 units, 4 not backed up within 90 days.\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    const auto lineOf = [&r](const std::string& start) {
+        const auto at = r.out.find("\n" + start);
+        return r.out.substr(at, r.out.find('\n', at + 1) - at);
+    };
+    EXPECT_NE(lineOf("50:46:4A:00:00:01").find("2020-01-02 10:00:01"), std::string::npos) << r.out;
+    EXPECT_NE(lineOf("50:46:4A:00:00:02").find("2020-03-01 10:00:01"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("\npump  "), std::string::npos) << r.out;  // no third pump
 }
 
 // The units in the history: by MAC address where a read or backup copy holds one of its own, a

@@ -128,6 +128,40 @@ TEST(UnitSession, AutoBaudGoesOnPastRatesThePortWillNotOpenAt) {
     EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
 }
 
+// The open before the search, at the rate selected: a rate refused (by a device server, or an
+// adapter without it) is one failed try and the search goes on; a port that is not there stops
+// it silently.
+TEST(UnitSession, AutoBaudTakesARefusedFirstRateAsOneFailedTry) {
+    const struct {
+        OpenFailure atSelectedRate;
+        bool searched;
+    } cases[] = {
+        {OpenFailure::kSettingsRefused, true},
+        {OpenFailure::kBadSettings, true},
+        {OpenFailure::kNoSuchDevice, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.atSelectedRate));
+        ScriptedPort port;
+        port.respond = UnitAt9600;
+        // 4800 is selected; the server takes every rate but that one.
+        port.refuse = [&c](const SerialSettings& s) {
+            return s.baud == 4800 ? c.atSelectedRate : OpenFailure::kNone;
+        };
+        Editor ed(port);
+        ed.state.rec.lstBaudPC = kBaud9600 - 1;
+        ed.session.AutoBaudClick();
+        EXPECT_EQ(ed.session.IsConnected(), c.searched);
+        EXPECT_EQ(ed.session.LastOutcome(),
+                  c.searched ? ClickOutcome::kDone : ClickOutcome::kPortNotOpened);
+        EXPECT_EQ(ed.baudSelections.size(), c.searched ? 5u : 0u);
+        if (c.searched) {
+            EXPECT_EQ(ed.state.rec.lstBaudPC, kBaud9600);
+        }
+        EXPECT_TRUE(ed.ui.messages.empty());
+    }
+}
+
 TEST(UnitSession, AutoBaudWithNoUnitEndsAt110Disconnected) {
     ScriptedPort port;
     Editor ed(port);
