@@ -235,6 +235,24 @@ TEST_F(Cli, ImportRefusesConfigurationsTheUnitCannotHold) {
     EXPECT_FALSE(std::filesystem::exists(F("ip.ORV")));
 }
 
+// A message longer than anyone can type is cut to 69 characters on the way in, and said, whether
+// or not the unit could have held it packed.
+TEST_F(Cli, ImportCutsLongMessagesAndSaysSo) {
+    nlohmann::json j;
+    j["ModuleType"] = {15, 0, 0, 0};
+    std::vector<std::string> msgs(256, "");
+    msgs[1] = "X01 ALARM " + std::string(70, 'Q');
+    j["txtMsg"] = msgs;
+    WriteText(F("long.json"), j.dump());
+    const RunResult imported = Run({"import", F("long.json"), "-o", F("long.ORV")});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.err,
+              "orv-cli: warning: txtMsg[1]: longer than 69 characters: cut to 69; \"QQQQQQQQQQQ\" "
+              "was left out.\n");
+    const nlohmann::json back = nlohmann::json::parse(Run({"export", F("long.ORV")}).out);
+    EXPECT_EQ(back["txtMsg"][1], "X01 ALARM " + std::string(59, 'Q'));
+}
+
 // An output that replaces a file holding another configuration keeps the old file in the history
 // first; writing the same configuration again keeps nothing.
 // The history folder is named beyond ASCII (beyond the ANSI code page on Windows).
