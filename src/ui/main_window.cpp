@@ -240,6 +240,7 @@ void MainWindow::BuildMenu() {
     add("MenuFileOpen", "&Open", QKeySequence("Ctrl+O"), &MainWindow::MenuFileOpen);
     add("MenuFileSave", "&Save", QKeySequence("Ctrl+S"), &MainWindow::MenuFileSave);
     add("MenuFileSaveAs", "Save &As", QKeySequence("Ctrl+A"), &MainWindow::MenuFileSaveAs);
+    BuildPrintMenu(file);
     file->addSeparator();
     add("Clear", "&Clear Form", {}, &MainWindow::Clear);
     file->addSeparator();

@@ -13,6 +13,7 @@
 #include "image/image.h"
 #include "link/unit_session.h"
 #include "model/record.h"
+#include "print/sheet.h"
 #include "ui/dialogs.h"
 #include "ui/load_progress.h"
 #include "ui/pages.h"
@@ -23,6 +24,7 @@
 
 class QAction;
 class QLineEdit;
+class QMenu;
 class QTimer;
 
 namespace orv::ui {
@@ -92,6 +94,8 @@ class MainWindow : public QMainWindow, public StatusView {
     void MenuFileOpen();
     void MenuFileSave();
     void MenuFileSaveAs();
+    void MenuFilePrint();
+    void MenuFileExportPdf();
     void Clear();
     void MenuFileExit();
     void MenuUnitCompare();
@@ -107,6 +111,9 @@ class MainWindow : public QMainWindow, public StatusView {
   private:
     void BuildMenu();
     void BuildUnitMenu();
+    // Print and Export PDF, after Save As (print_menu.cpp).
+    void BuildPrintMenu(QMenu* file);
+    print::SheetContent CommissioningSheet();
     WriteChecks CurrentWriteChecks() const;
     // Runs a link click; afterwards the status line drops what it said while the click ran, and
     // a session end that came meanwhile is seen to.
