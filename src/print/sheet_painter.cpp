@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -386,10 +387,15 @@ int PaintSheet(const SheetContent& sheet, QPagedPaintDevice& device) {
     QPainter painter;
     if (!painter.begin(&device)) return 0;
     const int count = static_cast<int>(pages.size());
-    for (int n = 0; n < count; ++n) {
-        if (n > 0 && !device.newPage()) return 0;
-        DrawRunning(painter, sheet, device, n + 1, count);
-        for (const Op& op : pages[static_cast<std::size_t>(n)]) Draw(painter, device, op);
+    // The pages the print dialog asked for (all when it named none); each keeps its own number.
+    const QPageRanges wanted = device.pageRanges();
+    bool first = true;
+    for (int n = 1; n <= count; ++n) {
+        if (!wanted.isEmpty() && !wanted.contains(n)) continue;
+        if (!first && !device.newPage()) return 0;
+        first = false;
+        DrawRunning(painter, sheet, device, n, count);
+        for (const Op& op : pages[static_cast<std::size_t>(n - 1)]) Draw(painter, device, op);
     }
     return painter.end() ? count : 0;
 }

@@ -15,8 +15,9 @@ class QPagedPaintDevice;
 namespace orv::print {
 
 // Lays the sheet out for the device's page (its size, margins and resolution) and paints every
-// page, starting a new one with device.newPage() as it goes. Returns the number of pages, or 0
-// when nothing could be painted on the device.
+// page, or those of the device's page ranges (a print dialog's "Pages from ... to"), starting a
+// new one with device.newPage() as it goes. Returns the number of pages of the sheet, or 0 when
+// nothing could be painted on the device.
 int PaintSheet(const SheetContent& sheet, QPagedPaintDevice& device);
 
 // How many pages the sheet takes on a page of this size with the margins the PDF gets.

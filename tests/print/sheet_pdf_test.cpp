@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <QPageRanges>
+#include <QPdfWriter>
 #include <algorithm>
 
 #include "../files/files_test_util.h"
@@ -125,6 +127,30 @@ TEST_F(SheetPdf, EveryPageHasItsHeadingsAndItsNumber) {
     int status = -1;
     const std::string info = test::CommandOutput("pdfinfo '" + path + "'", &status);
     EXPECT_NE(info.find("(letter)"), std::string::npos) << info;
+}
+
+// Pages chosen in the print dialog are the only ones printed, each with its own number.
+TEST_F(SheetPdf, OnlyThePagesAskedForArePrinted) {
+    const StartupState s = test::FullSheetState();
+    const SheetContent sheet = MakeCommissioningSheet(s.rec, s.moduleTypes, "", "now");
+    const std::string path = dir.File("range.pdf");
+    int pages = 0;
+    {
+        QPdfWriter writer(QString::fromStdString(path));
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        QPageRanges ranges;
+        ranges.addRange(2, 3);
+        writer.setPageRanges(ranges);
+        pages = PaintSheet(sheet, writer);
+    }
+    ASSERT_GE(pages, 4);
+    const std::string text = test::PdfText(path);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), 2);
+    const std::string of = " of " + std::to_string(pages);
+    EXPECT_EQ(text.find("page 1" + of), std::string::npos);
+    EXPECT_NE(text.find("page 2" + of), std::string::npos);
+    EXPECT_NE(text.find("page 3" + of), std::string::npos);
+    EXPECT_EQ(text.find("page 4" + of), std::string::npos);
 }
 
 // A message longer than the column (a file may hold up to 79 characters, wide ones too) is set
