@@ -72,7 +72,6 @@ SheetSection RelayBank(const ConfigRecord& rec, int bank, int moduleType) {
     SheetSection s;
     s.heading = "Bank " + std::to_string(bank + 1) + ": " + ModuleText(moduleType);
     s.table.columns = {"Relay", "Action", "First RIC", "Last RIC", "Beep", "Time"};
-    s.table.stretch = 5;
     for (int o = 0; o < kRelayOutputsPerBank; ++o) {
         const int r = RelayIndex(bank, o);
         auto slot = [&](int k) {

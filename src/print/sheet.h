@@ -21,7 +21,9 @@ struct SheetField {
 struct SheetTable {
     std::vector<std::string> columns;
     std::vector<std::vector<std::string>> rows;  // each as many cells as there are columns
-    int stretch = -1;  // the column that takes the width the others leave (messages)
+    // The column that takes the width the others leave, set in a fixed-pitch font and made
+    // smaller where a text is wider than that (messages); -1: the last column takes it.
+    int stretch = -1;
 };
 
 struct SheetSection {
