@@ -51,8 +51,10 @@ QFont FontFor(Role role, qreal pointSize = 0) {
             break;
     }
     if (pointSize > 0) f.setPointSizeF(pointSize);
-    // Kerning would move the letters of a RIC or message about; the sheet is read, not admired.
+    // Kerning would move the letters of a RIC or message about, and ligatures ("fi" as one
+    // glyph) would keep a message from being found or copied out of the PDF as it was typed.
     f.setKerning(false);
+    f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
 }
 

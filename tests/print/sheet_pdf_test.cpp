@@ -154,8 +154,8 @@ TEST_F(SheetPdf, OnlyThePagesAskedForArePrinted) {
 }
 
 // A message longer than the column (a file may hold up to 79 characters, wide ones too) is set
-// smaller, never cut.
-TEST_F(SheetPdf, LongMessagesStayWhole) {
+// smaller, never cut; letters are never joined into ligatures, so a message reads back as typed.
+TEST_F(SheetPdf, MessagesReadBackWholeAndAsTyped) {
     StartupState s = test::FullSheetState();
     s.moduleTypes = {15, 0, 0, 0};
     const std::string longest =
@@ -163,13 +163,15 @@ TEST_F(SheetPdf, LongMessagesStayWhole) {
         "WWWWWWWWWWWWW";  // 79 characters
     ASSERT_EQ(longest.size(), 79u);
     s.rec.txtMsg[5] = longest;
+    s.rec.txtMsg[6] = "fire in the office flat, affix tag";  // no ligatures: found as typed
     const std::string path = dir.File("long.pdf");
     ASSERT_TRUE(
         WriteSheetPdf(MakeCommissioningSheet(s.rec, s.moduleTypes, "", "now"), path, QPageSize::A4)
             .ok);
     const std::string text = test::PdfText(path);
     EXPECT_NE(text.find(longest), std::string::npos);
-    EXPECT_NE(text.find("(not saved)"), std::string::npos);
+    EXPECT_NE(text.find("fire in the office flat, affix tag"), std::string::npos);
+    EXPECT_NE(text.find("Configuration file (not saved)"), std::string::npos);
 }
 
 TEST_F(SheetPdf, PaperSizeIsThePdfPageSize) {
@@ -247,14 +249,13 @@ TEST(Paper, FollowsTheLocale) {
 #endif
 
 TEST(Paper, LetterCountriesAndTheRest) {
-    const std::pair<QLocale::Territory, QPageSize::PageSizeId> cases[] = {
-        {QLocale::UnitedStates, QPageSize::Letter}, {QLocale::Canada, QPageSize::Letter},
-        {QLocale::Mexico, QPageSize::Letter},       {QLocale::Chile, QPageSize::Letter},
-        {QLocale::UnitedKingdom, QPageSize::A4},    {QLocale::Germany, QPageSize::A4},
-        {QLocale::Australia, QPageSize::A4},        {QLocale::AnyTerritory, QPageSize::A4},
+    const std::pair<const char*, QPageSize::PageSizeId> cases[] = {
+        {"en_US", QPageSize::Letter}, {"fr_CA", QPageSize::Letter}, {"es_MX", QPageSize::Letter},
+        {"es_CL", QPageSize::Letter}, {"en_PH", QPageSize::Letter}, {"en_GB", QPageSize::A4},
+        {"de_DE", QPageSize::A4},     {"en_AU", QPageSize::A4},     {"C", QPageSize::A4},
     };
-    for (const auto& [territory, paper] : cases)
-        EXPECT_EQ(PaperForLocale(QLocale(QLocale::AnyLanguage, territory)), paper) << territory;
+    for (const auto& [name, paper] : cases)
+        EXPECT_EQ(PaperForLocale(QLocale(QString::fromLatin1(name))), paper) << name;
 }
 
 }  // namespace
