@@ -228,6 +228,7 @@ void MainWindow::BuildMenu() {
     add("MenuFileSave", "&Save", QKeySequence("Ctrl+S"), &MainWindow::MenuFileSave);
     add("MenuFileSaveAs", "Save &As", QKeySequence("Ctrl+A"), &MainWindow::MenuFileSaveAs);
     AddChannelTableFileItems(file);
+    BuildPrintMenu(file);
     file->addSeparator();
     add("Clear", "&Clear Form", {}, &MainWindow::Clear);
     file->addSeparator();

@@ -14,6 +14,7 @@
 #include "link/unit_session.h"
 #include "model/field_ref.h"
 #include "model/record.h"
+#include "print/sheet.h"
 #include "ui/dialogs.h"
 #include "ui/load_progress.h"
 #include "ui/pages.h"
@@ -119,6 +120,8 @@ class MainWindow : public QMainWindow, public StatusView {
     void MenuFileOpen();
     void MenuFileSave();
     void MenuFileSaveAs();
+    void MenuFilePrint();
+    void MenuFileExportPdf();
     void Clear();
     void MenuFileExit();
     void MenuUnitCompare();
@@ -154,6 +157,9 @@ class MainWindow : public QMainWindow, public StatusView {
     void ExchangeEnded();
     // The table follows the record's module types and values.
     void ChannelTableFollows();
+    // Print and Export PDF, after Save As (print_menu.cpp).
+    void BuildPrintMenu(QMenu* file);
+    print::SheetContent CommissioningSheet();
     WriteChecks CurrentWriteChecks() const;
     // Runs a link click; afterwards the status line drops what it said while the click ran, and
     // a session end or a close that came meanwhile is seen to.

@@ -236,7 +236,10 @@ TEST(Table, MessagesAreTakenAsAPasteTakesThemWithAWarning) {
          "characters of this message: \xC3\x89 became E and \xE2\x80\x93 became -."},
         {"BAD\xFF", "BADy",
          "character of this message: \xC3\xBF became y."},  // not UTF-8: read as Latin-1
-        {std::string(70, 'M'), std::string(69, 'M'), "It was cut to 69 characters; \"M\""},
+        {std::string(70, 'M'), std::string(69, 'M'),
+         "longer than 69 characters: cut to 69; \"M\" was left out."},
+        {"X01 ALARM " + std::string(70, 'Q'), "X01 ALARM " + std::string(59, 'Q'),
+         "longer than 69 characters: cut to 69; \"QQQQQQQQQQQ\" was left out."},
         {"TAB\tX\x7F", "TAB\tX\x7F", nullptr},
         {" PUMP  ROOM", "PUMP ROOM",
          "runs of blanks became one and blanks at the ends were dropped."},
