@@ -38,10 +38,11 @@ constexpr FieldRef RefOf(std::size_t index = 0) {
 template <class Visitor>
 void VisitRecordField(std::size_t k, Visitor&& visit) {
     [&]<std::size_t... K>(std::index_sequence<K...>) {
-        ((k == K
-              ? (visit(std::get<K>(kRecordFields), std::integral_constant<std::size_t, K>{}), true)
-              : false) ||
-         ...);
+        static_cast<void>(
+            ((k == K
+                  ? (visit(std::get<K>(kRecordFields), std::integral_constant<std::size_t, K>{}), true)
+                  : false) ||
+             ...));
     }
     (std::make_index_sequence<kRecordFieldCount>{});
 }

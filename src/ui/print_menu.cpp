@@ -77,12 +77,10 @@ void MainWindow::MenuFileExportPdf() {
                     AppTitle(), MessageKind::kWarning);
         return;
     }
-    statusText_ = QString("Exported %1 (%2 %3)")
-                      .arg(QFileInfo(*chosen).fileName())
-                      .arg(r.pages)
-                      .arg(r.pages == 1 ? "page" : "pages");
-    statusBad_ = false;
-    UpdateStatusLine();
+    Say(QString("Exported %1 (%2 %3)")
+            .arg(QFileInfo(*chosen).fileName())
+            .arg(r.pages)
+            .arg(r.pages == 1 ? "page" : "pages"));
 }
 
 }  // namespace orv::ui
