@@ -39,9 +39,9 @@ template <class Visitor>
 void VisitRecordField(std::size_t k, Visitor&& visit) {
     [&]<std::size_t... K>(std::index_sequence<K...>) {
         static_cast<void>(
-            ((k == K
-                  ? (visit(std::get<K>(kRecordFields), std::integral_constant<std::size_t, K>{}), true)
-                  : false) ||
+            ((k == K ? (visit(std::get<K>(kRecordFields), std::integral_constant<std::size_t, K>{}),
+                        true)
+                     : false) ||
              ...));
     }
     (std::make_index_sequence<kRecordFieldCount>{});
