@@ -63,7 +63,9 @@ constexpr const char* kWriteCannotStop =
 bool MainWindow::RunLink(void (UnitSession::*click)()) {
     if (link_->ExchangeRunning()) return false;
     BeginExchange(click);
+    ExchangeStarting();
     const bool ran = link_->Run(click);
+    ExchangeEnded();
     EndExchange();
     statusNote_.clear();
     UpdateStatusLine();

@@ -43,6 +43,7 @@ void MainWindow::MenuFileNew() {
     // A new configuration is a fresh start: leaving it untouched loses nothing.
     TakeBaseline();
     TakeFileBaseline();
+    StartFreshHistory();
     ClearStatusLine();
     Say("New configuration at " + QTime::currentTime().toString("HH:mm:ss"));
 }
@@ -53,6 +54,7 @@ void MainWindow::Clear() {
     SetDefaults();
     TakeBaseline();
     TakeFileBaseline();
+    StartFreshHistory();
     ClearStatusLine();
     Say("Form cleared at " + QTime::currentTime().toString("HH:mm:ss"));
 }
@@ -128,6 +130,7 @@ void MainWindow::OpenFile(const QString& chosen) {
     ShowSize(r.decode.size);
     TakeBaseline();
     TakeFileBaseline();
+    StartFreshHistory();
     ClearStatusLine();
     Say(QString("Opened %1 at %2")
             .arg(QFileInfo(chosen).fileName(), QTime::currentTime().toString("HH:mm:ss")));

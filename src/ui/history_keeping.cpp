@@ -55,6 +55,7 @@ void MainWindow::AfterLinkClick(void (UnitSession::*click)()) {
     const ClickOutcome outcome = link_->session()->LastOutcome();
     if (click == &UnitSession::ReadClick && outcome == ClickOutcome::kDone) {
         TakeBaseline();
+        StartFreshHistory();
     } else if ((click == &UnitSession::ConnectClick || click == &UnitSession::AutoBaudClick) &&
                connected_) {
         // The unit's version lines and module types are its report, not the user's work: a Read

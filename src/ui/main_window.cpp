@@ -32,7 +32,9 @@
 #include "model/identity.h"
 #include "model/rules.h"
 #include "ui/link_controller.h"
+#include "ui/record_edits.h"
 #include "ui/settings_store.h"
+#include "validate/guarded_fields.h"
 
 namespace orv::ui {
 namespace {
@@ -66,27 +68,6 @@ void KeepOffUnavailableTabs(QTabWidget* tabs) {
         }
         *previous = index;
     });
-}
-
-// The text fields with key filters and leave checks (txtRlyRIC: all eight slots).
-template <class Member>
-std::optional<FieldGuard> GuardOf(Member ConfigRecord::*member) {
-    static constexpr std::tuple kGuarded{
-        std::pair{&ConfigRecord::txtRIC, FieldGuard::kRIC},
-        std::pair{&ConfigRecord::txtMsg, FieldGuard::kMessage},
-        std::pair{&ConfigRecord::txtRlyRIC, FieldGuard::kRIC},
-        std::pair{&ConfigRecord::txtRepTime, FieldGuard::kRepeatTime},
-        std::pair{&ConfigRecord::txtIP, FieldGuard::kIPComponent},
-        std::pair{&ConfigRecord::txtMAC, FieldGuard::kMACComponent},
-        std::pair{&ConfigRecord::txtPulseTime, FieldGuard::kPulseTime},
-        std::pair{&ConfigRecord::txtRS485Address, FieldGuard::kRS485Address},
-    };
-    std::optional<FieldGuard> guard;
-    auto match = [&](const auto& entry) {
-        if (SameMember(entry.first, member)) guard = entry.second;
-    };
-    std::apply([&](const auto&... entry) { (match(entry), ...); }, kGuarded);
-    return guard;
 }
 
 class NoProgress : public LoadProgress {
@@ -189,6 +170,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     tmrConnect_->setInterval(1500);
 
     BindFields();
+    BindEditCommits();
     link_ = std::make_unique<LinkController>(*this, *this, rec_, moduleTypes_, image_);
     connect(link_.get(), &LinkController::InputRefused, this,
             [this](QEvent* event) { SayInputRefused(event); });
@@ -245,58 +227,69 @@ void MainWindow::BuildMenu() {
     add("MenuFileOpen", "&Open", QKeySequence("Ctrl+O"), &MainWindow::MenuFileOpen);
     add("MenuFileSave", "&Save", QKeySequence("Ctrl+S"), &MainWindow::MenuFileSave);
     add("MenuFileSaveAs", "Save &As", QKeySequence("Ctrl+A"), &MainWindow::MenuFileSaveAs);
+    AddChannelTableFileItems(file);
+    BuildPrintMenu(file);
     file->addSeparator();
     add("Clear", "&Clear Form", {}, &MainWindow::Clear);
     file->addSeparator();
     add("MenuFileExit", "E&xit", QKeySequence("Ctrl+X"), &MainWindow::MenuFileExit);
+    BuildEditMenu();
     BuildUnitMenu();
 }
 
 // ---- Binding: every edit goes straight into the record.
 
 void MainWindow::BindFields() {
-    ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
+    // Each edit is also told to the undo stack, with the value it replaced.
+    std::uint16_t k = 0;
+    ForEachFieldControls(w_, [this, &k](const auto& field, const auto& controls) {
         using Field = std::remove_cvref_t<decltype(field)>;
         const std::optional<FieldGuard> guard = GuardOf(field.member);
         for (std::size_t i = 0; i < Field::count; ++i) {
             auto* control = controls[i];
             auto* value = &field.At(rec_, i);
+            const FieldRef ref{k, static_cast<std::uint16_t>(i)};
             if constexpr (Field::kind == FieldKind::kText) {
-                connect(control, &QLineEdit::textChanged, this, [this, value](const QString& t) {
-                    if (refreshing_) return;
-                    *value = ToRecord(t);
-                    ScheduleTitleUpdate();
-                });
+                connect(control, &QLineEdit::textChanged, this,
+                        [this, value, ref](const QString& t) {
+                            if (refreshing_) return;
+                            const std::string before = std::exchange(*value, ToRecord(t));
+                            edits_->TextTyped(ref, before);
+                            ScheduleTitleUpdate();
+                        });
                 if (guard) Guard(control, *guard);
             } else if constexpr (Field::kind == FieldKind::kChoice) {
-                connect(control, &QComboBox::currentIndexChanged, this, [this, value](int index) {
-                    if (refreshing_) return;
-                    *value = index;
-                    ScheduleTitleUpdate();
-                });
+                connect(control, &QComboBox::currentIndexChanged, this,
+                        [this, value, ref](int index) {
+                            if (refreshing_) return;
+                            edits_->ValueChosen(ref, std::exchange(*value, index));
+                            ScheduleTitleUpdate();
+                        });
             } else if constexpr (Field::kind == FieldKind::kCheck) {
-                connect(control, &QCheckBox::toggled, this, [this, value](bool on) {
+                connect(control, &QCheckBox::toggled, this, [this, value, ref](bool on) {
                     if (refreshing_) return;
-                    *value = on;
+                    edits_->ValueChosen(ref, std::exchange(*value, on));
                     ScheduleTitleUpdate();
                 });
             } else {
                 // Choosing the other option unchecks this one, so one signal covers the pair.
-                connect(control, &QRadioButton::toggled, this, [this, value, control] {
-                    if (refreshing_) return;
-                    *value = control->isChecked();
+                connect(control, &QRadioButton::toggled, this, [this, value, control, ref] {
+                    if (refreshing_ || *value == control->isChecked()) return;
+                    edits_->ValueChosen(ref, std::exchange(*value, control->isChecked()));
                     ScheduleTitleUpdate();
                 });
             }
         }
+        ++k;
     });
 
     // Side effects beyond the record.
     for (int b = 0; b < kBanks; ++b) {
         connect(w_.lstMod[b], &QComboBox::currentIndexChanged, this, [this, b](int index) {
             if (refreshing_ || index < 0) return;
-            moduleTypes_[b] = index;
+            const int before = std::exchange(moduleTypes_[b], index);
             ApplyModuleTypes();
+            edits_->ModuleTypeChosen(b, before);
             ScheduleTitleUpdate();
         });
     }
@@ -411,6 +404,7 @@ void MainWindow::ApplyModuleTypes() {
         w_.frmBankType[b]->setTitle(FromRecord(BankFrameCaption(type)));
     }
     refreshing_ = wasRefreshing;
+    ChannelTableFollows();
 }
 
 void MainWindow::SetDefaults() {

@@ -12,7 +12,9 @@
 #include "files/history.h"
 #include "image/image.h"
 #include "link/unit_session.h"
+#include "model/field_ref.h"
 #include "model/record.h"
+#include "print/sheet.h"
 #include "ui/dialogs.h"
 #include "ui/load_progress.h"
 #include "ui/pages.h"
@@ -23,11 +25,14 @@
 
 class QAction;
 class QLineEdit;
+class QMenu;
 class QTimer;
 
 namespace orv::ui {
 
+class ChannelTable;
 class LinkController;
+class RecordEdits;
 
 class MainWindow : public QMainWindow, public StatusView {
     Q_OBJECT
@@ -106,17 +111,26 @@ class MainWindow : public QMainWindow, public StatusView {
     QTimer* connectTimer() const { return tmrConnect_; }
 
     QAction* action(const char* name) const;
+    // The one undo stack over the record, and the Channel Table window once opened.
+    RecordEdits* edits() const { return edits_; }
+    ChannelTable* channelTable() const { return table_; }
 
   public slots:
     void MenuFileNew();
     void MenuFileOpen();
     void MenuFileSave();
     void MenuFileSaveAs();
+    void MenuFilePrint();
+    void MenuFileExportPdf();
     void Clear();
     void MenuFileExit();
     void MenuUnitCompare();
     void MenuUnitHistory();
     void MenuUnitPortMapping();
+    void MenuEditChannelTable();
+    void MenuEditFindReplace();
+    void MenuFileImportTable();
+    void MenuFileExportTable();
 
   protected:
     bool event(QEvent* event) override;
@@ -128,6 +142,24 @@ class MainWindow : public QMainWindow, public StatusView {
   private:
     void BuildMenu();
     void BuildUnitMenu();
+    // The Edit menu and the record's undo stack (edit_menu.cpp).
+    void BuildEditMenu();
+    void AddChannelTableFileItems(QMenu* file);
+    // Text edits become undo steps when committed; Ctrl+Z in a field with nothing typed is the
+    // window's Undo.
+    void BindEditCommits();
+    // The controls of these elements from the record.
+    void ShowFields(const std::vector<FieldRef>& refs);
+    // A new configuration replaced the record: its undo history starts afresh.
+    void StartFreshHistory();
+    // Views that read the record stop reading it while an exchange's worker uses it.
+    void ExchangeStarting();
+    void ExchangeEnded();
+    // The table follows the record's module types and values.
+    void ChannelTableFollows();
+    // Print and Export PDF, after Save As (print_menu.cpp).
+    void BuildPrintMenu(QMenu* file);
+    print::SheetContent CommissioningSheet();
     WriteChecks CurrentWriteChecks() const;
     // Runs a link click; afterwards the status line drops what it said while the click ran, and
     // a session end or a close that came meanwhile is seen to.
@@ -238,6 +270,8 @@ class MainWindow : public QMainWindow, public StatusView {
     ConfigRecord fileRecord_;
     ModuleTypes fileModuleTypes_{};
     QTimer* titleTimer_ = nullptr;
+    RecordEdits* edits_ = nullptr;
+    ChannelTable* table_ = nullptr;
 };
 
 }  // namespace orv::ui

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../print/pdf_text.h"
 #include "../test_env.h"
 #include "cli_runner.h"
 
@@ -108,6 +109,14 @@ TEST_F(Cli, HelpAndUsageErrors) {
          2,
          "",
          "unknown option '--\\x9B2J'"},
+        {{"show", "--help"}, 0, "--pdf OUT.pdf", ""},
+        {{"show", "a.ORV", "--json", "--pdf", "a.pdf"},
+         2,
+         "",
+         "--json and --pdf cannot go together"},
+        {{"show", "a.ORV", "--paper", "A4"}, 2, "", "--paper goes with --pdf OUT.pdf"},
+        {{"show", "a.ORV", "--pdf", "a.pdf", "--paper", "B5"}, 2, "", "'B5' is not a paper size"},
+        {{"show", "a.ORV", "--pdf"}, 2, "", "option '--pdf' needs a value"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -302,6 +311,104 @@ TEST_F(Cli, ImportRefusesConfigurationsTheUnitCannotHold) {
     EXPECT_NE(r.err.find("Cannot save '" + F("ip.ORV") + "'"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("300"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(F("ip.ORV")));
+}
+
+// A message longer than anyone can type is cut to 69 characters on the way in, and said, whether
+// or not the unit could have held it packed.
+TEST_F(Cli, ImportCutsLongMessagesAndSaysSo) {
+    nlohmann::json j;
+    j["ModuleType"] = {15, 0, 0, 0};
+    std::vector<std::string> msgs(256, "");
+    msgs[1] = "X01 ALARM " + std::string(70, 'Q');
+    j["txtMsg"] = msgs;
+    WriteText(F("long.json"), j.dump());
+    const RunResult imported = Run({"import", F("long.json"), "-o", F("long.ORV")});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.err,
+              "orv-cli: warning: txtMsg[1]: longer than 69 characters: cut to 69; \"QQQQQQQQQQQ\" "
+              "was left out.\n");
+    const nlohmann::json back = nlohmann::json::parse(Run({"export", F("long.ORV")}).out);
+    EXPECT_EQ(back["txtMsg"][1], "X01 ALARM " + std::string(59, 'Q'));
+}
+
+// show --pdf: the commissioning sheet, whose text holds every message, RIC and module name of the
+// fitted banks. orv-cli.exe has no Qt to draw it with, and says where to get one.
+TEST_F(Cli, ShowWritesTheCommissioningSheetAsAPdf) {
+    ASSERT_EQ(Run({"new", "-m", "15,13,14,0", "-o", F("site.ORV")}).status, 0);
+    const nlohmann::json j = nlohmann::json::parse(Run({"export", F("site.ORV")}).out);
+#ifdef _WIN32
+    const RunResult r = Run({"show", F("site.ORV"), "--pdf", F("site.pdf")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write PDF files"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("File > Export PDF"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(F("site.pdf")));
+#else
+    const RunResult r = Run({"show", F("site.ORV"), "--pdf", F("site.pdf"), "--paper", "letter"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("Wrote the commissioning sheet of '" + F("site.ORV") + "' to '" +
+                                  F("site.pdf") + "': "))
+        << r.out;
+    EXPECT_TRUE(r.out.ends_with(" pages, Letter.\n")) << r.out;
+    const std::string text = test::PdfText(F("site.pdf"));
+    EXPECT_NE(text.find("site.ORV"), std::string::npos);
+    // Banks 1 and 2 take input: the states their module shows; bank 3 is a relay bank.
+    for (int i = 0; i < 128; ++i) {
+        const bool contact = i >= 64, shown = !contact || i % 4 == 0 || i % 4 == 3;
+        const std::string msg = j["txtMsg"][i], ric = j["txtRIC"][i];
+        if (shown) {
+            EXPECT_NE(text.find(msg), std::string::npos) << msg;
+            EXPECT_NE(text.find(ric), std::string::npos) << ric;
+        } else {
+            // What the default held there (the build empties it): not on the sheet either way.
+            const std::string unused = "BANK 2 CHAN " + std::to_string((i % 64) / 4 + 1) +
+                                       (i % 4 == 1 ? " SLOW" : " FAST");
+            EXPECT_EQ(text.find(unused), std::string::npos) << unused;
+        }
+    }
+    for (int k = 128; k < 192; ++k) {
+        if (k % 8 != 3 && k % 8 != 7) {
+            EXPECT_NE(text.find(j["txtRlyRIC"][k].get<std::string>()), std::string::npos) << k;
+        }
+    }
+    for (const char* name :
+         {"Type 15: 16-Channel Opto-Isolated DC Voltage Input Module",
+          "Type 13: 16-Channel Dry Contact Input Module", "Type 14: 8-Channel Relay Output Module"})
+        EXPECT_NE(text.find(name), std::string::npos) << name;
+    EXPECT_EQ(text.find("BANK 4 CHAN"), std::string::npos);  // not fitted
+
+    // The paper of the locale, unless told; a file that cannot be written is said.
+    const struct {
+        std::vector<std::string> extra;
+        const char* lang;
+        const char* paper;
+    } papers[] = {
+        {{}, "en_US.UTF-8", " pages, Letter.\n"},
+        {{}, "en_GB.UTF-8", " pages, A4.\n"},
+        {{"--paper", "A4"}, "en_US.UTF-8", " pages, A4.\n"},
+    };
+    const char* const localeVariables[] = {"LC_ALL", "LC_PAPER", "LANG"};
+    std::vector<std::pair<std::string, std::string> > saved;
+    for (const char* v : localeVariables)
+        if (const char* value = std::getenv(v)) saved.emplace_back(v, value);
+    for (const auto& p : papers) {
+        SCOPED_TRACE(p.lang);
+        UnsetEnv("LC_ALL");
+        UnsetEnv("LC_PAPER");
+        SetEnv("LANG", p.lang);
+        std::vector<std::string> args{"show", F("site.ORV"), "--pdf", F("p.pdf")};
+        args.insert(args.end(), p.extra.begin(), p.extra.end());
+        const RunResult paper = Run(args);
+        EXPECT_EQ(paper.status, 0) << paper.err;
+        EXPECT_TRUE(paper.out.ends_with(p.paper)) << paper.out;
+    }
+    for (const char* v : localeVariables) UnsetEnv(v);
+    for (const auto& [name, value] : saved) SetEnv(name.c_str(), value);
+    const RunResult refused = Run({"show", F("site.ORV"), "--pdf", F("no such folder/x.pdf")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("Cannot write '" + F("no such folder/x.pdf") + "': "),
+              std::string::npos)
+        << refused.err;
+#endif
 }
 
 // An output that replaces a file holding another configuration keeps the old file in the history

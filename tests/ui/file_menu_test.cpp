@@ -90,7 +90,7 @@ TEST_F(FileMenuTest, TitleNamesTheFileAndMarksUnsavedChanges) {
         EXPECT_EQ(w.windowTitle(), caption);
         EXPECT_EQ(w.windowHandle()->title(), title);
     }
-    EXPECT_EQ(w.windowFilePath(), Path("site.ORV"));
+    EXPECT_EQ(w.windowFilePath(), QDir::toNativeSeparators(Path("site.ORV")));
     EXPECT_TRUE(h->messages.empty());
     // The file records the program, not the title bar.
     EXPECT_TRUE(Read(Path("site.ORV")).startsWith("[Version]\r\nORV Pro=" + caption.toUtf8()));

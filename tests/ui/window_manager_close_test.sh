@@ -33,16 +33,17 @@ export XDG_DATA_HOME="$scratch/home/.local/share" XDG_STATE_HOME="$scratch/home/
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME"
 unset QT_QPA_PLATFORM
 
-# A free display.
-display=""
-for n in $(seq 91 160); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=$n; break; }
-done
-[ -n "$display" ] || { echo "FAIL: no free X display number"; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+# A display of its own: Xvfb picks a free number and writes it, so runs side by side never meet.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
 xvfb=$!
 pids+=("$xvfb")
-export DISPLAY=":$display"
+for _ in $(seq 300); do
+    [ -s "$scratch/display" ] && break
+    kill -0 "$xvfb" 2>/dev/null || { echo "FAIL: Xvfb ended: $(cat "$scratch/xvfb.log")"; exit 1; }
+    sleep 0.1
+done
+[ -s "$scratch/display" ] || { echo "FAIL: Xvfb named no display: $(cat "$scratch/xvfb.log")"; exit 1; }
+export DISPLAY=":$(tr -d '\n' <"$scratch/display")"
 # A busy machine may take its time.
 for _ in $(seq 300); do
     xdotool getmouselocation >/dev/null 2>&1 && break
