@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -158,6 +159,38 @@ TEST(SerialLine, ABlockReplyKeepsEachBytesTimeout) {
             EXPECT_GE(afterLast, 0.245);
             EXPECT_LT(afterLast, 0.4);
         }
+    }
+}
+
+// A paced reply wakes the waiting thread a few times, not once per byte: the terminal wakes a
+// poller at every byte it takes in.
+TEST(SerialLine, APacedReplyWakesTheClientAFewTimes) {
+    const std::vector<std::uint8_t> reply = BlockReply();
+    for (const int baud : {9600, 115200}) {
+        SCOPED_TRACE(baud);
+        FakeUnitLine unit;
+        ASSERT_FALSE(unit.Device().empty());
+        QtSerialPort port;
+        Comms comms(port, [&unit](int) { return std::optional<std::string>(unit.Device()); });
+        ASSERT_TRUE(comms.OpenComms(0, baud == 115200 ? 9 : 5, 18)) << comms.OpenFailureMessage();
+        const auto charTime = CharacterTime(comms.Settings());
+        std::thread unitThread([&] {
+            unit.Take(proto::kReadRequestSize, milliseconds(2000));
+            for (std::uint8_t b : reply) {
+                unit.Send(b);
+                std::this_thread::sleep_for(charTime);
+            }
+        });
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_THREAD, &before);
+        Image image{};
+        EXPECT_TRUE(ReadBlock(comms, 5, image));
+        ::getrusage(RUSAGE_THREAD, &after);
+        unitThread.join();
+        comms.CloseComms();
+        const long wakeUps =
+            (after.ru_nvcsw - before.ru_nvcsw) + (after.ru_nivcsw - before.ru_nivcsw);
+        EXPECT_LE(wakeUps, 12) << "of a reply of " << reply.size() << " bytes";
     }
 }
 

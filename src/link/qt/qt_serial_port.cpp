@@ -58,6 +58,10 @@ std::string DeviceGroup(const std::string& device) {
 // How long a unit may take beyond the line's own time before a reply is looked at again: its
 // turn-around and the system's scheduling.
 constexpr std::chrono::microseconds kReplySlack{500};
+// What of a reply is watched for byte by byte after the sleep: a few characters, and no less
+// than the time a woken thread may be late.
+constexpr int kReplyTailChars = 2;
+constexpr std::chrono::microseconds kReplyTail{250};
 
 }  // namespace
 
@@ -140,7 +144,6 @@ bool QtSerialPort::Open(const std::string& device, const SerialSettings& setting
     gone_ = false;
     wakeAt_ = 1;
     charTime_ = CharacterTime(settings);
-    sentBy_ = SerialClock::now();
     inBegin_ = inEnd_ = 0;
     open_ = true;
     return true;
@@ -179,8 +182,6 @@ bool QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
         // The driver's buffer is full: wait until it takes more.
         if (!(PollUntil(POLLOUT, giveUp) & POLLOUT)) return false;
     }
-    const auto now = SerialClock::now();
-    sentBy_ = std::max(sentBy_, now) + charTime_ * static_cast<long long>(bytes.size());
     return true;
 }
 
@@ -249,16 +250,47 @@ bool QtSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t co
     if (Buffered() > 0) return true;
     // Whole only where the reply is short on the line; a slow line wakes at each byte.
     const bool whole = count > 1 && charTime_ * static_cast<long long>(count) <= kMaxWholeReplyTime;
-    WakeAt(whole ? count : 1);
-    // The first look: when the reply could at the earliest be whole. Until then only a line
-    // faster than its rate (a simulator, a network adapter) has it sooner, and that wakes us.
     const auto slack = SerialClock::duration(kReplySlack);
-    SerialClock::time_point look =
-        std::max(SerialClock::now(), sentBy_) + charTime_ * static_cast<long long>(count) + slack;
-    int seen = 0;
     bool hungUp = false;
-    for (;;) {
-        const short revents = PollUntil(POLLIN, whole ? std::min(look, deadline) : deadline);
+    int seen = 0;
+    SerialClock::time_point look = deadline;
+    if (whole) {
+        // A terminal wakes whoever polls it at every byte it takes in, whatever VMIN says; VMIN
+        // only keeps the poll from returning. So the thread waits for the first byte, then
+        // sleeps without watching the line while the rest comes at the line's pace, and watches
+        // again only for the last few: a few wake-ups a reply instead of one a byte.
+        WakeAt(1);
+        const short first = PollUntil(POLLIN, deadline);
+        hungUp = first & (POLLERR | POLLHUP | POLLNVAL);
+        int held = 0;
+        if ((first & POLLIN) && !hungUp && ::ioctl(fd_, FIONREAD, &held) == 0 && held > 0 &&
+            held < static_cast<int>(count)) {
+            // The pace is the line's, or the slower one the bytes have come at so far.
+            const auto tail = std::max<SerialClock::duration>(charTime_ * kReplyTailChars,
+                                                              SerialClock::duration(kReplyTail));
+            const auto firstAt = SerialClock::now();
+            const int firstHeld = held;
+            SerialClock::duration pace = charTime_;
+            for (;;) {
+                const SerialClock::duration coming = pace * (static_cast<long long>(count) - held);
+                if (coming <= tail) break;
+                SleepUntil(std::min(SerialClock::now() + coming - tail, deadline));
+                int now = 0;
+                if (::ioctl(fd_, FIONREAD, &now) != 0 || now <= held) break;  // a pause
+                held = now;
+                if (held >= static_cast<int>(count) || SerialClock::now() >= deadline) break;
+                pace = std::max(pace, (SerialClock::now() - firstAt) / (held - firstHeld));
+            }
+            WakeAt(count);
+            look = SerialClock::now();  // look at once: it may all be here by now
+        } else {
+            look = SerialClock::time_point::min();  // whole, hung up, or the time ran out
+        }
+    } else {
+        WakeAt(1);
+    }
+    for (; look != SerialClock::time_point::min();) {
+        const short revents = PollUntil(POLLIN, std::min(look, deadline));
         hungUp = revents & (POLLERR | POLLHUP | POLLNVAL);  // unplugged, or the far end closed
         if (revents & POLLIN || hungUp) break;
         const auto now = SerialClock::now();
@@ -268,15 +300,23 @@ bool QtSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t co
         // Part of the reply came and nothing since the last look: hand it over.
         if (held > 0 && (held == seen || held >= static_cast<int>(count))) break;
         seen = held;
-        // Nothing yet: look again when a reply begun now could be whole. Part of it: look again
-        // within a few characters' time, so a pause is seen soon.
+        // Look again within a few characters' time, so a pause is seen soon.
         const long long rest = static_cast<long long>(count) - held;
-        look = now + charTime_ * (held == 0 ? rest : std::min<long long>(rest, kReplyPauseChars)) +
-               slack;
+        look = now + charTime_ * std::min<long long>(rest, kReplyPauseChars) + slack;
     }
     Fill();  // what came before a hang-up is still a reply
     if (hungUp) gone_ = true;
     return Buffered() > 0;
+}
+
+void QtSerialPort::SleepUntil(SerialClock::time_point until) {
+    for (;;) {
+        const auto left = until - SerialClock::now();
+        if (left <= SerialClock::duration::zero()) return;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec ts{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+        if (::ppoll(nullptr, 0, &ts, nullptr) == 0) return;
+    }
 }
 
 }  // namespace orv

@@ -5,9 +5,10 @@
 // opens the device and sets its rate and frame; the bytes then go straight through the terminal's
 // descriptor, with no event loop and no buffer of Qt's between the line and the exchange.
 //
-// A reply of known length is waited for whole: the terminal is told how many bytes to wait for
-// (VMIN), so the thread wakes once when they are all there instead of once per byte. Should the
-// line fall quiet part way, what has come is handed over within a few characters' time, and the
+// A reply of known length is waited for whole: once its first byte is there the thread sleeps
+// for the time the rest takes on the line, and then the terminal is told how many bytes to wait
+// for (VMIN), so the thread wakes a few times a reply instead of once per byte. Should the line
+// fall quiet part way, what has come is handed over within a few characters' time, and the
 // caller's per-byte timeout then runs from the byte that did not come.
 #pragma once
 
@@ -45,14 +46,14 @@ class QtSerialPort : public SerialPort {
     void WakeAt(std::size_t count);
     // Waits until the terminal is ready (events) or until; revents, or 0 when the time ran out.
     short PollUntil(short events, SerialClock::time_point until);
+    // Sleeps until then without watching the terminal.
+    static void SleepUntil(SerialClock::time_point until);
 
     std::unique_ptr<QSerialPort> port_;
     std::atomic<bool> open_{false};
     int fd_ = -1;
     bool gone_ = false;  // the device went away (unplugged, the far end of a terminal closed)
     SerialClock::duration charTime_{};
-    // When what was written last will have left the line: no reply can be whole before then.
-    SerialClock::time_point sentBy_{};
     std::size_t wakeAt_ = 0;  // what the terminal's readiness waits for now (VMIN)
     std::array<std::uint8_t, 4096> in_{};
     std::size_t inBegin_ = 0, inEnd_ = 0;
