@@ -61,7 +61,7 @@ constexpr std::chrono::microseconds kReplySlack{500};
 // What of a reply is watched for byte by byte after the sleep: a few characters, and no less
 // than the time a woken thread may be late.
 constexpr int kReplyTailChars = 2;
-constexpr std::chrono::microseconds kReplyTail{250};
+constexpr std::chrono::microseconds kReplyTail{500};
 
 }  // namespace
 
