@@ -144,6 +144,7 @@ class UnitOutput : public LinkOutput {
   private:
     FleetRun& run_;
     std::size_t unit_;
+    int shownProgress_ = -1;
 };
 
 thread_local const std::string* tUnitName = nullptr;  // the unit this thread works on
@@ -176,7 +177,13 @@ class FleetRun {
     void Change(std::size_t k, F&& change, FleetDisplay::Draw when = FleetDisplay::Draw::kSoon) {
         const std::lock_guard lock(mutex_);
         change(record_.results[k]);
-        if (display_.Live()) display_.Update(Block(), when);
+        if (!display_.Live()) return;
+        // The block is made only when it is to be drawn: a unit's progress changes every few
+        // blocks, and making the lines of every unit each time cost more than the link.
+        if (when == FleetDisplay::Draw::kSoon && !display_.DrawDue())
+            blockStale_ = true;
+        else
+            Refresh(when);
     }
 
   private:
@@ -192,6 +199,16 @@ class FleetRun {
     bool SaveInto(std::size_t k, Link& link, UnitOutput& out);
     void OnInterrupt();
     std::vector<std::string> Block() const;
+    // Hands the display the block as it is now (under the lock).
+    void Refresh(FleetDisplay::Draw when) {
+        display_.Update(Block(), when);
+        blockStale_ = false;
+    }
+    // Lines that stay, with the block beneath brought up to date first (under the lock).
+    void PrintLines(const std::vector<std::string>& lines, std::FILE* to) {
+        if (blockStale_) Refresh(FleetDisplay::Draw::kWithNextPrint);
+        display_.Print(lines, to);
+    }
     std::FILE* LinesStream() const { return options_.json ? stderr : stdout; }
     int ExitStatus() const;
 
@@ -200,6 +217,7 @@ class FleetRun {
     std::mutex mutex_;  // guards record_ and display_
     FleetRecord record_;
     FleetDisplay display_;
+    bool blockStale_ = false;  // the display holds an older block than the record's
     std::vector<std::vector<std::size_t>> groups_;  // units by device, in the inventory's order
     std::atomic<std::size_t> nextGroup_{0};
     std::atomic<int> stopLevel_{0};  // Ctrl+C presses
@@ -217,6 +235,9 @@ void UnitOutput::Warning(const std::string& text) {
 }
 
 void UnitOutput::Progress(int value, bool visible) {
+    // Told after every block; the bar moves by a whole percent every few.
+    if (visible && value == shownProgress_) return;
+    shownProgress_ = visible ? value : -1;
     run_.Change(unit_, [&](UnitRecord& u) {
         if (visible) {
             if (u.phase == "connecting") u.phase = "reading";
@@ -285,7 +306,7 @@ void FleetRun::OnInterrupt() {
             "Stopping the Writes at once (Ctrl+C again): the units being written will hold "
             "part of the new configuration.";
     }
-    display_.Update(Block(), FleetDisplay::Draw::kWithNextPrint);
+    Refresh(FleetDisplay::Draw::kWithNextPrint);
     display_.Print(text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text},
                    stderr);
 }
@@ -534,7 +555,7 @@ void FleetRun::RunUnit(std::size_t k) {
                             : "Stopped by Ctrl+C."};
         }
     }
-    display_.Update(Block(), FleetDisplay::Draw::kWithNextPrint);
+    Refresh(FleetDisplay::Draw::kWithNextPrint);
     display_.Print(UnitLines(record_, k), LinesStream());
 }
 
@@ -546,7 +567,7 @@ void FleetRun::Worker() {
             if (stopLevel_ > 0) {
                 const std::lock_guard lock(mutex_);
                 record_.results[k].result = UnitResult::kNotStarted;
-                display_.Update(Block(), FleetDisplay::Draw::kWithNextPrint);
+                Refresh(FleetDisplay::Draw::kWithNextPrint);
                 display_.Print(UnitLines(record_, k), LinesStream());
                 continue;
             }
@@ -582,7 +603,7 @@ int FleetRun::Run() {
     }
     {
         const std::lock_guard lock(mutex_);
-        display_.Update(Block(), FleetDisplay::Draw::kNow);
+        Refresh(FleetDisplay::Draw::kNow);
     }
     {
         const auto watch = WatchInterrupts([this] { OnInterrupt(); });
@@ -592,7 +613,7 @@ int FleetRun::Run() {
                 const std::string text =
                     (tUnitName ? *tUnitName + ": " : std::string()) + std::string(line);
                 const std::lock_guard lock(mutex_);
-                display_.Print({text}, stderr);
+                PrintLines({text}, stderr);
             });
         std::vector<std::thread> workers;
         for (std::size_t j = 0; j < jobs; ++j) {
@@ -601,10 +622,10 @@ int FleetRun::Run() {
             } catch (const std::system_error& e) {
                 // The system gives no more threads: the ones made share the units.
                 const std::lock_guard lock(mutex_);
-                display_.Print({"orv-cli: warning: " + std::to_string(jobs) +
-                                " units at once were asked, but the system gave only " +
-                                std::to_string(workers.size()) + " threads (" + e.what() + ")."},
-                               stderr);
+                PrintLines({"orv-cli: warning: " + std::to_string(jobs) +
+                            " units at once were asked, but the system gave only " +
+                            std::to_string(workers.size()) + " threads (" + e.what() + ")."},
+                           stderr);
                 break;
             }
         }

@@ -63,9 +63,13 @@ void FleetDisplay::Print(const std::vector<std::string>& lines, std::FILE* to) {
 void FleetDisplay::Update(std::vector<std::string> block, Draw when) {
     block_ = std::move(block);
     if (!live_ || when == Draw::kWithNextPrint) return;
-    if (when == Draw::kSoon && std::chrono::steady_clock::now() - lastDraw_ < kRedrawEvery) return;
+    if (when == Draw::kSoon && !DrawDue()) return;
     Erase();
     DrawBlock();
+}
+
+bool FleetDisplay::DrawDue() const {
+    return live_ && std::chrono::steady_clock::now() - lastDraw_ >= kRedrawEvery;
 }
 
 void FleetDisplay::End() {

@@ -25,6 +25,8 @@ class FleetDisplay {
     // line (the counts) kept, so that redrawing never leaves lines scrolled out of reach.
     enum class Draw { kNow, kSoon, kWithNextPrint };
     void Update(std::vector<std::string> block, Draw when);
+    // Whether an update drawn kSoon would be drawn now.
+    bool DrawDue() const;
     // Removes the block.
     void End();
 
