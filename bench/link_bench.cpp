@@ -224,8 +224,17 @@ void BM_ServerPacedRead(benchmark::State& state) {
 void BM_ServerPacedWrite(benchmark::State& state) {
     Transfer(state, Kind::kWrite, Path::kDeviceServer);
 }
+void BM_ServerPacedWriteVerify(benchmark::State& state) {
+    Transfer(state, Kind::kWriteVerify, Path::kDeviceServer);
+}
 void BM_ListenerPacedRead(benchmark::State& state) {
     Transfer(state, Kind::kRead, Path::kSimListener);
+}
+void BM_ListenerPacedWrite(benchmark::State& state) {
+    Transfer(state, Kind::kWrite, Path::kSimListener);
+}
+void BM_ListenerPacedWriteVerify(benchmark::State& state) {
+    Transfer(state, Kind::kWriteVerify, Path::kSimListener);
 }
 
 // A connect to a server that never accepts ends when the connect timeout (3 s) is up: error_s is
@@ -281,6 +290,22 @@ BENCHMARK(BM_ServerPacedWrite)
 BENCHMARK(BM_ListenerPacedRead)
     ->Arg(115200)
     ->Arg(9600)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+// At 115200 only: what a device server adds shows most where the wire is fast.
+BENCHMARK(BM_ListenerPacedWrite)
+    ->Arg(115200)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_ServerPacedWriteVerify)
+    ->Arg(115200)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_ListenerPacedWriteVerify)
+    ->Arg(115200)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
