@@ -13,9 +13,11 @@
 
 #include <QCoreApplication>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -202,11 +204,16 @@ void Transfer(benchmark::State& state, Kind kind, Path path = Path::kSerial) {
     server.reset();
     sim.Stop();  // it writes its timing as it stops
     const BlockShares shares = Breakdown(port.requests, timing, baud);
-    if (!shares.known && state.iterations() == 1)
-        state.SkipWithError("the simulated unit's timing does not match the requests sent");
-    state.counters["unit_first_us"] = shares.firstUs;
-    state.counters["unit_last_us"] = shares.lastUs;
-    state.counters["client_us"] = shares.clientUs;
+    // Without the breakdown the transfer's own figures still hold; the shares show as nan.
+    if (!shares.known)
+        std::fprintf(stderr,
+                     "the simulated unit's timing (%s) does not match the %zu block "
+                     "requests sent; no breakdown\n",
+                     timing.c_str(), port.requests.size());
+    const double unknown = std::numeric_limits<double>::quiet_NaN();
+    state.counters["unit_first_us"] = shares.known ? shares.firstUs : unknown;
+    state.counters["unit_last_us"] = shares.known ? shares.lastUs : unknown;
+    state.counters["client_us"] = shares.known ? shares.clientUs : unknown;
 }
 
 void BM_PacedRead(benchmark::State& state) {
