@@ -54,6 +54,9 @@ class LinkController : public QObject, public LinkUi {
     QDateTime ExchangeEnded() const;
     // Waits for a running timer check; used before the window closes.
     void Shutdown();
+    // The device the running or last click opened (read by the window while the click's worker
+    // waits for it).
+    std::string LastDevice() const { return comms_ ? comms_->LastDevice() : std::string(); }
 
     // LinkUi, called from the thread running the exchange.
     void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;

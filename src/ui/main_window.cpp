@@ -482,6 +482,7 @@ void MainWindow::SetDisconnectedState() {
 }
 
 void MainWindow::ShowLinkState(bool connected) {
+    if (connected && !connected_) unitCopies_.Connected();  // the unit may be another now
     connected_ = connected;
     w_.cmdConnect->setText(connected ? "Dis&connect" : "&Connect");
     w_.lblConnected->setText(connected ? "Connected" : "Disconnected");
