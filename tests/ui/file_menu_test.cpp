@@ -189,6 +189,39 @@ TEST_F(FileMenuTest, ReadOnlyTargetIsReportedAndNothingChanges) {
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+// Save over a file that holds another configuration keeps the old one as "before save" only
+// when it did replace it: a read-only file is left as it was, and so is the history.
+TEST_F(FileMenuTest, SaveThatDidNotWriteKeepsNoBeforeSaveCopy) {
+    const struct {
+        bool readOnly;
+        std::vector<std::string> copies;
+    } rows[] = {{true, {}}, {false, {"before save site"}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.readOnly);
+        QTemporaryDir data;
+        ScopedEnv env(kHistoryBaseVariable, data.path());
+        Harness w;
+        auto d = std::make_unique<ScriptedDialogs>();
+        d->saveAnswer = Path("site.ORV");
+        w.window->setFileDialogProvider(std::move(d));
+        QFile::setPermissions(Path("site.ORV"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QFile::remove(Path("site.ORV"));
+        w.window->action("MenuFileSaveAs")->trigger();
+        const QByteArray saved = Read(Path("site.ORV"));
+        ASSERT_FALSE(saved.isEmpty());
+        w.edit("txtRIC_0")->setText("0000042");
+        if (row.readOnly) QFile::setPermissions(Path("site.ORV"), QFileDevice::ReadOwner);
+        w.window->action("MenuFileSave")->trigger();
+        EXPECT_EQ(HistoryCopies(*w.window), row.copies);
+        EXPECT_EQ(Read(Path("site.ORV")) == saved, row.readOnly);
+        ASSERT_EQ(w.messages.size(), row.readOnly ? 1u : 0u);
+        if (row.readOnly) {
+            EXPECT_TRUE(w.messages[0].text.startsWith("The configuration was not saved."));
+        }
+    }
+    QFile::setPermissions(Path("site.ORV"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 TEST_F(FileMenuTest, DialogsStartInTheDocumentsFolderWhenTheStoredOneWillNotDo) {
     const QString locked = Path("locked") + "/";
 #ifdef _WIN32
