@@ -340,7 +340,7 @@ TEST_F(WindowLinkTest, PortMappingLeadsComOneToADeviceServer) {
 // The two checks are kept in the settings store's "Unit" group; a backup before Write lands in the
 // history, which Open History starts in.
 TEST_F(WindowLinkTest, UnitSettingsBackupAndOpenHistory) {
-    QSettings store("ORV Pro Configuration", "ORV Pro Configuration");
+    QSettings store = OpenUserStore();
     store.setValue("Unit/VerifyAfterWrite", "0");
     store.setValue("Unit/BackupBeforeWrite", "1");
     store.sync();
