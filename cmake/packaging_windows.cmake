@@ -1,7 +1,9 @@
 # The downloads for Windows users, made by cpack in the build folder:
-#   cpack -G NSIS   orv-config-<version>-win64-setup.exe: installs orv-config.exe and orv-cli.exe
-#                   with a Start-menu entry, the .ORV file type (a double-click opens the editor
-#                   with the file) and an uninstaller; "/S" installs (and uninstalls) silently
+#   cpack -G NSIS   orv-config-<version>-win64-setup.exe: shows the project's terms, installs
+#                   orv-config.exe and orv-cli.exe with a Start-menu entry, the .ORV file type (a
+#                   double-click opens the editor with the file) and an uninstaller, and offers
+#                   to run the editor; installing over the same or an older version replaces it
+#                   without a question; "/S" installs (and uninstalls) silently
 #   cpack -G ZIP    orv-config-<version>-win64.zip: the same programs and a README.txt, for PCs
 #                   where nothing may be installed
 # Both programs are static: they need no DLLs but Windows' own.
@@ -39,11 +41,64 @@ if(TARGET orv-config)
     set(CPACK_PACKAGE_INSTALL_DIRECTORY "ORV Pro Configuration")
     set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "ORV Pro Configuration")
     set(CPACK_NSIS_DISPLAY_NAME "ORV Pro Configuration ${PROJECT_VERSION}")
-    set(CPACK_NSIS_PACKAGE_NAME "ORV Pro Configuration ${PROJECT_VERSION}")
+    # The installer's title and the Start-menu folder: the program's name, without a version.
+    set(CPACK_NSIS_PACKAGE_NAME "ORV Pro Configuration")
     set(CPACK_PACKAGE_EXECUTABLES "orv-config" "ORV Pro Configuration")
     set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
     set(CPACK_NSIS_INSTALLED_ICON_NAME "orv-config.exe")
+    set(CPACK_NSIS_MUI_FINISHPAGE_RUN "orv-config.exe")
+    # An earlier installation is uninstalled first by its own uninstaller (which takes back its
+    # shortcuts and registry entries), without a question unless it is newer: see the script.
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+    # The terms page shows the project's own text: that of the Debian package's copyright file.
+    file(READ ${CMAKE_CURRENT_SOURCE_DIR}/packaging/copyright _copyright)
+    if(NOT _copyright MATCHES "\nCopyright: ([^\n]*)\nLicense: [^\n]*\n(( +[^\n]*\n)+)")
+        message(FATAL_ERROR "packaging/copyright has no Copyright and License paragraph")
+    endif()
+    set(_holder "${CMAKE_MATCH_1}")
+    string(REGEX REPLACE "\n +" " " _terms "${CMAKE_MATCH_2}")
+    string(STRIP "${_terms}" _terms)
+    set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/packaging/LICENSE.txt)
+    file(WRITE ${CPACK_RESOURCE_FILE_LICENSE}
+         "ORV Pro Configuration ${PROJECT_VERSION}\r\nCopyright: ${_holder}\r\n\r\n${_terms}\r\n")
+    # CMake's own installer script, with what Windows users expect changed: no Uninstall
+    # shortcut beside the program's (Settings, Apps uninstalls it), an earlier version replaced
+    # without a question, and no empty key of the vendor's left in the registry. Each change must
+    # find its place, so that a newer CMake's script is never taken half changed.
+    file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in _nsis)
+    set(_uninstall_key
+        [=["Software\Microsoft\Windows\CurrentVersion\Uninstall\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@"]=])
+    set(_vendor_key [=["Software\@CPACK_PACKAGE_VENDOR@\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@"]=])
+    set(_from0 "  !include Sections.nsh\n")
+    set(_to0 "  !include Sections.nsh\n  !include WordFunc.nsh\n")
+    set(_from1 [=[  CreateShortCut "$SMPROGRAMS\$STARTMENU_FOLDER\Uninstall.lnk" "$INSTDIR\@CPACK_NSIS_UNINSTALL_NAME@.exe"
+]=])
+    set(_to1 "")
+    set(_from2 [=[  MessageBox MB_YESNOCANCEL|MB_ICONEXCLAMATION \
+  "@CPACK_NSIS_PACKAGE_NAME@ is already installed. $\n$\nDo you want to uninstall the old version before installing the new one?" \
+  /SD IDYES IDYES uninst IDNO inst
+  Abort
+]=])
+    set(_to2 "  ReadRegStr $1 HKLM ${_uninstall_key} \"DisplayVersion\"
+  \${VersionCompare} \"$1\" \"@CPACK_PACKAGE_VERSION@\" $2
+  StrCmp $2 \"1\" 0 uninst
+  MessageBox MB_YESNO|MB_ICONQUESTION \\
+  \"@CPACK_NSIS_PACKAGE_NAME@ $1, a newer version, is installed.$\\n$\\nReplace it with version @CPACK_PACKAGE_VERSION@?\" \\
+  /SD IDYES IDYES uninst
+  Abort
+")
+    set(_from3 "  DeleteRegKey /ifempty SHCTX ${_vendor_key}\n")
+    set(_to3 "${_from3}  DeleteRegKey /ifempty SHCTX \"Software\\@CPACK_PACKAGE_VENDOR@\"\n")
+    foreach(_k 0 1 2 3)
+        string(FIND "${_nsis}" "${_from${_k}}" _at)
+        if(_at EQUAL -1)
+            message(FATAL_ERROR "CMake's NSIS template has changed; not found:\n${_from${_k}}")
+        endif()
+        string(REPLACE "${_from${_k}}" "${_to${_k}}" _nsis "${_nsis}")
+    endforeach()
+    set(_nsis_dir ${CMAKE_BINARY_DIR}/packaging/nsis)
+    file(WRITE ${_nsis_dir}/NSIS.template.in "${_nsis}")
+    set(CPACK_MODULE_PATH ${CMAKE_MODULE_PATH} ${_nsis_dir})
     set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
     if(ORV_WINDOWS_ICON)
         set(CPACK_NSIS_MUI_ICON ${ORV_WINDOWS_ICON})
