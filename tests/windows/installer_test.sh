@@ -10,6 +10,9 @@
 set -uo pipefail
 cpack=$1 build=$2 scratch=$3 version=$4 wine=$5
 source "$(dirname "$0")/checks.sh"
+# The run's virtual display, when there is one, for every Wine program here: the first to start
+# Wine's desktop decides where the windows of the later ones go.
+[ -s "$WINEPREFIX/orv-display" ] && export DISPLAY=":$(tr -d '\n' <"$WINEPREFIX/orv-display")"
 reg_default() {  # reg_default KEY: the key's default value, or nothing
     timeout 60 "$wine" reg query "$1" /ve 2>/dev/null | tr -d '\r' |
         sed -n 's/^ *(Default) *REG_SZ *//p'
@@ -75,7 +78,7 @@ grep -q "ORV Pro Configuration developers" "$licence" 2>/dev/null ||
     fail "the licence page shows: $(head -c 200 "$licence" 2>/dev/null)"
 grep -q "CPack" "$licence" 2>/dev/null && fail "the licence page is CPack's placeholder"
 grep -q 'MUI_FINISHPAGE_RUN' "$script" || fail "the last page offers no Run"
-grep -q 'uninstall the old version before' "$script" && fail "the installer asks before replacing an earlier version"
+grep -q 'StrCmp "ON" "ON" 0 inst' "$script" && fail "the installer asks before replacing an earlier version"
 
 # The earlier release, then this one over it, then this one again.
 timeout 180 "$wine" "$earlier" /S || fail "the earlier release did not install (status $?)"
@@ -86,6 +89,34 @@ timeout 180 "$wine" "$setup" /S || fail "the install over the earlier release en
 installed "over the earlier release"
 timeout 180 "$wine" "$setup" /S || fail "the install over itself ended with status $?"
 installed "over itself"
+
+# Started over the installation and cancelled on its first page, the installer leaves it as it
+# was: the earlier version goes only once the user has chosen to install.
+if [ -s "$WINEPREFIX/orv-display" ] && command -v xdotool >/dev/null; then
+    "$wine" "$setup" >/dev/null 2>&1 &
+    pid=$!
+    window=""
+    for _ in $(seq 120); do
+        window=$(xdotool search --onlyvisible --name '^ORV Pro Configuration Setup$' 2>/dev/null | head -n 1)
+        [ -n "$window" ] && break
+        sleep 0.5
+    done
+    if [ -z "$window" ]; then
+        fail "the installer showed no window"
+    else
+        # Cancel, and yes to "Are you sure you want to quit?".
+        xdotool windowactivate --sync "$window" key Escape 2>/dev/null || xdotool key Escape
+        sleep 1
+        xdotool key Return
+    fi
+    for _ in $(seq 60); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.5
+    done
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    installed "after a cancelled install"
+fi
 
 out=$(timeout 60 "$wine" "$programs/orv-config.exe" --version 2>&1 | tr -d '\r')
 [ "$out" = "ORV Pro Configuration $version" ] || fail "the installed editor's --version said: $out"
