@@ -13,6 +13,8 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 cd "$scratch" || exit 1
 source "$(dirname "$0")/checks.sh"
+trap stop_window_manager EXIT
+start_window_manager || exit 1  # which gives the message boxes the focus
 
 timeout 60 "$wine" "$exe" /? >out.txt 2>err.txt
 last=$?

@@ -10,31 +10,18 @@
 set -uo pipefail
 wine=$1 exe=$2 cli_exe=$3 end_session=$4 scratch=$5 runs=${6:-20}
 source "$(dirname "$0")/editor_under_wine.sh"
-for tool in openbox wmctrl; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
 
 rm -rf "$scratch"
 mkdir -p "$scratch"
 cd "$scratch" || exit 1
 source "$(dirname "$0")/checks.sh"
-wm_pid=""
 cleanup() {
     stop_editor
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+    stop_window_manager
 }
 trap cleanup EXIT
-
-# A window manager, as on any desktop: Alt+F4 is its key for closing the active window.
-if ! wmctrl -m >/dev/null 2>&1; then
-    openbox --sm-disable >openbox.log 2>&1 &
-    wm_pid=$!
-    for _ in $(seq 100); do
-        wmctrl -m >/dev/null 2>&1 && break
-        sleep 0.1
-    done
-fi
-wmctrl -m >/dev/null 2>&1 || { echo "FAIL: no window manager: $(cat openbox.log)"; exit 1; }
+# Alt+F4 is the window manager's key for closing the active window.
+start_window_manager || exit 1
 
 # A crash then ends the program with Wine's report on its standard error, instead of a dialog
 # that waits for an answer.
