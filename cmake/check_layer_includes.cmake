@@ -1,6 +1,7 @@
 # Fails when a file of a core folder includes a header of a folder it may not use (a layer above
-# it, a sibling, app/, ui/, link/qt/, link/win32/ or link/net/) or any Qt header, or when the window (ui/)
-# includes the program's entry (app/). The allowed layers come from core_layers.cmake.
+# it, a sibling, app/, ui/, link/qt/, link/win32/ or link/net/) or any Qt header, when the window (ui/)
+# includes the program's entry (app/), or when the sheet (print/) reaches beyond Qt Gui and the
+# layers under it. The allowed layers come from core_layers.cmake.
 #   cmake -DSOURCE_DIR=<the src folder> -P check_layer_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/core_layers.cmake)
@@ -42,6 +43,31 @@ foreach(file IN LISTS files)
     file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"app/")
     foreach(line IN LISTS includes)
         string(APPEND problems "  ${file} includes the program's entry (${line}): ui may not use app/\n")
+    endforeach()
+endforeach()
+
+# The commissioning sheet (print/) draws with Qt Gui on the report and the file layer: no
+# widgets, no printer dialogs, nothing of the window, the link or the program's entry.
+orv_layers_below(report print_allowed)
+list(APPEND print_allowed files print)
+file(GLOB files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/print/*.h ${SOURCE_DIR}/print/*.cpp)
+foreach(file IN LISTS files)
+    math(EXPR checked "${checked} + 1")
+    file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+    foreach(line IN LISTS includes)
+        if(line MATCHES "#[ \t]*include[ \t]*<((QtWidgets|QtPrintSupport)/[^>]*|QWidget|QApplication|QPrint[A-Za-z]*)>")
+            string(APPEND problems "  ${file} includes <${CMAKE_MATCH_1}>: print uses Qt Gui only\n")
+        elseif(line MATCHES "#[ \t]*include[ \t]*\"(([^\"/]+)/[^\"]*)\"")
+            set(header ${CMAKE_MATCH_1})
+            set(folder ${CMAKE_MATCH_2})
+            if(header MATCHES "^link/(qt|win32|net)/")
+                set(folder "link/${CMAKE_MATCH_1}")
+            endif()
+            if(NOT folder IN_LIST print_allowed)
+                list(JOIN print_allowed ", " may)
+                string(APPEND problems "  ${file} includes ${header}: print may use only ${may}\n")
+            endif()
+        endif()
     endforeach()
 endforeach()
 

@@ -62,8 +62,8 @@ channel and trigger state, relay actions, serial ports, RS485 role, LAN addresse
 pulse limits, options), keeps it in .ORV files and reads and writes it over a
 serial line.
 
-orv-cli does the same from a shell and adds a readable report, a diff of two
-configurations and a channel table for spreadsheets. orv-unit-sim is a simulated
+orv-cli does the same from a shell and adds a readable report, a commissioning
+sheet as a PDF, a diff of two configurations and a channel table for spreadsheets. orv-unit-sim is a simulated
 unit on a pseudo-terminal for trying the tools without hardware.")
 # Library dependencies come from dpkg-shlibdeps; the Qt platform plugins are loaded at run time,
 # so the editor names them itself.

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/teardown.h"
+#include "app/termination.h"
 #include "ui/main_window.h"
 #include "ui/splash.h"
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
         splash.repaint();
 
         orv::ui::MainWindow window(&splash);
+        orv::app::CloseOnTerminationSignals(window);
         window.show();
         splash.close();
         orv::app::CloseWhenQuitting(window);

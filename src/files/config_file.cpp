@@ -120,6 +120,7 @@ ReadConfigResult ReadConfigText(std::string_view bytes, const std::string& path,
     for (const auto& w : result.decode.warnings) add(w);
     for (const auto& w : result.decode.build.warnings) add(w);
     if (!result.decode.size.fits) add(TooLargeMessage(result.decode.build));
+    for (const auto& c : result.decode.build.cautions) add(c);
     return result;
 }
 
@@ -147,6 +148,9 @@ WriteConfigResult WriteConfigFile(const std::string& path, ConfigRecord& rec,
     result.warnings = result.build.warnings;
     result.warnings.insert(result.warnings.end(), result.build.notes.begin(),
                            result.build.notes.end());
+    // Settings that cannot work as meant are named, never refused.
+    result.warnings.insert(result.warnings.end(), result.build.cautions.begin(),
+                           result.build.cautions.end());
     if (!result.build.fits) {
         result.error = prefix + TooLargeMessage(result.build);
         return result;

@@ -71,7 +71,7 @@ std::string ConfigFileText(std::string_view existing, std::string_view title,
 struct WriteConfigResult {
     bool ok = false;
     std::string error;
-    std::vector<std::string> warnings;  // the build's warnings, then its notes
+    std::vector<std::string> warnings;  // the build's warnings, notes and cautions
     BuildResult build;
 };
 

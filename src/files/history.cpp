@@ -7,6 +7,8 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <set>
+#include <unordered_map>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,12 +16,15 @@
 #include <shlobj.h>
 #endif
 
+#include "base/hex.h"
 #include "base/latin1.h"
 #include "base/local_time.h"
 #include "base/log.h"
+#include "base/numbers.h"
 #include "files/config_file.h"
 #include "files/profile.h"
 #include "files/record_json.h"
+#include "image/layout.h"
 #include "model/defaults.h"
 #include "model/fields.h"
 #include "model/identity.h"
@@ -62,9 +67,11 @@ std::string Stamp() {
     return text;
 }
 
-// A subject that every file system takes as part of a name.
+// A subject that every file system takes as part of a name: at most maxChars characters, and 60
+// bytes more than that (60 letters beyond ASCII fit, and a name stays within every file system's
+// limit of 255).
 std::string SafeSubject(std::string_view subject, std::string_view fallback,
-                        std::size_t maxBytes = kMaxSubject) {
+                        std::size_t maxChars = kMaxSubject) {
     std::string out;
     for (std::size_t k = 0; k < subject.size(); ++k) {
         const char c = subject[k];
@@ -84,13 +91,28 @@ std::string SafeSubject(std::string_view subject, std::string_view fallback,
     const auto first = out.find_first_not_of(" .");
     if (first == std::string::npos) return std::string(fallback);
     out.erase(0, first);
-    if (out.size() > maxBytes) {
-        std::size_t cut = maxBytes;  // never inside a UTF-8 sequence
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out.resize(cut);
+    // Never inside a UTF-8 sequence: the cut falls before a character.
+    std::size_t chars = 0, cut = 0;
+    while (cut < out.size() && chars < maxChars) {
+        std::size_t next = cut + 1;
+        while (next < out.size() && (static_cast<unsigned char>(out[next]) & 0xC0) == 0x80) ++next;
+        if (next > maxChars + kMaxSubject) break;
+        cut = next;
+        ++chars;
     }
+    out.resize(cut);
     out.erase(out.find_last_not_of(" .") + 1);
     return out;
+}
+
+// Whether a subject ends as our names end when two copies fall into one second, " (2)": its copy
+// then always carries its own number, so that "pump (2)" is never read as the second "pump".
+bool EndsLikeSequence(std::string_view subject) {
+    if (!subject.ends_with(")")) return false;
+    const auto open = subject.rfind(" (");
+    if (open == std::string_view::npos) return false;
+    const std::string_view digits = subject.substr(open + 2, subject.size() - open - 3);
+    return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view end) {
@@ -157,7 +179,7 @@ std::optional<NameParts> ParseName(const std::string& fileName) {
 // before any other, newest first; then by the time the file was written, then by the name's
 // stamp, a " (n)" copy newer than the one made before it in the same second.
 std::vector<NameParts> ListParts(const std::string& folder,
-                                 const std::vector<std::string>& madeHere) {
+                                 const std::unordered_map<std::string, std::size_t>& madeHere) {
     struct Ranked {
         NameParts parts;
         std::ptrdiff_t made;  // position in madeHere, -1 for copies made elsewhere
@@ -171,9 +193,10 @@ std::vector<NameParts> ListParts(const std::string& folder,
         auto parts = ParseName(Utf8Of(it->path().filename()));
         if (!parts) continue;
         parts->entry.path = Utf8Of(it->path());
-        const auto at = std::find(madeHere.begin(), madeHere.end(), parts->entry.fileName);
+        const auto at = madeHere.find(parts->entry.fileName);
         const fs::file_time_type written = it->last_write_time(fileEc);
-        found.push_back({std::move(*parts), at == madeHere.end() ? -1 : at - madeHere.begin(),
+        found.push_back({std::move(*parts),
+                         at == madeHere.end() ? -1 : static_cast<std::ptrdiff_t>(at->second),
                          fileEc ? fs::file_time_type::min() : written});
     }
     std::sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) {
@@ -188,6 +211,43 @@ std::vector<NameParts> ListParts(const std::string& folder,
     out.reserve(found.size());
     for (Ranked& r : found) out.push_back(std::move(r.parts));
     return out;
+}
+
+// The names of our copies in a folder, unsorted and without a look at each file: enough to
+// count them or to number a new one.
+std::vector<NameParts> ListNames(const std::string& folder) {
+    std::vector<NameParts> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(PathOf(folder), ec), end; !ec && it != end; it.increment(ec))
+        if (auto parts = ParseName(Utf8Of(it->path().filename()))) out.push_back(std::move(*parts));
+    return out;
+}
+
+// The MAC address a copy's image holds, read from its file; nullopt when it does not open.
+std::optional<Image> ImageOfCopy(const std::string& path) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes).ok) return std::nullopt;
+    const auto contents = ProfileDocument::Parse(bytes).Find(kSectionEEprom, kKeyContents);
+    if (!contents || contents->size() < 2 * (kMacAddress + 6)) return std::nullopt;
+    Image image{};
+    for (int k = 0; k < 6; ++k) {
+        const auto v = ParseDigits(contents->substr(2 * (kMacAddress + k), 2), 16, 0xFF);
+        if (!v) return std::nullopt;
+        image[kMacAddress + k] = static_cast<std::uint8_t>(*v);
+    }
+    return image;
+}
+
+bool IsUnitCopyEvent(std::string_view event) {
+    return event == history_event::kRead || event == history_event::kBackup;
+}
+bool IsWriteEvent(std::string_view event) {
+    return event == history_event::kWrite || event == history_event::kWriteUnverified;
+}
+
+std::string LowerText(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 // Whether a history copy's subject ends with where it came from:
@@ -274,7 +334,7 @@ HistoryCopy History::KeepBackup(const std::array<std::string, 2>& versionLines,
                                 std::string_view unitName) {
     HistoryCopy copy =
         KeepImage(history_event::kBackup,
-                  unitName.empty() ? UnitSubject(versionLines) : std::string(unitName),
+                  unitName.empty() ? UnitSubject(versionLines) : SafeSubject(unitName, "unit"),
                   versionLines, moduleTypes, image);
     std::error_code ec;
     if (copy.ok && !fs::is_regular_file(PathOf(copy.path), ec)) {
@@ -307,17 +367,18 @@ HistoryCopy History::Write(std::string_view event, std::string_view subject,
     }
     const std::string stamp = Stamp();
     // A subject may say which copy it came from beyond the usual length (FileSubject).
-    const std::string stem = stamp + " " + std::string(event) + " " +
-                             SafeSubject(subject, "untitled", kMaxSubject + kMaxOrigin);
+    const std::string safe = SafeSubject(subject, "untitled", kMaxSubject + kMaxOrigin);
+    const std::string stem = stamp + " " + std::string(event) + " " + safe;
     // Copies made within one second are numbered on from the highest number of that second, so
     // that a name freed by pruning is never reused for a newer copy. Another program may take a
     // name between the look and the write: the name is claimed exclusively, and a taken one
     // means the next number.
     int sequence = 1;
-    for (const NameParts& p : ListParts(folder_, madeHere_))
+    for (const NameParts& p : ListNames(folder_))
         if (p.entry.fileName.starts_with(stamp)) sequence = std::max(sequence, p.sequence + 1);
+    const bool numbered = EndsLikeSequence(safe);
     auto nameFor = [&](int n) {
-        return stem + (n > 1 ? " (" + std::to_string(n) + ")" : std::string()) +
+        return stem + (n > 1 || numbered ? " (" + std::to_string(n) + ")" : std::string()) +
                std::string(kExtension);
     };
     fs::path path;
@@ -326,6 +387,7 @@ HistoryCopy History::Write(std::string_view event, std::string_view subject,
         path = folder / PathOf(name);
         const FileIoResult io = WriteNewFile(Utf8Of(path), text);
         if (io.ok) {
+            madeAt_.emplace(name, madeHere_.size());
             madeHere_.push_back(name);
             break;
         }
@@ -347,27 +409,63 @@ HistoryCopy History::Write(std::string_view event, std::string_view subject,
     copy.ok = true;
     copy.path = Utf8Of(path);
     LogLine("++ Kept a copy in " + copy.path, true);
-    Prune(madeHere_.back());
+    Prune();
     return copy;
 }
 
 std::vector<HistoryEntry> History::List() const {
     std::vector<HistoryEntry> entries;
-    for (auto& p : ListParts(folder_, madeHere_)) entries.push_back(std::move(p.entry));
+    for (auto& p : ListParts(folder_, madeAt_)) entries.push_back(std::move(p.entry));
     return entries;
 }
 
-void History::Prune(const std::string& justMade) {
-    const std::vector<HistoryEntry> entries = List();
+std::string History::UnitKey(const HistoryEntry& entry) {
+    if (IsWriteEvent(entry.event)) return "name " + LowerText(entry.subject);
+    if (!IsUnitCopyEvent(entry.event)) return {};
+    if (const auto known = unitKeys_.find(entry.fileName); known != unitKeys_.end())
+        return known->second;
+    const auto image = ImageOfCopy(entry.path);
+    const auto mac = image ? OwnMacAddress(*image) : std::nullopt;
+    std::string key = mac ? "mac " + *mac : "name " + LowerText(entry.subject);
+    unitKeys_.emplace(entry.fileName, key);
+    return key;
+}
+
+void History::Prune() {
+    const std::size_t keep = std::max<std::size_t>(keep_, 1);
+    if (const std::size_t count = ListNames(folder_).size(); count <= keep) {
+        lastCount_ = count;
+        return;
+    }
+    // The copies made here rank first, the newest before them all; whatever the clocks say, the
+    // copies pruned are the others, the oldest first. Never pruned: a copy made here, and the
+    // newest copy of each unit (a unit's only copy may be months old: it says when the unit was
+    // last read), even where that keeps more than the limit.
+    std::set<std::string> units;
+    std::size_t kept = 0;
     std::error_code ec;
-    // The copies made here rank first, the one just made before them all; whatever the clocks
-    // say, the copies pruned are the others, the oldest first.
-    for (std::size_t k = std::max<std::size_t>(keep_, 1); k < entries.size(); ++k) {
-        if (entries[k].fileName == justMade) continue;
-        fs::path path = PathOf(entries[k].path);
+    for (const NameParts& p : ListParts(folder_, madeAt_)) {
+        const HistoryEntry& e = p.entry;
+        const std::string unit = UnitKey(e);
+        const bool newestOfUnit = !unit.empty() && units.insert(unit).second;
+        if (madeAt_.contains(e.fileName) || newestOfUnit || kept < keep) {
+            ++kept;
+            continue;
+        }
+        fs::path path = PathOf(e.path);
         fs::remove(path, ec);
         fs::remove(path.replace_extension(PathOf(kSidecarExtension)), ec);
+        unitKeys_.erase(e.fileName);
     }
+    lastCount_ = kept;
+}
+
+std::optional<std::string> OwnMacAddress(const Image& image) {
+    std::string mac;
+    for (int k = 0; k < 6; ++k) mac += (k ? ":" : "") + HexString(image[kMacAddress + k], 2);
+    if (mac == "00:00:00:00:00:00" || mac == "FF:FF:FF:FF:FF:FF" || mac == "50:46:4A:00:00:00")
+        return std::nullopt;
+    return mac;
 }
 
 std::optional<HistoryEntry> NewestUnitCopy(const History& history,

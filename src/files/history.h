@@ -10,8 +10,10 @@
 // claimed exclusively, so copies made at once by several programs never replace each other.
 // Copies rank by when they were made: first those this History made, newest first, then the
 // others by the time their file was written (not by the local time in their names, which a
-// clock set back or a time-zone change would reorder). Pruning never deletes the copy just made
-// nor, while others can go, any copy made by this History.
+// clock set back or a time-zone change would reorder). Pruning never deletes a copy made by this
+// History (the running program) nor the newest copy of each unit, even where the folder then
+// holds more than the limit; it deletes the oldest of the others. A subject that ends as a
+// number does, "pump (2)", is always followed by its copy's own number, "pump (2) (1)".
 #pragma once
 
 #include <array>
@@ -20,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "image/image.h"
@@ -101,15 +104,32 @@ class History {
     // The copies in the folder, newest first.
     std::vector<HistoryEntry> List() const;
 
+    // The copies this History made, and how many the folder held after the last one was made:
+    // more than the limit when this History's own copies and each unit's newest need it.
+    std::size_t CopiesMade() const { return madeHere_.size(); }
+    std::size_t LastCount() const { return lastCount_; }
+    std::size_t Limit() const { return keep_; }
+
   private:
     HistoryCopy Write(std::string_view event, std::string_view subject, const std::string& text,
                       const std::string* json);
-    void Prune(const std::string& justMade);
+    void Prune();
+    // Who a copy is of, for keeping each unit's newest copy: "mac 50:46:4A:01:02:03" for a copy
+    // of what a unit held that holds the unit's own address, otherwise "name " and the subject
+    // in lower case; "" for copies that are not of a unit (before save, before open...).
+    std::string UnitKey(const HistoryEntry& entry);
 
     std::string folder_;
     std::size_t keep_;
     std::vector<std::string> madeHere_;  // file names of the copies this History made, in order
+    std::unordered_map<std::string, std::size_t> madeAt_;    // the same: name -> position
+    std::unordered_map<std::string, std::string> unitKeys_;  // file name -> UnitKey, once read
+    std::size_t lastCount_ = 0;
 };
+
+// The MAC address an image holds when it is a unit's own ("50:46:4A:01:02:03"): not blank and
+// not the editor's default, which every unit holds until its address is programmed.
+std::optional<std::string> OwnMacAddress(const Image& image);
 
 // The newest copy of what a unit held (after a Read, or a backup before a Write), if any; with
 // ofUnit, the newest it accepts (files/unit_copies.h tells one unit's copies from another's).
@@ -117,8 +137,8 @@ std::optional<HistoryEntry> NewestUnitCopy(
     const History& history, const std::function<bool(const HistoryEntry&)>& ofUnit = nullptr);
 
 // The subject of a copy of the unit's configuration: its first version line (record bytes), or
-// "unit". Subjects are UTF-8, cut to 60 bytes, with control characters (C0 and C1) and what no
-// file system takes in a name replaced by "_".
+// "unit". Subjects are UTF-8, cut to 60 characters (and 120 bytes), with control characters (C0
+// and C1) and what no file system takes in a name replaced by "_".
 std::string UnitSubject(const std::array<std::string, 2>& versionLines);
 // The subject of a copy of what the editor holds: its file name (UTF-8) without ".ORV", or
 // "untitled". A history copy's own name is not nested into the new one: the subject is the

@@ -151,12 +151,12 @@ class Importer {
         auto& target = field.At(rec_, index.value_or(0));
         if constexpr (F::kind == FieldKind::kText) {
             if (SameMember(field.member, &ConfigRecord::txtMsg) && value.is_string()) {
-                // As a paste takes it, but at any length the unit can store: the record may hold
-                // what a unit held. What even packing cannot fit is cut once every member is in.
-                const UnitMessage fitted = MessageForUnit(value.get_ref<const std::string&>(), 0);
+                // As a paste takes it: no longer than anyone can type into the field, nor than
+                // a pager message may be. (An opened file keeps its messages as they are.)
+                const UnitMessage fitted = MessageForUnit(value.get_ref<const std::string&>());
                 if (fitted.changed())
                     result_.warnings.push_back(Where(key, index) + ": " +
-                                               DescribeMessageChanges(fitted));
+                                               DescribeImportedMessage(fitted));
                 target = fitted.text;
             } else if (auto t = Text(key, index, value)) {
                 target = std::move(*t);

@@ -5,7 +5,8 @@
 //
 // With an image, a last member "carried" holds the image bytes the record does not hold and the
 // editor only carries along (addresses 22-23, the bytes after the packed part up to 3839, and
-// 3846-4095), so that an export imported unchanged saves the same file:
+// 3846-4095), so that an export imported unchanged saves the same file (a message longer than 69
+// characters excepted: the import cuts it):
 //     "carried": {"22-23": "A55A", "3846-4095": "0102...FF"}
 // Each key is a range of addresses "first-last" in decimal, each value its bytes as two
 // upper-case hexadecimal digits each. Zero bytes at either end of an area are left out, and an
@@ -40,8 +41,9 @@ struct JsonImportResult {
 // outside Latin-1 are errors; with any error nothing is changed. Messages are taken as a paste
 // into their field would be (model/message_text.h), each change with a warning naming the member:
 // what the unit cannot store becomes its ASCII form, blanks take the unit's spacing, and a message
-// longer than the unit can hold even packed is cut to 69 characters. A message the unit holds
-// packed keeps its length, beyond 69 characters too (a unit may hold such). "carried" bytes go into
+// longer than 69 characters is cut to 69 ("txtMsg[1]: longer than 69 characters: cut to 69; "QQQ"
+// was left out."). A message kept from rec that no longer fits packed beside the new ones is cut
+// to 69 characters too. "carried" bytes go into
 // image when one is given (before the caller builds onto it); a range outside the carried areas
 // or a value that does not fit its range is an error.
 JsonImportResult RecordFromJson(const nlohmann::json& json, ConfigRecord& rec,

@@ -12,6 +12,7 @@
 #include "image/image.h"
 #include "model/lists.h"
 #include "model/message_text.h"
+#include "model/settings_checks.h"
 
 namespace orv {
 namespace {
@@ -295,6 +296,7 @@ BuildResult BuildImage(ConfigRecord& rec, const ModuleTypes& moduleTypes, Image&
     std::vector<std::string> normalised;
     BuildResult result;
     NormaliseRecord(rec, moduleTypes, normalised, result.notes);
+    result.cautions = ImpossibleSettings(rec, moduleTypes);
     EncodedImage encoded = EncodeRecord(rec, moduleTypes);
 
     result.lastAddress = encoded.packedEnd - 1;

@@ -43,6 +43,10 @@ struct BuildResult {
     // two steps rounded to the step, a message's runs of blanks made single), one sentence each:
     // told to the user, but nothing is lost and nothing refused.
     std::vector<std::string> notes;
+    // Settings stored as they are that cannot work as meant (a pulse window whose Min is above its
+    // Max, a relay range whose first RIC is above its last), one sentence each: named, never
+    // refused (model/settings_checks.h).
+    std::vector<std::string> cautions;
 };
 
 // Normalises the record (bank rules, message characters and spacing, times to their steps, new

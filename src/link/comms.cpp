@@ -48,7 +48,11 @@ bool Comms::OpenComms(int comPortPosition, int baudPosition, int formatPosition)
         return false;
     }
     settings_ = *settings;
-    FlushInput();
+    if (!FlushInput()) {
+        port_.Close();
+        lastFailure_ = OpenFailure::kKeepsSending;
+        return false;
+    }
     return true;
 }
 
@@ -57,11 +61,16 @@ void Comms::CloseComms() {
     if (port_.IsOpen()) port_.Close();
 }
 
-void Comms::FlushInput() {
-    if (!port_.IsOpen()) return;
-    while (port_.BytesWaiting() != 0) {
+bool Comms::FlushInput() {
+    if (!port_.IsOpen()) return true;
+    const auto giveUp = SerialClock::now() + kMaxDrainTime;
+    for (std::size_t dropped = 0; port_.BytesWaiting() != 0; ++dropped) {
         if (!port_.ReadByte()) break;
+        // The clock is looked at only now and then: a drain is mostly a few bytes.
+        if (dropped >= kMaxDrainBytes || (dropped % 256 == 255 && SerialClock::now() > giveUp))
+            return false;
     }
+    return true;
 }
 
 std::uint8_t Comms::RxByte(int timeoutMs) {
@@ -153,6 +162,13 @@ std::string OpenFailureReason(OpenFailure failure, const std::string& device,
         case OpenFailure::kNegotiation:
             return "The device server at " + device + " did not set up the serial line: " + detail +
                    ".";
+        case OpenFailure::kKeepsSending:
+            return "The unit on " + device + " keeps sending: more than " +
+                   std::to_string(kMaxDrainBytes) +
+                   " bytes came without a pause before anything was asked of it, so no reply "
+                   "could be told from them. Check that the PC baud rate and serial format "
+                   "match the unit and that nothing else sends on the line; then restart the "
+                   "unit and try again.";
         case OpenFailure::kSettingsRefused:
             return "The device server at " + device + " refused the serial settings " + detail +
                    (cli ? ". Choose another rate with --baud or format with --format"

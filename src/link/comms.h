@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -12,6 +13,11 @@
 #include "link/serial_port.h"
 
 namespace orv {
+
+// What draining a line may take before the line counts as one that keeps sending: far more than
+// any reply or leftover holds, and far less than a stream without end would fill.
+inline constexpr std::size_t kMaxDrainBytes = 16384;
+inline constexpr std::chrono::milliseconds kMaxDrainTime{500};
 
 // The text shown when the selected port will not open.
 inline constexpr const char* kUnableToOpenPort = "Unable to open selected Coms Port";
@@ -31,12 +37,14 @@ class Comms {
 
     // Closes the port if open, then opens COM(comPortPosition + 1) with the settings of the two
     // list positions and discards pending input. False on any failure (no selection, an
-    // unknown position, a device that will not open); LastOpenFailure says why.
+    // unknown position, a device that will not open, a line that keeps sending so that nothing
+    // could be told from a reply); LastOpenFailure says why.
     bool OpenComms(int comPortPosition, int baudPosition, int formatPosition);
     // Discards pending input, then closes the port if it is open.
     void CloseComms();
-    // Reads and discards every byte waiting.
-    void FlushInput();
+    // Reads and discards every byte waiting, within a budget of bytes and time; false when the
+    // line was still sending when the budget ran out.
+    bool FlushInput();
     // One received byte, waiting at most timeoutMs; 0 with RxTimedOut() true when none came.
     std::uint8_t RxByte(int timeoutMs);
     // The next count bytes received are one reply: the port may wait for them together

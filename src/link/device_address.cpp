@@ -1,8 +1,13 @@
 #include "link/device_address.h"
 
+#ifndef _WIN32
+#include <net/if.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 
 namespace orv {
 namespace {
@@ -41,15 +46,59 @@ bool IsIpv4(std::string_view host) {
     return parts == 4;
 }
 
-// Hex groups, colons and an embedded IPv4 tail; the final word is the resolver's.
-bool IsIpv6Shape(std::string_view host) {
-    const std::size_t zone = host.find('%');
-    const std::string_view address = host.substr(0, zone);
-    if (address.find(':') == std::string_view::npos) return false;
-    if (zone != std::string_view::npos && zone + 1 == host.size()) return false;  // "%" alone
-    return std::all_of(address.begin(), address.end(), [](char c) {
-        return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
+// Hex groups of one to four digits between colons, at most one "::" standing for the groups left
+// out, and an IPv4 address in place of the last two groups ("::ffff:10.1.2.3").
+bool IsIpv6Address(std::string_view address) {
+    // Counts the groups of one side of "::"; false when one is not a group.
+    const auto count = [](std::string_view side, bool ipv4Tail, int& groups) {
+        if (side.empty()) return true;
+        for (;;) {
+            const std::size_t colon = side.find(':');
+            const std::string_view group = side.substr(0, colon);
+            if (colon == std::string_view::npos && ipv4Tail &&
+                group.find('.') != std::string_view::npos) {
+                groups += 2;
+                return IsIpv4(group);
+            }
+            if (group.empty() || group.size() > 4 ||
+                !std::all_of(group.begin(), group.end(),
+                             [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+                return false;
+            ++groups;
+            if (colon == std::string_view::npos) return true;
+            side.remove_prefix(colon + 1);
+        }
+    };
+    const std::size_t gap = address.find("::");
+    int groups = 0;
+    if (gap == std::string_view::npos) return count(address, true, groups) && groups == 8;
+    if (address.find("::", gap + 1) != std::string_view::npos) return false;
+    int after = 0;
+    return count(address.substr(0, gap), false, groups) &&
+           count(address.substr(gap + 2), true, after) && groups + after <= 7;
+}
+
+// Why the zone after '%' names no network interface of this computer ("" when it does).
+std::string ZoneProblem(std::string_view zone) {
+    if (zone.empty()) return "nothing follows the '%' that names the network interface";
+    const std::string name(zone);
+    const bool number = std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
     });
+#ifdef _WIN32
+    // Windows names an interface by its number ("fe80::1%12", as ipconfig shows it).
+    if (number) return {};
+    return "'" + name +
+           "' is not an interface number; on Windows the zone is the number ipconfig shows, as in "
+           "fe80::1%12";
+#else
+    char found[IF_NAMESIZE] = {};
+    if (number ? ::if_indextoname(static_cast<unsigned>(std::strtoul(name.c_str(), nullptr, 10)),
+                                  found) != nullptr
+               : ::if_nametoindex(name.c_str()) != 0)
+        return {};
+    return "this computer has no network interface '" + name + "' (the zone after '%')";
+#endif
 }
 
 }  // namespace
@@ -98,9 +147,16 @@ NetAddressResult ParseNetAddress(std::string_view text) {
             return r;
         }
         host = rest.substr(1, close - 1);
-        if (!IsIpv6Shape(host)) {
+        const std::size_t zone = host.find('%');
+        if (!IsIpv6Address(host.substr(0, zone))) {
             r.error = "'[" + std::string(host) + "]' is not an IPv6 address";
             return r;
+        }
+        if (zone != std::string_view::npos) {
+            if (std::string problem = ZoneProblem(host.substr(zone + 1)); !problem.empty()) {
+                r.error = std::move(problem);
+                return r;
+            }
         }
         const std::string_view after = rest.substr(close + 1);
         if (!after.empty() && after.front() != ':') {

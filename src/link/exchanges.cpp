@@ -166,8 +166,11 @@ bool ReadBlock(Comms& comms, int n, Image& image) {
 
 int ReadBlocks(Comms& comms, LinkUi& ui, Image& image, int count) {
     for (int n = 0; n < count; ++n) {
+        // Reading changes nothing on the unit, so a stop is taken between two blocks.
+        if (ui.StopRequested()) return n;
         if (!ReadBlock(comms, n, image)) return n;
         ui.SetProgress(Progress(n + 1, count), true);
+        ui.BlockDone(n + 1);
     }
     return count;
 }
@@ -175,7 +178,9 @@ int ReadBlocks(Comms& comms, LinkUi& ui, Image& image, int count) {
 bool GetEEprom(Comms& comms, LinkUi& ui, Image& image) {
     ui.SetProgress(0, true);
     const bool complete = ReadBlocks(comms, ui, image, kImageBlocks) == kImageBlocks;
-    if (!complete) ui.ShowMessage(kGetFailureText, kCommsErrorTitle, MessageIcon::kCritical);
+    // A Read the user stopped has not failed: nothing is wrong with the line.
+    if (!complete && !ui.StopRequested())
+        ui.ShowMessage(kGetFailureText, kCommsErrorTitle, MessageIcon::kCritical);
     ui.SetProgress(0, false);
     return complete;
 }
@@ -199,6 +204,7 @@ bool PutEEprom(Comms& comms, LinkUi& ui, const Image& image, int* acknowledged, 
             if (reply == proto::kAck) {
                 ++accepted;
                 ui.SetProgress(Progress(n + 1, 255), true);
+                ui.BlockDone(accepted);
                 break;
             }
             if (retry + 1 >= proto::kMaxSends) {

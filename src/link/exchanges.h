@@ -84,15 +84,17 @@ VersionReport GetVersion(Comms& comms, LinkUi& ui, ConfigRecord& rec, ModuleType
 
 // Reads blocks 0..255 into image, showing progress (n+1)/256*100. Returns true when all 256
 // arrived; on a timeout shows the failure message and returns false (bytes of the blocks that
-// arrived are stored, the rest keep their values).
+// arrived are stored, the rest keep their values). A stop the user asked for (LinkUi) ends it
+// at the next block, false without a message.
 bool GetEEprom(Comms& comms, LinkUi& ui, Image& image);
 
 // Requests block n and stores its bytes in image as they arrive. False when a reply byte did not
 // come within 250 ms.
 bool ReadBlock(Comms& comms, int n, Image& image);
 // Reads blocks 0..count-1 in order into image, setting the progress bar to (n+1)/count*100 after
-// each; stops at the first block that does not arrive. Shows no message and leaves the bar's
-// visibility to the caller. Returns how many blocks arrived whole.
+// each; stops at the first block that does not arrive, or before the next block once the user
+// asked to stop. Shows no message and leaves the bar's visibility to the caller. Returns how many
+// blocks arrived whole.
 int ReadBlocks(Comms& comms, LinkUi& ui, Image& image, int count);
 
 // Writes blocks 0..239, each sent at most four times and acknowledged within 5000 ms, showing

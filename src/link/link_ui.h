@@ -18,6 +18,19 @@ class LinkUi {
     virtual void SetBusy(bool busy) = 0;
     // The transfer progress bar: value 0..100, shown or hidden.
     virtual void SetProgress(int value, bool visible) = 0;
+
+    // A transfer of several steps (a Write with its backup and read-back) says which one runs:
+    // its name ("Backup", "Write", "Verify", "Read"), its place among them (1-based) and how many
+    // blocks it moves; then BlockDone after each block of it (how many are done). Whoever shows
+    // a single bar per step may ignore both.
+    virtual void BeginPhase(const std::string& name, int index, int count, int blocks) {
+        (void)name, (void)index, (void)count, (void)blocks;
+    }
+    virtual void BlockDone(int done) { (void)done; }
+    // True once the user asked to stop (Cancel, Escape, closing the window). Only exchanges that
+    // change nothing on the unit (a Read, Compare, the read-back after a Write, the backup before
+    // it) look at it, and end at the next block; a Write runs to its end.
+    virtual bool StopRequested() const { return false; }
 };
 
 // A LinkUi that ignores everything (background checks that show nothing).

@@ -48,7 +48,8 @@ enum class OpenFailure {
     kRefused,
     kTimedOut,
     kNegotiation,
-    kSettingsRefused
+    kSettingsRefused,
+    kKeepsSending  // the port opened, but the line never fell quiet to be drained
 };
 
 using SerialClock = std::chrono::steady_clock;

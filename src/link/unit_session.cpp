@@ -149,8 +149,12 @@ void UnitSession::AutoBaudClick() {
     LogLine("++ Auto Baud Detect", true);
     {
         RunningScope running(running_);
-        if (!comms_.OpenComms(rec_.lstComPort, rec_.lstBaudPC, rec_.lstPCFormat)) {
-            outcome_ = ClickOutcome::kPortNotOpened;  // silent, as the button has always been
+        // A port that will not open stops the search silently, as the button always has; a
+        // rate the port or the device server refuses is only the first failed try.
+        if (!comms_.OpenComms(rec_.lstComPort, rec_.lstBaudPC, rec_.lstPCFormat) &&
+            comms_.LastOpenFailure() != OpenFailure::kSettingsRefused &&
+            comms_.LastOpenFailure() != OpenFailure::kBadSettings) {
+            outcome_ = ClickOutcome::kPortNotOpened;
             return;
         }
     }
@@ -171,26 +175,42 @@ void UnitSession::AutoBaudClick() {
     if (outcome_ != ClickOutcome::kFailed) outcome_ = ClickOutcome::kNotAnswering;
 }
 
+std::optional<ModuleTypes> UnitSession::UnitModuleTypes() const {
+    if (!versionReported_ || !lastVersion_.modulesRead) return std::nullopt;
+    return lastVersion_.moduleTypes;
+}
+
 void UnitSession::ReadClick() {
     RunningScope running(running_);
     outcome_ = ClickOutcome::kDone;
+    typesBeforeRead_ = moduleTypes_;
     if (!OpenOrReport()) return;
     ui_.SetBusy(true);
     LogLine("++ Get EEprom", true);
+    ui_.BeginPhase("Read", 1, 1, kImageBlocks);
     // The blocks go into a scratch copy; the editor's image and record change only when the
-    // whole EEPROM arrived, so a broken transfer never shows a half-new configuration.
+    // whole EEPROM arrived, so a broken or stopped transfer never shows a half-new configuration.
     Image scratch = image_;
     const bool complete = GetEEprom(comms_, ui_, scratch);
     if (complete) {
         Notify(hooks_.beforeReadReplaces);
-        if (hooks_.unitImageRead) {
-            // Read asks for no version report of its own: the one of the Connect describes the
-            // unit (without one, what the editor holds is all there is).
-            UnitContents held;
-            held.versionLines = versionReported_ ? lastVersion_.lines : rec_.txtVer;
-            held.moduleTypes = versionReported_ ? lastVersion_.moduleTypes : moduleTypes_;
-            held.image = scratch;
-            hooks_.unitImageRead(held);
+        // Read asks for no version report of its own: the one of the Connect describes the unit
+        // (without one, what the editor holds is all there is). Its module types, not those of a
+        // file opened since, say which banks hold relays, so the image is decoded under them and
+        // the editor takes them, as it takes the unit's version lines.
+        UnitContents held;
+        held.versionLines = versionReported_ ? lastVersion_.lines : rec_.txtVer;
+        held.moduleTypes = UnitModuleTypes().value_or(moduleTypes_);
+        held.image = scratch;
+        if (hooks_.unitImageRead) hooks_.unitImageRead(held);
+        rec_.txtVer = held.versionLines;
+        if (held.moduleTypes != moduleTypes_) {
+            std::string line = "++ Module types from the unit:";
+            for (const auto& c : ModuleTypeChanges(moduleTypes_, held.moduleTypes))
+                line += (line.back() == ':' ? " " : "; ") + c;
+            LogLine(line, true);
+            moduleTypes_ = held.moduleTypes;
+            Notify(hooks_.moduleTypesChanged);
         }
         image_ = scratch;
         const DecodeResult decoded = DecodeImage(rec_, moduleTypes_, image_);
@@ -213,7 +233,7 @@ void UnitSession::ReadClick() {
             ui_.ShowMessage(text, kAppTitle, MessageIcon::kWarning);
         }
     } else {
-        outcome_ = ClickOutcome::kFailed;
+        outcome_ = ui_.StopRequested() ? ClickOutcome::kStopped : ClickOutcome::kFailed;
     }
     ui_.SetBusy(false);
     comms_.CloseComms();
@@ -244,26 +264,38 @@ void UnitSession::WriteClick() {
         outcome_ = ClickOutcome::kRefused;
         return;
     }
-    if (!build.notes.empty()) {
+    if (!build.notes.empty() || !build.cautions.empty()) {
         // The fields now show what is sent; the user learns before it goes, not afterwards.
-        std::string text = "The configuration is written as the unit keeps it:";
-        for (const auto& n : build.notes) text += "\n" + n;
+        std::string text;
+        if (!build.notes.empty()) {
+            text = "The configuration is written as the unit keeps it:";
+            for (const auto& n : build.notes) text += "\n" + n;
+        }
+        if (!build.cautions.empty()) {
+            text += std::string(text.empty() ? "" : "\n\n") +
+                    "These settings are written as they stand, but cannot work as meant:";
+            for (const auto& c : build.cautions) text += "\n" + c;
+        }
         ui_.ShowMessage(text, kAppTitle, MessageIcon::kInformation);
     }
     if (!OpenOrReport()) return;
     ui_.SetBusy(true);
-    if (checks_.backup && !BackUpUnit()) {
-        outcome_ = ClickOutcome::kFailed;
+    // One progress across the steps: the backup, the Write itself, the read-back.
+    const int phases = 1 + (checks_.backup ? 1 : 0) + (checks_.verify ? 1 : 0);
+    if (checks_.backup && !BackUpUnit(phases)) {
+        outcome_ = ui_.StopRequested() ? ClickOutcome::kStopped : ClickOutcome::kFailed;
     } else {
         BuildImage(rec_, moduleTypes_, image_);
         LogLine("++ Put EEprom", true);
+        ui_.BeginPhase("Write", checks_.backup ? 2 : 1, phases, kConfigBlocks);
         bool refused = false;
         if (PutEEprom(comms_, ui_, image_, &blocksAccepted_, &refused)) {
-            writeEnd_ = checks_.verify ? VerifyWrite() : WriteEnd::kWritten;
+            writeEnd_ = checks_.verify ? VerifyWrite(phases) : WriteEnd::kWritten;
             if (hooks_.imageSent)
-                hooks_.imageSent(image_, writeEnd_ == WriteEnd::kDifferent ||
-                                             writeEnd_ == WriteEnd::kNotVerified);
-            if (writeEnd_ != WriteEnd::kVerified && writeEnd_ != WriteEnd::kWritten)
+                hooks_.imageSent(
+                    image_, writeEnd_ != WriteEnd::kVerified && writeEnd_ != WriteEnd::kWritten);
+            if (writeEnd_ != WriteEnd::kVerified && writeEnd_ != WriteEnd::kWritten &&
+                writeEnd_ != WriteEnd::kVerifyStopped)
                 outcome_ = ClickOutcome::kFailed;
         } else {
             writeEnd_ = WriteEnd::kStopped;
@@ -286,7 +318,8 @@ bool UnitSession::ReadUnit(UnitContents& contents, const std::string& failure) {
         ui_.SetProgress(0, true);
         complete = ReadBlocks(comms_, ui_, contents.image, kImageBlocks) == kImageBlocks;
     }
-    if (!complete)
+    // Stopped by the user, it has not failed: the caller says what the stop left.
+    if (!complete && !ui_.StopRequested())
         ui_.ShowMessage("Comms failure while reading the unit " + failure, kCommsErrorTitle,
                         MessageIcon::kCritical);
     ui_.SetProgress(0, false);
@@ -300,19 +333,21 @@ void UnitSession::CompareClick() {
     if (!OpenOrReport()) return;
     ui_.SetBusy(true);
     LogLine("++ Get EEprom to compare", true);
+    ui_.BeginPhase("Compare", 1, 1, kImageBlocks);
     UnitContents contents;
     if (ReadUnit(contents,
                  "to compare, please check Port, cables and connections. Nothing was compared.")) {
         unitContents_ = std::move(contents);
     } else {
-        outcome_ = ClickOutcome::kFailed;
+        outcome_ = ui_.StopRequested() ? ClickOutcome::kStopped : ClickOutcome::kFailed;
     }
     ui_.SetBusy(false);
     comms_.CloseComms();
 }
 
-bool UnitSession::BackUpUnit() {
+bool UnitSession::BackUpUnit(int phases) {
     LogLine("++ Get EEprom for backup", true);
+    ui_.BeginPhase("Backup", 1, phases, kImageBlocks);
     UnitContents contents;
     if (!ReadUnit(contents,
                   "for its backup, please check Port, cables and connections. Nothing was "
@@ -327,13 +362,16 @@ bool UnitSession::BackUpUnit() {
     return false;
 }
 
-WriteEnd UnitSession::VerifyWrite() {
+WriteEnd UnitSession::VerifyWrite(int phase) {
     LogLine("++ Verify EEprom", true);
+    ui_.BeginPhase("Verify", phase, phase, kConfigBlocks);
     // Read back into scratch: the editor's image stays what was sent.
     Image readBack = image_;
     ui_.SetProgress(0, true);
     const int arrived = ReadBlocks(comms_, ui_, readBack, kConfigBlocks);
     ui_.SetProgress(0, false);
+    // The Write itself has ended well; only the check of it was given up.
+    if (arrived < kConfigBlocks && ui_.StopRequested()) return WriteEnd::kVerifyStopped;
     if (arrived < kConfigBlocks) {
         ui_.ShowMessage(
             "Written, but not verified: the unit accepted every block, then stopped answering "

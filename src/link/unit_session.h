@@ -82,8 +82,9 @@ enum class WriteEnd {
     kStopped,   // a block was not accepted: LastBlocksAccepted() blocks hold the new configuration
     kWritten,   // every block accepted; not read back
     kVerified,  // every block accepted and read back as sent
-    kNotVerified,  // every block accepted, but the read-back did not complete
-    kDifferent,    // every block accepted, but the unit read back something else
+    kNotVerified,    // every block accepted, but the read-back did not complete
+    kDifferent,      // every block accepted, but the unit read back something else
+    kVerifyStopped,  // every block accepted; the user stopped the read-back before it ended
 };
 
 // The PC port choices (lstComPort, lstBaudPC, lstPCFormat) as one exchange uses them. The window
@@ -99,7 +100,9 @@ inline PortSelection PortSelectionOf(const ConfigRecord& rec) {
 }
 
 // How the last click ended, for callers that need an exit status (orv-cli).
-enum class ClickOutcome { kDone, kFailed, kPortNotOpened, kNotAnswering, kRefused };
+// kStopped: the user stopped a Read, Compare or the backup before a Write at the next block;
+// nothing was changed, in the editor or the unit.
+enum class ClickOutcome { kDone, kFailed, kPortNotOpened, kNotAnswering, kRefused, kStopped };
 
 class UnitSession {
   public:
@@ -136,6 +139,12 @@ class UnitSession {
     const std::optional<std::uint8_t>& LastProbeReply() const { return lastProbeReply_; }
     // What the last CompareClick read; empty when it did not read everything.
     const std::optional<UnitContents>& LastUnitContents() const { return unitContents_; }
+    // The module types the unit reported at Connect, once it has: a Read decodes under them and
+    // a Write to the unit asks first where the editor's differ. Empty while not connected.
+    std::optional<ModuleTypes> UnitModuleTypes() const;
+    // The editor's module types before the last Read replaced them with the unit's (equal to the
+    // unit's when nothing changed).
+    const ModuleTypes& TypesBeforeLastRead() const { return typesBeforeRead_; }
 
     void SetWriteChecks(const WriteChecks& checks) { checks_ = checks; }
     WriteEnd LastWriteEnd() const { return writeEnd_; }
@@ -150,8 +159,8 @@ class UnitSession {
     // The unit's report and EEPROM read into contents with progress; on a failure shows failure
     // (a sentence closing the usual kind of link message) and returns false.
     bool ReadUnit(UnitContents& contents, const std::string& failure);
-    bool BackUpUnit();
-    WriteEnd VerifyWrite();
+    bool BackUpUnit(int phases);
+    WriteEnd VerifyWrite(int phase);
     void ReportStoppedWrite(int accepted, bool refused);
 
     ConfigRecord& rec_;
@@ -171,6 +180,7 @@ class UnitSession {
     bool versionReported_ = false;  // lastVersion_ is the connected unit's
     std::optional<std::uint8_t> lastProbeReply_;
     std::optional<UnitContents> unitContents_;
+    ModuleTypes typesBeforeRead_{};
     WriteChecks checks_;
     WriteEnd writeEnd_ = WriteEnd::kNothingSent;
     int blocksAccepted_ = 0;

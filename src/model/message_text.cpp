@@ -269,4 +269,14 @@ std::string DescribeMessageChanges(const UnitMessage& message, std::size_t maxLe
     return s;
 }
 
+std::string DescribeImportedMessage(const UnitMessage& message, std::size_t maxLength) {
+    if (message.cutOff.empty()) return DescribeMessageChanges(message, maxLength);
+    UnitMessage rest = message;
+    rest.cutOff.clear();
+    const std::string others = DescribeMessageChanges(rest, maxLength);
+    const std::string limit = std::to_string(maxLength);
+    return "longer than " + limit + " characters: cut to " + limit + "; " + Quoted(message.cutOff) +
+           " was left out." + (others.empty() ? "" : " " + others);
+}
+
 }  // namespace orv

@@ -59,4 +59,11 @@ std::string DescribeMessageChanges(
     const UnitMessage& message,
     std::size_t maxLength = static_cast<std::size_t>(kMaxMessageLength));
 
+// The same for a message taken in from a file the user imports (a JSON record, a channel table),
+// where each warning follows the name of its field or cell; the cut comes first, e.g.
+//   longer than 69 characters: cut to 69; "QQQQQQQQQQQ" was left out. The unit cannot store ...
+std::string DescribeImportedMessage(
+    const UnitMessage& message,
+    std::size_t maxLength = static_cast<std::size_t>(kMaxMessageLength));
+
 }  // namespace orv

@@ -2,8 +2,9 @@
 
 namespace orv::csv {
 
-std::string Cell(std::string_view text) {
-    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+std::string Cell(std::string_view text, char separator) {
+    const char special[] = {separator, '"', '\r', '\n', '\0'};
+    const bool quote = text.find_first_of(special) != std::string_view::npos ||
                        (!text.empty() && (text.front() == ' ' || text.back() == ' '));
     if (!quote) return std::string(text);
     std::string out = "\"";
@@ -23,7 +24,7 @@ std::string Line(const std::vector<std::string>& cells) {
     return out + "\r\n";
 }
 
-Table Parse(std::string_view text) {
+Table Parse(std::string_view text, char separator) {
     Table table;
     const std::size_t n = text.size();
     std::size_t i = 0;
@@ -61,18 +62,18 @@ Table Parse(std::string_view text) {
                     table.errors.push_back(
                         {row.number, "cell " + std::to_string(row.cells.size() + 1) +
                                          " opens a double quote that is never closed"});
-                } else if (!atLineEnd() && text[i] != ',') {
+                } else if (!atLineEnd() && text[i] != separator) {
                     table.errors.push_back(
                         {row.number, "cell " + std::to_string(row.cells.size() + 1) +
                                          " has text after its closing double quote (a double "
                                          "quote inside a quoted cell is written twice: \"\")"});
-                    while (!atLineEnd() && text[i] != ',') cell += text[i++];
+                    while (!atLineEnd() && text[i] != separator) cell += text[i++];
                 }
             } else {
-                while (!atLineEnd() && text[i] != ',') cell += text[i++];
+                while (!atLineEnd() && text[i] != separator) cell += text[i++];
             }
             row.cells.push_back(std::move(cell));
-            if (i < n && text[i] == ',') {
+            if (i < n && text[i] == separator) {
                 ++i;
                 continue;
             }
@@ -81,6 +82,32 @@ Table Parse(std::string_view text) {
         if (i < n && text[i] == '\r') ++i;
         if (i < n && text[i] == '\n') ++i;
         table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+Table ParseUnquoted(std::string_view text, char separator) {
+    Table table;
+    std::size_t i = 0;
+    int number = 0;
+    while (i < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", i);
+        if (end == std::string_view::npos) end = text.size();
+        Row row;
+        row.number = row.line = ++number;
+        const std::string_view line = text.substr(i, end - i);
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t at = line.find(separator, from);
+            row.cells.emplace_back(
+                line.substr(from, at == std::string_view::npos ? at : at - from));
+            if (at == std::string_view::npos) break;
+            from = at + 1;
+        }
+        table.rows.push_back(std::move(row));
+        i = end;
+        if (i < text.size() && text[i] == '\r') ++i;
+        if (i < text.size() && text[i] == '\n') ++i;
     }
     return table;
 }

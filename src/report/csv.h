@@ -1,6 +1,7 @@
 // Comma-separated values as RFC 4180 has them: cells holding a comma, a double quote, a line
 // break or blanks at either end are enclosed in double quotes, a double quote inside is doubled,
-// lines end in CR LF. Reading also takes LF or CR alone as a line end.
+// lines end in CR LF. Reading also takes LF or CR alone as a line end. The same with a tab for
+// the comma is what spreadsheets put on the clipboard.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@
 namespace orv::csv {
 
 // One cell as written, quoted where needed.
-std::string Cell(std::string_view text);
+std::string Cell(std::string_view text, char separator = ',');
 // A whole line: the cells joined by commas, ended by CR LF.
 std::string Line(const std::vector<std::string>& cells);
 
@@ -32,7 +33,10 @@ struct Table {
 
 // Splits the text into rows and cells. A cell opened by a double quote runs to the matching
 // closing quote, line breaks included; text after a closing quote, or a quote never closed, is
-// an error of that row. A double quote inside an unquoted cell is kept as it is.
-Table Parse(std::string_view text);
+// an error of that row. A double quote inside an unquoted cell is kept as it is. A line end at
+// the very end of the text does not start another row.
+Table Parse(std::string_view text, char separator = ',');
+// The same without quoting: every line is one row and every separator ends a cell.
+Table ParseUnquoted(std::string_view text, char separator);
 
 }  // namespace orv::csv

@@ -213,7 +213,7 @@ void Importer::Message(std::string& field) {
     if (fitted.changed())
         result_.warnings.push_back("row " + std::to_string(row_) + ", column " +
                                    std::string(kColumnNames[kMessage]) + ": " +
-                                   DescribeMessageChanges(fitted));
+                                   DescribeImportedMessage(fitted));
     if (field == fitted.text) return;
     field = fitted.text;
     ++result_.changed;

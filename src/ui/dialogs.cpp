@@ -38,7 +38,11 @@ void ConfigureFileDialog(QFileDialog& dlg, const FileDialogRequest& r, bool save
     if (save) {
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setFileMode(QFileDialog::AnyFile);
-        dlg.setDefaultSuffix("ORV");
+        // The first filter's extension: "ORV (*.ORV)" gives ORV, "PDF (*.pdf)" pdf.
+        const QString first = r.filter.section(";;", 0, 0);
+        const int star = first.indexOf("*.");
+        dlg.setDefaultSuffix(star < 0 ? QString("ORV")
+                                      : first.mid(star + 2).section(')', 0, 0).section(' ', 0, 0));
     } else {
         dlg.setAcceptMode(QFileDialog::AcceptOpen);
         dlg.setFileMode(QFileDialog::ExistingFile);

@@ -43,9 +43,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
                 return FilterKeyPress(edit, it.value(), static_cast<QKeyEvent*>(event));
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             // Leaving the field means moving to another control; switching to another window,
-            // opening a menu or a context menu is not leaving it.
+            // opening a menu or a context menu is not leaving it. While an exchange runs the
+            // worker reads the record: the focus goes to Cancel, and nothing is checked.
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-                reason != Qt::MenuBarFocusReason && checking_ != edit)
+                reason != Qt::MenuBarFocusReason && checking_ != edit && !exchanging_)
                 RunLeaveCheck(edit, it.value());
         }
     }
@@ -67,8 +68,13 @@ bool MainWindow::FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* ev
     const int result = code > 0xFF
                            ? kKeyRefused
                            : FilterKey(guard, code, static_cast<std::size_t>(edit->text().size()));
-    if (result == kKeyRefused) return true;  // swallowed
-    if (result == code) return false;        // passes unchanged
+    if (result == kKeyRefused) {
+        // Swallowed, but not in silence: "2.5" must not become "25" without a word. Enter and
+        // Backspace are no typed characters.
+        if (code >= 0x20) SayKeyRefused(edit, guard, ch);
+        return true;
+    }
+    if (result == code) return false;  // passes unchanged
     // The filter changed the character (upper case): insert the changed one instead.
     edit->insert(QString(QChar(result)));
     return true;
@@ -87,6 +93,9 @@ void MainWindow::RunLeaveCheck(QLineEdit* edit, FieldGuard guard) {
     const QString newText = FromRecord(r.newText);
     if (edit->text() != newText) edit->setText(newText);
     if (r.roundedFrom) ShowTimeRounding(edit, guard, r);
+    // A window or range this field makes impossible is named, never refused: the other end may
+    // be the next field the user changes.
+    if (!r.keepFocus) SayImpossibleSetting(edit);
     if (r.keepFocus) {
         if (r.message) edit->window()->activateWindow();  // back from the message box
         edit->setFocus(Qt::OtherFocusReason);
@@ -123,10 +132,8 @@ void MainWindow::ShowTimeRounding(QLineEdit* edit, FieldGuard guard, const Leave
     const std::string note = TimeRoundingNote(
         pulse ? PulseTimeLabel(index) : RepeatTimeLabel(index), r.roundedFrom.value_or(""),
         std::stoll(r.newText), pulse ? kPulseTimeUnit : kRepeatTimeUnit);
-    // The line beside the progress bar: where the outcome of a Write stands, too.
-    w_.lblUnitCheck->setText(QString::fromStdString(note));
-    w_.lblUnitCheck->setStyleSheet(QString());
-    w_.lblUnitCheck->setVisible(!w_.pb100->isVisible());
+    // On the line beside the progress bar; several in a row are all in its tip and the log.
+    Say(QString::fromStdString(note));
 }
 
 void MainWindow::FinishFieldEditing() {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QStandardPaths>
+#include <QTime>
 #include <QTimer>
 
 #include "files/config_file.h"
@@ -42,7 +43,10 @@ void MainWindow::MenuFileNew() {
     SetDefaults();
     // A new configuration is a fresh start: leaving it untouched loses nothing.
     TakeBaseline();
+    TakeFileBaseline();
+    StartFreshHistory();
     ClearStatusLine();
+    Say("New configuration at " + QTime::currentTime().toString("HH:mm:ss"));
 }
 
 void MainWindow::Clear() {
@@ -50,7 +54,10 @@ void MainWindow::Clear() {
     KeepBeforeReplacing(history_event::kBeforeClear);
     SetDefaults();
     TakeBaseline();
+    TakeFileBaseline();
+    StartFreshHistory();
     ClearStatusLine();
+    Say("Form cleared at " + QTime::currentTime().toString("HH:mm:ss"));
 }
 
 QString MainWindow::DialogFolder() const {
@@ -123,7 +130,11 @@ void MainWindow::OpenFile(const QString& chosen) {
     RefreshFields();  // also applies the module-type rules
     ShowSize(r.decode.size);
     TakeBaseline();
+    TakeFileBaseline();
+    StartFreshHistory();
     ClearStatusLine();
+    Say(QString("Opened %1 at %2")
+            .arg(QFileInfo(chosen).fileName(), QTime::currentTime().toString("HH:mm:ss")));
     // The result already holds the decode's warnings, each once.
     if (!r.warnings.empty())
         ReportFileProblems(
@@ -175,6 +186,7 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
         // The file still holds what the copy holds: a copy of it would only stand for a save
         // that never happened.
         if (kept.ok && !kept.path.empty()) QFile::remove(QString::fromStdString(kept.path));
+        Say(QString("Not saved at %1").arg(QTime::currentTime().toString("HH:mm:ss")), true);
         ShowMessage(QString("The configuration was not saved.\n\n%1").arg(FromMessageText(r.error)),
                     AppTitle(), MessageKind::kWarning);
         return;
@@ -187,6 +199,9 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
         w_.Field<&ConfigRecord::txtFileName>()->setText(storedFileName_);
     }
     TakeBaseline();
+    TakeFileBaseline();
+    Say(QString("Saved %1 at %2")
+            .arg(QFileInfo(fullPath).fileName(), QTime::currentTime().toString("HH:mm:ss")));
     if (!r.warnings.empty())
         ReportFileProblems(QString("%1 was saved; please note:").arg(fullPath), r.warnings);
 }
@@ -209,10 +224,6 @@ bool MainWindow::TakeFileDrag(QEvent* event) {
 }
 
 void MainWindow::SayInputRefused(QEvent* event) {
-    if (event->type() == QEvent::Close) {
-        RefuseWhileExchanging("Not closed", "Close the window");
-        return;
-    }
     const std::optional<QString> path =
         DraggedConfigFile(static_cast<QDropEvent*>(event)->mimeData());
     RefuseWhileExchanging(path ? QFileInfo(*path).fileName() + " not opened" : "Drop refused",

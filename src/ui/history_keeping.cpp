@@ -58,12 +58,17 @@ void MainWindow::AfterLinkClick(void (UnitSession::*click)()) {
     const ClickOutcome outcome = link_->session()->LastOutcome();
     if (click == &UnitSession::ReadClick && outcome == ClickOutcome::kDone) {
         TakeBaseline();
+        StartFreshHistory();
     } else if ((click == &UnitSession::ConnectClick || click == &UnitSession::AutoBaudClick) &&
                connected_) {
         // The unit's version lines and module types are its report, not the user's work: a Read
         // that follows replaces nothing the user changed.
         baselineRecord_.txtVer = rec_.txtVer;
         baselineModuleTypes_ = moduleTypes_;
+        // Nor do the unit's version lines make the file's configuration unsaved; its module
+        // types, where they differ from the file's, do (a Write would ask about them).
+        fileRecord_.txtVer = rec_.txtVer;
+        UpdateTitle();
     }
 }
 

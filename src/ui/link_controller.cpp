@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QMenuBar>
 #include <QThread>
 #include <QWidget>
 #include <algorithm>
@@ -170,6 +172,7 @@ void LinkController::OnUiThread(const std::function<void()>& fn) {
         fn();
         return;
     }
+    // What the worker asks for comes after the progress it left before.
     // The request goes over under a lock of our own, and Qt only carries a call by name: a
     // thread checker then sees the worker's work happen before the window's, and the window's
     // before the worker goes on (Qt's own locks are invisible to it).
@@ -184,6 +187,7 @@ void LinkController::ServeWorker() {
     const std::function<void()>* fn = pending_;
     if (!fn) return;
     lock.unlock();  // fn may show a message box, which runs the event loop
+    ServeProgress();
     (*fn)();
     lock.lock();
     pending_ = nullptr;
@@ -201,8 +205,77 @@ void LinkController::SetBusy(bool busy) {
     OnUiThread([this, busy] { view_.ShowBusy(busy); });
 }
 
+// Progress never holds the worker up: it leaves the latest figures and the window shows them when
+// it next gets to it, so a slow repaint costs the line nothing.
 void LinkController::SetProgress(int value, bool visible) {
-    OnUiThread([this, value, visible] { view_.ShowTransferProgress(value, visible); });
+    std::lock_guard<std::mutex> lock(progressLock_);
+    progress_.percent = value;
+    progress_.visible = visible;
+    if (!visible) progress_ = TransferProgress{};
+    PostProgress();
+}
+
+void LinkController::BeginPhase(const std::string& name, int index, int count, int blocks) {
+    std::lock_guard<std::mutex> lock(progressLock_);
+    progress_.phase = name;
+    progress_.phaseIndex = index;
+    progress_.phaseCount = count;
+    progress_.done = 0;
+    progress_.blocks = blocks;
+    progress_.secondsLeft = -1;
+    // Only a Write changes the unit; every other step may end between two blocks.
+    progress_.stoppable = name != "Write";
+    phaseStarted_ = std::chrono::steady_clock::now();
+    PostProgress();
+}
+
+void LinkController::BlockDone(int done) {
+    std::lock_guard<std::mutex> lock(progressLock_);
+    progress_.done = done;
+    // From the pace of this step: its blocks still to come, and a Write's later steps, which
+    // move the 240 blocks of the configuration each.
+    const auto elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - phaseStarted_).count();
+    const int later = std::max(0, progress_.phaseCount - progress_.phaseIndex) * kConfigBlocks;
+    if (done >= 3 && elapsed > 0.2)
+        progress_.secondsLeft =
+            static_cast<int>(elapsed / done * (progress_.blocks - done + later) + 0.5);
+    PostProgress();
+}
+
+void LinkController::PostProgress() {
+    if (progressPosted_) return;
+    progressPosted_ = true;
+    QMetaObject::invokeMethod(this, "ServeProgress", Qt::QueuedConnection);
+}
+
+void LinkController::ServeProgress() {
+    TransferProgress shown;
+    {
+        std::lock_guard<std::mutex> lock(progressLock_);
+        progressPosted_ = false;
+        shown = progress_;
+    }
+    view_.ShowTransferProgress(shown);
+}
+
+void LinkController::RequestStop() {
+    if (clickRunning_) stopRequested_ = true;
+}
+
+bool LinkController::StepCanStop() const {
+    std::lock_guard<std::mutex> lock(progressLock_);
+    return progress_.stoppable && !stopRequested_;
+}
+
+bool LinkController::TakenDuringClick(QObject* watched, QEvent::Type type) const {
+    if (type == QEvent::Close || IsDrag(type)) return false;
+    for (QObject* o = watched; o; o = o->parent()) {
+        if (o->objectName() == "cmdCancel") return true;
+        if (qobject_cast<QMenuBar*>(o)) return true;
+    }
+    // File > Exit's shortcut reaches its action: the close is put off like any other.
+    return type == QEvent::Shortcut && watched->objectName() == "MenuFileExit";
 }
 
 bool LinkController::eventFilter(QObject* watched, QEvent* event) {
@@ -210,6 +283,7 @@ bool LinkController::eventFilter(QObject* watched, QEvent* event) {
     // is a window of its own and works as usual.
     if (!clickRunning_) return QObject::eventFilter(watched, event);
     const QEvent::Type type = event->type();
+    if (TakenDuringClick(watched, type)) return QObject::eventFilter(watched, event);
     if (watched->isWidgetType()) {
         if (static_cast<QWidget*>(watched)->window() != &window_)
             return QObject::eventFilter(watched, event);
@@ -218,10 +292,20 @@ bool LinkController::eventFilter(QObject* watched, QEvent* event) {
             if (type != QEvent::DragMove) emit InputRefused(event);
             return true;
         }
-        if (IsUserInput(type)) {
-            if (type == QEvent::Close) emit InputRefused(event);
+        if (type == QEvent::Close) {
+            // Taken, but only once the exchange has ended: closing now would leave the unit half
+            // written, or the program waiting for a window that has gone.
+            if (watched == &window_) {
+                event->ignore();
+                emit CloseDeferred();
+            }
             return true;
         }
+        if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            emit StopKeyPressed();
+            return true;
+        }
+        if (IsUserInput(type)) return true;
     } else if (type == QEvent::Shortcut) {
         // A menu command's shortcut goes to its action, not to a widget of the window.
         for (QObject* o = watched; o; o = o->parent())
@@ -238,19 +322,30 @@ bool LinkController::Run(void (UnitSession::*click)()) {
     if (clickRunning_) return false;
     WaitForTick();
     clickRunning_ = true;
+    stopRequested_ = false;
+    {
+        std::lock_guard<std::mutex> lock(progressLock_);
+        progress_ = TransferProgress{};
+    }
     click_ = click;
     clickStartedMs_ = NowMs();
     qApp->installEventFilter(this);
-    QEventLoop loop;
-    std::thread worker([this, click, &loop] {
+    std::atomic<bool> done{false};
+    std::thread worker([this, click, &done] {
         ((*session_).*click)();
-        // By name: nothing of ours crosses to the window's thread.
-        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+        done = true;
+        // By name: nothing of ours crosses to the window's thread. It only wakes the loop below.
+        QMetaObject::invokeMethod(this, "ServeWorker", Qt::QueuedConnection);
     });
-    loop.exec(QEventLoop::AllEvents);
+    // Events are served until the worker has ended, whatever else happens meanwhile: an event
+    // loop could be told to quit (the application leaving, a last window closed) while the worker
+    // still needs the window's thread, and waiting for it then would hold both for ever.
+    while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     worker.join();
+    ServeProgress();
     qApp->removeEventFilter(this);
     clickRunning_ = false;
+    stopRequested_ = false;
     return true;
 }
 

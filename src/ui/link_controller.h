@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QObject>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "link/comms.h"
 #include "link/link_ui.h"
 #include "link/unit_session.h"
+#include "ui/status_view.h"
 
 class QWidget;
 
@@ -58,15 +60,29 @@ class LinkController : public QObject, public LinkUi {
     // waits for it).
     std::string LastDevice() const { return comms_ ? comms_->LastDevice() : std::string(); }
 
+    // Asks the running click to stop: a Read, Compare, the backup before a Write or the read-back
+    // after it ends at the next block; a Write itself runs to its end. On the window's thread.
+    void RequestStop();
+    // Whether the step running now would stop at the next block if asked (the Cancel button).
+    bool StepCanStop() const;
+
     // LinkUi, called from the thread running the exchange.
     void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
     void SetBusy(bool busy) override;
     void SetProgress(int value, bool visible) override;
+    void BeginPhase(const std::string& name, int index, int count, int blocks) override;
+    void BlockDone(int done) override;
+    bool StopRequested() const override { return stopRequested_.load(); }
 
   signals:
-    // The user tried to drag something onto the window (a file, text for a field) or to close it
-    // while a click ran; it was refused. The event is the drag or the close, during the call.
+    // The user tried to drag something onto the window (a file, text for a field) while a click
+    // ran; it was refused. The event is the drag, during the call.
     void InputRefused(QEvent* event);
+    // The window was asked to close while a click ran (close box, Alt+F4, File > Exit, the
+    // session ending): the close was put off until the click has ended.
+    void CloseDeferred();
+    // Escape while a click ran.
+    void StopKeyPressed();
 
   private:
     void WaitForTick();
@@ -74,7 +90,13 @@ class LinkController : public QObject, public LinkUi {
     void OnUiThread(const std::function<void()>& fn);
     // The window's side of OnUiThread: runs the request a worker left.
     Q_INVOKABLE void ServeWorker();
+    // Shows the latest progress the worker left (it does not wait for the window to paint it).
+    Q_INVOKABLE void ServeProgress();
+    void PostProgress();
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Input that reaches the window while a click runs and is taken all the same: the Cancel
+    // button, the menu bar (only File > Exit is enabled then) and the Exit shortcut.
+    bool TakenDuringClick(QObject* watched, QEvent::Type type) const;
 
     QWidget& window_;
     StatusView& view_;
@@ -94,6 +116,13 @@ class LinkController : public QObject, public LinkUi {
     std::mutex handOver_;  // guards pending_
     std::condition_variable served_;
     const std::function<void()>* pending_ = nullptr;  // a worker's request, until it has run
+    std::atomic<bool> stopRequested_{false};
+
+    // Progress as the worker last left it, under progressLock_; shown by ServeProgress.
+    mutable std::mutex progressLock_;
+    TransferProgress progress_;
+    bool progressPosted_ = false;  // a ServeProgress is on its way
+    std::chrono::steady_clock::time_point phaseStarted_;
 };
 
 }  // namespace orv::ui

@@ -19,6 +19,7 @@
 #include <QSessionManager>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTime>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -32,7 +33,9 @@
 #include "model/identity.h"
 #include "model/rules.h"
 #include "ui/link_controller.h"
+#include "ui/record_edits.h"
 #include "ui/settings_store.h"
+#include "validate/guarded_fields.h"
 
 namespace orv::ui {
 namespace {
@@ -66,27 +69,6 @@ void KeepOffUnavailableTabs(QTabWidget* tabs) {
         }
         *previous = index;
     });
-}
-
-// The text fields with key filters and leave checks (txtRlyRIC: all eight slots).
-template <class Member>
-std::optional<FieldGuard> GuardOf(Member ConfigRecord::*member) {
-    static constexpr std::tuple kGuarded{
-        std::pair{&ConfigRecord::txtRIC, FieldGuard::kRIC},
-        std::pair{&ConfigRecord::txtMsg, FieldGuard::kMessage},
-        std::pair{&ConfigRecord::txtRlyRIC, FieldGuard::kRIC},
-        std::pair{&ConfigRecord::txtRepTime, FieldGuard::kRepeatTime},
-        std::pair{&ConfigRecord::txtIP, FieldGuard::kIPComponent},
-        std::pair{&ConfigRecord::txtMAC, FieldGuard::kMACComponent},
-        std::pair{&ConfigRecord::txtPulseTime, FieldGuard::kPulseTime},
-        std::pair{&ConfigRecord::txtRS485Address, FieldGuard::kRS485Address},
-    };
-    std::optional<FieldGuard> guard;
-    auto match = [&](const auto& entry) {
-        if (SameMember(entry.first, member)) guard = entry.second;
-    };
-    std::apply([&](const auto&... entry) { (match(entry), ...); }, kGuarded);
-    return guard;
 }
 
 class NoProgress : public LoadProgress {
@@ -201,9 +183,13 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     tmrConnect_->setInterval(1500);
 
     BindFields();
+    BindEditCommits();
     link_ = std::make_unique<LinkController>(*this, *this, rec_, moduleTypes_, image_);
     connect(link_.get(), &LinkController::InputRefused, this,
             [this](QEvent* event) { SayInputRefused(event); });
+    connect(link_.get(), &LinkController::CloseDeferred, this, [this] { CloseWhenExchangeEnds(); });
+    connect(link_.get(), &LinkController::StopKeyPressed, this, [this] { CancelTransfer(); });
+    connect(w_.cmdCancel, &QPushButton::clicked, this, [this] { CancelTransfer(); });
     ConnectLinkButtons();
     SetDisconnectedState();
 
@@ -211,6 +197,7 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     p.ShowInitialising();
     SetDefaults();
     TakeBaseline();
+    TakeFileBaseline();
     ShowComDevice();
 
     setAcceptDrops(true);  // a dropped .ORV file opens as File > Open
@@ -253,50 +240,70 @@ void MainWindow::BuildMenu() {
     add("MenuFileOpen", "&Open", QKeySequence("Ctrl+O"), &MainWindow::MenuFileOpen);
     add("MenuFileSave", "&Save", QKeySequence("Ctrl+S"), &MainWindow::MenuFileSave);
     add("MenuFileSaveAs", "Save &As", QKeySequence("Ctrl+A"), &MainWindow::MenuFileSaveAs);
+    AddChannelTableFileItems(file);
+    BuildPrintMenu(file);
     file->addSeparator();
     add("Clear", "&Clear Form", {}, &MainWindow::Clear);
     file->addSeparator();
     add("MenuFileExit", "E&xit", QKeySequence("Ctrl+X"), &MainWindow::MenuFileExit);
+    BuildEditMenu();
     BuildUnitMenu();
 }
 
 // ---- Binding: every edit goes straight into the record.
 
 void MainWindow::BindFields() {
-    ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
+    // Each edit is also told to the undo stack, with the value it replaced.
+    std::uint16_t k = 0;
+    ForEachFieldControls(w_, [this, &k](const auto& field, const auto& controls) {
         using Field = std::remove_cvref_t<decltype(field)>;
         const std::optional<FieldGuard> guard = GuardOf(field.member);
         for (std::size_t i = 0; i < Field::count; ++i) {
             auto* control = controls[i];
             auto* value = &field.At(rec_, i);
+            const FieldRef ref{k, static_cast<std::uint16_t>(i)};
             if constexpr (Field::kind == FieldKind::kText) {
-                connect(control, &QLineEdit::textChanged, this, [this, value](const QString& t) {
-                    if (!refreshing_) *value = ToRecord(t);
-                });
+                connect(control, &QLineEdit::textChanged, this,
+                        [this, value, ref](const QString& t) {
+                            if (refreshing_) return;
+                            const std::string before = std::exchange(*value, ToRecord(t));
+                            edits_->TextTyped(ref, before);
+                            ScheduleTitleUpdate();
+                        });
                 if (guard) Guard(control, *guard);
             } else if constexpr (Field::kind == FieldKind::kChoice) {
-                connect(control, &QComboBox::currentIndexChanged, this, [this, value](int index) {
-                    if (!refreshing_) *value = index;
-                });
+                connect(control, &QComboBox::currentIndexChanged, this,
+                        [this, value, ref](int index) {
+                            if (refreshing_) return;
+                            edits_->ValueChosen(ref, std::exchange(*value, index));
+                            ScheduleTitleUpdate();
+                        });
             } else if constexpr (Field::kind == FieldKind::kCheck) {
-                connect(control, &QCheckBox::toggled, this, [this, value](bool on) {
-                    if (!refreshing_) *value = on;
+                connect(control, &QCheckBox::toggled, this, [this, value, ref](bool on) {
+                    if (refreshing_) return;
+                    edits_->ValueChosen(ref, std::exchange(*value, on));
+                    ScheduleTitleUpdate();
                 });
             } else {
                 // Choosing the other option unchecks this one, so one signal covers the pair.
-                connect(control, &QRadioButton::toggled, this, [this, value, control] {
-                    if (!refreshing_) *value = control->isChecked();
+                connect(control, &QRadioButton::toggled, this, [this, value, control, ref] {
+                    if (refreshing_ || *value == control->isChecked()) return;
+                    edits_->ValueChosen(ref, std::exchange(*value, control->isChecked()));
+                    ScheduleTitleUpdate();
                 });
             }
         }
+        ++k;
     });
 
     // Side effects beyond the record.
     for (int b = 0; b < kBanks; ++b) {
         connect(w_.lstMod[b], &QComboBox::currentIndexChanged, this, [this, b](int index) {
             if (refreshing_ || index < 0) return;
-            moduleTypes_[b] = index;
+            const int before = std::exchange(moduleTypes_[b], index);
             ApplyModuleTypes();
+            edits_->ModuleTypeChosen(b, before);
+            ScheduleTitleUpdate();
         });
     }
     connect(w_.Field<&ConfigRecord::optMaster>(), &QRadioButton::toggled, this, [this] {
@@ -329,14 +336,17 @@ void MainWindow::ConnectLinkButtons() {
     for (const auto& [button, click] : clicks)
         connect(button, &QPushButton::clicked, this, [this, link, click] {
             if (link->ExchangeRunning()) return;
+            if (click == &UnitSession::WriteClick && !ConfirmWriteOverModuleTypes()) return;
             link->session()->SetWriteChecks(CurrentWriteChecks());
-            // The last Write's line would speak for this one while it runs.
-            if (click == &UnitSession::WriteClick) ClearStatusLine();
+            const bool wasConnected = connected_;
+            const ConfigRecord before =
+                click == &UnitSession::CalibrateClick ? rec_ : ConfigRecord{};
             if (!RunLink(click)) return;
             AfterLinkClick(click);
-            if (click == &UnitSession::WriteClick) ShowWriteEnd();
-            if (click == &UnitSession::ConnectClick || click == &UnitSession::AutoBaudClick)
-                ShowModuleTypeChanges();
+            if (click == &UnitSession::CalibrateClick)
+                SayCalibration(before);
+            else
+                SayClickOutcome(click, wasConnected);
         });
     // The increment never touches the port.
     connect(w_.cmdMACincrement, &QPushButton::clicked, link,
@@ -372,6 +382,7 @@ void MainWindow::RefreshFields() {
     refreshing_ = false;
     UpdateRS485Label();
     ApplyModuleTypes();
+    ScheduleTitleUpdate();
 }
 
 QString MainWindow::CurrentFileName() const {
@@ -406,6 +417,7 @@ void MainWindow::ApplyModuleTypes() {
         w_.frmBankType[b]->setTitle(FromRecord(BankFrameCaption(type)));
     }
     refreshing_ = wasRefreshing;
+    ChannelTableFollows();
 }
 
 void MainWindow::SetDefaults() {
@@ -435,6 +447,13 @@ void MainWindow::ReportImageSize() {
             "The size was measured with values changed to what the unit can "
             "store; the fields now show them:",
             changed);
+    if (!build.cautions.empty())
+        notes << WithList("These settings are stored as they stand, but cannot work as meant:",
+                          build.cautions);
+    Say(QString("Size: %1 of the configuration area at %2")
+            .arg(QString::fromStdString(size.percentText),
+                 QTime::currentTime().toString("HH:mm:ss")),
+        !size.fits);
     if (!notes.isEmpty()) ShowMessage(notes.join("\n\n"), AppTitle(), MessageKind::kWarning);
 }
 
@@ -464,14 +483,6 @@ void MainWindow::ShowBusy(bool busy) {
     w_.lblBusy->repaint();
 }
 
-void MainWindow::ShowTransferProgress(int percent, bool visible) {
-    w_.pb100->setValue(std::clamp(percent, 0, 100));
-    const bool changed = w_.pb100->isHidden() == visible;
-    w_.pb100->setVisible(visible);
-    if (changed) UpdateStatusLine();  // the line shares the bar's place
-    w_.pb100->repaint();
-}
-
 void MainWindow::ShowSize(const SizeReport& size) {
     // Beyond the configuration area the bar stays full; the label tells by how much.
     w_.pbSize->setValue(std::clamp(size.lastAddress, 0, kConfigAreaLast));
@@ -496,17 +507,26 @@ void MainWindow::SetDisconnectedState() {
 
 void MainWindow::ShowLinkState(bool connected) {
     if (connected && !connected_) unitCopies_.Connected();  // the unit may be another now
+    // The connection check found the unit gone: said, since the buttons stop working.
+    if (connected_ && !connected && !exchanging_ && tmrConnect_->isActive()) {
+        ClearStatusLine();
+        Say("Connection lost at " + QTime::currentTime().toString("HH:mm:ss") +
+                ": the unit stopped answering",
+            true);
+    }
     connected_ = connected;
     w_.cmdConnect->setText(connected ? "Dis&connect" : "&Connect");
     w_.lblConnected->setText(connected ? "Connected" : "Disconnected");
     SetLabelColour(w_.lblConnected, connected ? QColor(0, 255, 0) : QColor(255, 0, 0));
-    // The buttons that talk to the unit work only while it answers.
-    for (QWidget* c : {static_cast<QWidget*>(w_.cmdGet), static_cast<QWidget*>(w_.cmdPut),
-                       static_cast<QWidget*>(w_.cmdReset), static_cast<QWidget*>(w_.cmdMACwrite),
-                       static_cast<QWidget*>(w_.cmdMeasurePulse)})
-        c->setEnabled(connected);
-    for (const char* name : {"MenuUnitCompare", "MenuUnitVerify", "MenuUnitBackup"})
-        action(name)->setEnabled(connected);
+    // The buttons that talk to the unit work only while it answers, and none while a click runs.
+    for (QWidget* c :
+         {static_cast<QWidget*>(w_.cmdGet), static_cast<QWidget*>(w_.cmdPut),
+          static_cast<QWidget*>(w_.cmdReset), static_cast<QWidget*>(w_.cmdMACwrite),
+          static_cast<QWidget*>(w_.cmdMeasurePulse), static_cast<QWidget*>(w_.cmdAutoBaud)})
+        c->setEnabled((connected || c == w_.cmdAutoBaud) && !exchanging_);
+    // The two checks around a Write may be set at any time; during a click the menu keeps this
+    // for its end.
+    action("MenuUnitCompare")->setEnabled(connected);
     if (connected)
         tmrConnect_->start();
     else
@@ -520,8 +540,15 @@ void MainWindow::setFileDialogProvider(std::unique_ptr<FileDialogProvider> provi
 // ---- Unload.
 
 void MainWindow::MenuFileExit() {
-    if (RefuseWhileExchanging("Not closed", "Choose File > Exit")) return;
+    // During an exchange the close is taken and put off until it has ended.
     close();
+}
+
+bool MainWindow::event(QEvent* event) {
+    const bool result = QMainWindow::event(event);
+    // The platform window takes the caption when it is made; the title bar shows the file too.
+    if (event->type() == QEvent::WinIdChange || event->type() == QEvent::Show) UpdateTitle();
+    return result;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

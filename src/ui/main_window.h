@@ -13,7 +13,9 @@
 #include "files/unit_copies.h"
 #include "image/image.h"
 #include "link/unit_session.h"
+#include "model/field_ref.h"
 #include "model/record.h"
+#include "print/sheet.h"
 #include "ui/dialogs.h"
 #include "ui/load_progress.h"
 #include "ui/pages.h"
@@ -24,11 +26,14 @@
 
 class QAction;
 class QLineEdit;
+class QMenu;
 class QTimer;
 
 namespace orv::ui {
 
+class ChannelTable;
 class LinkController;
+class RecordEdits;
 
 class MainWindow : public QMainWindow, public StatusView {
     Q_OBJECT
@@ -70,10 +75,30 @@ class MainWindow : public QMainWindow, public StatusView {
         std::function<void(const QString& title, const QString& text, MessageKind kind)>;
     void setMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
     void ShowMessage(const QString& text, const QString& title, MessageKind kind) override;
+    // A question with two answers; true for the first (a QMessageBox unless diverted; with only a
+    // message sink set, the question is recorded there and answered with the second).
+    using QuestionSink =
+        std::function<bool(const QString& title, const QString& text, const QString& yes)>;
+    void setQuestionSink(QuestionSink sink) { questionSink_ = std::move(sink); }
+    bool Ask(const QString& text, const QString& yes, const QString& no);
+
+    // The line beside the progress bar: what the last action did and when. The tip lists every
+    // line said since it was last cleared (Connect, Disconnect, Open, New, Clear Form and Read
+    // clear it); each line also goes to the activity log. detail, when given, goes into the tip
+    // in the line's place (a line too long for the window).
+    void Say(const QString& text, bool bad = false, const QString& detail = QString());
+    // A passing remark (a key a field does not take), on the line until the next one or a few
+    // seconds; not logged.
+    void Remark(const QString& text);
+    // Whether what the window shows differs from the current file (or, without one, from what the
+    // editor started with or was last cleared to): the title's marker.
+    bool UnsavedChanges() const { return isWindowModified(); }
+    // The title the window manager shows: the file's name and the marker before the caption.
+    QString DisplayedTitle() const;
 
     // What the link shows (StatusView).
     void ShowBusy(bool busy) override;
-    void ShowTransferProgress(int percent, bool visible) override;
+    void ShowTransferProgress(const TransferProgress& progress) override;
     void ShowSize(const SizeReport& size) override;
     void ShowPcBaudRate(int position) override;
     void SetConnectedState() override;
@@ -87,19 +112,29 @@ class MainWindow : public QMainWindow, public StatusView {
     QTimer* connectTimer() const { return tmrConnect_; }
 
     QAction* action(const char* name) const;
+    // The one undo stack over the record, and the Channel Table window once opened.
+    RecordEdits* edits() const { return edits_; }
+    ChannelTable* channelTable() const { return table_; }
 
   public slots:
     void MenuFileNew();
     void MenuFileOpen();
     void MenuFileSave();
     void MenuFileSaveAs();
+    void MenuFilePrint();
+    void MenuFileExportPdf();
     void Clear();
     void MenuFileExit();
     void MenuUnitCompare();
     void MenuUnitHistory();
     void MenuUnitPortMapping();
+    void MenuEditChannelTable();
+    void MenuEditFindReplace();
+    void MenuFileImportTable();
+    void MenuFileExportTable();
 
   protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -108,10 +143,42 @@ class MainWindow : public QMainWindow, public StatusView {
   private:
     void BuildMenu();
     void BuildUnitMenu();
+    // The Edit menu and the record's undo stack (edit_menu.cpp).
+    void BuildEditMenu();
+    void AddChannelTableFileItems(QMenu* file);
+    // Text edits become undo steps when committed; Ctrl+Z in a field with nothing typed is the
+    // window's Undo.
+    void BindEditCommits();
+    // The controls of these elements from the record.
+    void ShowFields(const std::vector<FieldRef>& refs);
+    // A new configuration replaced the record: its undo history starts afresh.
+    void StartFreshHistory();
+    // Views that read the record stop reading it while an exchange's worker uses it.
+    void ExchangeStarting();
+    void ExchangeEnded();
+    // The table follows the record's module types and values.
+    void ChannelTableFollows();
+    // Print and Export PDF, after Save As (print_menu.cpp).
+    void BuildPrintMenu(QMenu* file);
+    print::SheetContent CommissioningSheet();
     WriteChecks CurrentWriteChecks() const;
     // Runs a link click; afterwards the status line drops what it said while the click ran, and
-    // a session end that came meanwhile is seen to.
+    // a session end or a close that came meanwhile is seen to.
     bool RunLink(void (UnitSession::*click)());
+    // While a click runs every control that would do nothing looks disabled; the Cancel button
+    // stops what may be stopped.
+    void BeginExchange(void (UnitSession::*click)());
+    void EndExchange();
+    void CancelTransfer();
+    // A close that came while a click ran: the click runs to its end (a Read or check stops at
+    // the next block), then the window closes.
+    void CloseWhenExchangeEnds();
+    // Before a Write: where the editor's module types differ from those the unit reported, asks
+    // whether to write anyway.
+    bool ConfirmWriteOverModuleTypes();
+    // What a finished click did, on the status line.
+    void SayClickOutcome(void (UnitSession::*click)(), bool wasConnected);
+    void SayCalibration(const ConfigRecord& before);
     // True while an exchange with the unit runs, which the user's action must not disturb: the
     // status line then says "<refused>: <exchange> in progress. <retry> again when it has ended."
     bool RefuseWhileExchanging(const QString& refused, const QString& retry);
@@ -122,6 +189,16 @@ class MainWindow : public QMainWindow, public StatusView {
     void ShowWriteEnd();
     void ClearStatusLine();
     void UpdateStatusLine();
+    // A pulse window or relay range the field belongs to that cannot work as set, on leaving it.
+    void SayImpossibleSetting(QLineEdit* edit);
+    // The key a field's filter refused, in words.
+    void SayKeyRefused(QLineEdit* edit, FieldGuard guard, QChar key);
+    // The title and its unsaved-changes marker, soon after the record changed.
+    void ScheduleTitleUpdate();
+    void UpdateTitle();
+    // What the current file holds (or, without one, what New or the start gave): the reference
+    // for the title's marker. Taken on Open, Save, New, Clear Form and at start; not on Read.
+    void TakeFileBaseline();
     // The current file's name as the file system spells it ("" without a file).
     QString CurrentFileName() const;
     // The same line after Connect or Auto Baud: which banks the unit's module types changed.
@@ -180,9 +257,23 @@ class MainWindow : public QMainWindow, public StatusView {
     ModuleTypes baselineModuleTypes_{};
     bool historyFailureShown_ = false;
     bool sessionEndPending_ = false;
-    QString statusText_;  // how the last Write ended
+    QString statusText_;  // what the last action did
     bool statusBad_ = false;
-    QString statusNote_;  // what was refused while the running exchange runs
+    QStringList statusTip_;  // every line said since the line was last cleared
+    QString statusNote_;     // what was refused while the running exchange runs
+    QString remark_;         // a passing remark, for a few seconds
+    QTimer* remarkTimer_ = nullptr;
+    QuestionSink questionSink_;
+    bool closePending_ = false;
+    bool exchanging_ = false;                  // a click runs: no leave check, no title update
+    QHash<QAction*, bool> savedActionStates_;  // the menu entries as they were before the click
+    bool holdingActions_ = false;              // disabling an entry that was set meanwhile
+    QWidget* exchangeButton_ = nullptr;        // had the focus when the click began
+    ConfigRecord fileRecord_;
+    ModuleTypes fileModuleTypes_{};
+    QTimer* titleTimer_ = nullptr;
+    RecordEdits* edits_ = nullptr;
+    ChannelTable* table_ = nullptr;
 };
 
 }  // namespace orv::ui

@@ -488,8 +488,13 @@ void BuildCommandArea(QWidget* central, Widgets& w) {
     w.pb100->setObjectName("pb100");
     w.pb100->setRange(0, 100);
     w.pb100->setValue(0);
-    w.pb100->setGeometry(112, y + 42, 682, 20);
+    w.pb100->setGeometry(112, y + 42, 594, 20);
+    w.pb100->setAlignment(Qt::AlignCenter);
     w.pb100->hide();
+    // Stops a Read, a Compare, or the backup and read-back around a Write, at the next block.
+    w.cmdCancel = MakeButton(central, "cmdCancel", "Cancel", {}, 712, y + 38, 82);
+    w.cmdCancel->setToolTip("Stop at the next block (Escape)");
+    w.cmdCancel->hide();
     w.lblUnitCheck = MakeLabel(central, QString(), 112, y + 40, 682, 24);
     w.lblUnitCheck->setObjectName("lblUnitCheck");
     w.lblUnitCheck->hide();

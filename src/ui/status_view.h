@@ -12,6 +12,18 @@ namespace orv::ui {
 
 enum class MessageKind { kPlain, kCritical, kWarning, kInformation };
 
+// Where a transfer stands: its step ("Write", 2 of 3), the blocks of that step done and in all,
+// and an estimate of the time left for the whole transfer (negative while unknown).
+struct TransferProgress {
+    int percent = 0;  // pb100: the step's own figure, 0..100
+    bool visible = false;
+    std::string phase;  // empty until the transfer names its step
+    int phaseIndex = 0, phaseCount = 0;
+    int done = 0, blocks = 0;
+    int secondsLeft = -1;
+    bool stoppable = false;  // the step ends at the next block if asked (a Write does not)
+};
+
 class StatusView {
   public:
     virtual ~StatusView() = default;
@@ -20,8 +32,8 @@ class StatusView {
     virtual void ShowMessage(const QString& text, const QString& title, MessageKind kind) = 0;
     // "BUSY", painted at once: the exchange does not wait for the event loop.
     virtual void ShowBusy(bool busy) = 0;
-    // The transfer progress bar pb100, 0..100, painted at once.
-    virtual void ShowTransferProgress(int percent, bool visible) = 0;
+    // The transfer progress bar pb100 (0..100) with the step and block it has reached.
+    virtual void ShowTransferProgress(const TransferProgress& progress) = 0;
     // pbSize and lblSize.
     virtual void ShowSize(const SizeReport& size) = 0;
     // lstBaudPC while Auto Baud tries the rates, painted at once.

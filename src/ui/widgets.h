@@ -121,7 +121,8 @@ struct Widgets {
     QLabel* lblSize = nullptr;
     QProgressBar* pb100 = nullptr;
     QLabel* lblBusy = nullptr;
-    QLabel* lblUnitCheck = nullptr;  // how the last Write ended, where pb100 shows during one
+    QLabel* lblUnitCheck = nullptr;    // what the last action did, where pb100 shows during one
+    QPushButton* cmdCancel = nullptr;  // beside pb100 while a Read, Write or Compare runs
 };
 
 // Calls visit(field, controls) for every entry of the field table with its controls.

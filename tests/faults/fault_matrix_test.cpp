@@ -155,6 +155,15 @@ Message NetBaudRefused(const std::string& asked, const std::string& answered) {
                      " baud). Choose another PC baud rate or serial format, or check the port "
                      "settings of the server.");
 }
+// Servers that would hold a click without end: each is given up within the connect timeout. (A
+// server streaming data is told as such or as a unit not answering, as the stream's pauses fall:
+// net_e2e_test bounds it in time and memory.)
+const Message kNetEndlessSubnegotiation = NotOpened(
+    "The device server at {device} did not set up the serial line: it sent a subnegotiation of "
+    "more than 4096 bytes without ending it.");
+const Message kNetStopsReading = NotOpened(
+    "The device server at {device} did not set up the serial line: it stopped taking data (what "
+    "was sent to it was not taken within 3 s).");
 const Message kNetRawAutoBaud{
     "Auto Baud cannot search the baud rate over raw TCP ({device}): the device server keeps its "
     "own port settings, whatever rate the PC asks for. Set the server's port to the unit's rate, "
@@ -1043,6 +1052,15 @@ const std::vector<Row> kNetworkRows = {
         {NetBaudRefused("115200", "9600")}, true, O::kDone, 0.5, 4, E::kVersionChanged),
     Net("AutoBaud_RawTcp", B::kAutoBaud, F::kNetwork, {"--listen", "tcp:0"}, {kNetRawAutoBaud},
         false, O::kRefused, 0, 1, E::kUnchanged),
+    // The rate selected (9600) refused: the search goes on from the top and finds 4800.
+    Net("AutoBaud_SelectedRateRefused", B::kAutoBaud, F::kNetwork,
+        Rfc2217And({"--baud", "4800", "--refuse-baud", "9600"}), {NetBaudRefused("9600", "4800")},
+        true, O::kDone, 0.5, 6, E::kVersionChanged),
+    Net("Connect_EndlessSubnegotiation", B::kConnect, F::kNetwork,
+        Rfc2217And({"--endless-subnegotiation"}), {kNetEndlessSubnegotiation}, false,
+        O::kPortNotOpened, 0, 1.5, E::kUnchanged),
+    Net("Connect_StopsReading", B::kConnect, F::kNetwork, Rfc2217And({"--stop-reading"}),
+        {kNetStopsReading}, false, O::kPortNotOpened, 2.9, 4, E::kUnchanged),
 };
 
 // A loopback port nothing listens on: taken from the system, then given back.
@@ -1174,7 +1192,7 @@ TEST_P(FaultMatrix, Row) {
     for (int i = 0; i < 64; ++i) state.rec.txtMsg[i] = "PUMP " + std::to_string(i) + " FAILED";
     state.rec.txtRIC[0] = "0765432";
     state.rec.txtMAC[3] = "12";
-    state.rec.txtPulseTime[0] = "777";
+    state.rec.txtPulseTime[0] = "367";  // rounded to 370 ms, below Fast ON Max
     Image image{};
     ASSERT_TRUE(BuildImage(state.rec, state.moduleTypes, image).fits);
     const StartupState before = state;

@@ -16,6 +16,7 @@
 #include "files/config_file.h"
 #include "files/record_json.h"
 #include "files_test_util.h"
+#include "image/layout.h"
 #include "model/defaults.h"
 
 namespace orv {
@@ -41,6 +42,10 @@ void Plant(const fs::path& folder, const std::string& name, std::chrono::hours a
     fs::create_directories(folder);
     WriteText((folder / name).string(), "x");
     fs::last_write_time(folder / name, fs::file_time_type::clock::now() + age);
+}
+
+fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 std::string U8(const fs::path& path) {
@@ -107,20 +112,21 @@ TEST(History, WhatTheImageCannotHoldIsKeptBesideItAsJson) {
 
 TEST(History, ImageCopyKeepsEveryByteAndNewestComeFirstWithinTheLimit) {
     TempDir dir;
-    History history(dir.File("h"), 3);
     Editor e = Example();
     for (int n = 0; n < 5; ++n) {
+        // Each by a program of its own: a program never prunes its own copies.
+        History history(dir.File("h"), 3);
         e.image[100] = static_cast<std::uint8_t>(n);
         const HistoryCopy copy =
             history.KeepImage(history_event::kRead, UnitSubject({"ORV/PRO", ""}), {"ORV/PRO", "2"},
                               e.s.moduleTypes, e.image);
         ASSERT_TRUE(copy.ok) << copy.error;
     }
-    const auto entries = history.List();
+    const auto entries = History(dir.File("h"), 3).List();
     ASSERT_EQ(entries.size(), 3u);
     // A version line is record bytes (Latin-1); a name is UTF-8, never cut inside a character.
     EXPECT_EQ(UnitSubject({"UNIT \xC9", ""}), "UNIT \xC3\x89");
-    EXPECT_EQ(FileSubject(std::string(59, 'a') + "\xC3\x89.ORV"), std::string(59, 'a'));
+    EXPECT_EQ(FileSubject(std::string(60, 'a') + "\xC3\x89.ORV"), std::string(60, 'a'));
     for (std::size_t k = 0; k < entries.size(); ++k) {
         EXPECT_EQ(entries[k].event, "read");
         EXPECT_EQ(entries[k].subject, "ORV_PRO");  // no separator reaches a file name
@@ -220,9 +226,10 @@ TEST(History, SubjectsAreSafeAndNeverNested) {
 TEST(History, PruningKeepsTheNewCopiesWhateverTheClocksSay) {
     using std::chrono::hours;
     TempDir dir;
-    Plant(dir.path, "2099-01-01 00.00.00 read ahead.ORV", hours(24 * 365));
-    Plant(dir.path, "2000-01-01 00.00.00 read zone.ORV", hours(2 * 24 * 365));
-    Plant(dir.path, "2099-01-01 00.00.01 read old.ORV", hours(-24 * 365));
+    // Copies of no unit: nothing keeps them but their rank.
+    Plant(dir.path, "2099-01-01 00.00.00 before open ahead.ORV", hours(24 * 365));
+    Plant(dir.path, "2000-01-01 00.00.00 before open zone.ORV", hours(2 * 24 * 365));
+    Plant(dir.path, "2099-01-01 00.00.01 before open old.ORV", hours(-24 * 365));
     History history(dir.path.string(), 3);
     const Editor e = Example();
     const HistoryCopy backup = history.KeepBackup({"ORV V2.13", ""}, e.s.moduleTypes, e.image);
@@ -230,8 +237,114 @@ TEST(History, PruningKeepsTheNewCopiesWhateverTheClocksSay) {
     ASSERT_TRUE(history.KeepImage(history_event::kWrite, "site", {}, e.s.moduleTypes, e.image).ok);
     std::vector<std::string> kept;
     for (const HistoryEntry& c : history.List()) kept.push_back(c.event + " " + c.subject);
-    EXPECT_EQ(kept, (std::vector<std::string>{"write site", "backup ORV V2.13", "read zone"}));
+    EXPECT_EQ(kept,
+              (std::vector<std::string>{"write site", "backup ORV V2.13", "before open zone"}));
     EXPECT_EQ(NewestUnitCopy(history)->path, backup.path);
+}
+
+// A run that makes more copies than the limit (a fleet backup of a large site) keeps them all,
+// and the copy that says when a unit was last read is never pruned, however old: the others go.
+TEST(History, ARunsOwnCopiesAndEachUnitsNewestCopyAreNeverPruned) {
+    using std::chrono::hours;
+    const struct {
+        std::size_t limit;
+        int units;
+    } cases[] = {{10, 12}, {100, 110}};  // as 1000 and 1100, whose copies take long to write
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.units);
+        TempDir dir;
+        Plant(dir.path, "2026-05-01 08.00.00 backup pump.ORV", hours(-200 * 24));
+        Plant(dir.path, "2026-05-02 08.00.00 backup pump.ORV", hours(-199 * 24));
+        for (int k = 0; k < 5; ++k)
+            Plant(dir.path, "2026-06-0" + std::to_string(k + 1) + " 08.00.00 before open x.ORV",
+                  hours(-100 * 24 + k));
+        History run(dir.path.string(), c.limit);
+        const Editor e = Example();
+        std::vector<std::string> made;
+        for (int k = 0; k < c.units; ++k) {
+            const HistoryCopy copy = run.KeepBackup({"ORV V2.13", ""}, e.s.moduleTypes, e.image,
+                                                    "u" + std::to_string(k));
+            ASSERT_TRUE(copy.ok) << copy.error;
+            made.push_back(copy.path);
+        }
+        for (const auto& path : made) ASSERT_TRUE(fs::exists(PathOf(path))) << path;
+        const auto listed = History(dir.path.string(), c.limit).List();
+        // Every copy of the run, and the newest of the unit backed up 200 days ago.
+        ASSERT_EQ(listed.size(), made.size() + 1);
+        EXPECT_EQ(listed.back().fileName, "2026-05-02 08.00.00 backup pump.ORV");
+        EXPECT_EQ(run.CopiesMade(), made.size());
+        EXPECT_EQ(run.LastCount(), made.size() + 1);
+        EXPECT_GT(run.LastCount(), run.Limit());
+        // The next command prunes what it may: not the newest copy of any unit.
+        History next(dir.path.string(), c.limit);
+        ASSERT_TRUE(
+            next.KeepImage(history_event::kBeforeNew, "site", {}, e.s.moduleTypes, e.image).ok);
+        EXPECT_EQ(next.List().size(), made.size() + 2);
+    }
+}
+
+// Units go by the MAC address their copies hold where it is their own: two units of one name are
+// two units, and of each only the newest copy is kept when room is short.
+TEST(History, EachUnitIsKnownByItsOwnMacAddressElseByName) {
+    TempDir dir;
+    Editor e = Example();
+    auto backUp = [&](int macLast, const std::string& name) {
+        for (int k = 0; k < 6; ++k) e.image[kMacAddress + k] = 0;
+        if (macLast != 0) {
+            const std::uint8_t mac[6] = {0x50, 0x46, 0x4A,
+                                         0,    0,    static_cast<std::uint8_t>(macLast)};
+            std::copy(mac, mac + 6, e.image.begin() + kMacAddress);
+        }
+        History once(dir.path.string(), 1);
+        ASSERT_TRUE(once.KeepBackup({"V", ""}, e.s.moduleTypes, e.image, name).ok);
+    };
+    // A limit of one: only the newest copy of each unit is left besides it.
+    backUp(1, "pump");  // oldest: pruned, a newer copy of its unit is kept
+    backUp(2, "pump");  // another unit of the same name: kept
+    backUp(1, "pump");
+    backUp(0, "fan");  // no address of its own: by its name
+    backUp(0, "fan");
+    std::vector<std::string> kept;
+    for (const auto& entry : History(dir.path.string(), 1).List()) {
+        Editor opened;
+        ASSERT_TRUE(
+            ReadConfigFile(entry.path, opened.s.rec, opened.s.moduleTypes, opened.image).ok);
+        kept.push_back(entry.subject + " " + std::to_string(opened.image[kMacAddress + 5]));
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"fan 0", "pump 1", "pump 2"}));
+    EXPECT_EQ(OwnMacAddress(e.image), std::nullopt);
+    e.image[kMacAddress] = 0x50;
+    e.image[kMacAddress + 1] = 0x46;
+    e.image[kMacAddress + 2] = 0x4A;
+    e.image[kMacAddress + 5] = 0x0B;
+    EXPECT_EQ(OwnMacAddress(e.image), "50:46:4A:00:00:0B");
+}
+
+// A subject that ends as a copy's number does is never read as one: "pump (2)" is its own unit.
+TEST(History, SubjectsEndingInANumberInBracketsKeepIt) {
+    TempDir dir;
+    History history(dir.path.string());
+    const Editor e = Example();
+    for (const char* name : {"pump (2)", "pump", "pump (2)", "pump (x)"})
+        ASSERT_TRUE(history.KeepBackup({"V", ""}, e.s.moduleTypes, e.image, name).ok);
+    std::vector<std::string> subjects;
+    for (const auto& entry : history.List()) subjects.push_back(entry.subject);
+    EXPECT_EQ(subjects, (std::vector<std::string>{"pump (x)", "pump (2)", "pump", "pump (2)"}));
+}
+
+// Names are cut by characters, not bytes: 60 letters beyond ASCII are whole, never cut inside one.
+TEST(History, SubjectsAreCutAtSixtyCharacters) {
+    std::string e60, e61;
+    for (int k = 0; k < 60; ++k) e60 += "\xC3\xA9";  // é
+    e61 = e60 + "\xE2\x80\x93";                      // and an en dash
+    EXPECT_EQ(FileSubject(e60 + ".ORV"), e60);
+    EXPECT_EQ(FileSubject(e61 + ".ORV"), e60);
+    EXPECT_EQ(FileSubject(std::string(61, 'a') + ".ORV"), std::string(60, 'a'));
+    TempDir dir;
+    History history(dir.path.string());
+    const Editor e = Example();
+    ASSERT_TRUE(history.KeepBackup({"V", ""}, e.s.moduleTypes, e.image, e61).ok);
+    EXPECT_EQ(history.List().at(0).subject, e60);
 }
 
 TEST(History, NewestUnitCopyIsTheNewestReadOrBackup) {

@@ -201,23 +201,22 @@ TEST(RecordJson, ImportErrorsNameTheKeyAndChangeNothing) {
 
 TEST(RecordJson, MessagesBecomeWhatTheUnitStoresWithAWarning) {
     StartupState s = MakeStartupState();
-    const std::string fits(75, 'L');  // longer than typing allows, but the unit holds it
     nlohmann::json j;
     j["ModuleType"] = {15, 0, 0, 0};
     j["txtMsg"] = s.rec.txtMsg;
     j["txtMsg"][3] = "Caf\xC3\xA9 \xE2\x80\x93 Ward 2";
     j["txtMsg"][4] = "TAB\tX\x7F";
-    j["txtMsg"][5] = fits;
-    j["txtMsg"][6] = std::string(100, 'M');  // too long even packed: cut as a paste is
+    j["txtMsg"][5] = std::string(69, 'L');  // as long as typing allows: kept
     j["txtMsg"][7] = " PUMP  ROOM";
-    j["txtVer"] = {"Caf\xC3\xA9", ""};  // not a message: Latin-1 as it is
+    j["txtMsg"][8] = "\xC3\xA9" + std::string(69, 'K');  // converted, then cut
+    j["txtVer"] = {"Caf\xC3\xA9", ""};                   // not a message: Latin-1 as it is
     const JsonImportResult r = RecordFromJson(j, s.rec, s.moduleTypes);
     ASSERT_TRUE(r.ok) << r.errors.front();
     EXPECT_EQ(s.rec.txtMsg[3], "Cafe - Ward 2");
     EXPECT_EQ(s.rec.txtMsg[4], "TAB\tX\x7F");
-    EXPECT_EQ(s.rec.txtMsg[5], fits);
-    EXPECT_EQ(s.rec.txtMsg[6], std::string(69, 'M'));
+    EXPECT_EQ(s.rec.txtMsg[5], std::string(69, 'L'));
     EXPECT_EQ(s.rec.txtMsg[7], "PUMP ROOM");
+    EXPECT_EQ(s.rec.txtMsg[8], "e" + std::string(68, 'K'));
     EXPECT_EQ(s.rec.txtVer[0], "Caf\xE9");
     EXPECT_EQ(r.warnings,
               (std::vector<std::string>{
@@ -225,9 +224,57 @@ TEST(RecordJson, MessagesBecomeWhatTheUnitStoresWithAWarning) {
                   "became e and \xE2\x80\x93 became -.",
                   "txtMsg[7]: The unit keeps one blank between words and none at either end: runs "
                   "of blanks became one and blanks at the ends were dropped.",
-                  "txtMsg[6]: too long to store (101 bytes after packing, at most 79). It was cut "
-                  "to 69 characters; \"" +
-                      std::string(31, 'M') + "\" was left out."}));
+                  "txtMsg[8]: longer than 69 characters: cut to 69; \"K\" was left out. The unit "
+                  "cannot store a character of this message: \xC3\xA9 became e."}));
+}
+
+// Whether or not the unit could hold it packed, an imported message is no longer than anyone can
+// type into the field; the record exported afterwards holds the cut message.
+TEST(RecordJson, MessagesLongerThanTypingAllowsAreCutAndNamed) {
+    struct Case {
+        const char* what;
+        std::string message;
+        std::string kept;
+        std::string leftOut;
+    } cases[] = {
+        {"packs small (its words repeat)", "X01 ALARM " + std::string(70, 'Q'),
+         "X01 ALARM " + std::string(59, 'Q'), std::string(11, 'Q')},
+        {"too long even packed", std::string(100, 'M'), std::string(69, 'M'), std::string(31, 'M')},
+        {"cut between words", std::string(69, 'W') + " TAIL END", std::string(69, 'W'),
+         " TAIL END"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartupState s = MakeStartupState();
+        nlohmann::json j;
+        j["ModuleType"] = {15, 0, 0, 0};
+        j["txtMsg"] = s.rec.txtMsg;
+        j["txtMsg"][1] = c.message;
+        j["txtMsg"][2] = c.message;  // the same words twice: the dictionary takes them
+        Image image{};
+        const JsonImportResult r = RecordFromJson(j, s.rec, s.moduleTypes, &image);
+        ASSERT_TRUE(r.ok) << r.errors.front();
+        const std::string said =
+            ": longer than 69 characters: cut to 69; \"" + c.leftOut + "\" was left out.";
+        EXPECT_EQ(r.warnings, (std::vector<std::string>{"txtMsg[1]" + said, "txtMsg[2]" + said}));
+        EXPECT_EQ(s.rec.txtMsg[1], c.kept);
+        EXPECT_EQ(RecordToJson(s.rec, s.moduleTypes, &image)["txtMsg"][1], c.kept);
+    }
+}
+
+// A long message the record already holds (from a file) is not imported: a JSON record without
+// messages leaves it as it is.
+TEST(RecordJson, MessagesNotInTheJsonKeepTheirLength) {
+    StartupState s = MakeStartupState();
+    s.moduleTypes = {15, 0, 0, 0};
+    const std::string stored = "X01 ALARM " + std::string(70, 'Q');
+    s.rec.txtMsg[1] = s.rec.txtMsg[2] = stored;
+    nlohmann::json j;
+    j["txtRIC"] = s.rec.txtRIC;
+    const JsonImportResult r = RecordFromJson(j, s.rec, s.moduleTypes);
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(r.warnings.empty()) << r.warnings.front();
+    EXPECT_EQ(s.rec.txtMsg[1], stored);
 }
 
 TEST(RecordJson, BadLaterElementKeepsEarlierOnesOut) {

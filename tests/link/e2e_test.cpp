@@ -534,8 +534,9 @@ TEST_F(LinkE2E, CliWriteVerifiesAndComparesWithTheUnit) {
 // backup a Write takes is on disk when the Write goes on, and stays there.
 TEST_F(LinkE2E, CliBackupSurvivesAFullHistoryAndAClockSetBack) {
     ::setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    // Copies of no unit, which pruning may take (the newest copy of a unit it never takes).
     for (std::size_t k = 0; k < kHistoryKeep; ++k)
-        PlantCopy("2099-01-01 00.00.00 read old " + std::to_string(k) + ".ORV",
+        PlantCopy("2099-01-01 00.00.00 before open old " + std::to_string(k) + ".ORV",
                   std::chrono::hours(24));
     auto& sim = StartSim({});
     const std::string site = dir_ + "/site.ORV";
@@ -554,6 +555,64 @@ TEST_F(LinkE2E, CliBackupSurvivesAFullHistoryAndAClockSetBack) {
     EXPECT_EQ(std::count_if(copies.begin(), copies.end(),
                             [](const HistoryEntry& c) { return c.event == "write"; }),
               1);
+}
+
+// Ctrl+C during orv-cli write: once, the Write runs to its end and says so; twice, it stops at
+// once, and the count it gives covers every block the unit acknowledged (a block sent counts),
+// with the backup to write back named.
+TEST_F(LinkE2E, CliWriteUnderCtrlCSaysWhatTheUnitMayHold) {
+    ::setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    const std::string site = dir_ + "/site.ORV";
+    ASSERT_EQ(test::Run(ORV_CLI_PATH, {"new", "-m", "15,0,0,0", "-o", site}, dir_).status, 0);
+    for (const int presses : {1, 2}) {
+        SCOPED_TRACE(presses);
+        auto& sim = StartSim({"--pace", "--baud", "38400"});
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::freopen((dir_ + "/out").c_str(), "w", stdout);
+            ::freopen((dir_ + "/err").c_str(), "w", stderr);
+            ::execl(ORV_CLI_PATH, ORV_CLI_PATH, "write", site.c_str(), "--backup", "--device",
+                    sim.Device().c_str(), "--baud", "38400", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (sim.LogStarting("write ").size() < 30 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        for (int k = 0; k < presses; ++k) {
+            ::kill(pid, SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), 130);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a block still in flight
+        int acknowledged = 0;
+        for (const auto& line : sim.LogStarting("write "))
+            if (line.find("| sent 06") != std::string::npos)
+                acknowledged = std::max(acknowledged, std::stoi(line.substr(6)) + 1);
+        const std::string out = test::ReadFile(dir_ + "/out"), err = test::ReadFile(dir_ + "/err");
+        EXPECT_NE(err.find("Write in progress: stopping would leave the unit with a mix; press "
+                           "Ctrl+C again to stop anyway"),
+                  std::string::npos)
+            << err;
+        if (presses == 1) {
+            EXPECT_EQ(acknowledged, 240);
+            EXPECT_NE(out.find("and verified it"), std::string::npos) << out << err;
+            continue;
+        }
+        const std::string said = "Stopped by Ctrl+C during the Write: the unit may hold up to ";
+        const auto at = err.find(said);
+        ASSERT_NE(at, std::string::npos) << err;
+        const int held = std::stoi(err.substr(at + said.size()));
+        EXPECT_GT(acknowledged, 0);
+        EXPECT_LT(acknowledged, 240);
+        EXPECT_GE(held, acknowledged);
+        EXPECT_LE(held, acknowledged + 1);
+        EXPECT_NE(err.find("write its backup back: orv-cli write '" + History().folder()),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(out.find("Wrote "), std::string::npos) << out;
+    }
 }
 
 // A file made for other modules than the unit has: write warns naming each bank and sends the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 #include "link/comms.h"
 #include "link/protocol.h"
@@ -196,6 +197,45 @@ TEST(Comms, OpenAndCloseDiscardStaleInput) {
     EXPECT_EQ(port.closes, 2);
     EXPECT_EQ(port.opened.back(), test::UnmappedDevice(3));
     EXPECT_EQ(port.openSettings.back(), (SerialSettings{115200, 'O', 8, 2}));
+}
+
+// A line that never falls quiet (a device server streaming, a unit babbling) is drained within a
+// budget: the open fails and says why, rather than following the stream forever. Leftovers up to
+// the budget are drained as ever.
+TEST(Comms, DrainIsBoundedAndALineThatKeepsSendingIsTold) {
+    struct EndlessPort : ScriptedPort {
+        std::size_t left = 0;  // bytes still to come; SIZE_MAX: without end
+        std::size_t reads = 0;
+        std::size_t BytesWaiting() override { return left == 0 ? 0 : 1; }
+        std::optional<std::uint8_t> ReadByte() override {
+            if (left == 0) return std::nullopt;
+            if (left != SIZE_MAX) --left;
+            ++reads;
+            return 0x55;
+        }
+    };
+    const struct {
+        std::size_t waiting;
+        bool opens;
+    } cases[] = {{0, true}, {kMaxDrainBytes, true}, {SIZE_MAX, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.waiting);
+        EndlessPort port;
+        port.left = c.waiting;
+        Comms comms(port);
+        const auto start = SerialClock::now();
+        EXPECT_EQ(comms.OpenComms(0, kBaud9600, kFormatN81), c.opens);
+        EXPECT_LT(SerialClock::now() - start, kMaxDrainTime + std::chrono::milliseconds(100));
+        EXPECT_LE(port.reads, kMaxDrainBytes + 1);
+        EXPECT_EQ(comms.IsOpen(), c.opens);
+        if (!c.opens) {
+            EXPECT_EQ(comms.LastOpenFailure(), OpenFailure::kKeepsSending);
+            EXPECT_NE(comms.OpenFailureMessage().find("keeps sending"), std::string::npos)
+                << comms.OpenFailureMessage();
+        }
+        comms.CloseComms();  // bounded too
+        EXPECT_FALSE(comms.IsOpen());
+    }
 }
 
 TEST(Comms, OpenFailuresSayWhy) {

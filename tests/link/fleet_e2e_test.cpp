@@ -1,12 +1,16 @@
 // orv-cli fleet against a site of simulated units behind their own device servers on loopback:
 // units the same as their golden file, changed, silent, refusing a block, going silent in the
 // middle of a read, fitted with other modules, and two units on one line.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <asio.hpp>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -156,7 +160,9 @@ TEST_F(FleetE2E, BackupCheckAndWriteASite) {
     for (const char* written : {"same-a", "same-b", "changed"})
         EXPECT_EQ(units[written]["outcome"], "written and verified") << written << r.err;
     EXPECT_EQ(units["refusing"]["outcome"], "partly written");
+    // The block refused four times is not held: the count is the acknowledged one.
     EXPECT_EQ(units["refusing"]["blocks_written"], 5);
+    EXPECT_EQ(units["refusing"]["blocks_acknowledged"], 5);
     EXPECT_EQ(units["other"]["outcome"], "not written");
     EXPECT_NE(units["other"]["errors"].dump().find("modules differ"), std::string::npos);
     EXPECT_TRUE(sims_["other"]->LogStarting("write ").empty());
@@ -174,19 +180,35 @@ TEST_F(FleetE2E, BackupCheckAndWriteASite) {
     }
 }
 
-// Ctrl+C during a write: Writes under way end, no unit starts; twice: they stop half way.
+// The highest block the unit acknowledged, plus one, from its log ("write N | ... | sent 06"),
+// counting the writes after the first `earlier` of them.
+int BlocksAcknowledged(const SimProcess& unit, std::size_t earlier) {
+    const auto writes = unit.LogStarting("write ");
+    int held = 0;
+    for (std::size_t k = earlier; k < writes.size(); ++k)
+        if (writes[k].find("| sent 06") != std::string::npos)
+            held = std::max(held, std::stoi(writes[k].substr(6)) + 1);
+    return held;
+}
+
+// Ctrl+C during a write: Writes under way end, no unit starts; twice: they stop half way, and
+// each unit's count covers every block its simulator acknowledged (a block sent counts).
 TEST_F(FleetE2E, CtrlCSaysWhichUnitsWereWrittenPartlyOrNotAtAll) {
     for (const char* name : {"u1", "u2", "u3"}) Unit(name, {"--pace", "--baud", "57600"});
     Inventory({{"u1", "u1"}, {"u2", "u2"}, {"u3", "u3"}});
     for (const int presses : {1, 2}) {
         SCOPED_TRACE(presses);
         fs::remove_all(history_);
+        std::map<std::string, std::size_t> earlier;
+        for (const char* name : {"u1", "u2"})
+            earlier[name] = sims_[name]->LogStarting("write ").size();
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::freopen((dir_ + "/out").c_str(), "w", stdout);
             ::freopen((dir_ + "/err").c_str(), "w", stderr);
             ::execl(ORV_CLI_PATH, ORV_CLI_PATH, "fleet", "write", (dir_ + "/units.csv").c_str(),
-                    "--yes", "--jobs", "2", static_cast<char*>(nullptr));
+                    "--yes", "--jobs", "2", "--json", "--report", (dir_ + "/site.html").c_str(),
+                    static_cast<char*>(nullptr));
             ::_exit(127);
         }
         // Two units backed up: their Writes begin.
@@ -201,16 +223,220 @@ TEST_F(FleetE2E, CtrlCSaysWhichUnitsWereWrittenPartlyOrNotAtAll) {
         int status = 0;
         ::waitpid(pid, &status, 0);
         EXPECT_EQ(WEXITSTATUS(status), 130);
-        const std::string out = test::ReadFile(dir_ + "/out");
+        // A block in flight when the run ended is taken by the unit a moment later.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const std::string text = test::ReadFile(dir_ + "/err");
+        const auto units = Units({0, test::ReadFile(dir_ + "/out"), ""});
+        const std::string html = test::ReadFile(dir_ + "/site.html");
         if (presses == 1) {
-            EXPECT_NE(out.find("Written: u1, u2.\n"), std::string::npos) << out;
+            EXPECT_NE(text.find("Written: u1, u2.\n"), std::string::npos) << text;
         } else {
-            EXPECT_NE(out.find("Partly written, holding a mix"), std::string::npos) << out;
-            EXPECT_EQ(out.find("Written:"), std::string::npos) << out;
+            EXPECT_NE(text.find("Partly written, holding a mix"), std::string::npos) << text;
+            EXPECT_EQ(text.find("Written:"), std::string::npos) << text;
+            for (const char* name : {"u1", "u2"}) {
+                const int acknowledged = BlocksAcknowledged(*sims_[name], earlier[name]);
+                const int held = units.at(name).at("blocks_written");
+                EXPECT_GT(acknowledged, 0) << name;
+                EXPECT_LT(acknowledged, 240) << name;
+                EXPECT_GE(held, acknowledged) << name;
+                EXPECT_LE(held, acknowledged + 1) << name;
+                EXPECT_EQ(units.at(name).at("outcome"), "partly written") << name;
+                const std::string words =
+                    "partly written (up to " + std::to_string(held) + " of 240)";
+                EXPECT_NE(text.find(std::string(name) + " ("), std::string::npos) << text;
+                EXPECT_NE(text.find(words), std::string::npos) << words << "\n" << text;
+                EXPECT_NE(html.find(words), std::string::npos) << words;
+            }
         }
-        EXPECT_NE(out.find("Untouched: u3.\n"), std::string::npos) << out;
+        EXPECT_NE(text.find("Untouched: u3.\n"), std::string::npos) << text;
         EXPECT_TRUE(sims_["u3"]->LogStarting("write ").empty());
+        // The report names the backup each unit was given before its Write.
+        for (const char* name : {"u1", "u2"})
+            EXPECT_NE(html.find(" backup " + std::string(name)), std::string::npos) << name;
     }
+}
+
+// A unit that goes silent in the middle of its Write may have taken the block whose
+// acknowledgement never came: it counts, and the unit is partly written up to it.
+TEST_F(FleetE2E, ABlockSentWithoutAnswerCountsAsPossiblyTaken) {
+    // The backup reads 256 blocks; the 45th write is the last the unit answers.
+    Unit("fading", {"--stop-after", std::to_string(256 + 45)});
+    Inventory({{"fading", "fading"}});
+    const auto r = Cli({"fleet", "write", dir_ + "/units.csv", "--yes", "--json"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const auto u = Units(r).at("fading");
+    EXPECT_EQ(u.at("outcome"), "partly written");
+    EXPECT_EQ(u.at("blocks_acknowledged"), 45);
+    EXPECT_EQ(u.at("blocks_written"), 46);
+    EXPECT_EQ(BlocksAcknowledged(*sims_["fading"], 0), 45);
+    EXPECT_NE(r.err.find("fading ("), std::string::npos);
+    EXPECT_NE(r.err.find("): partly written (up to 46 of 240)"), std::string::npos) << r.err;
+}
+
+// On a terminal the block of units at work is cut to the terminal's height, so that redrawing it
+// never leaves lines scrolled out of reach: 30 units connecting at once on 15 rows.
+TEST_F(FleetE2E, TheLiveBlockFitsTheTerminal) {
+    constexpr int kRows = 15, kUnits = 30;
+    // Servers that take the connection and never negotiate: each unit stays "connecting".
+    asio::io_context io;
+    std::vector<std::unique_ptr<asio::ip::tcp::acceptor>> servers;
+    {
+        std::ofstream csv(dir_ + "/units.csv");
+        csv << "name,device\r\n";
+        for (int k = 0; k < kUnits; ++k) {
+            servers.push_back(std::make_unique<asio::ip::tcp::acceptor>(
+                io, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)));
+            csv << "u" << k << ",rfc2217://127.0.0.1:" << servers.back()->local_endpoint().port()
+                << "\r\n";
+        }
+    }
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    winsize size{};
+    size.ws_row = kRows;
+    size.ws_col = 100;
+    ::ioctl(master, TIOCSWINSZ, &size);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int slave = ::open(terminal.c_str(), O_RDWR);
+        ::dup2(slave, STDERR_FILENO);
+        ::freopen((dir_ + "/out").c_str(), "w", stdout);
+        ::execl(ORV_CLI_PATH, ORV_CLI_PATH, "fleet", "status", (dir_ + "/units.csv").c_str(),
+                "--jobs", "30", "--connect-timeout", "1.5", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string shown;
+    for (;;) {
+        pollfd pfd{master, POLLIN, 0};
+        if (::poll(&pfd, 1, 100) > 0) {
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) shown.append(buffer, static_cast<std::size_t>(n));
+        }
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) break;
+    }
+    ::close(master);
+    // Each redraw first moves up over the lines drawn before: never more than fit.
+    int most = 0, redraws = 0;
+    for (auto at = shown.find("\x1b["); at != std::string::npos; at = shown.find("\x1b[", at + 1)) {
+        const auto end = shown.find_first_not_of("0123456789", at + 2);
+        if (end == std::string::npos || shown[end] != 'A' || end == at + 2) continue;
+        most = std::max(most, std::stoi(shown.substr(at + 2, end - at - 2)));
+        ++redraws;
+    }
+    EXPECT_GT(redraws, 0);
+    EXPECT_LE(most, kRows - 2);
+    EXPECT_GT(most, 3);
+    EXPECT_NE(shown.find("more lines"), std::string::npos);
+}
+
+// Ctrl+C reaches a unit still connecting: a server that never accepts does not hold the run for
+// its connect timeout.
+TEST_F(FleetE2E, CtrlCStopsAUnitThatIsStillConnecting) {
+    Unit("slow", {"--never-accept"});
+    Inventory({{"slow", "slow"}});
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::freopen((dir_ + "/out").c_str(), "w", stdout);
+        ::freopen((dir_ + "/err").c_str(), "w", stderr);
+        ::execl(ORV_CLI_PATH, ORV_CLI_PATH, "fleet", "status", (dir_ + "/units.csv").c_str(),
+                "--connect-timeout", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_NE(test::ReadFile(dir_ + "/out").find("slow ("), std::string::npos);
+    EXPECT_NE(test::ReadFile(dir_ + "/out").find("Stopped by Ctrl+C."), std::string::npos)
+        << test::ReadFile(dir_ + "/out");
+}
+
+// One device server written two ways is one line: its units run one after another, never two
+// connections at once.
+TEST_F(FleetE2E, OneServerWrittenTwoWaysIsOneLine) {
+    SimProcess& unit = Unit("both", {"--pace", "--baud", "115200"});
+    const std::string port = unit.Device().substr(unit.Device().rfind(':') + 1);
+    {
+        std::ofstream csv(dir_ + "/units.csv");
+        csv << "name,device,baud\r\n"
+            << "by-address,rfc2217://127.0.0.1:" << port << ",115200\r\n"
+            << "by-name,rfc2217://localhost:" << port << ",115200\r\n"
+            << "by-case,RFC2217://LOCALHOST:" << port << ",115200\r\n";
+    }
+    const auto r = Cli({"fleet", "status", dir_ + "/units.csv", "--json", "--jobs", "3", "-v"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const auto& [name, u] : Units(r)) EXPECT_EQ(u.at("outcome"), "reachable") << name;
+    EXPECT_TRUE(unit.LogStarting("net | | refused").empty());
+    // The activity log, each line headed by its unit and set apart from the time after it.
+    const auto count = [&r](const std::string& part) {
+        std::size_t n = 0;
+        for (auto at = r.err.find(part); at != std::string::npos; at = r.err.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_GT(count("\nby-name: "), 0u) << r.err;
+    EXPECT_EQ(count("by-name:"), count("by-name: ")) << r.err;
+}
+
+// What a unit or a file says is shown as text wherever it goes: escaped for JSON (C1 controls
+// too), visible escapes on the page, markup never taken as markup; module types by name.
+TEST_F(FleetE2E, HostileTextIsEscapedForEachSink) {
+    const std::string hostile =
+        "ORV \x1B]0;owned\x07 <script>alert(1)</script> \x9B"
+        "2J";
+    Unit("odd", {"--version1", hostile, "--modules", "15,13,14,0"});
+    {
+        std::ofstream csv(dir_ + "/units.csv");
+        csv << "name,device,Note\r\n"
+            << "odd," << sims_["odd"]->Device() << ",\"<b>\xC2\x9B</b>\"\r\n";
+    }
+    const auto r =
+        Cli({"fleet", "status", dir_ + "/units.csv", "--json", "--report", dir_ + "/site.html"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* raw : {"\x1B", "\x07", "\xC2\x9B"}) {
+        EXPECT_EQ(r.out.find(raw), std::string::npos) << "raw in the JSON";
+        EXPECT_EQ(r.err.find(raw), std::string::npos) << "raw on the terminal";
+    }
+    EXPECT_NE(r.out.find("\\u001b]0;owned\\u0007"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\\u009b2J"), std::string::npos) << r.out;
+    // The version line as the unit sent it (Latin-1 read as such), when the JSON is read back.
+    EXPECT_EQ(Units(r).at("odd").at("firmware").at(0),
+              "ORV \x1B]0;owned\x07 <script>alert(1)</script> \xC2\x9B"
+              "2J");
+    const std::string html = test::ReadFile(dir_ + "/site.html");
+    for (const char* raw : {"\x1B", "\x07", "\xC2\x9B", "<script", "<b>"})
+        EXPECT_EQ(html.find(raw), std::string::npos) << raw;
+    EXPECT_NE(html.find("ORV \\x1B]0;owned\\x07 &lt;script&gt;alert(1)&lt;/script&gt; \\x9B2J"),
+              std::string::npos);
+    EXPECT_NE(html.find("<thead>"), std::string::npos);
+    EXPECT_NE(html.find("Bank 2: Type 13: 16-Channel Dry Contact Input Module"), std::string::npos);
+}
+
+// backup --into keeps the units' backups in the folder given even when the history cannot keep
+// them (a history folder that is a file here).
+TEST_F(FleetE2E, BackupIntoAFolderWithoutAHistory) {
+    Unit("u1", {});
+    Inventory({{"u1", "u1"}});
+    fs::create_directories(dir_ + "/blocked");
+    std::ofstream(dir_ + "/blocked/orv-config") << "a file where the history's folder goes";
+    ::setenv("XDG_DATA_HOME", (dir_ + "/blocked").c_str(), 1);
+    const auto r =
+        Cli({"fleet", "backup", dir_ + "/units.csv", "--into", dir_ + "/backups", "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir_ + "/backups/u1.ORV"));
+    const auto u = Units(r).at("u1");
+    EXPECT_EQ(u.at("outcome"), "backed up");
+    EXPECT_NE(u.at("warnings").dump().find("Cannot keep a copy in the history folder"),
+              std::string::npos)
+        << u.dump();
 }
 
 }  // namespace

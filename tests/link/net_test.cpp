@@ -3,7 +3,9 @@
 // that holds what it sends until it is acknowledged.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <asio.hpp>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -31,7 +33,20 @@ TEST(NetAddress, ParsesOrSaysWhatIsWrong) {
         {"rfc2217://10.1.2.3:4001", NetAddress{P::kRfc2217, "10.1.2.3", 4001}, ""},
         {"TCP://unit-7.plant.example:23", NetAddress{P::kRawTcp, "unit-7.plant.example", 23}, ""},
         {"rfc2217://[::1]:4001/", NetAddress{P::kRfc2217, "::1", 4001}, ""},
-        {"tcp://[fe80::1%eth0]:65535", NetAddress{P::kRawTcp, "fe80::1%eth0", 65535}, ""},
+#ifdef _WIN32
+        {"tcp://[fe80::1%1]:65535", NetAddress{P::kRawTcp, "fe80::1%1", 65535}, ""},
+#else
+        {"tcp://[fe80::1%lo]:65535", NetAddress{P::kRawTcp, "fe80::1%lo", 65535}, ""},
+        {"tcp://[fe80::1%nosuchif9]:4001", std::nullopt, "no network interface 'nosuchif9'"},
+#endif
+        {"rfc2217://[::ffff:10.1.2.3]:4001", NetAddress{P::kRfc2217, "::ffff:10.1.2.3", 4001}, ""},
+        {"rfc2217://[1:2:3:4:5:6:7:8]:4001", NetAddress{P::kRfc2217, "1:2:3:4:5:6:7:8", 4001}, ""},
+        {"rfc2217://[:]:4500", std::nullopt, "'[:]' is not an IPv6 address"},
+        {"rfc2217://[:::1]:4500", std::nullopt, "'[:::1]' is not an IPv6 address"},
+        {"rfc2217://[1::2::3]:4500", std::nullopt, "is not an IPv6 address"},
+        {"rfc2217://[1:2:3:4:5:6:7:8:9]:4500", std::nullopt, "is not an IPv6 address"},
+        {"rfc2217://[12345::1]:4500", std::nullopt, "is not an IPv6 address"},
+        {"rfc2217://[::1%]:4500", std::nullopt, "nothing follows the '%'"},
         {"telnet://10.1.2.3:23", std::nullopt, "'telnet://' is not a kind of device server"},
         {"rfc2217://", std::nullopt, "names no host"},
         {"rfc2217://:4001", std::nullopt, "no host before the port"},
@@ -95,6 +110,19 @@ TEST(Telnet, DecodesDataAndCommandsAcrossAnySplit) {
          {'\r', 0, '\r', '\n'},
          {}},
         {"other commands carry nothing", {IAC, 241, 5, IAC, 249}, false, {5}, {}},
+        // A one-byte command inside a subnegotiation is skipped: the subnegotiation goes on
+        // and nothing of it leaks into the data.
+        {"NOP inside a subnegotiation",
+         {IAC, SB, COM, 101, IAC, telnet::kNop, 7, IAC, SE, 9},
+         false,
+         {9},
+         {{SB, COM, {101, 7}}}},
+        // A verb where IAC SE belongs ends the subnegotiation and is a verb, not data.
+        {"verb where the end belongs",
+         {IAC, SB, COM, 101, 1, IAC, WILL, 3, 9},
+         false,
+         {9},
+         {{SB, COM, {101, 1}}, {WILL, 3, {}}}},
     };
     for (const auto& c : cases) {
         for (std::size_t cut = 0; cut <= c.wire.size(); ++cut) {
@@ -112,6 +140,37 @@ TEST(Telnet, DecodesDataAndCommandsAcrossAnySplit) {
     Bytes out;
     telnet::AppendData(Bytes{0xFF, '\r', 0x11, 0xFF}, out, true);
     EXPECT_EQ(out, (Bytes{0xFF, 0xFF, '\r', 0, 0x11, 0xFF, 0xFF}));
+}
+
+// A subnegotiation that goes on and on is dropped at the cap, whatever the pieces it comes in:
+// what it held is given back, it is not handed over, and what follows its end is read as ever.
+TEST(Telnet, EndlessSubnegotiationIsCappedNotKept) {
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{700}, std::size_t{65536}}) {
+        SCOPED_TRACE(piece);
+        telnet::Decoder d;
+        std::deque<std::uint8_t> data;
+        std::vector<telnet::Command> commands;
+        const auto keep = [&commands](const telnet::Command& k) { commands.push_back(k); };
+        const Bytes open{IAC, SB, COM};
+        d.Feed(open, data, keep);
+        const Bytes filler(piece, 'x');
+        for (std::size_t sent = 0; sent < 1'000'000; sent += piece) d.Feed(filler, data, keep);
+        EXPECT_TRUE(d.SubnegotiationTooLong());
+        d.Feed(Bytes{IAC, SE, 'a', IAC, DO, 1}, data, keep);
+        EXPECT_EQ(Bytes(data.begin(), data.end()), Bytes{'a'});
+        EXPECT_EQ(commands, (std::vector<telnet::Command>{{DO, 1, {}}}));
+    }
+    // Up to the cap a subnegotiation is whole.
+    telnet::Decoder d;
+    std::deque<std::uint8_t> data;
+    std::vector<telnet::Command> commands;
+    Bytes wire{IAC, SB, COM};
+    wire.insert(wire.end(), telnet::kMaxSubnegotiation, 'y');
+    wire.insert(wire.end(), {IAC, SE});
+    d.Feed(wire, data, [&commands](const telnet::Command& k) { commands.push_back(k); });
+    EXPECT_FALSE(d.SubnegotiationTooLong());
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].payload.size(), telnet::kMaxSubnegotiation);
 }
 
 Bytes Join(std::initializer_list<Bytes> parts) {
@@ -155,6 +214,20 @@ TEST(ComPortClient, NegotiatesTheLineOrSaysWhyNot) {
          Join({telnet::Verb(DO, COM), Reply(101, rate), Reply(102, {7}), Reply(103, {3})}), false,
          "", false},
     };
+    // A server whose subnegotiation never ends is given up, whatever it confirmed.
+    {
+        telnet::ComPortClient client(wanted);
+        client.Start();
+        std::deque<std::uint8_t> data;
+        Bytes reply;
+        Bytes server = Join({telnet::Verb(DO, COM), confirmAll, Bytes{IAC, SB, COM}});
+        server.insert(server.end(), telnet::kMaxSubnegotiation + 1, 'z');
+        client.Receive(server, data, reply);
+        EXPECT_FALSE(client.Done());
+        EXPECT_NE(client.ProtocolFailure().find("subnegotiation of more than 4096 bytes"),
+                  std::string::npos)
+            << client.ProtocolFailure();
+    }
     for (const auto& c : cases) {
         telnet::ComPortClient client(wanted);
         const Bytes start = client.Start();
@@ -198,6 +271,49 @@ TEST(ComPortClient, RefusesEchoAndAgreesToBinaryWithoutLoops) {
     Bytes out;
     client.AppendData(Bytes{'\r', 0xFF}, out);
     EXPECT_EQ(out, (Bytes{'\r', 0xFF, 0xFF}));
+}
+
+// A stop asked for (Ctrl+C) ends an open that waits for a silent server at once, not at the end
+// of its connect timeout.
+TEST(NetSerialPort, AStopEndsAnOpenThatWaits) {
+    asio::io_context io;
+    asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+    const auto port = acceptor.local_endpoint().port();
+    asio::ip::tcp::socket held(io);
+    std::thread server([&] { acceptor.accept(held); });  // takes the client, never negotiates
+    std::atomic<bool> stop{false};
+    NetLinkOptions options;
+    options.connectTimeout = std::chrono::seconds(30);
+    options.stopped = [&stop] { return stop.load(); };
+    NetSerialPort link(options);
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    OpenFailure failure = OpenFailure::kNone;
+    std::string detail;
+    EXPECT_FALSE(link.Open("rfc2217://127.0.0.1:" + std::to_string(port), {9600, 'N', 8, 1},
+                           &failure, &detail));
+    const auto took = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    server.join();
+    EXPECT_EQ(failure, OpenFailure::kOther);
+    EXPECT_NE(detail.find("stopped"), std::string::npos) << detail;
+    EXPECT_LT(took, std::chrono::seconds(2));
+}
+
+// Hosts written two ways lead to one address; an address is its own, in its usual form.
+TEST(HostAddresses, NamesAndAddressesInTheirCanonicalForm) {
+    const auto found = HostAddresses(
+        {"127.0.0.1", "localhost", "::ffff:127.0.0.1", "0:0::1", "no-such-host.invalid"},
+        std::chrono::seconds(5));
+    EXPECT_EQ(found.at("127.0.0.1"), std::vector<std::string>{"127.0.0.1"});
+    EXPECT_EQ(found.at("::ffff:127.0.0.1"), std::vector<std::string>{"127.0.0.1"});
+    EXPECT_EQ(found.at("0:0::1"), std::vector<std::string>{"::1"});
+    const auto& local = found.at("localhost");
+    EXPECT_NE(std::find(local.begin(), local.end(), "127.0.0.1"), local.end());
+    EXPECT_TRUE(found.at("no-such-host.invalid").empty());
 }
 
 #ifdef __linux__

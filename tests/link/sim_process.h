@@ -90,6 +90,13 @@ class SimProcess {
         if (pid_ > 0 && ::kill(pid_, SIGSTOP) == 0) frozen_ = true;
     }
     const std::string& Device() const { return device_; }
+    // The most memory the unit has held so far (its peak resident size), in KiB; 0 once stopped.
+    long PeakMemoryKb() const {
+        std::istringstream status(ReadFile("/proc/" + std::to_string(pid_) + "/status"));
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        return 0;
+    }
     std::vector<std::string> Log() const { return Lines(ReadFile(logPath_)); }
     // Log lines that begin with prefix.
     std::vector<std::string> LogStarting(const std::string& prefix) const {

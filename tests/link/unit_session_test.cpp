@@ -128,6 +128,40 @@ TEST(UnitSession, AutoBaudGoesOnPastRatesThePortWillNotOpenAt) {
     EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
 }
 
+// The open before the search, at the rate selected: a rate refused (by a device server, or an
+// adapter without it) is one failed try and the search goes on; a port that is not there stops
+// it silently.
+TEST(UnitSession, AutoBaudTakesARefusedFirstRateAsOneFailedTry) {
+    const struct {
+        OpenFailure atSelectedRate;
+        bool searched;
+    } cases[] = {
+        {OpenFailure::kSettingsRefused, true},
+        {OpenFailure::kBadSettings, true},
+        {OpenFailure::kNoSuchDevice, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.atSelectedRate));
+        ScriptedPort port;
+        port.respond = UnitAt9600;
+        // 4800 is selected; the server takes every rate but that one.
+        port.refuse = [&c](const SerialSettings& s) {
+            return s.baud == 4800 ? c.atSelectedRate : OpenFailure::kNone;
+        };
+        Editor ed(port);
+        ed.state.rec.lstBaudPC = kBaud9600 - 1;
+        ed.session.AutoBaudClick();
+        EXPECT_EQ(ed.session.IsConnected(), c.searched);
+        EXPECT_EQ(ed.session.LastOutcome(),
+                  c.searched ? ClickOutcome::kDone : ClickOutcome::kPortNotOpened);
+        EXPECT_EQ(ed.baudSelections.size(), c.searched ? 5u : 0u);
+        if (c.searched) {
+            EXPECT_EQ(ed.state.rec.lstBaudPC, kBaud9600);
+        }
+        EXPECT_TRUE(ed.ui.messages.empty());
+    }
+}
+
 TEST(UnitSession, AutoBaudWithNoUnitEndsAt110Disconnected) {
     ScriptedPort port;
     Editor ed(port);
@@ -554,6 +588,182 @@ TEST(UnitSession, StoppedWriteNamesACopyOfTheUnitWrittenTo) {
         const std::string& text = ui.messages.back().text;
         EXPECT_TRUE(text.ends_with(row.ending)) << text;
     }
+}
+
+// A user who asks to stop once `after` blocks of the step named `step` have been moved; what
+// steps the transfer announced is kept.
+class StoppingUi : public RecordingUi {
+  public:
+    StoppingUi(std::string step, int after) : step_(std::move(step)), after_(after) {}
+    void BeginPhase(const std::string& name, int index, int count, int blocks) override {
+        phases.push_back(name + " " + std::to_string(index) + "/" + std::to_string(count) + " " +
+                         std::to_string(blocks));
+        current_ = name;
+    }
+    void BlockDone(int done) override {
+        if (current_ == step_ && done >= after_) stop_ = true;
+    }
+    bool StopRequested() const override { return stop_; }
+    std::vector<std::string> phases;
+
+  private:
+    std::string step_, current_;
+    int after_;
+    bool stop_ = false;
+};
+
+// A stop is taken between two blocks of whatever changes nothing on the unit; a Write itself
+// always runs to its end. Nothing the user stopped is reported as a failure.
+TEST(UnitSession, AStopEndsReadsAndChecksAtTheNextBlockButNeverAWrite) {
+    using Click = void (UnitSession::*)();
+    struct Row {
+        const char* name;
+        Click click;
+        WriteChecks checks;
+        const char* step;
+        int after;
+        ClickOutcome outcome;
+        WriteEnd end;
+        std::size_t requests;  // a version report is 3 writes, a block one
+        std::vector<std::string> phases;
+        const char* kept;  // what the history is told a Write sent
+    };
+    const Row rows[] = {
+        {"read",
+         &UnitSession::ReadClick,
+         {},
+         "Read",
+         10,
+         ClickOutcome::kStopped,
+         WriteEnd::kNothingSent,
+         10,
+         {"Read 1/1 256"},
+         ""},
+        {"compare",
+         &UnitSession::CompareClick,
+         {},
+         "Compare",
+         5,
+         ClickOutcome::kStopped,
+         WriteEnd::kNothingSent,
+         3 + 5,
+         {"Compare 1/1 256"},
+         ""},
+        {"backup before a Write",
+         &UnitSession::WriteClick,
+         {true, true},
+         "Backup",
+         7,
+         ClickOutcome::kStopped,
+         WriteEnd::kNothingSent,
+         3 + 7,
+         {"Backup 1/3 256"},
+         ""},
+        {"read-back after a Write",
+         &UnitSession::WriteClick,
+         {true, false},
+         "Verify",
+         20,
+         ClickOutcome::kDone,
+         WriteEnd::kVerifyStopped,
+         240 + 20,
+         {"Write 1/2 240", "Verify 2/2 240"},
+         "unverified"},
+        {"the Write itself",
+         &UnitSession::WriteClick,
+         {false, false},
+         "Write",
+         1,
+         ClickOutcome::kDone,
+         WriteEnd::kWritten,
+         240,
+         {"Write 1/1 240"},
+         "write"},
+        {"every step of a Write",
+         &UnitSession::WriteClick,
+         {true, true},
+         "none",
+         0,
+         ClickOutcome::kDone,
+         WriteEnd::kVerified,
+         3 + 256 + 240 + 240,
+         {"Backup 1/3 256", "Write 2/3 240", "Verify 3/3 240"},
+         "write"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EnginePort port;
+        port.eeprom.fill(0x21);
+        StartupState state = MakeStartupState();
+        state.moduleTypes = {15, 0, 0, 0};
+        Image image{};
+        image.fill(0x44);
+        const ConfigRecord recordBefore = state.rec;
+        StoppingUi ui(row.step, row.after);
+        Comms comms(port);
+        UnitSessionHooks hooks;
+        hooks.keepBackup = [](const UnitContents&) { return std::string(); };
+        std::string kept;
+        hooks.imageSent = [&](const Image&, bool failed) {
+            kept = failed ? "unverified" : "write";
+        };
+        UnitSession session(state.rec, state.moduleTypes, image, comms, ui, hooks);
+        session.SetWriteChecks(row.checks);
+        (session.*row.click)();
+        EXPECT_EQ(session.LastOutcome(), row.outcome);
+        EXPECT_EQ(port.writes.size(), row.requests);
+        EXPECT_EQ(ui.phases, row.phases);
+        EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().text;
+        EXPECT_EQ(kept, row.kept);
+        if (row.click == &UnitSession::WriteClick) {
+            EXPECT_EQ(session.LastWriteEnd(), row.end);
+        } else {
+            // What the editor shows and holds is as before the Read.
+            EXPECT_TRUE(state.rec == recordBefore);
+            EXPECT_EQ(image[100], 0x44);
+            EXPECT_FALSE(session.LastUnitContents().has_value());
+        }
+        EXPECT_FALSE(port.IsOpen());
+    }
+}
+
+// The module types rule what the blocks mean: a Read decodes under those the unit reported at
+// Connect, not those of a file opened since, and the editor takes them with its version lines.
+TEST(UnitSession, ReadDecodesUnderTheModuleTypesTheUnitReported) {
+    sim::UnitOptions options;
+    options.modules = {15, 0, 0, 0};
+    EnginePort port(options);
+    StartupState unit = MakeStartupState();
+    unit.moduleTypes = {15, 0, 0, 0};
+    ASSERT_TRUE(BuildImage(unit.rec, unit.moduleTypes, port.eeprom).fits);
+
+    Editor ed(port);
+    ed.session.ConnectClick();
+    ASSERT_EQ(ed.session.UnitModuleTypes(), (ModuleTypes{15, 0, 0, 0}));
+    // A file with other module types and version lines opened since.
+    ed.state.moduleTypes = {15, 13, 14, 0};
+    ed.state.rec.txtVer = {"FILE V1", "FILE BUILD"};
+    ConfigRecord expected = ed.state.rec;
+    Image decoded = port.eeprom;
+    DecodeImage(expected, {15, 0, 0, 0}, decoded);
+    expected.txtVer = {options.version[0], options.version[1]};
+    ed.events.clear();
+
+    ed.session.ReadClick();
+    EXPECT_EQ(ed.session.LastOutcome(), ClickOutcome::kDone);
+    EXPECT_EQ(ed.state.moduleTypes, (ModuleTypes{15, 0, 0, 0}));
+    EXPECT_EQ(ed.session.TypesBeforeLastRead(), (ModuleTypes{15, 13, 14, 0}));
+    EXPECT_TRUE(ed.state.rec == expected);
+    // Bank 3's relay fields were not decoded from input-channel words.
+    EXPECT_NE(ed.state.rec.txtRlyRIC[RelayRicIndex(RelayIndex(2, 0), kSlotCloseTMax)], "1000032");
+    EXPECT_NE(std::find(ed.events.begin(), ed.events.end(), "modules"), ed.events.end());
+
+    // Disconnected, the unit's report no longer stands: a Read keeps the editor's types.
+    ed.session.ConnectClick();
+    EXPECT_FALSE(ed.session.UnitModuleTypes().has_value());
+    ed.state.moduleTypes = {15, 13, 14, 0};
+    ed.session.ReadClick();
+    EXPECT_EQ(ed.state.moduleTypes, (ModuleTypes{15, 13, 14, 0}));
 }
 
 TEST(UnitSession, MacIncrementTouchesNoPort) {

@@ -117,7 +117,7 @@ TEST_F(ReportCli, UsageAndHelp) {
         const char* inOut;
         const char* inErr;
     } cases[] = {
-        {{"show", "--help"}, 0, "Usage: orv-cli show IN.ORV [--json]", ""},
+        {{"show", "--help"}, 0, "Usage: orv-cli show IN.ORV [--json | --pdf OUT.pdf", ""},
         {{"diff", "--help"}, 0, "Exit status: 0 the same, 1 different, 2 trouble", ""},
         {{"export-csv", "--help"}, 0, "Usage: orv-cli export-csv", ""},
         {{"import-csv", "--help"}, 0, "Usage: orv-cli import-csv", ""},

@@ -236,7 +236,10 @@ TEST(Table, MessagesAreTakenAsAPasteTakesThemWithAWarning) {
          "characters of this message: \xC3\x89 became E and \xE2\x80\x93 became -."},
         {"BAD\xFF", "BADy",
          "character of this message: \xC3\xBF became y."},  // not UTF-8: read as Latin-1
-        {std::string(70, 'M'), std::string(69, 'M'), "It was cut to 69 characters; \"M\""},
+        {std::string(70, 'M'), std::string(69, 'M'),
+         "longer than 69 characters: cut to 69; \"M\" was left out."},
+        {"X01 ALARM " + std::string(70, 'Q'), "X01 ALARM " + std::string(59, 'Q'),
+         "longer than 69 characters: cut to 69; \"QQQQQQQQQQQ\" was left out."},
         {"TAB\tX\x7F", "TAB\tX\x7F", nullptr},
         {" PUMP  ROOM", "PUMP ROOM",
          "runs of blanks became one and blanks at the ends were dropped."},
@@ -318,6 +321,42 @@ TEST(Csv, QuotingAndParsing) {
     std::vector<int> lines;
     for (const auto& row : ends.rows) lines.push_back(row.line);
     EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 6}));
+}
+
+// What LibreOffice and Excel put on the clipboard: tabs between cells, LF or CR LF line ends and
+// one at the end, quotes only around cells holding a tab, a line break or a quote.
+TEST(Csv, TabSeparatedClipboardText) {
+    using Rows = std::vector<std::vector<std::string>>;
+    auto rows = [](const csv::Table& t) {
+        Rows out;
+        for (const auto& r : t.rows) out.push_back(r.cells);
+        return out;
+    };
+    struct Case {
+        const char* text;
+        Rows expected;
+    } cases[] = {
+        {"1\tA\n2\tB\n", {{"1", "A"}, {"2", "B"}}},
+        {"1\tA\r\n2\tB\r\n", {{"1", "A"}, {"2", "B"}}},
+        {"1\tA\r\n2\tB", {{"1", "A"}, {"2", "B"}}},
+        {"\"FIRE\nEAST\"\t\"SAY \"\"HI\"\"\"\r\n", {{"FIRE\nEAST", "SAY \"HI\""}}},
+        {"A,B\tC\n", {{"A,B", "C"}}},
+        {"\t\tX\n", {{"", "", "X"}}},
+        {"only\n", {{"only"}}},
+    };
+    for (const Case& c : cases) {
+        const csv::Table t = csv::Parse(c.text, '\t');
+        EXPECT_TRUE(t.errors.empty()) << c.text;
+        EXPECT_EQ(rows(t), c.expected) << c.text;
+    }
+    // Text from elsewhere with a stray quote is taken as it stands, line by line.
+    EXPECT_FALSE(csv::Parse("\"FIRE\" ALARM\t5\n", '\t').errors.empty());
+    EXPECT_EQ(rows(csv::ParseUnquoted("\"FIRE\" ALARM\t5\r\nX\n", '\t')),
+              (Rows{{"\"FIRE\" ALARM", "5"}, {"X"}}));
+    // Written for the clipboard: a comma needs no quotes, a tab does.
+    EXPECT_EQ(csv::Cell("A,B", '\t'), "A,B");
+    EXPECT_EQ(csv::Cell("A\tB", '\t'), "\"A\tB\"");
+    EXPECT_EQ(csv::Cell("SAY \"HI\"", '\t'), "\"SAY \"\"HI\"\"\"");
 }
 
 }  // namespace

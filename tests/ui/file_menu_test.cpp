@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
+#include <functional>
 
 #include "app/command_line.h"
 #include "model/defaults.h"
@@ -48,6 +50,51 @@ class FileMenuTest : public ::testing::Test {
     std::unique_ptr<Harness> h;
     ScriptedDialogs* dialogs = nullptr;
 };
+
+// The title bar names the file and marks what it does not hold yet; the caption itself, which
+// files record as the saving program, stays the program's. Each row is one step and the title
+// after it.
+TEST_F(FileMenuTest, TitleNamesTheFileAndMarksUnsavedChanges) {
+    MainWindow& w = *h->window;
+    w.show();
+    const QString caption = "ORV Pro Configuration 1.0";
+    const std::pair<std::function<void()>, QString> steps[] = {
+        {[] {}, caption},
+        // A message of a bank that is not fitted is not kept: nothing to save.
+        {[&] { h->edit("txtMsg_0")->setText("PUMP 1 FAILED"); }, caption},
+        {[&] { h->edit("txtRIC_4")->setText("0000007"); }, "Untitled* - " + caption},
+        {[&] {
+             dialogs->saveAnswer = Path("site.ORV");
+             w.action("MenuFileSaveAs")->trigger();
+         },
+         "site.ORV - " + caption},
+        {[&] { h->edit("txtRIC_0")->setText("0000042"); }, "site.ORV* - " + caption},
+        // Back to what the file holds: nothing unsaved.
+        {[&] { h->edit("txtRIC_0")->setText("1000000"); }, "site.ORV - " + caption},
+        {[&] { h->combo("lstMod_1")->setCurrentIndex(13); }, "site.ORV* - " + caption},
+        {[&] { w.action("MenuFileSave")->trigger(); }, "site.ORV - " + caption},
+        {[&] { w.action("MenuFileNew")->trigger(); }, caption},
+        {[&] {
+             dialogs->openAnswer = Path("site.ORV");
+             w.action("MenuFileOpen")->trigger();
+         },
+         "site.ORV - " + caption},
+    };
+    int n = 0;
+    for (const auto& [step, title] : steps) {
+        SCOPED_TRACE(++n);
+        step();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.DisplayedTitle() == title; }, 2000))
+            << w.DisplayedTitle().toStdString();
+        EXPECT_EQ(w.isWindowModified(), title.contains('*'));
+        EXPECT_EQ(w.windowTitle(), caption);
+        EXPECT_EQ(w.windowHandle()->title(), title);
+    }
+    EXPECT_EQ(w.windowFilePath(), QDir::toNativeSeparators(Path("site.ORV")));
+    EXPECT_TRUE(h->messages.empty());
+    // The file records the program, not the title bar.
+    EXPECT_TRUE(Read(Path("site.ORV")).startsWith("[Version]\r\nORV Pro=" + caption.toUtf8()));
+}
 
 TEST_F(FileMenuTest, SaveAsThenOpenRestoresTheConfiguration) {
     MainWindow& w = *h->window;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,18 +89,23 @@ TEST_F(WindowLinkTest, ConnectShowsVersionModulesAndTheConnectedState) {
     // The unit's module types replaced the editor's: the line beside the bar says which.
     QLabel* line = label("lblUnitCheck");
     EXPECT_TRUE(line->isVisible());
+    const QRegularExpression connectedAt("^Connected at \\d\\d:\\d\\d:\\d\\d");
+    EXPECT_TRUE(line->text().contains(connectedAt)) << line->text().toStdString();
     EXPECT_TRUE(
-        line->text().startsWith("Module types from the unit: Bank 1: NOT FITTED -> Type "
-                                "13; Bank 2: "))
+        line->text().contains("; module types from the unit: Bank 1: NOT FITTED -> Type "
+                              "13; Bank 2: "))
         << line->text().toStdString();
-    EXPECT_EQ(line->toolTip(),
-              "Module types from the unit:\n"
-              "Bank 1: NOT FITTED -> Type 13 (16-Channel Dry Contact Input Module)\n"
-              "Bank 2: NOT FITTED -> Type 14 (8-Channel Relay Output Module)\n"
-              "Bank 3: NOT FITTED -> Type 15 (16-Channel Opto-Isolated DC Voltage Input Module)");
+    EXPECT_TRUE(line->toolTip().endsWith(
+        "\nModule types from the unit:\n"
+        "Bank 1: NOT FITTED -> Type 13 (16-Channel Dry Contact Input Module)\n"
+        "Bank 2: NOT FITTED -> Type 14 (8-Channel Relay Output Module)\n"
+        "Bank 3: NOT FITTED -> Type 15 (16-Channel Opto-Isolated DC Voltage Input Module)"))
+        << line->toolTip().toStdString();
 
-    // Disconnect needs no exchange.
+    // Disconnect needs no exchange, and the line no longer speaks of that Connect.
     button("cmdConnect")->click();
+    EXPECT_TRUE(line->text().startsWith("Disconnected at ")) << line->text().toStdString();
+    EXPECT_FALSE(line->toolTip().contains("Module types")) << line->toolTip().toStdString();
     EXPECT_EQ(label("lblConnected")->text(), "Disconnected");
     EXPECT_EQ(label("lblConnected")->palette().color(QPalette::Window), QColor(255, 0, 0));
     EXPECT_FALSE(h->window->connectTimer()->isActive());
@@ -292,7 +298,11 @@ TEST_F(WindowLinkTest, WriteIsVerifiedAndCompareListsTheDifferences) {
     ASSERT_EQ(h->messages.size(), 4u);
     EXPECT_TRUE(
         h->messages[3].text.startsWith("The unit holds the configuration the editor shows."));
-    EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Written and verified "));
+    EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Compared with the unit at "));
+    EXPECT_TRUE(label("lblUnitCheck")->text().endsWith(": it holds what the editor shows"));
+    // The tip keeps what came before, since the Connect: the Write's line too.
+    EXPECT_TRUE(label("lblUnitCheck")->toolTip().contains("\nWritten and verified at "))
+        << label("lblUnitCheck")->toolTip().toStdString();
 }
 
 // Unit > Port Mapping… sends COM1 to a unit behind a device server: a bad address is named and
@@ -413,10 +423,11 @@ TEST_F(WindowLinkTest, NothingChangesTheConfigurationWhileAWriteRuns) {
         said << (line->isVisible() ? line->text() : QString());
         w.window->OpenFile(second);
         said << line->text();
-        for (const char* name :
-             {"MenuFileNew", "Clear", "MenuFileOpen", "MenuFileSave", "MenuFileSaveAs",
-              "MenuUnitHistory", "MenuUnitCompare", "MenuFileExit"})
+        for (const char* name : {"MenuFileNew", "Clear", "MenuFileOpen", "MenuFileSave",
+                                 "MenuFileSaveAs", "MenuUnitHistory", "MenuUnitCompare"}) {
+            EXPECT_FALSE(w.window->action(name)->isEnabled()) << name;
             w.window->action(name)->trigger();
+        }
         QTest::keyClick(w.window.get(), Qt::Key_N, Qt::ControlModifier);
         w.window->SessionEnding();
         copiesMeanwhile = HistoryCopies(*w.window);
@@ -491,6 +502,8 @@ TEST_F(WindowLinkTest, WriteLineSaysWhenTheWriteEndedAndGoesWithTheConfiguration
         << line->text().toStdString() << " shown at " << shown.toString().toStdString();
 
     h->window->setMessageSink([](const QString&, const QString&, MessageKind) {});
+    // New and Clear Form leave every bank not fitted: written anyway.
+    h->window->setQuestionSink([](const QString&, const QString&, const QString&) { return true; });
     const std::pair<const char*, std::function<void()>> replacements[] = {
         {"open", [&] { h->window->OpenFile(other); }},
         {"new", [&] { h->window->action("MenuFileNew")->trigger(); }},
@@ -501,9 +514,11 @@ TEST_F(WindowLinkTest, WriteLineSaysWhenTheWriteEndedAndGoesWithTheConfiguration
         SCOPED_TRACE(name);
         button("cmdPut")->click();
         ASSERT_TRUE(line->isVisible());
+        ASSERT_TRUE(line->text().startsWith("Writ")) << line->text().toStdString();
         replace();
-        EXPECT_FALSE(line->isVisible());
-        EXPECT_EQ(line->text(), "");
+        // The line now says what replaced the configuration, and nothing of the Write.
+        EXPECT_FALSE(line->text().contains("Writ")) << line->text().toStdString();
+        EXPECT_FALSE(line->toolTip().contains("Writ")) << line->toolTip().toStdString();
     }
 }
 
@@ -606,6 +621,240 @@ TEST_F(WindowLinkTest, StoppedWriteNamesACopyOfTheUnitWrittenToNeverAnothers) {
     ASSERT_FALSE(backup.isEmpty());
     EXPECT_TRUE(text.endsWith("read from this unit is kept in the history:\n" + backup))
         << text.toStdString();
+}
+
+// A Write over other module types asks first; Cancel sends nothing at all.
+TEST_F(WindowLinkTest, WriteOverOtherModuleTypesAsksAndCancelSendsNothing) {
+    StartSim({"--modules", "15,13,14,0"});
+    const QString file = MakeFile("one-bank.ORV", {15, 0, 0, 0}, "ONE BANK ONLY");
+    button("cmdConnect")->click();
+    ASSERT_TRUE(h->window->IsConnected());
+    QStringList asked;
+    bool answer = false;
+    h->window->setQuestionSink([&](const QString&, const QString& text, const QString& yes) {
+        asked << text;
+        EXPECT_EQ(yes, "Write anyway");
+        return answer;
+    });
+    // The same module types as the unit's: no question.
+    button("cmdPut")->click();
+    EXPECT_TRUE(asked.isEmpty());
+    const std::size_t written = sim->LogStarting("write ").size();
+    EXPECT_EQ(written, 240u);
+
+    h->window->OpenFile(file);
+    button("cmdPut")->click();
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(
+        asked[0].contains("\nBank 2: Type 13 (16-Channel Dry Contact Input Module) -> NOT FITTED\n"
+                          "Bank 3: Type 14 (8-Channel Relay Output Module) -> NOT FITTED\n"))
+        << asked[0].toStdString();
+    EXPECT_EQ(sim->LogStarting("write ").size(), written);
+    EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Not written"));
+    EXPECT_TRUE(h->messages.empty());
+
+    answer = true;
+    button("cmdPut")->click();
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(sim->LogStarting("write ").size(), written + 240);
+    EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Written and verified at "));
+}
+
+// A Read after opening a file with other module types shows, keeps and names the unit's types
+// and decodes its image under them; the window and the history's copy agree.
+TEST_F(WindowLinkTest, ReadTakesTheUnitsModuleTypesOverAFilesOnes) {
+    QTemporaryDir data;
+    ScopedEnv env(kHistoryBaseVariable, data.path());
+    Harness w;
+    const QString file = MakeFile("three-banks.ORV", {15, 13, 14, 0}, "FROM THE FILE");
+    StartSim({"--modules", "15,0,0,0"});
+    UseSim(w);
+    w.find<QPushButton>("cmdConnect")->click();
+    ASSERT_TRUE(w.window->IsConnected());
+    w.window->OpenFile(file);
+    ASSERT_EQ(w.combo("lstMod_2")->currentText(), "Type 14: 8-Channel Relay Output Module");
+    w.find<QPushButton>("cmdGet")->click();
+    EXPECT_TRUE(w.messages.empty());
+    EXPECT_EQ(w.window->moduleTypes(), (ModuleTypes{15, 0, 0, 0}));
+    EXPECT_EQ(w.combo("lstMod_1")->currentText(), "NOT FITTED");
+    EXPECT_EQ(w.combo("lstMod_2")->currentText(), "NOT FITTED");
+    EXPECT_NE(w.edit("txtMsg_0")->text(), "FROM THE FILE");
+    // Bank 3 was not decoded as relays from input-channel words.
+    EXPECT_EQ(w.edit("txtRlyRIC_131")->text(), "0");
+    QLabel* line = w.find<QLabel>("lblUnitCheck");
+    EXPECT_TRUE(line->text().startsWith("Read from the unit at ")) << line->text().toStdString();
+    EXPECT_TRUE(line->text().contains("; module types from the unit: Bank 2: Type 13 -> NOT "))
+        << line->text().toStdString();
+    EXPECT_TRUE(line->toolTip().endsWith(
+        "\nModule types from the unit:\n"
+        "Bank 2: Type 13 (16-Channel Dry Contact Input Module) -> NOT FITTED\n"
+        "Bank 3: Type 14 (8-Channel Relay Output Module) -> NOT FITTED"))
+        << line->toolTip().toStdString();
+    const std::vector<HistoryEntry> copies = w.window->history().List();
+    ASSERT_FALSE(copies.empty());
+    ConfigRecord kept;
+    ModuleTypes keptTypes{};
+    Image keptImage{};
+    ASSERT_TRUE(ReadConfigFile(copies[0].path, kept, keptTypes, keptImage).ok);
+    EXPECT_EQ(keptTypes, w.window->moduleTypes());
+    EXPECT_EQ(kept.txtMsg, w.window->record().txtMsg);
+    // What the window shows is not what the file holds.
+    EXPECT_TRUE(w.window->isWindowModified());
+    EXPECT_EQ(w.window->DisplayedTitle(), "three-banks.ORV* - ORV Pro Configuration 1.0");
+}
+
+// Escape or Cancel stops a Read within a block, and what the editor holds stays as it was; the
+// Write itself cannot be cancelled, its read-back can.
+TEST_F(WindowLinkTest, CancelStopsAReadOrTheReadBackWithinABlock) {
+    StartSim({"--modules", "15,13,14,0", "--baud", "115200", "--pace"});
+    h->combo("lstBaudPC")->setCurrentIndex(9);
+    button("cmdConnect")->click();
+    ASSERT_TRUE(h->window->IsConnected());
+    h->edit("txtMsg_0")->setText("NOT FROM THE UNIT");
+    const ConfigRecord before = h->window->record();
+    auto* bar = h->find<QProgressBar>("pb100");
+    QPushButton* cancel = button("cmdCancel");
+    std::size_t readsAtStop = 0;
+    QString barText;
+    bool stopped = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (stopped || bar->isHidden() || bar->value() < 10) return;
+        stopped = true;
+        barText = bar->text();
+        EXPECT_TRUE(cancel->isVisible() && cancel->isEnabled());
+        readsAtStop = sim->LogStarting("read ").size();
+        QTest::keyClick(h->window.get(), Qt::Key_Escape);
+    });
+    poll.start(2);
+    button("cmdGet")->click();
+    poll.stop();
+    ASSERT_TRUE(stopped);
+    EXPECT_TRUE(barText.startsWith("Read: block ")) << barText.toStdString();
+    EXPECT_LE(sim->LogStarting("read ").size(), readsAtStop + 1);
+    EXPECT_LT(sim->LogStarting("read ").size(), 256u);
+    EXPECT_TRUE(h->messages.empty());
+    EXPECT_TRUE(h->window->record() == before);
+    EXPECT_TRUE(label("lblUnitCheck")->text().startsWith("Read stopped at "));
+    EXPECT_FALSE(cancel->isVisible());
+
+    // During a Write: no Cancel while the blocks go, then Cancel ends the read-back.
+    QString writeTip;
+    bool cancelledDuringWrite = true;
+    stopped = false;
+    QObject::disconnect(&poll, nullptr, nullptr, nullptr);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (stopped || bar->isHidden()) return;
+        if (bar->text().startsWith("Write 1/2: block 1")) {
+            cancelledDuringWrite = cancel->isEnabled();
+            writeTip = cancel->toolTip();
+        }
+        if (!bar->text().startsWith("Verify 2/2: block ")) return;
+        stopped = true;
+        cancel->click();
+    });
+    poll.start(1);
+    button("cmdPut")->click();
+    poll.stop();
+    ASSERT_TRUE(stopped);
+    EXPECT_FALSE(cancelledDuringWrite);
+    EXPECT_TRUE(writeTip.startsWith("A Write cannot be cancelled")) << writeTip.toStdString();
+    EXPECT_EQ(sim->LogStarting("write ").size(), 240u);
+    EXPECT_TRUE(h->messages.empty());
+    EXPECT_TRUE(label("lblUnitCheck")
+                    ->text()
+                    .startsWith("Written, not verified: the read-back was stopped at "))
+        << label("lblUnitCheck")->text().toStdString();
+}
+
+// The window asked to close while a transfer runs stays, says so, lets a Write end (the unit then
+// holds all of it) and closes afterwards; a Read stops at the next block instead.
+TEST_F(WindowLinkTest, ACloseDuringATransferWaitsForItsEnd) {
+    QTemporaryDir data;
+    ScopedEnv env(kHistoryBaseVariable, data.path());
+    const std::string eeprom = dir.path().toStdString() + "/unit.eeprom";
+    StartSim({"--modules", "15,13,14,0", "--baud", "115200", "--pace", "--eeprom", eeprom});
+    for (const char* click : {"cmdPut", "cmdGet"}) {
+        SCOPED_TRACE(click);
+        Harness w;
+        w.window->show();
+        UseSim(w);
+        w.combo("lstBaudPC")->setCurrentIndex(9);
+        w.find<QPushButton>("cmdConnect")->click();
+        ASSERT_TRUE(w.window->IsConnected());
+        w.edit("txtMsg_0")->setText(QString("WRITTEN BY ") + click);
+        ConfigRecord rec = w.window->record();
+        ModuleTypes types = w.window->moduleTypes();
+        Image sent = w.window->image();
+        BuildImage(rec, types, sent);
+        const std::size_t readsBefore = sim->LogStarting("read ").size();
+        auto* bar = w.find<QProgressBar>("pb100");
+        QLabel* line = w.find<QLabel>("lblUnitCheck");
+        bool asked = false, closedAtOnce = true;
+        QString said;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (asked || bar->isHidden() || bar->value() < 10) return;
+            asked = true;
+            closedAtOnce = w.window->close();
+            said = line->text();
+        });
+        poll.start(2);
+        w.find<QPushButton>(click)->click();
+        poll.stop();
+        ASSERT_TRUE(asked);
+        EXPECT_FALSE(closedAtOnce);
+        EXPECT_EQ(said, std::string(click) == "cmdPut" ? "Closing when the Write has ended…"
+                                                       : "Closing when the Read has ended…");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.window->isVisible(); }, 3000));
+        EXPECT_TRUE(w.messages.empty()) << w.messages[0].text.toStdString();
+        if (std::string(click) == "cmdPut") {
+            const std::string unit = orv::test::ReadFile(eeprom);
+            ASSERT_EQ(unit.size(), sent.size());
+            EXPECT_TRUE(std::equal(sent.begin(), sent.begin() + kConfigAreaLast + 1, unit.begin(),
+                                   [](std::uint8_t a, char b) { return a == std::uint8_t(b); }));
+        } else {
+            EXPECT_LT(sim->LogStarting("read ").size() - readsBefore, 256u);
+            // What the editor held was kept before the program went: the unsaved message.
+            EXPECT_EQ(HistoryCopies(*w.window).front(), "before exit untitled");
+        }
+    }
+}
+
+// The line beside the progress bar says what each action did and when, and forgets the last
+// unit's lines once another configuration or another connection takes their place.
+TEST_F(WindowLinkTest, StatusLineSaysWhatEachActionDidAndWhen) {
+    StartSim({"--modules", "15,13,14,0"});
+    QLabel* line = label("lblUnitCheck");
+    const QRegularExpression time(" at \\d\\d:\\d\\d:\\d\\d");
+    const std::pair<const char*, const char*> steps[] = {
+        {"cmdConnect", "Connected at "},
+        {"cmdGet", "Read from the unit at "},
+        {"cmdReset", "Reset sent at "},
+        {"cmdConnect", "Disconnected at "},
+    };
+    for (const auto& [name, start] : steps) {
+        SCOPED_TRACE(name);
+        button(name)->click();
+        EXPECT_TRUE(line->text().startsWith(start)) << line->text().toStdString();
+        EXPECT_TRUE(line->text().contains(time)) << line->text().toStdString();
+    }
+    // Disconnect cleared the tip of the lines before it.
+    EXPECT_EQ(line->toolTip().count('\n'), 0) << line->toolTip().toStdString();
+    button("cmdConnect")->click();
+    button("cmdMeasurePulse")->click();
+    EXPECT_TRUE(line->text().startsWith("Calibrated at ")) << line->text().toStdString();
+    EXPECT_TRUE(line->text().endsWith(": 8 of the 8 pulse limits changed (old -> new in the tip)"))
+        << line->text().toStdString();
+    EXPECT_TRUE(
+        line->toolTip().contains("\nPulse limits (old -> new):\nFast ON Min: 120 -> "
+                                 "80 ms\nFast ON Max: 380 -> 240 ms\n"))
+        << line->toolTip().toStdString();
+    // The unit-menu switches can be set while disconnected.
+    button("cmdConnect")->click();
+    EXPECT_TRUE(h->window->action("MenuUnitVerify")->isEnabled());
+    EXPECT_TRUE(h->window->action("MenuUnitBackup")->isEnabled());
+    EXPECT_FALSE(h->window->action("MenuUnitCompare")->isEnabled());
 }
 
 TEST_F(WindowLinkTest, SizeShowsTheFigureOfTheBuiltImage) {

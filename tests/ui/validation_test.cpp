@@ -119,8 +119,8 @@ TEST_F(FieldTest, LeaveChecksWarnReformatAndKeepTheFocus) {
         // Between two of the unit's steps: the field shows the step and the status line says so.
         {"txtRepTime_1", 1, "035", "40", nullptr,
          "Repeat time B: 35 s is stored as 40 s (10 s steps)"},
-        {"txtPulseTime_7", 8, "15", "20", nullptr,
-         "Slow OFF Max: 15 ms is stored as 20 ms (10 ms steps)"},
+        {"txtPulseTime_6", 8, "385", "380", nullptr,
+         "Slow OFF Min: 385 ms is stored as 380 ms (10 ms steps)"},
         {"txtRepTime_1", 1, "2551", "2551",
          "2551 is not a valid repeat time. Valid times are "
          "in the range 0-2550."},
@@ -154,7 +154,7 @@ TEST_F(FieldTest, LeaveChecksWarnReformatAndKeepTheFocus) {
         const std::string& stored = name == "txtRIC_0"         ? rec.txtRIC[0]
                                     : name == "txtRlyRIC_67"   ? rec.txtRlyRIC[67]
                                     : name == "txtPulseTime_0" ? rec.txtPulseTime[0]
-                                    : name == "txtPulseTime_7" ? rec.txtPulseTime[7]
+                                    : name == "txtPulseTime_6" ? rec.txtPulseTime[6]
                                                                : rec.txtRepTime[1];
         EXPECT_EQ(stored, shown);
         e->setText("0");  // leave it valid for the next case
@@ -282,6 +282,93 @@ TEST_F(FieldTest, EditingShortcutsWorkInTextFieldsDespiteTheMenuShortcuts) {
     h->find<QTabWidget>("SSTab1")->setFocus();
     QTest::keyClick(h->window.get(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(dialogs->saveRequests.size(), 1u);
+}
+
+// A key a field does not take is swallowed, and the line beside the progress bar says why:
+// "2.5" typed into TMax must not become 25 without a word.
+TEST_F(FieldTest, KeysAFieldDoesNotTakeAreNamed) {
+    struct Row {
+        const char* field;
+        int page;
+        const char* keys;
+        const char* result;
+        const char* said;
+    };
+    const Row rows[] = {
+        {"txtRlyRIC_67", 3, "2.5", "25", "'.' is not taken in TMax: whole seconds"},
+        {"txtRlyRIC_71", 3, "1x", "1", "'x' is not taken in Repeat Filter: whole seconds"},
+        {"txtRlyRIC_64", 3, "20-", "20", "'-' is not taken in a RIC: digits only (0-2097151)"},
+        {"txtRIC_0", 2, "1 2", "12", "A space is not taken in a RIC: digits only (0-2097151)"},
+        {"txtPulseTime_1", 8, "37.5", "375",
+         "'.' is not taken in Fast ON Max: whole milliseconds, kept in 10 ms steps"},
+        {"txtRepTime_2", 1, "1,5", "15",
+         "',' is not taken in Repeat time C: whole seconds, kept in 10 s steps"},
+        {"txtRS485Address", 6, "+3", "3", "'+' is not taken in the RS485 limit: digits only"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.field);
+        h->window->Remark(QString());
+        QLineEdit* e = Focus(row.field, row.page);
+        e->clear();
+        QTest::keyClicks(e, row.keys);
+        EXPECT_EQ(e->text(), row.result);
+        // The tip holds the whole remark; the line may elide it where fonts are wide.
+        EXPECT_EQ(h->find<QLabel>("lblUnitCheck")->toolTip(), row.said);
+    }
+    // Enter is no typed character: nothing is said.
+    QLineEdit* e = Focus("txtRIC_8", 2);
+    h->window->Remark(QString());
+    QTest::keyClick(e, Qt::Key_Return);
+    EXPECT_FALSE(h->find<QLabel>("lblUnitCheck")->text().contains("not taken"));
+    // A full message says it is full.
+    e = Focus("txtMsg_1", 2);
+    e->setText(QString(69, 'M'));
+    QTest::keyClick(e, Qt::Key_Z);
+    EXPECT_EQ(h->find<QLabel>("lblUnitCheck")->toolTip(),
+              "The message is full: 69 characters at most");
+}
+
+// A pulse window whose Min is above its Max, or a relay range whose first RIC is above its last,
+// is named on leaving the field and in Size, and never refused.
+TEST_F(FieldTest, ImpossibleSettingsAreNamedNotRefused) {
+    QLabel* line = h->find<QLabel>("lblUnitCheck");
+    QLineEdit* e = Focus("txtPulseTime_0", 8);
+    e->setText("500");
+    QTest::keyClick(e, Qt::Key_Tab);
+    EXPECT_TRUE(h->messages.empty());
+    EXPECT_NE(QApplication::focusWidget(), e);
+    // The line's tip lists what was said, the latest last (the line may elide it).
+    EXPECT_TRUE(line->toolTip().endsWith(
+        "Fast ON Min 500 ms is above Fast ON Max 380 ms: no pulse can fall in that window."))
+        << line->toolTip().toStdString();
+    // Bank 2 holds relays: relay 1 of it is relay 8, its Close range slots 64 and 68.
+    e = Focus("txtRlyRIC_64", 3);
+    e->setText("2000020");
+    QTest::keyClick(e, Qt::Key_Tab);
+    e = Focus("txtRlyRIC_68", 3);
+    e->setText("2000010");
+    QTest::keyClick(e, Qt::Key_Tab);
+    EXPECT_TRUE(line->toolTip().endsWith(
+        "Bank 2 relay 1 Close: first RIC 2000020 is above last RIC 2000010: the range holds no "
+        "RIC."))
+        << line->toolTip().toStdString();
+    EXPECT_EQ(h->window->record().txtRlyRIC[68], "2000010");
+    // Both again in Size's message, which stores them as they stand.
+    h->messages.clear();
+    h->find<QPushButton>("cmdSize")->click();
+    ASSERT_EQ(h->messages.size(), 1u);
+    EXPECT_TRUE(h->messages[0].text.startsWith(
+        "These settings are stored as they stand, but cannot work as meant:\n"
+        "- Fast ON Min 500 ms is above"))
+        << h->messages[0].text.toStdString();
+    EXPECT_TRUE(h->messages[0].text.contains("Bank 2 relay 1 Close: first RIC 2000020"));
+    EXPECT_EQ(h->edit("txtPulseTime_0")->text(), "500");
+    // Set right again, nothing is said.
+    h->messages.clear();
+    h->edit("txtPulseTime_0")->setText("120");
+    h->edit("txtRlyRIC_68")->setText("2000030");
+    h->find<QPushButton>("cmdSize")->click();
+    EXPECT_TRUE(h->messages.empty()) << h->messages[0].text.toStdString();
 }
 
 }  // namespace

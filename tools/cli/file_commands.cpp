@@ -69,9 +69,8 @@ constexpr std::string_view kImportHelp =
     "has after start-up; unknown members are an error), builds the image onto a blank one, or\n"
     "onto the \"carried\" bytes when the JSON has them, and saves it. Messages are taken as a\n"
     "paste takes them: characters the unit cannot store become their ASCII form, blanks take\n"
-    "the unit's spacing, and a message too long for the unit even packed is cut to 69\n"
-    "characters. A time between two of the unit's steps is saved as the nearest step. Each\n"
-    "change comes with a warning.\n"
+    "the unit's spacing, and a message longer than 69 characters is cut to 69. A time between\n"
+    "two of the unit's steps is saved as the nearest step. Each change comes with a warning.\n"
     "\n"
     "  -o, --output OUT.ORV  the file to write\n"
     "  -h, --help            show this help\n";

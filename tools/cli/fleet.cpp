@@ -10,6 +10,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 #include "base/latin1.h"
 #include "base/local_time.h"
@@ -24,6 +25,7 @@
 #include "model/identity.h"
 #include "platform.h"
 #include "report/report.h"
+#include "stoppable_port.h"
 #include "unit_link.h"
 
 namespace orv::cli {
@@ -89,14 +91,16 @@ constexpr std::string_view kFleetHelp =
     "  -h, --help           show this help\n"
     "\n"
     "On a terminal each unit at work is shown with its progress; elsewhere a unit's lines\n"
-    "are printed when it ends. One unit failing never stops the others. Ctrl+C starts no\n"
-    "further unit and stops the reads; units being written finish their Write unless\n"
-    "Ctrl+C is pressed again; the end says which units were written, partly written or\n"
-    "left untouched.\n"
+    "are printed when it ends. One unit failing never stops the others. Ctrl+C (or\n"
+    "SIGTERM, SIGHUP) starts no further unit and stops the units still connecting or\n"
+    "being read; units being written finish their Write unless Ctrl+C is pressed again;\n"
+    "the end says which units were written, partly written (up to how many blocks: a\n"
+    "block sent counts, acknowledged or not) or left untouched.\n"
     "\n"
     "Exit status: check 0 all the same, 1 some differ, 2 some could not be read (2 wins);\n"
-    "status, backup and write 0 when every unit was done, 1 otherwise; 2 wrong usage or a\n"
-    "wrong inventory (check); 130 stopped by Ctrl+C.\n";
+    "status, backup and write 0 when every unit was done, 1 otherwise; 2 wrong usage, a\n"
+    "report that cannot be written where asked (checked before any unit is touched) or\n"
+    "a wrong inventory (check); 130 stopped by Ctrl+C.\n";
 
 struct FleetOptions {
     FleetAction action = FleetAction::kStatus;
@@ -117,48 +121,6 @@ std::string Now(const char* format) {
     std::strftime(text, sizeof text, format, &local);
     return text;
 }
-
-// A port that gives up at once when Ctrl+C has stopped its unit: no byte is sent or taken any
-// more, so whatever the unit was doing ends as a link failure at its next step. stopsAt is the
-// level of Ctrl+C presses that stops the unit: 1 while it is read, 2 once its Write has begun.
-class StoppablePort : public SerialPort {
-  public:
-    StoppablePort(SerialPort& inner, const std::atomic<int>& level, const std::atomic<int>& stopsAt)
-        : inner_(inner), level_(level), stopsAt_(stopsAt) {}
-
-    bool Open(const std::string& device, const SerialSettings& settings, OpenFailure* failure,
-              std::string* detail) override {
-        if (Stopped()) {
-            if (failure) *failure = OpenFailure::kOther;
-            if (detail) *detail = "stopped by Ctrl+C";
-            return false;
-        }
-        return inner_.Open(device, settings, failure, detail);
-    }
-    void Close() override { inner_.Close(); }
-    bool IsOpen() const override { return inner_.IsOpen(); }
-    bool Write(std::span<const std::uint8_t> bytes) override {
-        return !Stopped() && inner_.Write(bytes);
-    }
-    std::size_t BytesWaiting() override { return Stopped() ? 0 : inner_.BytesWaiting(); }
-    std::optional<std::uint8_t> ReadByte() override {
-        if (Stopped()) return std::nullopt;
-        return inner_.ReadByte();
-    }
-    bool WaitForBytes(SerialClock::time_point deadline) override {
-        return !Stopped() && inner_.WaitForBytes(deadline);
-    }
-    bool WaitForReply(SerialClock::time_point deadline, std::size_t count) override {
-        return !Stopped() && inner_.WaitForReply(deadline, count);
-    }
-
-  private:
-    bool Stopped() const { return level_.load() >= stopsAt_.load(); }
-
-    SerialPort& inner_;
-    const std::atomic<int>& level_;
-    const std::atomic<int>& stopsAt_;
-};
 
 // A golden file, opened once for all the units that name it.
 struct Golden {
@@ -227,7 +189,7 @@ class FleetRun {
     void Firmware(std::size_t k, const std::array<std::string, 2>& lines, const ModuleTypes& types);
     void Finish(std::size_t k, UnitResult result);
     void LoadGolden(std::size_t k, Link& link);
-    void SaveInto(std::size_t k, Link& link, UnitOutput& out);
+    bool SaveInto(std::size_t k, Link& link, UnitOutput& out);
     void OnInterrupt();
     std::vector<std::string> Block() const;
     std::FILE* LinesStream() const { return options_.json ? stderr : stdout; }
@@ -355,7 +317,11 @@ void FleetRun::Backup(std::size_t k, Link& link, UnitOutput& out) {
                 return h.KeepBackup(held.versionLines, held.moduleTypes, held.image, name);
             });
             if (!copy.ok) {
-                out.Error(copy.error + " The unit was read but not backed up.");
+                // With --into the backup still has a place of its own.
+                if (options_.into.empty())
+                    out.Error(copy.error + " The unit was read but not backed up.");
+                else
+                    out.Warning(copy.error + " The backup goes to " + options_.into + " only.");
                 return;
             }
             kept = true;
@@ -364,11 +330,11 @@ void FleetRun::Backup(std::size_t k, Link& link, UnitOutput& out) {
     };
     link.MakeSession();
     const bool read = ReadUnit(link);
-    if (read && kept && !options_.into.empty()) SaveInto(k, link, out);
-    Finish(k, read && kept && out.errors == 0 ? UnitResult::kDone : UnitResult::kFailed);
+    const bool saved = read && !options_.into.empty() && SaveInto(k, link, out);
+    Finish(k, read && (kept || saved) && out.errors == 0 ? UnitResult::kDone : UnitResult::kFailed);
 }
 
-void FleetRun::SaveInto(std::size_t k, Link& link, UnitOutput& out) {
+bool FleetRun::SaveInto(std::size_t k, Link& link, UnitOutput& out) {
     Change(k, [](UnitRecord& u) { u.phase = "saving"; });
     const std::string file = record_.units[k].name + ".ORV";
     const char last = options_.into.back();
@@ -390,10 +356,11 @@ void FleetRun::SaveInto(std::size_t k, Link& link, UnitOutput& out) {
                                                 link.image, MainWindowCaption(), keep);
     if (!w.ok) {
         out.Error(w.error);
-        return;
+        return false;
     }
     for (const auto& warning : w.warnings) out.Warning(warning);
     Change(k, [&](UnitRecord& u) { u.saved = path; });
+    return true;
 }
 
 void FleetRun::Check(std::size_t k, Link& link, UnitOutput& out) {
@@ -439,9 +406,8 @@ void FleetRun::Write(std::size_t k, Link& link, UnitOutput&) {
             if (!copy.ok) return copy.error;
             backup = copy.path;
             Change(k, [&](UnitRecord& u) { u.copy = copy.path; });
-            // From here the Write runs to its end unless Ctrl+C comes twice; one that came
-            // before this line stops the unit untouched.
-            *stopsAt_[k] = 2;
+            // A press that came before the first block stops the unit untouched; from the first
+            // block on (the unit's port sees it go) only a second press stops it.
             if (stopLevel_ >= 1) return "Stopped by Ctrl+C before writing.";
             Change(k, [](UnitRecord& u) { u.phase = "writing"; });
             return {};
@@ -451,6 +417,9 @@ void FleetRun::Write(std::size_t k, Link& link, UnitOutput&) {
     link.MakeSession();
     WriteToUnit(link, unit.goldenAsWritten, OtherModules::kRefuse, {true, true}, nullptr);
     const int accepted = link.session->LastBlocksAccepted();
+    // A block that went out counts as possibly taken, its acknowledgement read or not (Ctrl+C
+    // twice cuts the wait for it, a line lost it).
+    const int held = static_cast<const StoppablePort&>(*link.wrapped).BlocksPossiblyTaken();
     UnitResult result = UnitResult::kFailed;
     switch (link.session->LastWriteEnd()) {
         case WriteEnd::kVerified:
@@ -459,16 +428,20 @@ void FleetRun::Write(std::size_t k, Link& link, UnitOutput&) {
             break;
         case WriteEnd::kDifferent:
         case WriteEnd::kNotVerified:
+        case WriteEnd::kVerifyStopped:
             result = UnitResult::kUnverified;
             break;
         case WriteEnd::kStopped:
-            result = accepted > 0 ? UnitResult::kPartly : UnitResult::kFailed;
+            result = held > 0 ? UnitResult::kPartly : UnitResult::kFailed;
             break;
         case WriteEnd::kNothingSent:
             break;
     }
-    if (link.session->LastWriteEnd() != WriteEnd::kNothingSent)
-        Change(k, [&](UnitRecord& u) { u.blocksAccepted = accepted; });
+    if (link.session->LastWriteEnd() != WriteEnd::kNothingSent || held > 0)
+        Change(k, [&](UnitRecord& u) {
+            u.blocksAccepted = accepted;
+            u.blocksHeld = std::max(held, accepted);
+        });
     Finish(k, result);
 }
 
@@ -505,6 +478,7 @@ void FleetRun::RunUnit(std::size_t k) {
         LinkOptions options = unit.link;
         options.connectTimeout = options_.connectTimeout;
         options.manyAtOnce = true;
+        options.stopped = [this, k] { return stopLevel_.load() >= stopsAt_[k]->load(); };
         Link link(options, out, [this, k](SerialPort& inner) {
             return std::make_unique<StoppablePort>(inner, stopLevel_, *stopsAt_[k]);
         });
@@ -540,10 +514,13 @@ void FleetRun::RunUnit(std::size_t k) {
     if (stopped && u.result != UnitResult::kDone && u.result != UnitResult::kDifferent) {
         // What the link said of the line it lost is no news: Ctrl+C cut it.
         if (u.result == UnitResult::kPartly) {
-            u.errors = {"Stopped by Ctrl+C after the unit took " +
-                        std::to_string(u.blocksAccepted) + " of " + std::to_string(kConfigBlocks) +
-                        " blocks: it holds a mix of the old and the new configuration. Write it "
-                        "again, or write its backup back."};
+            u.errors = {"Stopped by Ctrl+C after " + std::to_string(u.blocksHeld) + " of the " +
+                        std::to_string(kConfigBlocks) +
+                        " blocks were sent: the unit may hold up to " +
+                        std::to_string(u.blocksHeld) +
+                        " blocks of the new configuration and the old one in the rest, a mix. "
+                        "Write it again, or write its backup back" +
+                        (u.copy.empty() ? std::string(".") : ": " + u.copy)};
             u.warnings.clear();
         } else if (u.result == UnitResult::kUnverified) {
             u.errors = {
@@ -613,7 +590,7 @@ int FleetRun::Run() {
         if (options_.verbose)
             before = SetLogSink([this](std::string_view line) {
                 const std::string text =
-                    (tUnitName ? *tUnitName + ":" : std::string()) + std::string(line);
+                    (tUnitName ? *tUnitName + ": " : std::string()) + std::string(line);
                 const std::lock_guard lock(mutex_);
                 display_.Print({text}, stderr);
             });
@@ -647,6 +624,16 @@ int FleetRun::Run() {
         }
     }
     display_.Print({Summary(record_)}, LinesStream());
+    const auto [made, held, limit] = history_.With([](History& h) {
+        return std::tuple{h.CopiesMade(), h.LastCount(), h.Limit()};
+    });
+    if (held > limit)
+        display_.Print(
+            {"The history holds " + std::to_string(held) + " copies, more than the " +
+             std::to_string(limit) + " it keeps as a rule: this run made " + std::to_string(made) +
+             ", and neither a running command's copies nor the newest copy of each "
+             "unit are ever removed. Older copies go as later commands make room."},
+            LinesStream());
     if (options_.json) {
         std::cout << FleetJson(record_) << std::flush;
         if (!std::cout) PrintError("Cannot write to standard output.");
@@ -740,14 +727,43 @@ FleetOptions ParseFleetOptions(const CommandArgs& args, bool& help) {
     return o;
 }
 
+// Why the report could not be written where asked ("" when it can): checked before any unit is
+// touched, so that a run is never done for a report that cannot be kept.
+std::string ReportPlaceProblem(const std::string& report) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto path = [](const std::string& utf8) {
+        return fs::path(std::u8string(utf8.begin(), utf8.end()));
+    };
+    std::string folder = SplitFilePath(report).directory;
+    if (SplitFilePath(report).name.empty()) return "it names a folder, not a file";
+    if (folder.empty()) folder = ".";
+    if (!fs::is_directory(path(folder), ec)) return "there is no folder " + folder;
+    if (fs::is_directory(path(report), ec)) return "it is a folder";
+    if (fs::exists(path(report), ec) &&
+        (fs::status(path(report), ec).permissions() & fs::perms::owner_write) == fs::perms::none)
+        return "it is read-only";
+    // A file made and removed again says whether the folder takes new files.
+    const std::string probe =
+        (folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/") + ".orv-report-" +
+        std::to_string(std::time(nullptr)) + ".tmp";
+    const FileIoResult w = WriteNewFile(probe, "");
+    if (!w.ok && !w.taken) return w.error;
+    fs::remove(path(probe), ec);
+    return {};
+}
+
 // Asks before a fleet write; true when the user says yes.
 bool Confirmed(const std::vector<InventoryUnit>& units) {
-    std::cerr << "These " << units.size() << (units.size() == 1 ? " unit" : " units")
-              << " will be written, each backed up to the history first and read back after:\n";
+    std::cerr << (units.size() == 1 ? "This unit"
+                                    : "These " + std::to_string(units.size()) + " units")
+              << " will be written, "
+              << (units.size() == 1 ? "backed up to the history first and read back after:\n"
+                                    : "each backed up to the history first and read back after:\n");
     for (const auto& u : units)
         std::cerr << TerminalText("  " + u.name + " (" + u.device + ") <- " + u.goldenAsWritten)
                   << '\n';
-    std::cerr << "Write them? [y/N] " << std::flush;
+    std::cerr << (units.size() == 1 ? "Write it? [y/N] " : "Write them? [y/N] ") << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) {
         std::cerr << '\n';
@@ -763,6 +779,14 @@ int RunFleet(const CommandArgs& args) {
     bool help = false;
     FleetOptions options = ParseFleetOptions(args, help);
     if (help) return PrintHelp(kFleetHelp);
+    // Before anything else: no unit is touched for a report that cannot be kept.
+    if (!options.report.empty()) {
+        if (const std::string problem = ReportPlaceProblem(options.report); !problem.empty()) {
+            PrintError("Cannot write the report '" + options.report + "': " + problem +
+                       ". Nothing was started.");
+            return kExitUsage;
+        }
+    }
     // A wrong inventory is trouble for check, where 1 means "different".
     const int refused = options.action == FleetAction::kCheck ? 2 : kExitFailure;
     const bool needGolden =
@@ -771,6 +795,7 @@ int RunFleet(const CommandArgs& args) {
     std::map<std::string, Golden> goldens;
     for (const auto& u : inventory.units) {
         if (!needGolden) break;
+        if (u.golden.empty()) continue;  // said already: the unit names no golden file
         const auto [it, fresh] = goldens.try_emplace(u.golden);
         if (fresh) {
             const ReadConfigResult r =
@@ -799,8 +824,13 @@ int RunFleet(const CommandArgs& args) {
                            (inventory.problems.size() == 1 ? " problem" : " problems") + "):";
         for (const auto& p : inventory.problems) text += "\n  " + p;
         PrintError(text);
+        if (options.json)
+            std::cout << RefusedFleetJson(options.action, options.inventory, inventory.problems,
+                                          refused)
+                      << std::flush;
         return refused;
     }
+
     if (!options.into.empty()) {
         std::error_code ec;
         const std::filesystem::path into(std::u8string(options.into.begin(), options.into.end()));

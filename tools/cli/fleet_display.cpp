@@ -19,6 +19,21 @@ std::string Fitted(const std::string& line, int width) {
     return line;
 }
 
+}  // namespace
+
+std::vector<std::string> FittedBlock(const std::vector<std::string>& block, int height) {
+    // A line is left for the cursor, and one for what is printed above meanwhile.
+    const std::size_t room = static_cast<std::size_t>(std::max(3, height - 2));
+    if (block.size() <= room) return block;
+    std::vector<std::string> fitted(block.begin(),
+                                    block.begin() + static_cast<std::ptrdiff_t>(room - 2));
+    fitted.push_back("  ... and " + std::to_string(block.size() - room + 1) + " more lines");
+    fitted.push_back(block.back());
+    return fitted;
+}
+
+namespace {
+
 void Put(const std::string& text, std::FILE* to) {
     std::fwrite(text.data(), 1, text.size(), to);
 }
@@ -26,7 +41,10 @@ void Put(const std::string& text, std::FILE* to) {
 }  // namespace
 
 FleetDisplay::FleetDisplay(bool live) : live_(live && EnableTerminalControl()) {
-    if (live_) width_ = std::max(20, TerminalWidth() - 1);
+    if (live_) {
+        width_ = std::max(20, TerminalWidth() - 1);
+        height_ = TerminalHeight();
+    }
 }
 
 FleetDisplay::~FleetDisplay() {
@@ -66,10 +84,11 @@ void FleetDisplay::DrawBlock() {
     if (!live_ || block_.empty()) return;
     std::fflush(stdout);
     std::string text;
-    for (const auto& l : block_) text += Fitted(TerminalText(l), width_) + "\n";
+    for (const auto& l : FittedBlock(block_, height_))
+        text += Fitted(TerminalText(l), width_) + "\n";
     Put(text, stderr);
     std::fflush(stderr);
-    drawn_ = static_cast<int>(block_.size());
+    drawn_ = static_cast<int>(FittedBlock(block_, height_).size());
     lastDraw_ = std::chrono::steady_clock::now();
 }
 

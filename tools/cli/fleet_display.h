@@ -21,7 +21,8 @@ class FleetDisplay {
     // Lines that stay, to standard output or standard error; the block is drawn again beneath.
     void Print(const std::vector<std::string>& lines, std::FILE* to);
     // The block of units at work: drawn at once when now, otherwise at most ten times a second;
-    // drawn with the next Print when later.
+    // drawn with the next Print when later. A block taller than the terminal is cut, its last
+    // line (the counts) kept, so that redrawing never leaves lines scrolled out of reach.
     enum class Draw { kNow, kSoon, kWithNextPrint };
     void Update(std::vector<std::string> block, Draw when);
     // Removes the block.
@@ -33,9 +34,13 @@ class FleetDisplay {
 
     bool live_;
     int width_ = 80;
+    int height_ = 24;
     int drawn_ = 0;  // lines of the block on the screen
     std::vector<std::string> block_;
     std::chrono::steady_clock::time_point lastDraw_{};
 };
+
+// The lines of a block that fit a terminal of height lines, the last (the counts) always kept.
+std::vector<std::string> FittedBlock(const std::vector<std::string>& block, int height);
 
 }  // namespace orv::cli

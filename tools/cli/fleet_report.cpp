@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "base/quote.h"
 #include "link/exchanges.h"
 #include "model/lists.h"
 #include "model/rules.h"
@@ -76,6 +77,21 @@ std::string ModulesText(const ModuleTypes& types) {
     return text;
 }
 
+// "Bank 1: Type 15: 16-Channel Opto-Isolated DC Voltage Input Module", one per bank.
+std::vector<std::string> ModuleNames(const ModuleTypes& types) {
+    std::vector<std::string> names;
+    for (int b = 0; b < kBanks; ++b) {
+        const std::string_view name = ModuleTypeName(types[b]);
+        names.push_back("Bank " + std::to_string(b + 1) + ": " +
+                        (name.empty() ? "type " + std::to_string(types[b]) : std::string(name)));
+    }
+    return names;
+}
+
+std::string BlocksText(int blocks) {
+    return "up to " + std::to_string(blocks) + " of " + std::to_string(kConfigBlocks);
+}
+
 // A message of several lines as lines.
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -88,7 +104,10 @@ std::vector<std::string> SplitLines(const std::string& text) {
     }
 }
 
-std::string Html(std::string_view text) {
+// Text from a unit or a file for the page: markup escaped, and control characters shown by
+// their code (\x1B) as on the terminal, never passed to whatever reads the page.
+std::string Html(std::string_view raw) {
+    const std::string text = TerminalText(raw);
     std::string out;
     for (const char c : text) {
         switch (c) {
@@ -113,6 +132,22 @@ std::string Html(std::string_view text) {
 
 bool HasDetails(const UnitRecord& u) {
     return !u.differences.empty() || !u.errors.empty() || !u.warnings.empty() || u.ignored > 0;
+}
+
+// Where the unit's copies are: the backup or history copy, and the file saved (backup --into).
+std::vector<std::string> CopyLines(FleetAction action, const UnitRecord& u) {
+    std::vector<std::string> lines;
+    if (!u.copy.empty())
+        lines.push_back((action == FleetAction::kWrite ? "Backed up first to " : "Kept in ") +
+                        u.copy);
+    if (!u.saved.empty()) lines.push_back("Saved to " + u.saved);
+    return lines;
+}
+
+std::string CopiesHtml(FleetAction action, const UnitRecord& u) {
+    std::string cell;
+    for (const auto& line : CopyLines(action, u)) cell += (cell.empty() ? "" : "<br>") + Html(line);
+    return cell;
 }
 
 std::string IgnoredLine(const FleetRecord& record, const UnitRecord& u) {
@@ -147,8 +182,7 @@ std::string OutcomeWords(FleetAction action, const UnitRecord& unit) {
             return "differs in " + Plural(unit.differences.size(), "place", "places") +
                    " (file -> unit)";
         case UnitResult::kPartly:
-            return "partly written (" + std::to_string(unit.blocksAccepted) + " of " +
-                   std::to_string(kConfigBlocks) + " blocks)";
+            return "partly written (" + BlocksText(unit.blocksHeld) + ")";
         default:
             return CountWords(action, unit.result);
     }
@@ -173,10 +207,7 @@ std::vector<std::string> UnitLines(const FleetRecord& record, std::size_t k) {
     if (u.ignored > 0) detail(IgnoredLine(record, u));
     for (const auto& e : u.errors) detail(e);
     for (const auto& w : u.warnings) detail("warning: " + w);
-    if (!u.copy.empty())
-        detail((record.action == FleetAction::kWrite ? "Backed up first to " : "Kept in ") +
-               u.copy);
-    if (!u.saved.empty()) detail("Saved to " + u.saved);
+    for (const auto& c : CopyLines(record.action, u)) detail(c);
     return lines;
 }
 
@@ -202,10 +233,9 @@ std::string Summary(const FleetRecord& record) {
         const std::string& name = record.units[k].name;
         if (u.result == UnitResult::kDone || u.result == UnitResult::kUnverified)
             written += (written.empty() ? "" : ", ") + name;
-        else if (u.result == UnitResult::kPartly)
-            partly += (partly.empty() ? "" : ", ") + name + " (" +
-                      std::to_string(u.blocksAccepted) + " of " + std::to_string(kConfigBlocks) +
-                      " blocks)";
+        else if (u.result == UnitResult::kPartly || u.blocksHeld > 0)
+            partly +=
+                (partly.empty() ? "" : ", ") + name + " (" + BlocksText(u.blocksHeld) + " blocks)";
         else
             untouched += (untouched.empty() ? "" : ", ") + name;
     }
@@ -257,15 +287,56 @@ std::string FleetJson(const FleetRecord& record) {
         o["warnings"] = u.warnings;
         if (!u.copy.empty()) o["history_copy"] = u.copy;
         if (!u.saved.empty()) o["saved"] = u.saved;
-        if (u.blocksAccepted >= 0) o["blocks_written"] = u.blocksAccepted;
+        if (u.blocksHeld >= 0) {
+            // Every block sent counts as written: the unit may have taken it unacknowledged.
+            o["blocks_written"] = u.blocksHeld;
+            o["blocks_acknowledged"] = u.blocksAccepted;
+        }
         ordered_json extra = ordered_json::object();
-        for (const auto& [name, value] : unit.extra) extra[name] = value;
+        // Two columns of one name are both kept: the second as "NAME (2)".
+        for (const auto& [name, value] : unit.extra) {
+            std::string key = name;
+            for (int n = 2; extra.contains(key); ++n) key = name + " (" + std::to_string(n) + ")";
+            extra[key] = value;
+        }
         o["columns"] = extra;
         units.push_back(std::move(o));
     }
     j["units"] = std::move(units);
     // Texts from a unit or a file that are not UTF-8 are shown, not refused.
-    return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+    return JsonForTerminal(j.dump(2, ' ', false, ordered_json::error_handler_t::replace)) + "\n";
+}
+
+std::string JsonForTerminal(std::string dumped) {
+    std::string out;
+    out.reserve(dumped.size());
+    for (std::size_t i = 0; i < dumped.size(); ++i) {
+        const auto c = static_cast<unsigned char>(dumped[i]);
+        const bool c1 = c == 0xC2 && i + 1 < dumped.size() &&
+                        (static_cast<unsigned char>(dumped[i + 1]) & 0xE0) == 0x80;
+        if (c == 0x7F || c1) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\u%04x",
+                          c1 ? static_cast<unsigned char>(dumped[++i]) : c);
+            out += code;
+        } else {
+            out += dumped[i];
+        }
+    }
+    return out;
+}
+
+std::string RefusedFleetJson(FleetAction action, const std::string& inventory,
+                             const std::vector<std::string>& problems, int exitStatus) {
+    using nlohmann::ordered_json;
+    ordered_json j;
+    j["format"] = "orv-cli-fleet/1";
+    j["command"] = ActionName(action);
+    j["inventory"] = inventory;
+    j["refused"] = problems;
+    j["exit_status"] = exitStatus;
+    j["units"] = ordered_json::array();
+    return JsonForTerminal(j.dump(2, ' ', false, ordered_json::error_handler_t::replace)) + "\n";
 }
 
 std::string FleetHtml(const FleetRecord& record) {
@@ -285,9 +356,10 @@ std::string FleetHtml(const FleetRecord& record) {
         ".done{background:#e2f2e2}.warn{background:#fff0c2}.bad{background:#f6d3d6}"
         ".none{background:#eee}\n"
         "ul{margin:.2em 0}li{font-family:ui-monospace,Consolas,monospace;font-size:.92em}\n"
+        "td{overflow-wrap:anywhere}\n"
         "@media print{body{margin:0;font-size:10pt}a{color:inherit;text-decoration:none}"
-        "tr,section{break-inside:avoid}*{-webkit-print-color-adjust:exact;"
-        "print-color-adjust:exact}}\n"
+        "thead{display:table-header-group}tr,section{break-inside:avoid}"
+        "*{-webkit-print-color-adjust:exact;print-color-adjust:exact}}\n"
         "</style>\n</head>\n<body>\n<h1>" +
         Html(title) + "</h1>\n<p class=\"meta\">Started " + Html(record.started) + ". " +
         Html(Summary(record)) + "</p>\n";
@@ -296,25 +368,30 @@ std::string FleetHtml(const FleetRecord& record) {
         for (const auto& n : record.ignore) names += (names.empty() ? "" : ", ") + n;
         h += "<p class=\"meta\">Left out of the comparison: " + Html(names) + ".</p>\n";
     }
-    h += "<table>\n<tr><th>Unit</th><th>Device</th><th>Outcome</th><th>Firmware</th>"
-         "<th>Modules</th><th>Time</th></tr>\n";
+    // The headings in <thead>, which a browser repeats at the top of every printed page.
+    h += "<table>\n<thead>\n<tr><th>Unit</th><th>Device</th><th>Outcome</th><th>Firmware</th>"
+         "<th>Modules</th><th>Copies</th><th>Time</th></tr>\n</thead>\n<tbody>\n";
     for (std::size_t k = 0; k < record.units.size(); ++k) {
         const InventoryUnit& unit = record.units[k];
         const UnitRecord& u = record.results[k];
         const std::string anchor = "unit-" + std::to_string(k + 1);
+        std::string modules;
+        if (u.modulesKnown)
+            for (const auto& m : ModuleNames(u.modules))
+                modules += (modules.empty() ? "" : "<br>") + Html(m);
         h += "<tr class=\"" + std::string(ResultClass(u.result)) + "\"><td>" +
              (HasDetails(u) ? "<a href=\"#" + anchor + "\">" + Html(unit.name) + "</a>"
                             : Html(unit.name)) +
              "</td><td>" + Html(unit.device) + "</td><td>" + Html(OutcomeWords(record.action, u)) +
              "</td><td>" +
              (u.firmwareKnown ? Html(u.firmware[0]) + "<br>" + Html(u.firmware[1]) : "") +
-             "</td><td>" + (u.modulesKnown ? Html(ModulesText(u.modules)) : "") + "</td><td>" +
+             "</td><td>" + modules + "</td><td>" + CopiesHtml(record.action, u) + "</td><td>" +
              (u.result == UnitResult::kNotStarted
                   ? ""
                   : Html(u.finished) + " (" + Seconds(u.seconds) + ")") +
              "</td></tr>\n";
     }
-    h += "</table>\n";
+    h += "</tbody>\n</table>\n";
     for (std::size_t k = 0; k < record.units.size(); ++k) {
         const UnitRecord& u = record.results[k];
         if (!HasDetails(u)) continue;
@@ -327,6 +404,7 @@ std::string FleetHtml(const FleetRecord& record) {
             for (const auto& l : SplitLines(e)) h += "<li>" + Html(l) + "</li>\n";
         for (const auto& w : u.warnings)
             for (const auto& l : SplitLines("warning: " + w)) h += "<li>" + Html(l) + "</li>\n";
+        for (const auto& c : CopyLines(record.action, u)) h += "<li>" + Html(c) + "</li>\n";
         h += "</ul>\n</section>\n";
     }
     return h + "</body>\n</html>\n";

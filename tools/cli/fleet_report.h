@@ -39,9 +39,10 @@ struct UnitRecord {
     bool firmwareKnown = false;
     ModuleTypes modules{};
     bool modulesKnown = false;
-    std::string copy;   // the copy kept in the history
-    std::string saved;  // backup --into: the file saved
-    int blocksAccepted = -1;
+    std::string copy;         // the copy kept in the history
+    std::string saved;        // backup --into: the file saved
+    int blocksAccepted = -1;  // write: blocks the unit acknowledged
+    int blocksHeld = -1;      // write: blocks it may hold (every block sent, acknowledged or not)
     double seconds = 0;
     std::string finished;  // local time it ended, "14:03:22"
 };
@@ -68,5 +69,11 @@ std::string Summary(const FleetRecord& record);
 // The same facts for scripts and for people: JSON, and one self-contained HTML page.
 std::string FleetJson(const FleetRecord& record);
 std::string FleetHtml(const FleetRecord& record);
+// The JSON of a run that never started: the inventory was refused for these problems.
+std::string RefusedFleetJson(FleetAction action, const std::string& inventory,
+                             const std::vector<std::string>& problems, int exitStatus);
+// JSON text with the characters a terminal acts on escaped as \u00XX although JSON would let
+// them through raw: DEL and the C1 controls (U+0080..U+009F; U+009B is a CSI).
+std::string JsonForTerminal(std::string dumped);
 
 }  // namespace orv::cli

@@ -25,7 +25,8 @@ constexpr std::string_view kHistoryHelp =
     "\n"
     "Lists the copies of configurations kept in the history folder, newest first: when, what\n"
     "happened, the unit or file, and where the copy is. The editor and orv-cli keep them,\n"
-    "without asking; the newest 1000 are kept.\n"
+    "without asking; the newest 1000 are kept, and besides them always the copies made\n"
+    "by a command still running and the newest copy of each unit.\n"
     "\n"
     "  read               what the unit held, after a Read ('orv-cli read')\n"
     "  write              what was sent to the unit, after a Write ('orv-cli write') that\n"
@@ -58,9 +59,10 @@ constexpr std::string_view kHistoryHelp =
     "address its read and backup copies hold (a unit that still holds the editor's\n"
     "default, 50:46:4A:00:00:00, or none, goes by the name of its copies), with its\n"
     "firmware lines and its last read, last write and last backup. A write sends no MAC\n"
-    "address, so a write copy goes to the unit whose copies bear its name. A unit with no\n"
-    "read or backup copy within DAYS days is marked (a read keeps all the unit held, as\n"
-    "a backup does).\n"
+    "address, so a write copy goes to the unit whose copy of the same name came last\n"
+    "before it (the backup a fleet write makes first). A unit with no read or backup\n"
+    "copy within DAYS days is marked (a read keeps all the unit held, as a backup does).\n"
+    "The history never removes a unit's newest copy, so every unit seen stays listed.\n"
     "\n"
     "      --units       list the units instead of the copies\n"
     "      --stale DAYS  mark units not backed up within DAYS days (default 90)\n"
@@ -88,15 +90,6 @@ struct SeenUnit {
     bool lastWriteUnverified = false;
 };
 
-// The MAC address a unit's copy holds, when it is the unit's own: not blank, and not the
-// editor's default, which every unit holds until its address is programmed.
-std::optional<std::string> OwnMac(const ConfigRecord& rec) {
-    const std::string mac = MacText(rec);
-    if (mac == "00:00:00:00:00:00" || mac == "FF:FF:FF:FF:FF:FF" || mac == "50:46:4A:00:00:00")
-        return std::nullopt;
-    return mac;
-}
-
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -117,44 +110,54 @@ long DaysSince(const std::string& time) {
 
 int ListUnits(const History& history, long staleDays) {
     std::map<std::string, SeenUnit> units;  // by "mac ..." or "name ..."
-    std::vector<const HistoryEntry*> writes;
+    auto noteWrite = [](SeenUnit& u, const HistoryEntry& e) {
+        u.names.insert(e.subject);
+        if (e.time > u.lastWrite) {
+            u.lastWrite = e.time;
+            u.lastWriteUnverified = e.event == history_event::kWriteUnverified;
+        }
+    };
+    // Oldest first: a write belongs to the unit whose copy of the same name came last before it
+    // (the backup a fleet write makes first), or else to the next one read; a unit replaced by
+    // another of the same name keeps its own writes.
+    std::map<std::string, std::string> lastUnitNamed;                   // lower name -> unit key
+    std::map<std::string, std::vector<const HistoryEntry*>> unclaimed;  // lower name -> writes
     const std::vector<HistoryEntry> entries = history.List();
-    for (const auto& e : entries) {
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        const HistoryEntry& e = *it;
+        const std::string name = Lower(e.subject);
         if (e.event == history_event::kWrite || e.event == history_event::kWriteUnverified) {
-            writes.push_back(&e);
+            if (const auto owner = lastUnitNamed.find(name); owner != lastUnitNamed.end())
+                noteWrite(units[owner->second], e);
+            else
+                unclaimed[name].push_back(&e);
             continue;
         }
         if (e.event != history_event::kRead && e.event != history_event::kBackup) continue;
+        // A copy that no longer opens still says the unit was seen, by its name.
         StartupState s = MakeStartupState();
         Image image{};
-        if (!ReadConfigFile(e.path, s.rec, s.moduleTypes, image).ok) continue;
-        const auto mac = OwnMac(s.rec);
-        SeenUnit& u = units[mac ? "mac " + *mac : "name " + Lower(e.subject)];
+        const bool opened = ReadConfigFile(e.path, s.rec, s.moduleTypes, image).ok;
+        const auto mac = opened ? OwnMacAddress(image) : std::nullopt;
+        const std::string key = mac ? "mac " + *mac : "name " + name;
+        SeenUnit& u = units[key];
         if (mac) u.mac = *mac;
         u.names.insert(e.subject);
         std::string& last = e.event == history_event::kRead ? u.lastRead : u.lastBackup;
         last = std::max(last, e.time);
-        if (e.time > u.firmwareTime) {
+        if (opened && e.time >= u.firmwareTime) {
             u.firmwareTime = e.time;
             u.firmware = {Latin1ToUtf8(s.rec.txtVer[0]), Latin1ToUtf8(s.rec.txtVer[1])};
         }
-    }
-    for (const HistoryEntry* e : writes) {
-        // The unit whose read or backup copies bear the write's name, when exactly one does.
-        SeenUnit* owner = nullptr;
-        int owners = 0;
-        for (auto& [key, u] : units)
-            if (u.names.contains(e->subject)) {
-                owner = &u;
-                ++owners;
-            }
-        SeenUnit& u = owners == 1 ? *owner : units["name " + Lower(e->subject)];
-        u.names.insert(e->subject);
-        if (e->time > u.lastWrite) {
-            u.lastWrite = e->time;
-            u.lastWriteUnverified = e->event == history_event::kWriteUnverified;
+        lastUnitNamed[name] = key;
+        if (const auto waiting = unclaimed.find(name); waiting != unclaimed.end()) {
+            for (const HistoryEntry* w : waiting->second) noteWrite(u, *w);
+            unclaimed.erase(waiting);
         }
     }
+    // Units only ever written: by their name.
+    for (const auto& [name, writes] : unclaimed)
+        for (const HistoryEntry* w : writes) noteWrite(units["name " + name], *w);
     std::cout << "History folder: " << history.folder() << '\n';
     if (units.empty()) {
         std::cout << "No unit was read, backed up or written yet.\n";

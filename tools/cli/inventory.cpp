@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -11,6 +13,7 @@
 #include "files/config_file.h"
 #include "files/profile.h"
 #include "link/device_address.h"
+#include "link/net/net_serial_port.h"
 #include "link/port_names.h"
 #include "platform.h"
 #include "report/csv.h"
@@ -53,20 +56,34 @@ int LineNotUtf8(std::string_view text) {
     return 0;
 }
 
+// A name inside a message: its letters as written (the inventory is UTF-8), every control
+// character, the line feed too, shown by its code.
+std::string Quoted(const std::string& name) {
+    std::string oneLine;
+    for (const char c : name) oneLine += c == '\n' ? std::string("\\x0A") : std::string(1, c);
+    return "\"" + TerminalText(oneLine) + "\"";
+}
+
+std::size_t Characters(const std::string& utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
 // Why a unit's name cannot name its files ("" when it can).
 std::string NameProblem(const std::string& name) {
     if (name.empty()) return "the unit has no name";
-    if (name.size() > kMaxName)
-        return "the name " + QuoteForMessage(name) + " is longer than " + std::to_string(kMaxName) +
+    if (Characters(name) > kMaxName)
+        return "the name " + Quoted(name) + " is longer than " + std::to_string(kMaxName) +
                " characters";
     for (const char c : name) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F || std::string_view("\\/:*?\"<>|").find(c) != std::string::npos)
-            return "the name " + QuoteForMessage(name) +
+            return "the name " + Quoted(name) +
                    " cannot name a file: it may not hold \\ / : * ? \" < > | or control characters";
     }
     if (name.back() == '.' || name.front() == '.')
-        return "the name " + QuoteForMessage(name) +
+        return "the name " + Quoted(name) +
                " cannot name a file: it may not begin or end "
                "with a dot";
     return {};
@@ -93,7 +110,8 @@ std::string FormatText(std::string text) {
     return std::string{bare[0], ',', bare[1], ',', bare[2]};
 }
 
-// Units on one line run one after another: one key for every name that leads to it.
+// Units on one line run one after another: one key for every name that leads to it. A device
+// server's key is made once every host is looked up (NetDeviceKeys).
 std::string DeviceKey(const std::string& device) {
     if (IsNetAddress(device)) {
         if (const NetAddressResult r = ParseNetAddress(device); r.address)
@@ -135,12 +153,19 @@ class Reader {
             if (at_[c] || (c == kGolden && !needGolden_)) continue;
             missing += (missing.empty() ? "" : " and ") + std::string(kColumnNames[c]);
         }
+        // A spreadsheet set to another list separator saves "name;device;golden".
+        const bool semicolons =
+            std::any_of(row.cells.begin(), row.cells.end(),
+                        [](const std::string& c) { return c.find(';') != std::string::npos; });
         if (!missing.empty())
             Problem(row.line,
                     "the header row has no column " + missing +
                         ". The first row must name the columns: name,device,baud,format,golden "
                         "(baud and format may be left out" +
-                        (needGolden_ ? ")" : "; golden is needed by check and write)"));
+                        (needGolden_ ? ")" : "; golden is needed by check and write)") +
+                        (semicolons ? ". Its columns seem to be separated by semicolons: save "
+                                      "the file with commas (\"CSV UTF-8 (comma delimited)\")"
+                                    : ""));
     }
 
     void Unit(const csv::Row& row) {
@@ -161,10 +186,10 @@ class Reader {
         if (const std::string p = NameProblem(u.name); !p.empty()) {
             Problem(row.line, p);
         } else if (const auto [it, fresh] = lines_.emplace(Lower(u.name), row.line); !fresh) {
-            Problem(row.line, "the name " + QuoteForMessage(u.name) + " is already used on line " +
+            Problem(row.line, "the name " + Quoted(u.name) + " is already used on line " +
                                   std::to_string(it->second));
         }
-        const std::string unit = u.name.empty() ? "the unit" : "unit " + QuoteForMessage(u.name);
+        const std::string unit = u.name.empty() ? "the unit" : "unit " + Quoted(u.name);
         u.device = cell(at_[kDevice]);
         if (u.device.empty())
             Problem(row.line, unit +
@@ -238,6 +263,50 @@ class Reader {
     std::optional<ComPortLookup> lookup_;
 };
 
+// How long the names of device servers may take to look up, all together.
+constexpr auto kLookUpTime = std::chrono::seconds(3);
+
+// One server written two ways, by name and by address, or as 127.0.0.1 and localhost, is one
+// line: the units of every device server port are joined by the addresses their hosts lead to.
+// A host that leads nowhere keeps its name as its key (its units fail when they connect).
+void NetDeviceKeys(std::vector<InventoryUnit>& units) {
+    std::vector<std::string> hosts;
+    std::vector<std::optional<NetAddress>> addresses(units.size());
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        if (!IsNetAddress(units[k].link.device)) continue;
+        addresses[k] = ParseNetAddress(units[k].link.device).address;
+        if (addresses[k]) hosts.push_back(addresses[k]->host);
+    }
+    if (hosts.empty()) return;
+    const auto found = HostAddresses(hosts, kLookUpTime);
+    // Units that share a port and an address share a line (a union of sets).
+    std::vector<std::size_t> parent(units.size());
+    for (std::size_t k = 0; k < parent.size(); ++k) parent[k] = k;
+    const std::function<std::size_t(std::size_t)> root = [&](std::size_t k) {
+        return parent[k] == k ? k : parent[k] = root(parent[k]);
+    };
+    std::map<std::string, std::size_t> firstAt;  // "address port" -> a unit reached there
+    std::map<std::size_t, std::string> keyOf;    // a set's root -> the smallest "address port"
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        if (!addresses[k]) continue;
+        std::vector<std::string> places;
+        for (const auto& a : found.at(addresses[k]->host))
+            places.push_back(a + " " + std::to_string(addresses[k]->port));
+        if (places.empty())
+            places.push_back(Lower(addresses[k]->host) + " " + std::to_string(addresses[k]->port));
+        for (const auto& place : places) {
+            const auto [at, fresh] = firstAt.emplace(place, k);
+            if (!fresh) parent[root(k)] = root(at->second);
+        }
+    }
+    for (const auto& [place, k] : firstAt) {
+        auto& key = keyOf[root(k)];
+        if (key.empty() || place < key) key = place;
+    }
+    for (std::size_t k = 0; k < units.size(); ++k)
+        if (addresses[k]) units[k].deviceKey = "net " + keyOf[root(k)];
+}
+
 }  // namespace
 
 Inventory ReadInventory(const std::string& path, bool needGolden) {
@@ -274,6 +343,7 @@ Inventory ReadInventory(const std::string& path, bool needGolden) {
         }
         reader.Unit(row);
     }
+    if (reader.inventory.problems.empty()) NetDeviceKeys(reader.inventory.units);
     if (header)
         reader.inventory.problems.push_back("'" + path + "' lists no units.");
     else if (reader.inventory.units.empty() && reader.inventory.problems.empty())

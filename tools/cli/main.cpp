@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/log.h"
+#include "base/quote.h"
 #include "cli.h"
 #include "file_commands.h"
 #include "fleet.h"
@@ -66,9 +67,11 @@ void PrintUsage(std::ostream& out) {
            "Exit status: 0 done, 1 failed (the reason is on standard error), 2 wrong usage.\n";
 }
 
+// The message may quote what was typed (a name, an option): shown, never obeyed by the terminal.
 int UsageFailure(const std::string& command, const std::string& message) {
-    std::cerr << "orv-cli" << (command.empty() ? "" : " " + command) << ": " << message << '\n'
-              << "Try 'orv-cli" << (command.empty() ? "" : " " + command) << " --help'.\n";
+    const std::string named = orv::TerminalText(command.empty() ? "" : " " + command);
+    std::cerr << "orv-cli" << named << ": " << orv::TerminalText(message) << '\n'
+              << "Try 'orv-cli" << named << " --help'.\n";
     return orv::cli::kExitUsage;
 }
 

@@ -26,6 +26,8 @@ bool StandardErrorIsTerminal();
 bool StandardOutputIsTerminal();
 // The width in characters of the terminal on standard error (80 when it cannot be told).
 int TerminalWidth();
+// Its height in lines (24 when it cannot be told).
+int TerminalHeight();
 // Lets the terminal on standard error take cursor movements (ANSI sequences); false when it
 // cannot, and a display must then print plain lines.
 bool EnableTerminalControl();

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <thread>
 
+#include "base/quote.h"
 #include "link/device_address.h"
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
@@ -46,6 +47,12 @@ int TerminalWidth() {
     winsize size{};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
     return 80;
+}
+
+int TerminalHeight() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0) return size.ws_row;
+    return 24;
 }
 
 bool EnableTerminalControl() {
@@ -163,26 +170,29 @@ int ListPorts(const std::string* map, const std::string* unmap) {
         if (!n) throw UsageError("ports", "'" + *unmap + "' is not a COM port; use COM1 .. COM16");
         ClearComMapping(*n);
     }
+    // Mappings come from the settings store and descriptions from the devices: shown, never
+    // obeyed by the terminal.
     const auto mappings = ReadAllComMappings();
     std::cout << "COM ports:\n";
     for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         const auto it = mappings.find(n);
         std::cout << "  " << ComName(n) << (n < 10 ? "   " : "  ")
-                  << (it != mappings.end() ? it->second + "  (mapped)" : DefaultDeviceForCom(n))
+                  << TerminalText(it != mappings.end() ? it->second + "  (mapped)"
+                                                       : DefaultDeviceForCom(n))
                   << '\n';
     }
     std::cout << "Serial devices found:\n";
     const auto devices = ListSerialDevices();
     if (devices.empty()) std::cout << "  (none)\n";
     for (const auto& d : devices) {
-        std::cout << "  " << d.device;
-        if (!d.description.empty()) std::cout << "  " << d.description;
-        if (!d.manufacturer.empty()) std::cout << ", " << d.manufacturer;
-        if (!d.serialNumber.empty()) std::cout << ", serial " << d.serialNumber;
+        std::string line = "  " + d.device;
+        if (!d.description.empty()) line += "  " + d.description;
+        if (!d.manufacturer.empty()) line += ", " + d.manufacturer;
+        if (!d.serialNumber.empty()) line += ", serial " + d.serialNumber;
         if (!d.accessible)
-            std::cout << "  [no permission: join the group "
-                      << (d.group.empty() ? "dialout" : d.group) << "]";
-        std::cout << '\n';
+            line +=
+                "  [no permission: join the group " + (d.group.empty() ? "dialout" : d.group) + "]";
+        std::cout << TerminalText(line) << '\n';
     }
     return kExitOk;
 }

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "base/quote.h"
 #include "base/win32_text.h"
 #include "link/win32/com_ports.h"
 #include "link/win32/win32_serial_port.h"
@@ -62,6 +63,13 @@ int TerminalWidth() {
     if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
         return info.srWindow.Right - info.srWindow.Left + 1;
     return 80;
+}
+
+int TerminalHeight() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
+        return info.srWindow.Bottom - info.srWindow.Top + 1;
+    return 24;
 }
 
 bool EnableTerminalControl() {
@@ -146,11 +154,12 @@ int ListPorts(const std::string* map, const std::string* unmap) {
     if (ports.empty())
         std::cout << "  (none: plug in the serial adapter and see Device Manager, Ports (COM & "
                      "LPT))\n";
+    // Names from the system's device map: shown, never obeyed by the terminal.
     for (const auto& p : ports) {
-        std::cout << "  " << p.name << std::string(p.name.size() < 7 ? 7 - p.name.size() : 1, ' ')
-                  << p.device;
-        if (!ParseComName(p.name)) std::cout << "  (use -d " << p.name << ")";
-        std::cout << '\n';
+        std::string line =
+            "  " + p.name + std::string(p.name.size() < 7 ? 7 - p.name.size() : 1, ' ') + p.device;
+        if (!ParseComName(p.name)) line += "  (use -d " + p.name + ")";
+        std::cout << TerminalText(line) << '\n';
     }
     return kExitOk;
 }

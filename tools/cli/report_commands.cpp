@@ -1,5 +1,7 @@
 #include "report_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <exception>
 #include <iostream>
 #include <iterator>
@@ -11,12 +13,22 @@
 #include "image/image.h"
 #include "model/defaults.h"
 #include "report/report.h"
+#include "sheet_pdf.h"
 
 namespace orv::cli {
 namespace {
 
 const OptionSpec kOutput{{"-o", "--output"}, "output"};
 const OptionSpec kIgnoreVersions{{"--ignore-versions"}, "ignore-versions", true};
+const OptionSpec kPdf{{"--pdf"}, "pdf"};
+const OptionSpec kPaper{{"--paper"}, "paper"};
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
 
 // Takes a flag out of the arguments (before a "--"); ParseArgs knows only options with values.
 bool TakeFlag(CommandArgs& args, std::string_view flag) {
@@ -49,7 +61,7 @@ bool WriteOutput(const std::string* path, const std::string& text) {
 }
 
 constexpr std::string_view kShowHelp =
-    "Usage: orv-cli show IN.ORV [--json]\n"
+    "Usage: orv-cli show IN.ORV [--json | --pdf OUT.pdf [--paper A4|Letter]]\n"
     "\n"
     "Opens the file as the editor does and prints the configuration as a technician reads it:\n"
     "firmware version and size, the ports, RS485 role, IP and MAC addresses, repeat times, pulse\n"
@@ -58,8 +70,15 @@ constexpr std::string_view kShowHelp =
     "rate, repeat time and message, or one line per relay action with its RIC range, beep and\n"
     "time. A bank that is not fitted takes one line.\n"
     "\n"
-    "  --json      print the configuration record as JSON instead (as 'orv-cli export')\n"
-    "  -h, --help  show this help\n";
+    "With --pdf it writes the commissioning sheet instead, as the editor's File > Export PDF\n"
+    "does: the file name, date printed, MAC address, firmware and module types, each fitted\n"
+    "bank's channel or relay table, Comms, LAN, Pulse Timing, Options and the dictionary's size,\n"
+    "with \"page n of m\" on every page, on A4 or, where the locale uses it, Letter paper.\n"
+    "\n"
+    "  --json           print the configuration record as JSON instead (as 'orv-cli export')\n"
+    "  --pdf OUT.pdf    write the commissioning sheet to OUT.pdf instead\n"
+    "  --paper SIZE     A4 or Letter, whatever the locale uses (with --pdf)\n"
+    "  -h, --help       show this help\n";
 
 constexpr std::string_view kDiffHelp =
     "Usage: orv-cli diff [--ignore-versions] A.ORV B.ORV\n"
@@ -124,11 +143,24 @@ int Diff(const CommandArgs& args) {
 int RunShow(const CommandArgs& args) {
     CommandArgs rest = args;
     const bool json = TakeFlag(rest, "--json");
-    const ParsedArgs a = ParseArgs("show", rest, {});
+    const ParsedArgs a = ParseArgs("show", rest, {kPdf, kPaper});
     if (a.help) return PrintHelp(kShowHelp);
     ExpectPositional("show", a, 1, "the configuration file to show (IN.ORV)");
+    const std::string* pdf = a.Option("pdf");
+    if (json && pdf) throw UsageError("show", "--json and --pdf cannot go together; choose one");
+    Paper paper = Paper::kLocale;
+    if (const std::string* p = a.Option("paper")) {
+        if (!pdf) throw UsageError("show", "--paper goes with --pdf OUT.pdf");
+        if (EqualNoCase(*p, "A4"))
+            paper = Paper::kA4;
+        else if (EqualNoCase(*p, "Letter"))
+            paper = Paper::kLetter;
+        else
+            throw UsageError("show", "'" + *p + "' is not a paper size; use A4 or Letter");
+    }
     EditorState state;
     if (!OpenConfig(a.positional[0], state)) return kExitFailure;
+    if (pdf) return WriteSheetPdfFile(state, a.positional[0], *pdf, paper) ? kExitOk : kExitFailure;
     const std::string text =
         json ? RecordToJson(state.s.rec, state.s.moduleTypes, &state.image).dump(2) + "\n"
              : TerminalText(ConfigReport(state.s.rec, state.s.moduleTypes, a.positional[0]));

@@ -26,6 +26,7 @@
 #include "model/rules.h"
 #include "platform.h"
 #include "report/report.h"
+#include "stoppable_port.h"
 #include "unit_link.h"
 
 namespace orv::cli {
@@ -86,6 +87,111 @@ ConsoleOutput gConsole;
 
 bool SaveFile(const std::string& path, Link& link, bool keepHistory) {
     return SaveConfigFile(path, link.state.rec, link.state.moduleTypes, link.image, keepHistory);
+}
+
+// The status after Ctrl+C, as a shell gives a program that the signal ended.
+constexpr int kExitInterrupted = 130;
+
+// A command that writes to the unit under Ctrl+C (SIGTERM, SIGHUP): the first press before the
+// Write stops at once; during it, the Write goes on unless the user presses again. What the link
+// says of the line the stop cut is no news, so it is not printed; the command says what the unit
+// may hold instead.
+class InterruptibleWrite : public LinkOutput {
+  public:
+    explicit InterruptibleWrite(LinkOutput& out)
+        : out_(out), watch_(WatchInterrupts([this] { OnInterrupt(); })) {}
+
+    // The link's options and port, stopped by the presses.
+    LinkOptions Options(LinkOptions options) {
+        options.stopped = [this] { return stop_.Stopped(); };
+        return options;
+    }
+    PortWrap Wrap() {
+        return [this](SerialPort& inner) {
+            auto port = std::make_unique<StoppablePort>(inner, stop_.presses, stop_.stopsAt);
+            port_ = port.get();
+            return port;
+        };
+    }
+    bool Interrupted() const { return stop_.presses.load() > 0; }
+    bool Stopped() const { return stop_.Stopped(); }
+    const StoppablePort& Port() const { return *port_; }
+
+    void Error(const std::string& text) override {
+        if (!Stopped()) out_.Error(text);
+    }
+    void Warning(const std::string& text) override {
+        if (!Stopped()) out_.Warning(text);
+    }
+    void Note(const std::string& text) override {
+        if (!Stopped()) out_.Note(text);
+    }
+    void Progress(int value, bool visible) override {
+        out_.Progress(Stopped() ? 0 : value, visible && !Stopped());
+    }
+
+  private:
+    void OnInterrupt() {
+        const int press = ++stop_.presses;
+        if (!stop_.Writing()) return;  // stops at once; the command says what it left
+        if (press == 1)
+            Say("Write in progress: stopping would leave the unit with a mix; press Ctrl+C "
+                "again to stop anyway");
+        else if (press == 2)
+            Say("Stopping the Write at once (Ctrl+C again).");
+    }
+    static void Say(const char* text) {
+        // On a line of its own, beneath a progress bar if one is drawn.
+        std::fprintf(stderr, "\norv-cli: %s\n", text);
+        std::fflush(stderr);
+    }
+
+    LinkOutput& out_;
+    StopLevel stop_;
+    StoppablePort* port_ = nullptr;
+    std::unique_ptr<InterruptWatch> watch_;
+};
+
+// What a Write stopped by Ctrl+C left in the unit, and where to go from there.
+int ReportInterruptedWrite(const InterruptibleWrite& run, Link& link, const std::string& file) {
+    const int held = run.Port().BlocksPossiblyTaken();
+    const std::string total = std::to_string(kConfigBlocks);
+    if (!run.Stopped()) {
+        // One press: the Write was let run to its end, which the lines above told.
+        PrintWarning("Ctrl+C came during the Write, which was let run to its end.");
+        return kExitInterrupted;
+    }
+    if (held == 0) {
+        PrintError(
+            "Stopped by Ctrl+C before anything was written: the unit holds what it held "
+            "before.");
+        return kExitInterrupted;
+    }
+    if (held >= kConfigBlocks) {
+        PrintError("Stopped by Ctrl+C while the unit was read back: it took all " + total +
+                   " blocks of " + file + ", but was not verified ('orv-cli verify " + file +
+                   "' compares it).");
+        return kExitInterrupted;
+    }
+    std::string text =
+        "Stopped by Ctrl+C during the Write: the unit may hold up to " + std::to_string(held) +
+        " of the " + total + " blocks of " + file +
+        (held == 1 ? " (block 0)" : " (blocks 0 to " + std::to_string(held - 1) + ")") +
+        " and what it held before in the rest: a mix. Write " + file +
+        " again, or write its backup back";
+    if (!link.backupPath.empty()) {
+        text += ": orv-cli write '" + link.backupPath + "'";
+    } else {
+        const std::optional<HistoryEntry> copy =
+            link.history ? link.history->With([](History& h) { return NewestUnitCopy(h); })
+                         : std::nullopt;
+        text += copy ? ". No backup was made (--backup makes one); the last configuration read "
+                       "from a unit is kept in the history: " +
+                           copy->path
+                     : ". No backup was made (--backup makes one).";
+    }
+    PrintError(text + ".");
+    return kExitInterrupted;
 }
 
 }  // namespace
@@ -190,7 +296,11 @@ int RunWrite(const CommandArgs& args) {
             "every block was accepted, what was sent is kept in the history (see 'orv-cli\n"
             "history'), and the blocks are read back and compared with what was sent: a block\n"
             "the unit did not keep fails the command, named with the fields it holds. A Write\n"
-            "that stops half way says how many blocks the unit took.\n\n",
+            "that stops half way says how many blocks the unit took.\n\n"
+            "Ctrl+C (or SIGTERM, SIGHUP) before the Write begins stops at once; during it, the\n"
+            "Write goes on to its end unless Ctrl+C comes again, which stops it at once and says\n"
+            "how many blocks the unit may hold (a block sent counts) and where its backup is.\n"
+            "Exit status 130 after Ctrl+C.\n\n",
             std::string("      --no-verify      do not read the blocks back after writing\n"
                         "      --backup         first read the unit and keep what it held in the\n"
                         "                       history; nothing is written if that fails\n") +
@@ -200,7 +310,8 @@ int RunWrite(const CommandArgs& args) {
         throw UsageError("write",
                          "--backup keeps the unit's configuration in the history; it cannot go "
                          "with --no-history");
-    Link link(ParseLinkOptions("write", a), gConsole);
+    InterruptibleWrite run(gConsole);
+    Link link(run.Options(ParseLinkOptions("write", a)), run, run.Wrap());
     if (!a.Flag("no-history")) link.KeepHistory();
     link.sentSubject = FileSubject(SplitFilePath(a.positional[0]).name);
     if (!LoadFile(a.positional[0], link)) return kExitFailure;
@@ -210,13 +321,15 @@ int RunWrite(const CommandArgs& args) {
     if (size)
         std::cout << "Size: last address " << size->lastAddress << ", " << size->percentText
                   << '\n';
+    if (run.Stopped() || (!written && run.Interrupted()))
+        return ReportInterruptedWrite(run, link, a.positional[0]);
     if (!written) return kExitFailure;
     std::cout << "Wrote " << a.positional[0] << " to the unit on " << link.where
               << (link.session->LastWriteEnd() == WriteEnd::kVerified
                       ? " and verified it: every block read back as sent"
                       : " (not read back: --no-verify)")
               << '\n';
-    return kExitOk;
+    return run.Interrupted() ? ReportInterruptedWrite(run, link, a.positional[0]) : kExitOk;
 }
 
 namespace {
@@ -279,11 +392,13 @@ int RunWriteMac(const CommandArgs& args) {
         return Help(
             "Usage: orv-cli write-mac [--mac 50:46:4A:xx:yy:zz] [LINK OPTIONS]\n\n"
             "Writes only the MAC address block to the unit, as Write MAC does. The first\n"
-            "three octets are always 50:46:4A.\n\n",
+            "three octets are always 50:46:4A. Ctrl+C while the block is being written lets it\n"
+            "finish unless pressed again (exit status 130 after Ctrl+C).\n\n",
             "      --mac ADDRESS    the address (default 50:46:4A:00:00:00); xx:yy:zz alone\n"
             "                       is taken as the last three octets\n");
     ExpectPositional("write-mac", a, 0, "");
-    Link link(ParseLinkOptions("write-mac", a), gConsole);
+    InterruptibleWrite run(gConsole);
+    Link link(run.Options(ParseLinkOptions("write-mac", a)), run, run.Wrap());
     if (const std::string* m = a.Option("mac")) {
         std::vector<std::string> octets;
         std::size_t start = 0;
@@ -310,8 +425,22 @@ int RunWriteMac(const CommandArgs& args) {
         const std::size_t first = octets.size() - 3;
         for (int k = 0; k < 3; ++k) link.state.rec.txtMAC[3 + k] = octets[first + k];
     }
-    if (!link.ProbeAndClick(&UnitSession::MacWriteClick)) return kExitFailure;
+    const bool written = link.ProbeAndClick(&UnitSession::MacWriteClick);
+    if (run.Stopped()) {
+        PrintError(run.Port().MacSent()
+                       ? "Stopped by Ctrl+C after the MAC block was sent: the unit may hold the "
+                         "new MAC address " +
+                             MacText(link.state.rec) + " or its old one. Write it again to be sure."
+                       : "Stopped by Ctrl+C before the MAC block was sent: the unit's MAC "
+                         "address is as it was.");
+        return kExitInterrupted;
+    }
+    if (!written) return run.Interrupted() ? kExitInterrupted : kExitFailure;
     std::cout << "Wrote the MAC address " << MacText(link.state.rec) << " to the unit\n";
+    if (run.Interrupted()) {
+        PrintWarning("Ctrl+C came during the Write, which was let run to its end.");
+        return kExitInterrupted;
+    }
     return kExitOk;
 }
 

@@ -1,5 +1,8 @@
 #include "unit_link.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -116,9 +119,19 @@ LinkOptions ParseLinkOptions(const std::string& command, const ParsedArgs& a) {
         o.device = *d;
     }
     if (const std::string* t = a.Option("connect-timeout")) {
-        char* end = nullptr;
-        const double seconds = std::strtod(t->c_str(), &end);
-        if (t->empty() || *end != '\0' || !(seconds >= 0.1 && seconds <= 600))
+        // Plain decimal seconds only: strtod would also take "0x10" (16) or "1e1".
+        const bool decimal =
+            std::count(t->begin(), t->end(), '.') <= 1 &&
+            std::any_of(t->begin(), t->end(),
+                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) &&
+            std::all_of(t->begin(), t->end(), [](char c) {
+                return c == '.' || std::isdigit(static_cast<unsigned char>(c));
+            });
+        double seconds = 0;
+        const auto [end, ec] =
+            std::from_chars(t->data(), t->data() + t->size(), seconds, std::chars_format::fixed);
+        if (!decimal || ec != std::errc{} || end != t->data() + t->size() ||
+            !(seconds >= 0.1 && seconds <= 600))
             throw UsageError(command, "'" + *t +
                                           "' is not a connect timeout; give seconds from 0.1 "
                                           "to 600, e.g. --connect-timeout 10");
@@ -145,6 +158,7 @@ Link::Link(const LinkOptions& options, LinkOutput& output, const PortWrap& wrap)
     NetLinkOptions net;
     if (options.connectTimeout) net.connectTimeout = *options.connectTimeout;
     net.manyAtOnce = options.manyAtOnce;
+    net.stopped = options.stopped;
     line->SetNetOptions(net);
     if (options.baudPosition) rec.lstBaudPC = *options.baudPosition;
     if (options.formatPosition) rec.lstPCFormat = *options.formatPosition;
@@ -213,6 +227,7 @@ UnitSessionHooks Link::Hooks() {
         });
         if (!copy.ok) return copy.error;
         unitCopies.Took(copy.path, comms->LastDevice(), unit.versionLines, unit.image);
+        backupPath = copy.path;
         out.Note("Backed up the unit's configuration to " + copy.path);
         return {};
     };
@@ -269,8 +284,16 @@ bool Link::Probe() {
 // Why the probe was not answered: silence, another byte, or a unit that never stops sending
 // (its version line without end), which answers every request with its stream.
 void Link::NotAnswering(const std::optional<std::uint8_t>& reply) {
-    if (reply && StillSending()) {
-        out.Error(kUnitKeepsSendingText);
+    const std::optional<bool> sending = reply ? StillSending() : std::nullopt;
+    if (reply && !sending) {
+        // The line could not be opened again to look: why is the news.
+        out.Error(comms->OpenFailureMessage());
+    } else if (sending && *sending) {
+        out.Error("The unit on " + where +
+                  " keeps sending: it answered the connection check with a stream that does not "
+                  "pause, so nothing it sends can be read as a reply.\nCheck that the PC baud "
+                  "rate and serial format match the unit and that nothing else sends on the "
+                  "line; if they do, restart the unit, then try again.");
     } else if (reply) {
         out.Error("The unit on " + where + " answered the connection check with " +
                   HexString(*reply, 2) +
@@ -293,9 +316,11 @@ bool Link::Connect() {
     return session->LastOutcome() == ClickOutcome::kDone && session->IsConnected();
 }
 
-bool Link::StillSending() {
-    if (!comms->OpenComms(state.rec.lstComPort, state.rec.lstBaudPC, state.rec.lstPCFormat))
-        return false;
+std::optional<bool> Link::StillSending() {
+    if (!comms->OpenComms(state.rec.lstComPort, state.rec.lstBaudPC, state.rec.lstPCFormat)) {
+        if (comms->LastOpenFailure() == OpenFailure::kKeepsSending) return true;
+        return std::nullopt;
+    }
     const bool quiet = DropUntilQuiet(*comms);
     comms->CloseComms();
     return !quiet;

@@ -59,7 +59,8 @@ struct LinkOptions {
     std::optional<int> baudPosition;    // in kBaudRateItems; the editor's default without one
     std::optional<int> formatPosition;  // in kFrameFormatItems
     std::optional<std::chrono::milliseconds> connectTimeout;
-    bool manyAtOnce = false;  // one of many links driven at once (see NetLinkOptions)
+    bool manyAtOnce = false;        // one of many links driven at once (see NetLinkOptions)
+    std::function<bool()> stopped;  // asked while a device server is being reached (Ctrl+C)
     std::string tracePath;
     bool verbose = false;
 };
@@ -126,7 +127,9 @@ struct Link {
     // Connect, as the editor's button does (the version lines and module types from the unit);
     // false, the reason given, when the unit is not connected afterwards.
     bool Connect();
-    bool StillSending();
+    // Whether the unit still sends once asked nothing (a stream, not a reply); nullopt when the
+    // line did not open again to look (OpenFailureMessage says why).
+    std::optional<bool> StillSending();
     // Probes, then runs one of the session's buttons; false (the reason given) when the unit does
     // not answer or the click failed.
     bool ProbeAndClick(void (UnitSession::*click)());
@@ -151,6 +154,7 @@ struct Link {
     std::string where;                 // "/dev/ttyS0 at 9600,N,8,1"
     HistoryKeeper* history = nullptr;  // copies of what was read and written, when kept
     std::string sentSubject;           // the file a write sends, as its copy names it
+    std::string backupPath;            // the backup made before a write (write --backup)
     std::function<void(UnitSessionHooks&)> customize;
     UnitCopies unitCopies;  // the copies of the unit this run kept, for a Write that stops
     std::optional<std::array<std::string, 2>> unitVersion;  // as the unit reported them

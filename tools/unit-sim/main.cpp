@@ -85,7 +85,12 @@ void Usage(FILE* to) {
         "  --never-accept       never accept: a connect waits until its time runs out\n"
         "  --slow-negotiation MS  hold every RFC 2217 negotiation answer MS milliseconds\n"
         "  --refuse-baud RATE   answer a request for RATE with the rate the port has\n"
-        "  --no-control-ack     never answer the RFC 2217 flow control setting\n",
+        "  --no-control-ack     never answer the RFC 2217 flow control setting\n"
+        "  --flood              send data without end from the moment a client connects\n"
+        "  --endless-subnegotiation  (rfc2217) open a subnegotiation at connect and never end "
+        "it\n"
+        "  --stop-reading       never read what the client sends; over rfc2217 also ask it\n"
+        "                       for an option again and again, so that its answers pile up\n",
         to);
 }
 
@@ -147,6 +152,12 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
             o.net.neverAccept = true;
         else if (a == "--no-control-ack")
             o.net.noControlAck = true;
+        else if (a == "--flood")
+            o.net.flood = true;
+        else if (a == "--endless-subnegotiation")
+            o.net.endlessSubnegotiation = true;
+        else if (a == "--stop-reading")
+            o.net.stopReading = true;
         else if (!(v = value()))
             return std::nullopt;
         else if (a == "--eeprom")
@@ -197,8 +208,15 @@ std::optional<Options> ParseArgs(int argc, char** argv) {
     const orv::sim::NetFaults none;
     if (!o.listen &&
         (o.net.closeAfter != none.closeAfter || o.net.neverAnswer || o.net.neverAccept ||
-         o.net.slowNegotiationMs != 0 || o.net.refuseBaud != 0 || o.net.noControlAck)) {
+         o.net.slowNegotiationMs != 0 || o.net.refuseBaud != 0 || o.net.noControlAck ||
+         o.net.flood || o.net.endlessSubnegotiation || o.net.stopReading)) {
         std::fprintf(stderr, "orv-unit-sim: the device server faults need --listen\n");
+        return std::nullopt;
+    }
+    if (o.net.endlessSubnegotiation && !o.listen->rfc2217) {
+        std::fprintf(stderr,
+                     "orv-unit-sim: --endless-subnegotiation needs --listen rfc2217:PORT (raw TCP "
+                     "has no telnet subnegotiation)\n");
         return std::nullopt;
     }
     return o;
@@ -436,6 +454,8 @@ int main(int argc, char** argv) {
     std::deque<std::pair<Clock::time_point, std::uint8_t>> inbound;   // arrival on the wire
     std::deque<std::pair<Clock::time_point, std::uint8_t>> outbound;  // leaves the wire
     Clock::time_point rxFree{}, txFree{};
+    constexpr std::size_t kMaxInbound = 65536;
+    bool overrun = false;
     auto streamStarted = Clock::now();
 
     auto queueReply = [&](const std::vector<std::uint8_t>& bytes) {
@@ -517,6 +537,15 @@ int main(int argc, char** argv) {
         std::vector<std::uint8_t> received;
         line->Service(pfds, received);
         for (std::uint8_t b : received) {
+            // A paced line takes no more than its rate: what a client sends faster piles up, and
+            // beyond what a serial port's buffer holds it is lost, as on a real line.
+            if (inbound.size() >= kMaxInbound) {
+                if (!overrun)
+                    std::fprintf(log, "overrun | | input beyond %zu bytes dropped\n", kMaxInbound);
+                overrun = true;
+                continue;
+            }
+            overrun = false;
             rxFree = std::max(rxFree, Clock::now()) + byteTime;
             inbound.emplace_back(rxFree, b);
         }

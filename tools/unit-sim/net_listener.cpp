@@ -42,19 +42,24 @@ class NetLine : public UnitLine {
             a->sin6_family = AF_INET6;
             a->sin6_port = htons(static_cast<std::uint16_t>(where_.port));
             if (::inet_pton(AF_INET6, where_.host.c_str(), &a->sin6_addr) != 1)
-                return Fail("address");
+                return Fail("address", "it is not an IPv6 address");
             len = sizeof *a;
         } else {
             auto* a = reinterpret_cast<sockaddr_in*>(&addr);
             a->sin_family = AF_INET;
             a->sin_port = htons(static_cast<std::uint16_t>(where_.port));
             if (::inet_pton(AF_INET, where_.host.c_str(), &a->sin_addr) != 1)
-                return Fail("address");
+                return Fail("address", "it is not an IPv4 address (an IPv6 one goes in brackets)");
             len = sizeof *a;
         }
         listener_ = ::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         const int on = 1;
         ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (faults_.stopReading) {
+            // A small window, so that what the client sends backs up soon.
+            const int small = 4096;
+            ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        }
         if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len) != 0)
             return Fail("bind");
         // Never accepting: a backlog of none, filled by a connection of our own, so the system
@@ -82,16 +87,21 @@ class NetLine : public UnitLine {
         fds.push_back({faults_.neverAccept ? -1 : listener_, POLLIN, 0});
         // The unit's paced bytes that fell due meanwhile: the socket takes them at once, so the
         // wait must end at once (a writable socket) rather than at the next request.
-        const bool write = wantWrite || !out_.empty();
-        fds.push_back({client_, static_cast<short>(POLLIN | (write ? POLLOUT : 0)), 0});
+        const bool write = wantWrite || !out_.empty() || Flooding();
+        const short read = faults_.stopReading ? 0 : POLLIN;
+        fds.push_back({client_, static_cast<short>(read | (write ? POLLOUT : 0)), 0});
     }
 
     void Service(std::span<const pollfd> fds, std::vector<std::uint8_t>& received) override {
         if (fds.size() > first_ + 1) {
             // The old client's goodbye first: a client that closes and connects again at once
             // must not find its own last connection holding the port.
-            if (client_ >= 0 && fds[first_ + 1].revents & (POLLIN | POLLHUP | POLLERR))
-                Read(received);
+            if (client_ >= 0 && fds[first_ + 1].revents & (POLLIN | POLLHUP | POLLERR)) {
+                if (faults_.stopReading)
+                    Drop("client closed the connection");  // its bytes stay unread
+                else
+                    Read(received);
+            }
             if (fds[first_].revents & POLLIN) Accept();
         }
         // Answers held back by a slow negotiation.
@@ -100,10 +110,15 @@ class NetLine : public UnitLine {
             held_.pop_front();
         }
         Flush();
+        if (Flooding() && out_.empty() && fds.size() > first_ + 1 &&
+            (fds[first_ + 1].revents & POLLOUT))
+            Flood();
     }
 
     std::size_t Send(std::span<const std::uint8_t> bytes) override {
-        if (client_ < 0 || faults_.neverAnswer) return bytes.size();  // nobody to hear it
+        // Nobody to hear it, or nothing can be said inside a subnegotiation without end.
+        if (client_ < 0 || faults_.neverAnswer || faults_.endlessSubnegotiation)
+            return bytes.size();
         if (!where_.rfc2217) {
             Queue(t::Bytes(bytes.begin(), bytes.end()));
         } else {
@@ -131,9 +146,40 @@ class NetLine : public UnitLine {
     }
 
   private:
-    bool Fail(const char* what) {
+    bool Flooding() const {
+        return client_ >= 0 &&
+               (faults_.flood ||
+                (where_.rfc2217 && (faults_.endlessSubnegotiation || faults_.stopReading)));
+    }
+
+    // As much as the socket takes of what never ends: data, the payload of a subnegotiation
+    // opened at connect, or requests for an option the client refuses (each to be answered).
+    void Flood() {
+        if (floodChunk_.empty()) {
+            static constexpr char kText[] = "ORV-PRO FLOOD WITHOUT END ";
+            const bool asking = where_.rfc2217 && faults_.stopReading && !faults_.flood &&
+                                !faults_.endlessSubnegotiation;
+            const t::Bytes ask = t::Verb(t::kDo, 99);
+            while (floodChunk_.size() < 16384) {
+                if (asking)
+                    floodChunk_.insert(floodChunk_.end(), ask.begin(), ask.end());
+                else
+                    floodChunk_.insert(floodChunk_.end(), kText, kText + sizeof kText - 1);
+            }
+        }
+        // From where the last send stopped, so that a request is never cut in two.
+        const std::size_t at = flooded_ % floodChunk_.size();
+        const ssize_t n = ::send(client_, floodChunk_.data() + at, floodChunk_.size() - at,
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) flooded_ += static_cast<std::size_t>(n);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            Drop("the connection broke after " + std::to_string(flooded_) +
+                 " bytes sent without end");
+    }
+
+    bool Fail(const char* what, const char* why = nullptr) {
         std::fprintf(stderr, "orv-unit-sim: cannot listen on %s (%s): %s\n", Name().c_str(), what,
-                     std::strerror(errno));
+                     why ? why : std::strerror(errno));
         return false;
     }
 
@@ -168,8 +214,17 @@ class NetLine : public UnitLine {
             }
             sentDo_ = {t::kComPort, t::kBinary};
             sentWill_ = {t::kBinary};
+            if (faults_.endlessSubnegotiation) {
+                hello.insert(hello.end(), {t::kIac, t::kSb, t::kComPort});
+                log_("net | | opening a subnegotiation that never ends");
+            }
             Answer(hello);
         }
+        flooded_ = 0;
+        if (faults_.flood) log_("net | | flooding the client with data");
+        if (faults_.stopReading)
+            log_("net | | not reading what the client sends" +
+                 std::string(where_.rfc2217 ? ", asking it for option 99 without end" : ""));
     }
 
     void Read(std::vector<std::uint8_t>& received) {
@@ -188,11 +243,16 @@ class NetLine : public UnitLine {
         std::deque<std::uint8_t> data;
         decoder_.Feed(got, data, [this](const t::Command& c) { OnCommand(c); });
         received.insert(received.end(), data.begin(), data.end());
+        if (decoder_.SubnegotiationTooLong())
+            Drop("the client sent a subnegotiation of more than " +
+                 std::to_string(t::kMaxSubnegotiation) + " bytes: connection closed");
     }
 
     // The server's side of the negotiation: binary both ways and the Com Port Control option;
     // every other option refused.
     void OnCommand(const t::Command& c) {
+        // Inside a subnegotiation without end, nothing else can be said.
+        if (faults_.endlessSubnegotiation) return;
         auto has = [](const std::vector<std::uint8_t>& v, std::uint8_t o) {
             return std::find(v.begin(), v.end(), o) != v.end();
         };
@@ -272,11 +332,12 @@ class NetLine : public UnitLine {
 
     void Drop(const std::string& why) {
         if (client_ < 0) return;
+        // Logged first: whoever sees the connection end finds the reason already written.
+        if (!why.empty()) log_("net | | " + why);
         ::close(client_);
         client_ = -1;
         out_.clear();
         held_.clear();
-        if (!why.empty()) log_("net | | " + why);
     }
 
     ListenSpec where_;
@@ -291,6 +352,8 @@ class NetLine : public UnitLine {
     bool usBinary_ = false;
     bool comPort_ = false;
     bool closedOnce_ = false;
+    std::size_t flooded_ = 0;
+    t::Bytes floodChunk_;
     int lineBaud_ = 0;
     std::vector<std::uint8_t> sentDo_, sentWill_;
     t::Bytes out_;

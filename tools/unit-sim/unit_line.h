@@ -56,6 +56,10 @@ struct NetFaults {
     int slowNegotiationMs = 0;  // hold every negotiation answer this long
     int refuseBaud = 0;         // answer a request for this rate with the rate the port has
     bool noControlAck = false;  // never answer the flow control setting
+    bool flood = false;         // send data without end from the moment a client connects
+    bool endlessSubnegotiation = false;  // RFC 2217: start a subnegotiation and never end it
+    bool stopReading = false;  // never read what the client sends (RFC 2217: while asking it
+                               // again and again for an option it refuses, so its answers pile up)
 };
 
 // Opens the listener for a unit at unitBaud (the rate of the server's port until an RFC 2217

@@ -25,6 +25,9 @@ constexpr auto kWriteTimeout = std::chrono::seconds(5);
 constexpr auto kCloseTimeout = std::chrono::milliseconds(250);
 // How often a wait for a whole reply looks whether part of it is held up.
 constexpr auto kHoldLook = std::chrono::milliseconds(10);
+// How often a connect or a negotiation asks whether it is to stop.
+constexpr auto kStopLook = std::chrono::milliseconds(50);
+constexpr const char* kStoppedText = "stopped before the connection was made";
 
 // A name look-up cannot be cancelled, so it runs on a thread of its own that is left to finish
 // when its time is up; the caller stops waiting at its deadline.
@@ -81,12 +84,59 @@ std::string SecondsText(std::chrono::milliseconds time) {
     return text;
 }
 
+namespace {
+
+std::string CanonicalAddress(const asio::ip::address& a) {
+    if (a.is_v6() && a.to_v6().is_v4_mapped())
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, a.to_v6()).to_string();
+    return a.to_string();
+}
+
+}  // namespace
+
+std::map<std::string, std::vector<std::string>> HostAddresses(const std::vector<std::string>& hosts,
+                                                              std::chrono::milliseconds within) {
+    // Names are looked up a few dozen at a time, each on a thread of its own.
+    constexpr std::size_t kAtOnce = 32;
+    std::map<std::string, std::vector<std::string>> out;
+    std::vector<std::string> names;
+    for (const auto& host : hosts) {
+        if (out.contains(host)) continue;
+        asio::error_code ec;
+        const asio::ip::address ip = asio::ip::make_address(host, ec);
+        out[host] = {};
+        if (!ec)
+            out[host] = {CanonicalAddress(ip)};
+        else
+            names.push_back(host);
+    }
+    const auto until = SerialClock::now() + within;
+    for (std::size_t first = 0; first < names.size(); first += kAtOnce) {
+        std::vector<std::pair<std::string, std::shared_ptr<Lookup>>> asked;
+        for (std::size_t k = first; k < names.size() && k < first + kAtOnce; ++k)
+            asked.emplace_back(names[k], StartLookup(names[k], 0));
+        for (const auto& [host, lookup] : asked) {
+            std::unique_lock lock(lookup->mutex);
+            lookup->done.wait_until(lock, until, [&] { return lookup->finished; });
+            if (!lookup->finished || lookup->error) continue;
+            std::vector<std::string>& addresses = out[host];
+            for (const auto& endpoint : lookup->endpoints) {
+                const std::string a = CanonicalAddress(endpoint.address());
+                if (std::find(addresses.begin(), addresses.end(), a) == addresses.end())
+                    addresses.push_back(a);
+            }
+        }
+    }
+    return out;
+}
+
 struct NetSerialPort::Connection {
     asio::io_context io{1};
     tcp::socket socket{io};
     std::array<std::uint8_t, 4096> buffer{};
     bool reading = false;
-    bool closed = false;  // the server ended the connection, or it broke
+    bool closed = false;        // the server ended the connection, or it broke
+    bool sendTimedOut = false;  // a write was not taken in time: the server stopped reading
     std::deque<std::uint8_t> data;
     std::optional<telnet::ComPortClient> telnet;  // RFC 2217 only
     telnet::Bytes replies;                        // negotiation answers still to send
@@ -156,6 +206,7 @@ struct NetSerialPort::Connection {
         while (!done && RunOne(deadline)) {
         }
         if (!done || error) {
+            sendTimedOut = !done;
             // A write that may be half done leaves the stream unusable.
             asio::error_code ignored;
             socket.close(ignored);
@@ -168,18 +219,21 @@ struct NetSerialPort::Connection {
     }
 
     // Takes in what has arrived (waiting until the deadline for something to); false at the
-    // deadline. Negotiation answers go out at once.
-    bool Pump(SerialClock::time_point deadline) {
+    // deadline. Negotiation answers go out at once, given until sendBy to leave.
+    bool Pump(SerialClock::time_point deadline, SerialClock::time_point sendBy) {
         StartRead();
         const bool ran = RunOne(deadline);
-        FlushReplies();
+        FlushReplies(sendBy);
         return ran;
+    }
+    bool Pump(SerialClock::time_point deadline) {
+        return Pump(deadline, SerialClock::now() + kWriteTimeout);
     }
     void Poll() {
         StartRead();
         io.restart();
         io.poll();
-        FlushReplies();
+        FlushReplies(SerialClock::now() + kWriteTimeout);
     }
     // Ends the connection: our side first, then what still comes is taken in until the server
     // ends its side (bounded), so that the last bytes sent reach it (closing with unread input
@@ -190,19 +244,21 @@ struct NetSerialPort::Connection {
         if (!closed) {
             socket.shutdown(tcp::socket::shutdown_send, ec);
             const auto until = SerialClock::now() + kCloseTimeout;
-            while (!closed && Pump(until)) {
-            }
+            // What still comes is dropped as it comes: a server streaming without end must not
+            // fill the memory meanwhile.
+            while (!closed && Pump(until, until)) data.clear();
+            data.clear();
         }
         socket.close(ec);
         io.restart();
         io.poll();  // cancelled handlers end here, while what they use lives
     }
 
-    void FlushReplies() {
+    void FlushReplies(SerialClock::time_point sendBy) {
         if (replies.empty()) return;
         const telnet::Bytes out = std::move(replies);
         replies.clear();
-        Send(out, SerialClock::now() + kWriteTimeout);
+        Send(out, sendBy);
     }
 };
 
@@ -210,6 +266,14 @@ NetSerialPort::NetSerialPort(NetLinkOptions options) : options_(options) {}
 
 NetSerialPort::~NetSerialPort() {
     Close();
+}
+
+bool NetSerialPort::StopAsked() const {
+    return options_.stopped && options_.stopped();
+}
+
+SerialClock::time_point NetSerialPort::NextLook(SerialClock::time_point deadline) const {
+    return options_.stopped ? std::min(deadline, SerialClock::now() + kStopLook) : deadline;
 }
 
 bool NetSerialPort::Open(const std::string& device, const SerialSettings& settings,
@@ -235,9 +299,13 @@ bool NetSerialPort::Open(const std::string& device, const SerialSettings& settin
     } else {
         const auto lookup = StartLookup(address.host, address.port);
         std::unique_lock lock(lookup->mutex);
-        if (!lookup->done.wait_until(lock, connectBy, [&] { return lookup->finished; }))
-            return fail(OpenFailure::kTimedOut,
-                        waited + " (the look-up of the name " + address.host + " took longer)");
+        while (!lookup->finished) {
+            if (StopAsked()) return fail(OpenFailure::kOther, kStoppedText);
+            if (SerialClock::now() >= connectBy)
+                return fail(OpenFailure::kTimedOut,
+                            waited + " (the look-up of the name " + address.host + " took longer)");
+            lookup->done.wait_until(lock, NextLook(connectBy));
+        }
         if (lookup->error || lookup->endpoints.empty())
             return fail(OpenFailure::kHostNotFound,
                         lookup->error ? Sentence(lookup->error) : "it has no address");
@@ -253,14 +321,16 @@ bool NetSerialPort::Open(const std::string& device, const SerialSettings& settin
         connected = true;
         connectError = e;
     });
-    while (!connected && c->RunOne(connectBy)) {
-    }
+    bool stopped = false;
+    while (!connected && !(stopped = StopAsked()) && SerialClock::now() < connectBy)
+        c->RunOne(NextLook(connectBy));
     if (!connected || connectError) {
         const bool timedOut = !connected;
         asio::error_code ignored;
         c->socket.close(ignored);
         c->io.restart();
         c->io.poll();  // the cancelled connect ends here, while its captures live
+        if (stopped) return fail(OpenFailure::kOther, kStoppedText);
         if (timedOut) return fail(OpenFailure::kTimedOut, waited);
         if (connectError == asio::error::connection_refused)
             return fail(OpenFailure::kRefused, Sentence(connectError));
@@ -284,15 +354,29 @@ bool NetSerialPort::Open(const std::string& device, const SerialSettings& settin
         const auto negotiateBy = SerialClock::now() + options_.connectTimeout;
         const telnet::Bytes start = c->telnet->Start();
         c->Send(start, negotiateBy);
-        while (!c->telnet->Done() && c->telnet->Failure().empty() && !c->closed) {
-            if (!c->Pump(negotiateBy)) break;
-        }
         const telnet::ComPortClient& t = *c->telnet;
+        // Each answer the negotiation owes the server is given the negotiation's own time to
+        // leave: a server that stops reading must not hold the open past it.
+        while (!t.Done() && t.Failure().empty() && t.ProtocolFailure().empty() && !c->closed &&
+               c->data.size() <= kMaxDataBeforeSetUp && !(stopped = StopAsked()) &&
+               SerialClock::now() < negotiateBy)
+            c->Pump(NextLook(negotiateBy), negotiateBy);
         const std::string rawAdvice = "; if its port is set up for raw TCP, use tcp://" +
                                       device.substr(device.find("://") + 3) + " instead";
         std::string why;
         OpenFailure kind = OpenFailure::kNegotiation;
-        if (!t.Failure().empty()) {
+        if (stopped) {
+            kind = OpenFailure::kOther;
+            why = kStoppedText;
+        } else if (!t.ProtocolFailure().empty()) {
+            why = t.ProtocolFailure();
+        } else if (c->data.size() > kMaxDataBeforeSetUp) {
+            why = "it sent more than " + std::to_string(kMaxDataBeforeSetUp) +
+                  " bytes of data before the serial line was set up, and kept sending";
+        } else if (c->sendTimedOut) {
+            why =
+                "it stopped taking data (what was sent to it was not taken within " + waited + ")";
+        } else if (!t.Failure().empty()) {
             if (t.OptionRefused()) {
                 why = t.Failure() + rawAdvice;
             } else {

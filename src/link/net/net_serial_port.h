@@ -10,8 +10,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "link/serial_port.h"
 
@@ -24,10 +28,24 @@ struct NetLinkOptions {
     // is acknowledged every few characters' time instead of waking at each piece a server holds
     // back until acknowledged. Fewer wake-ups, at a little delay per reply.
     bool manyAtOnce = false;
+    // Asked every few tens of milliseconds while a connect or a negotiation waits: true gives
+    // the open up at once (Ctrl+C). Not asked once the port is open.
+    std::function<bool()> stopped;
 };
+
+// The most data a server may send before the serial line is set up (RFC 2217): anything before
+// that is at unknown settings and is dropped anyway, and a server streaming without end must not
+// fill the memory while the negotiation waits.
+inline constexpr std::size_t kMaxDataBeforeSetUp = 8192;
 
 // "3 s", "0.5 s": a time for messages.
 std::string SecondsText(std::chrono::milliseconds time);
+
+// The addresses each host leads to, in their canonical text ("127.0.0.1", "::1"; an IPv4 address
+// mapped into IPv6 as IPv4), the names looked up at once and waited for together at most within;
+// an address is its own. A host that leads nowhere, or not in time, has none.
+std::map<std::string, std::vector<std::string>> HostAddresses(const std::vector<std::string>& hosts,
+                                                              std::chrono::milliseconds within);
 
 class NetSerialPort : public SerialPort {
   public:
@@ -57,6 +75,10 @@ class NetSerialPort : public SerialPort {
     const std::optional<SerialSettings>& ServerSettings() const { return serverSettings_; }
 
   private:
+    bool StopAsked() const;
+    // When a wait that ends at deadline next looks whether to stop.
+    SerialClock::time_point NextLook(SerialClock::time_point deadline) const;
+
     struct Connection;
     std::unique_ptr<Connection> c_;
     NetLinkOptions options_;

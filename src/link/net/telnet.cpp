@@ -66,27 +66,58 @@ void Decoder::Feed(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& d
                 break;
             case State::kSubOption:
                 sub_.option = b;
+                subDropped_ = false;
                 state_ = State::kSub;
                 break;
             case State::kSub:
                 if (b == kIac)
                     state_ = State::kSubIac;
                 else
-                    sub_.payload.push_back(b);
+                    KeepSubByte(b);
                 break;
             case State::kSubIac:
                 if (b == kIac) {
-                    sub_.payload.push_back(kIac);
+                    KeepSubByte(kIac);
+                    state_ = State::kSub;
+                } else if (b == kSe) {
+                    EndSub(onCommand);
+                    state_ = State::kData;
+                } else if (b == kWill || b == kWont || b == kDo || b == kDont) {
+                    // A peer that forgot IAC SE: the verb is one of its own, not data.
+                    EndSub(onCommand);
+                    verb_ = b;
+                    state_ = State::kVerb;
+                } else if (b == kSb) {
+                    EndSub(onCommand);
+                    sub_ = Command{kSb, 0, {}};
+                    state_ = State::kSubOption;
+                } else if (b > kSe) {
+                    // NOP, go-ahead, data mark...: one-byte commands carry nothing, and the
+                    // subnegotiation goes on around them.
                     state_ = State::kSub;
                 } else {
-                    // IAC SE ends it; any other command inside is a peer's mistake: end it too.
-                    onCommand(sub_);
-                    sub_ = {};
+                    EndSub(onCommand);
                     state_ = State::kData;
                 }
                 break;
         }
     }
+}
+
+void Decoder::KeepSubByte(std::uint8_t b) {
+    if (subDropped_) return;
+    if (sub_.payload.size() >= kMaxSubnegotiation) {
+        subDropped_ = tooLong_ = true;
+        sub_.payload = Bytes();  // gives the memory back
+        return;
+    }
+    sub_.payload.push_back(b);
+}
+
+void Decoder::EndSub(const std::function<void(const Command&)>& onCommand) {
+    if (!subDropped_) onCommand(sub_);
+    sub_ = {};
+    subDropped_ = false;
 }
 
 Bytes SetBaudRate(int baud) {
@@ -132,6 +163,9 @@ Bytes ComPortClient::Start() {
 void ComPortClient::Receive(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& data,
                             Bytes& reply) {
     decoder_.Feed(in, data, [&](const Command& c) { OnCommand(c, reply); });
+    if (decoder_.SubnegotiationTooLong() && protocolFailure_.empty())
+        protocolFailure_ = "it sent a subnegotiation of more than " +
+                           std::to_string(kMaxSubnegotiation) + " bytes without ending it";
 }
 
 void ComPortClient::OnCommand(const Command& c, Bytes& reply) {
@@ -250,8 +284,8 @@ void ComPortClient::OnReply(const Command& c) {
 }
 
 bool ComPortClient::Done() const {
-    return comPort_ && failure_.empty() && answered_[0] && answered_[1] && answered_[2] &&
-           answered_[3];
+    return comPort_ && failure_.empty() && protocolFailure_.empty() && answered_[0] &&
+           answered_[1] && answered_[2] && answered_[3];
 }
 
 std::string ComPortClient::Missing() const {

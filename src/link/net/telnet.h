@@ -20,7 +20,7 @@ namespace orv::telnet {
 using Bytes = std::vector<std::uint8_t>;
 
 inline constexpr std::uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251,
-                              kSb = 250, kSe = 240;
+                              kSb = 250, kSe = 240, kNop = 241;
 inline constexpr std::uint8_t kBinary = 0, kEcho = 1, kSuppressGoAhead = 3, kComPort = 44;
 
 // Com Port Control commands, client to server; the server answers with the code + 100.
@@ -44,6 +44,10 @@ struct Command {
     bool operator==(const Command&) const = default;
 };
 
+// The longest subnegotiation kept. RFC 2217's are a few bytes (a signature some dozens); a peer
+// that sends more, or never ends one, must not fill the memory.
+inline constexpr std::size_t kMaxSubnegotiation = 4096;
+
 // Splits a received stream, in pieces of any size, into data bytes and commands.
 class Decoder {
   public:
@@ -53,11 +57,19 @@ class Decoder {
     // applies to the bytes after it.
     void Feed(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& data,
               const std::function<void(const Command&)>& onCommand);
+    // True once a subnegotiation ran past kMaxSubnegotiation: the rest of it up to its end is
+    // dropped and it is not handed over.
+    bool SubnegotiationTooLong() const { return tooLong_; }
 
   private:
+    void KeepSubByte(std::uint8_t b);
+    void EndSub(const std::function<void(const Command&)>& onCommand);
+
     enum class State { kData, kIac, kVerb, kSubOption, kSub, kSubIac } state_ = State::kData;
     std::uint8_t verb_ = 0;
     Command sub_;
+    bool subDropped_ = false;  // the one under way ran too long
+    bool tooLong_ = false;
     bool nvt_ = false;
     bool afterCr_ = false;
 };
@@ -81,10 +93,14 @@ class ComPortClient {
     // Takes received bytes: data goes to data, replies to send are appended to reply.
     void Receive(std::span<const std::uint8_t> in, std::deque<std::uint8_t>& data, Bytes& reply);
 
+    // Done when the settings were confirmed (and nothing failed).
     bool Done() const;
     // Why the negotiation cannot succeed: the server refused the option or answered other
     // settings than asked. Empty while it may still succeed.
     const std::string& Failure() const { return failure_; }
+    // Why the server's telnet cannot be followed (a subnegotiation without end); empty while it
+    // can. Such a server is given up whatever else it answered.
+    const std::string& ProtocolFailure() const { return protocolFailure_; }
     // True when the server turned the option down (it serves raw TCP or plain telnet).
     bool OptionRefused() const { return optionRefused_; }
     // True once the server took the option (the settings then went out).
@@ -112,6 +128,7 @@ class ComPortClient {
     bool controlAnswered_ = false;
     bool optionRefused_ = false;
     std::string failure_;
+    std::string protocolFailure_;
 };
 
 }  // namespace orv::telnet
