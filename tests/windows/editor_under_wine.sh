@@ -47,7 +47,9 @@ start_editor() {
     editor_pid=$!
     editor_window=""
     for _ in $(seq 120); do
-        editor_window=$(xdotool search --onlyvisible --name "^$kCaption\$" 2>/dev/null | head -n 1)
+        # The caption, after the file's name once a file is open ("site.ORV - ORV Pro ...").
+        editor_window=$(xdotool search --onlyvisible --name "^(.* - )?$kCaption\$" 2>/dev/null |
+            head -n 1)
         [ -n "$editor_window" ] && break
         kill -0 "$editor_pid" 2>/dev/null || break
         sleep 0.5
