@@ -1,8 +1,11 @@
 #include "app/command_line.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 
@@ -33,14 +36,29 @@ void LetToolkitOptionsThrough(QCommandLineParser& parser) {
 }
 
 [[noreturn]] void UsageError(const QString& why) {
-    std::fprintf(stderr,
-                 "orv-config: %s\nUsage: orv-config [FILE]\nTry 'orv-config --help' for more "
-                 "information.\n",
-                 qUtf8Printable(why));
+    ReportUsageError("orv-config: " + why.toStdString() +
+                     "\nUsage: orv-config [FILE]\nTry 'orv-config --help' for more information.\n");
     std::exit(kUsageError);
 }
 
+// "/?" asks a Windows program for its help; no configuration file has that name.
+QStringList WithHelpAsked(QStringList arguments) {
+    for (qsizetype k = 1; k < arguments.size() && arguments[k] != "--"; ++k)
+        if (arguments[k] == "/?") arguments[k] = "--help";
+    return arguments;
+}
+
 }  // namespace
+
+void SetApplicationIcon() {
+    // Drawn from the program's SVG icon at build time (app/CMakeLists.txt).
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString file = QString(":/icons/orv-config-%1.png").arg(size);
+        if (QFile::exists(file)) icon.addFile(file, QSize(size, size));
+    }
+    if (!icon.isNull()) QApplication::setWindowIcon(icon);
+}
 
 void SetApplicationIdentity() {
     QCoreApplication::setApplicationName(
@@ -49,7 +67,8 @@ void SetApplicationIdentity() {
         QString("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 }
 
-std::optional<QString> ParseCommandLine(const QStringList& arguments) {
+std::optional<QString> ParseCommandLine(const QStringList& givenArguments) {
+    const QStringList arguments = WithHelpAsked(givenArguments);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Edits the configuration of ORV Pro alarm-paging interface units, keeps it in .ORV files "

@@ -6,6 +6,9 @@
 // closing that console later does not close the editor. Elsewhere these do nothing.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 class QCommandLineParser;
 
 namespace orv::app {
@@ -22,12 +25,19 @@ void PrintHelpOrVersion(const QCommandLineParser& parser);
 
 // Lets the console go again once the command line is accepted and the window is to run.
 void ReleaseParentConsole();
+
+// Says what is wrong with the command line: on standard error where there is somewhere to
+// print, otherwise in a message box (started from Explorer or a shortcut, nobody would see it).
+void ReportUsageError(const std::string& text);
 #else
 inline bool AttachParentConsole(int) {
     return false;
 }
 inline void PrintHelpOrVersion(const QCommandLineParser&) {}
 inline void ReleaseParentConsole() {}
+inline void ReportUsageError(const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+}
 #endif
 
 }  // namespace orv::app

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/console.h"
+#include "base/win32_text.h"
 
 namespace orv::app {
 namespace {
@@ -53,6 +54,16 @@ void PrintHelpOrVersion(const QCommandLineParser& parser) {
     }
     std::fflush(stdout);
     std::exit(EXIT_SUCCESS);
+}
+
+void ReportUsageError(const std::string& text) {
+    if (canPrint) {
+        std::fputs(text.c_str(), stderr);
+        std::fflush(stderr);
+        return;
+    }
+    ::MessageBoxW(nullptr, WideFromUtf8(text).c_str(), L"ORV Pro Configuration",
+                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 void ReleaseParentConsole() {

@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/teardown.h"
 #include "app/termination.h"
 #include "ui/main_window.h"
 #include "ui/splash.h"
@@ -23,15 +24,24 @@ int main(int argc, char** argv) {
     orv::app::ReleaseParentConsole();
     QApplication app(argc, argv);
     orv::app::SetApplicationIdentity();
+    orv::app::SetApplicationIcon();
 
-    orv::ui::Splash splash;
-    splash.show();
-    splash.repaint();
+    int status = 0;
+    {
+        orv::ui::Splash splash;
+        splash.show();
+        splash.repaint();
 
-    orv::ui::MainWindow window(&splash);
-    orv::app::CloseOnTerminationSignals(window);
-    window.show();
-    splash.close();
-    if (file) window.OpenFile(*file);
-    return app.exec();
+        orv::ui::MainWindow window(&splash);
+        orv::app::CloseOnTerminationSignals(window);
+        window.show();
+        splash.close();
+        orv::app::CloseWhenQuitting(window);
+        if (file) window.OpenFile(*file);
+        status = app.exec();
+    }
+    // Every way out comes here (File > Exit, the close box, the session's end): what the windows
+    // left running ends while the application still exists.
+    orv::app::EndWidgetsBeforeApplication();
+    return status;
 }

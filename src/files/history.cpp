@@ -468,9 +468,12 @@ std::optional<std::string> OwnMacAddress(const Image& image) {
     return mac;
 }
 
-std::optional<HistoryEntry> NewestUnitCopy(const History& history) {
+std::optional<HistoryEntry> NewestUnitCopy(const History& history,
+                                           const std::function<bool(const HistoryEntry&)>& ofUnit) {
     for (HistoryEntry& e : history.List())
-        if (e.event == history_event::kRead || e.event == history_event::kBackup) return e;
+        if ((e.event == history_event::kRead || e.event == history_event::kBackup) &&
+            (!ofUnit || ofUnit(e)))
+            return e;
     return std::nullopt;
 }
 

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -130,8 +131,10 @@ class History {
 // not the editor's default, which every unit holds until its address is programmed.
 std::optional<std::string> OwnMacAddress(const Image& image);
 
-// The newest copy of what a unit held (after a Read, or a backup before a Write), if any.
-std::optional<HistoryEntry> NewestUnitCopy(const History& history);
+// The newest copy of what a unit held (after a Read, or a backup before a Write), if any; with
+// ofUnit, the newest it accepts (files/unit_copies.h tells one unit's copies from another's).
+std::optional<HistoryEntry> NewestUnitCopy(
+    const History& history, const std::function<bool(const HistoryEntry&)>& ofUnit = nullptr);
 
 // The subject of a copy of the unit's configuration: its first version line (record bytes), or
 // "unit". Subjects are UTF-8, cut to 60 characters (and 120 bytes), with control characters (C0

@@ -29,6 +29,13 @@ std::string DeviceForCom(int comNumber, const ComPortLookup& lookup);
 // editor's words, or in orv-cli's (its --port and --device options).
 std::string_view MissingDeviceAdvice(bool commandLine = false);
 
+// What is wrong with device as what a COM port is mapped to on this platform, or "" when it is a
+// device name the platform has: a device server's address (tcp://HOST:PORT, rfc2217://HOST:PORT)
+// anywhere; on Windows a COM port ("COM17") or a device in its namespace ("\\.\CNCA0"),
+// elsewhere a device's full path ("/dev/ttyUSB0"). The sentence names device and says what to
+// write instead. Whether the device is there is only known when it is opened.
+std::string ComMappingProblem(std::string_view device);
+
 // "COM3" / "com3" -> 3; nullopt for anything else or a number outside 1..16.
 std::optional<int> ParseComName(std::string_view name);
 // 3 -> "COM3".

@@ -443,12 +443,22 @@ void UnitSession::ReportStoppedWrite(int accepted, bool refused) {
         " and the one it held before in the rest (blocks " + std::to_string(accepted) + " to " +
         std::to_string(kConfigBlocks - 1) + ").\n" +
         (refused ? refusalAdvice : "To recover, write again once the connection is sound.");
-    const std::string copy = hooks_.lastUnitCopy ? hooks_.lastUnitCopy() : std::string();
-    if (!copy.empty())
-        text +=
-            " To go back instead, the last configuration read from a unit is kept in the "
-            "history:\n" +
-            copy;
+    if (hooks_.lastUnitCopy) {
+        // Units with the same firmware report the same version lines: the copy must be of this
+        // unit, or going back would write another unit's configuration into it.
+        const UnitCopyHint copy = hooks_.lastUnitCopy(
+            {comms_.LastDevice(), versionReported_ ? lastVersion_.lines : rec_.txtVer});
+        if (!copy.path.empty())
+            text +=
+                " To go back instead, the last configuration read from this unit is kept in the "
+                "history:\n" +
+                copy.path;
+        else
+            text +=
+                " No copy of what this unit held before is kept in the history, so there is "
+                "none to go back to." +
+                (copy.howToKeep.empty() ? std::string() : " " + copy.howToKeep);
+    }
     ui_.ShowMessage(text, kAppTitle, MessageIcon::kWarning);
 }
 

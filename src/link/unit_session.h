@@ -31,6 +31,18 @@ struct UnitContents {
     Image image{};
 };
 
+// The unit a Write went to, as far as the session knows it.
+struct WrittenUnit {
+    std::string device;                       // the port's device, as opened
+    std::array<std::string, 2> versionLines;  // as the unit reported them when connected
+};
+
+// A copy of what the unit written to held before the Write, for going back.
+struct UnitCopyHint {
+    std::string path;       // the copy; "" when none of that unit is kept
+    std::string howToKeep;  // without one: how to have one next time
+};
+
 struct UnitSessionHooks {
     std::function<void()> setConnectedState;     // "Dis&connect", green "Connected", timer on
     std::function<void()> setDisconnectedState;  // "&Connect", red "Disconnected", timer off
@@ -50,12 +62,12 @@ struct UnitSessionHooks {
     // The checks around a Write. What differs between what was sent and what read back, one line
     // per difference naming its block and field (without it the blocks are named by number
     // only). The unit's contents read before a Write, to keep; returns why they could not be kept
-    // ("" when kept), which stops the Write. Where the last configuration read from a unit is kept
-    // ("" when nowhere), named when a Write stops half way.
+    // ("" when kept), which stops the Write. Where a copy of what the unit written to held before
+    // is kept, named when a Write stops half way; never another unit's copy.
     std::function<std::vector<std::string>(const Image& sent, const Image& readBack)>
         describeDifferences = nullptr;
     std::function<std::string(const UnitContents&)> keepBackup = nullptr;
-    std::function<std::string()> lastUnitCopy = nullptr;
+    std::function<UnitCopyHint(const WrittenUnit&)> lastUnitCopy = nullptr;
 };
 
 // What a Write does besides the blocks it sends (the editor's Unit menu, orv-cli write options).

@@ -39,15 +39,11 @@ void MainWindow::MapComDevice() {
     const int com = w_.Field<&ConfigRecord::lstComPort>()->currentIndex() + 1;
     if (com < kFirstComPort || com > kLastComPort) return;
     const std::string device = w_.lstComDevice->currentText().trimmed().toStdString();
-    if (IsNetAddress(device)) {
-        if (const NetAddressResult r = ParseNetAddress(device); !r.address) {
-            ShowMessage(QString::fromStdString(
-                            "'" + device + "' is not a device server address: " + r.error +
-                            ". Write it as " + std::string(NetAddressForms()) + "."),
-                        AppTitle(), MessageKind::kWarning);
-            ShowComDevice();  // back to what COMn uses
-            return;
-        }
+    if (const std::string problem = device.empty() ? std::string() : ComMappingProblem(device);
+        !problem.empty()) {
+        ShowMessage(QString::fromStdString(problem), AppTitle(), MessageKind::kWarning);
+        ShowComDevice();  // back to what COMn uses
+        return;
     }
     if (device.empty() || device == DefaultDeviceForCom(com))
         ClearComMapping(com);

@@ -12,11 +12,16 @@ namespace {
 
 constexpr int kModifiedColumn = 3;  // of the dialog's file list: name, size, type, date modified
 
-std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool save) {
-    QFileDialog dlg(parent, r.title, r.directory);
+}  // namespace
+
+void ConfigureFileDialog(QFileDialog& dlg, const FileDialogRequest& r, bool save) {
     dlg.setObjectName("dlgCommonDialog");
-    if (!r.sidebarFolder.isEmpty()) {
-        // Platform dialogs ignore extra places; Qt's own shows them.
+    dlg.setWindowTitle(r.title);
+    dlg.setDirectory(r.directory);
+    // Windows users expect Windows' own dialog (Quick access, their libraries, its columns),
+    // which takes no extra places: there the history is reached by Unit > Open History, which
+    // starts in it. Elsewhere Qt's dialog offers the history beside the usual places.
+    if (!r.sidebarFolder.isEmpty() && !kNativeDialogsOnly) {
         dlg.setOption(QFileDialog::DontUseNativeDialog);
         QDir().mkpath(r.sidebarFolder);
         QList<QUrl> places = dlg.sidebarUrls();
@@ -26,14 +31,6 @@ std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool sav
         dlg.resize(std::max(dlg.width(), 900), std::max(dlg.height(), 520));
         if (auto* list = dlg.findChild<QTreeView*>("treeView"))
             list->header()->resizeSection(0, 420);
-    }
-    // The dialog keeps its columns and order for the next one; the newest-first order belongs to
-    // this dialog only.
-    auto* list = dlg.findChild<QTreeView*>("treeView");
-    QByteArray ordinaryOrder;
-    if (r.newestFirst && list) {
-        ordinaryOrder = list->header()->saveState();
-        list->sortByColumn(kModifiedColumn, Qt::DescendingOrder);
     }
     dlg.setNameFilters(r.filter.split(";;"));
     dlg.selectNameFilter(dlg.nameFilters().value(0));
@@ -51,6 +48,21 @@ std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool sav
         dlg.setFileMode(QFileDialog::ExistingFile);
     }
     if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
+}
+
+namespace {
+
+std::optional<QString> Run(QWidget* parent, const FileDialogRequest& r, bool save) {
+    QFileDialog dlg(parent);
+    ConfigureFileDialog(dlg, r, save);
+    // Qt's dialog keeps its columns and order for the next one; the newest-first order belongs
+    // to this dialog only.
+    auto* list = dlg.findChild<QTreeView*>("treeView");
+    QByteArray ordinaryOrder;
+    if (r.newestFirst && list) {
+        ordinaryOrder = list->header()->saveState();
+        list->sortByColumn(kModifiedColumn, Qt::DescendingOrder);
+    }
     const bool chosen = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
     if (!ordinaryOrder.isEmpty()) list->header()->restoreState(ordinaryOrder);
     if (!chosen) return std::nullopt;

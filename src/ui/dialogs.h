@@ -4,6 +4,7 @@
 #include <QString>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 namespace orv::ui {
@@ -13,7 +14,8 @@ struct FileDialogRequest {
     QString filter;            // "ORV (*.ORV);;All Files (*.*)"
     QString directory;         // initial folder (the stored Path)
     QString fileName;          // initial name (the stored FileName)
-    QString sidebarFolder;     // offered beside the usual places when set (Open: the history)
+    QString sidebarFolder;     // offered beside the usual places when set (Open: the history),
+                               // where the dialog can (see kNativeDialogsOnly)
     bool newestFirst = false;  // the files listed by when they were written, newest first
 };
 
@@ -27,6 +29,17 @@ class FileDialogProvider {
     virtual std::optional<QString> GetSaveFileName(QWidget* parent,
                                                    const FileDialogRequest& request) = 0;
 };
+
+// Whether the file dialogs are always the platform's own (Windows), the history folder then
+// being offered by the folder Open History starts in rather than as an extra place.
+#ifdef _WIN32
+inline constexpr bool kNativeDialogsOnly = true;
+#else
+inline constexpr bool kNativeDialogsOnly = false;
+#endif
+
+// Sets up a dialog for a request, as the real dialogs show it.
+void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request, bool save);
 
 // The real dialogs.
 class QtFileDialogProvider : public FileDialogProvider {

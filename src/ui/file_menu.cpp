@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
@@ -173,13 +174,18 @@ void MainWindow::SaveTo(const QString& fullPath, bool adoptName) {
     // Saving over a file that holds another configuration keeps the old one first, without a
     // question: Save after a Read would otherwise lose the file's configuration for good.
     const std::string subject = FileSubject(SplitFilePath(fullPath.toStdString()).name);
-    const WriteConfigResult r =
-        WriteConfigFile(fullPath.toStdString(), rec_, moduleTypes_, image_, ToRecord(windowTitle()),
-                        [this, &subject](std::string_view oldBytes, std::string_view newBytes) {
-                            NoteHistoryCopy(history_.KeepBeforeSave(subject, oldBytes, newBytes));
-                        });
+    HistoryCopy kept;
+    const WriteConfigResult r = WriteConfigFile(
+        fullPath.toStdString(), rec_, moduleTypes_, image_, ToRecord(windowTitle()),
+        [this, &subject, &kept](std::string_view oldBytes, std::string_view newBytes) {
+            kept = history_.KeepBeforeSave(subject, oldBytes, newBytes);
+            NoteHistoryCopy(kept);
+        });
     RefreshFields();  // the build normalises messages and chooses a new dictionary
     if (!r.ok) {
+        // The file still holds what the copy holds: a copy of it would only stand for a save
+        // that never happened.
+        if (kept.ok && !kept.path.empty()) QFile::remove(QString::fromStdString(kept.path));
         Say(QString("Not saved at %1").arg(QTime::currentTime().toString("HH:mm:ss")), true);
         ShowMessage(QString("The configuration was not saved.\n\n%1").arg(FromMessageText(r.error)),
                     AppTitle(), MessageKind::kWarning);

@@ -40,8 +40,11 @@ void MainWindow::BeforeReadReplaces() {
 
 void MainWindow::UnitImageRead(const UnitContents& unit) {
     // The unit's own report: the editor's version lines and module types may be a file's.
-    NoteHistoryCopy(history_.KeepImage(history_event::kRead, UnitSubject(unit.versionLines),
-                                       unit.versionLines, unit.moduleTypes, unit.image));
+    const HistoryCopy copy =
+        history_.KeepImage(history_event::kRead, UnitSubject(unit.versionLines), unit.versionLines,
+                           unit.moduleTypes, unit.image);
+    unitCopies_.Took(copy.path, link_->LastDevice(), unit.versionLines, unit.image);
+    NoteHistoryCopy(copy);
 }
 
 void MainWindow::ImageSent(const Image& image, bool readBackFailed) {

@@ -169,9 +169,9 @@ void LinkController::setSerialPort(std::unique_ptr<SerialPort> port) {
         OnUiThread([this, &unit, &error] { error = view_.KeepUnitBackup(unit); });
         return error;
     };
-    hooks.lastUnitCopy = [this] {
-        std::string copy;
-        OnUiThread([this, &copy] { copy = view_.LastUnitCopy(); });
+    hooks.lastUnitCopy = [this](const WrittenUnit& unit) {
+        UnitCopyHint copy;
+        OnUiThread([this, &unit, &copy] { copy = view_.LastUnitCopy(unit); });
         return copy;
     };
     session_ =

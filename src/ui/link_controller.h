@@ -57,6 +57,9 @@ class LinkController : public QObject, public LinkUi {
     QDateTime ExchangeEnded() const;
     // Waits for a running timer check; used before the window closes.
     void Shutdown();
+    // The device the running or last click opened (read by the window while the click's worker
+    // waits for it).
+    std::string LastDevice() const { return comms_ ? comms_->LastDevice() : std::string(); }
 
     // Asks the running click to stop: a Read, Compare, the backup before a Write or the read-back
     // after it ends at the next block; a Write itself runs to its end. On the window's thread.

@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSessionManager>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -92,9 +93,15 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     p.Advance();
 
     setWindowTitle(QString::fromStdString(MainWindowCaption()));
-    auto* central = new QWidget(this);
+    // The pages keep their design size and place within it: a larger (maximised) window centres
+    // them, a smaller one scrolls to them.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("scrCentral");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setAlignment(Qt::AlignCenter);
+    auto* central = new QWidget;
     central->setObjectName("central");
-    setCentralWidget(central);
+    setCentralWidget(scroll);
     BuildMenu();
     models_ = MakeListModels(this);
 
@@ -164,6 +171,12 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     BuildLanPage(pages[kPageLan], w_);
     BuildPulseTimingPage(pages[kPagePulseTiming], w_);
     BuildCommandArea(central, w_);
+    QRect used;
+    for (const QWidget* child : central->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        used |= child->geometry();  // hidden ones (the transfer's bar) too
+    constexpr int kMargin = 6;      // as at the pages' left and top
+    central->setFixedSize(used.right() + 1 + kMargin, used.bottom() + 1 + kMargin);
+    scroll->setWidget(central);
 
     tmrConnect_ = new QTimer(this);
     tmrConnect_->setObjectName("tmrConnect");
@@ -493,6 +506,7 @@ void MainWindow::SetDisconnectedState() {
 }
 
 void MainWindow::ShowLinkState(bool connected) {
+    if (connected && !connected_) unitCopies_.Connected();  // the unit may be another now
     // The connection check found the unit gone: said, since the buttons stop working.
     if (connected_ && !connected && !exchanging_ && tmrConnect_->isActive()) {
         ClearStatusLine();

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "files/history.h"
+#include "files/unit_copies.h"
 #include "image/image.h"
 #include "link/unit_session.h"
 #include "model/field_ref.h"
@@ -106,7 +107,7 @@ class MainWindow : public QMainWindow, public StatusView {
     void UnitImageRead(const UnitContents& unit) override;
     void ImageSent(const Image& image, bool readBackFailed) override;
     std::string KeepUnitBackup(const UnitContents& unit) override;
-    std::string LastUnitCopy() override;
+    UnitCopyHint LastUnitCopy(const WrittenUnit& unit) override;
     bool IsConnected() const { return connected_; }
     QTimer* connectTimer() const { return tmrConnect_; }
 
@@ -251,6 +252,7 @@ class MainWindow : public QMainWindow, public StatusView {
     std::unique_ptr<LinkController> link_;
     MessageSink messageSink_;
     History history_;
+    UnitCopies unitCopies_;  // which history copies are of which unit
     ConfigRecord baselineRecord_;
     ModuleTypes baselineModuleTypes_{};
     bool historyFailureShown_ = false;

@@ -56,11 +56,9 @@ void PortMappingDialog::accept() {
     // Every target is checked before any is kept: a mistake in one line keeps nothing.
     for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         const std::string target = Target(n)->text().trimmed().toStdString();
-        if (!IsNetAddress(target)) continue;
-        if (const NetAddressResult r = ParseNetAddress(target); !r.address) {
-            problem_->setText(QString::fromStdString(
-                ComName(n) + ": '" + target + "' is not a device server address: " + r.error +
-                ". Write it as " + std::string(NetAddressForms()) + "."));
+        if (target.empty()) continue;
+        if (const std::string problem = ComMappingProblem(target); !problem.empty()) {
+            problem_->setText(QString::fromStdString(ComName(n) + ": " + problem));
             problem_->show();
             Target(n)->setFocus();
             Target(n)->selectAll();

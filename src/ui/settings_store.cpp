@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include "link/qt/user_store.h"
 #include "model/identity.h"
 #include "model/lists.h"
 
@@ -9,8 +10,7 @@ namespace orv::ui {
 namespace {
 
 QSettings OpenStore() {
-    const QString app = QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size());
-    return QSettings(app, app);
+    return OpenUserStore();
 }
 
 // A position within [0, count), or the fallback.

@@ -53,9 +53,9 @@ class StatusView {
     virtual void UnitImageRead(const UnitContents& unit) = 0;
     virtual void ImageSent(const Image& image, bool readBackFailed) = 0;
     // The unit's configuration read before a Write, to keep: why it could not be kept ("" when
-    // kept). Where the last configuration read from a unit is kept ("" when nowhere).
+    // kept). Where a copy of what the unit written to held is kept, or how to keep one.
     virtual std::string KeepUnitBackup(const UnitContents& unit) = 0;
-    virtual std::string LastUnitCopy() = 0;
+    virtual UnitCopyHint LastUnitCopy(const WrittenUnit& unit) = 0;
 };
 
 }  // namespace orv::ui

@@ -74,6 +74,7 @@ void MainWindow::MenuUnitCompare() {
             Say("Compare failed" + at, true);
         return;
     }
+    unitCopies_.Took({}, link_->LastDevice(), unit->versionLines, unit->image);  // its MAC address
     const QString notCompared =
         "The firmware version lines and the MAC address are the unit's own and were not "
         "compared. The editor was not changed.";
@@ -132,12 +133,14 @@ void MainWindow::ShowDifferences(const QString& title, const QString& heading,
 
 std::string MainWindow::KeepUnitBackup(const UnitContents& unit) {
     const HistoryCopy copy = history_.KeepBackup(unit.versionLines, unit.moduleTypes, unit.image);
+    unitCopies_.Took(copy.path, link_->LastDevice(), unit.versionLines, unit.image);
     return copy.ok ? std::string() : copy.error;
 }
 
-std::string MainWindow::LastUnitCopy() {
-    const std::optional<HistoryEntry> copy = NewestUnitCopy(history_);
-    return copy ? copy->path : std::string();
+UnitCopyHint MainWindow::LastUnitCopy(const WrittenUnit& unit) {
+    if (const auto copy = unitCopies_.Find(history_, unit.device, unit.versionLines))
+        return {copy->path, {}};
+    return {{}, "To keep one before every Write, turn on Unit > Back up Unit before Write."};
 }
 
 }  // namespace orv::ui

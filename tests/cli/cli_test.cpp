@@ -73,6 +73,7 @@ TEST_F(Cli, HelpAndUsageErrors) {
          "'0' is not a connect timeout"},
 #ifndef _WIN32
         {{"ports", "--map", "COM5=rfc2217://unit:port"}, 2, "", "'port' is not a TCP port"},
+        {{"ports", "--map", "COM5=COM3"}, 2, "", "'COM3' is not a device path: write the "},
 #endif
         {{"history", "--stale", "5"}, 2, "", "--stale goes with --units"},
         {{"history", "--units", "--stale", "x"}, 2, "", "'x' is not a number of days"},

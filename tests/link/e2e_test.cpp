@@ -504,14 +504,29 @@ TEST_F(LinkE2E, CliWriteVerifiesAndComparesWithTheUnit) {
     r = test::Run(ORV_CLI_PATH, {"diff", "--ignore-versions", site, dir_ + "/back.ORV"}, dir_);
     EXPECT_EQ(r.status, 0) << r.out;
 
-    // A Write that stops names the newest copy of what a unit held, not a newer "before read".
+    // A Write that stops names a copy of the unit it went to, never a newer "before read". The
+    // read above was another orv-cli run, and the unit has no MAC address of its own to tell it
+    // by: no copy, and how to keep one. With --backup, the backup that Write took.
     const HistoryEntry read = History().List().front();
     ASSERT_EQ(read.event, "read");
     PlantCopy("2026-12-08 14.03.22 before read site.ORV", std::chrono::hours(1));
     sim({"--refuse-block", "3"});
     r = run({"write", site});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("is kept in the history:\n" + read.path + "\n"), std::string::npos)
+    EXPECT_NE(r.err.find("No copy of what this unit held before is kept in the history, so there "
+                         "is none to go back to. To keep one before a Write, write with "
+                         "--backup.\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find(read.path), std::string::npos) << r.err;
+    r = run({"write", site, "--backup"});
+    EXPECT_EQ(r.status, 1);
+    std::string newestBackup;
+    for (const HistoryEntry& e : History().List())
+        if (e.event == "backup" && newestBackup.empty()) newestBackup = e.path;
+    ASSERT_FALSE(newestBackup.empty());
+    EXPECT_NE(r.err.find("read from this unit is kept in the history:\n" + newestBackup + "\n"),
+              std::string::npos)
         << r.err;
 }
 

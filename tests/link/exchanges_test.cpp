@@ -72,6 +72,47 @@ TEST(PortNames, ComNumbersMapToDevices) {
     EXPECT_EQ(ParseComName("/dev/ttyS0"), std::nullopt);
 }
 
+// A COM port is mapped only to what the platform names a device: a path on Linux, a COM port on
+// Windows, a device server's address on both. The sentence names what was given.
+TEST(PortNames, ComMappingsAreCheckedForThePlatformsDeviceNames) {
+    const std::pair<std::string, const char*> rows[] = {
+        // device, what is wrong ("" nothing)
+        {"rfc2217://10.1.2.3:4001", ""},
+        {"tcp://[::1]:4001", ""},
+        {"rfc2217://10.1.2.3", "is not a device server address: it has no port"},
+#ifdef _WIN32
+        {"COM3", ""},
+        {"com17", ""},
+        {"COM256", ""},
+        {"\\\\.\\COM40", ""},
+        {"\\\\.\\CNCA0", ""},
+        {"/dev/ttyUSB0", "is not a serial port on Windows: write the COM port the adapter has"},
+        {"COM0", "is not a serial port on Windows"},
+        {"COM257", "is not a serial port on Windows"},
+        {"ttyS0", "is not a serial port on Windows"},
+        {"C:\\ports\\unit", "is not a serial port on Windows"},
+        {"\\\\.\\", "is not a serial port on Windows"},
+#else
+        {"/dev/ttyUSB0", ""},
+        {"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", ""},
+        {"/dev/pts/4", ""},
+        {"COM3", "is not a device path: write the serial device's full path"},
+        {"ttyUSB0", "is not a device path"},
+        {"/", "is not a device path"},
+#endif
+    };
+    for (const auto& [device, wrong] : rows) {
+        SCOPED_TRACE(device);
+        const std::string problem = ComMappingProblem(device);
+        if (*wrong == '\0') {
+            EXPECT_EQ(problem, "");
+            continue;
+        }
+        EXPECT_EQ(problem.rfind("'" + device + "' " + wrong, 0), 0u) << problem;
+        EXPECT_TRUE(problem.ends_with(".")) << problem;
+    }
+}
+
 TEST(Protocol, BlockEncodings) {
     proto::Block ff;
     ff.fill(0xFF);

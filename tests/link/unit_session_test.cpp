@@ -491,7 +491,7 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
          "the one it held before in the rest (blocks 3 to 239).\nCheck that the unit's "
          "configuration memory is not write-protected, then write again; if the unit refuses "
          "the block again, it may have a fault. To go back instead, the last configuration read "
-         "from a unit is kept in the history:\n/h/read.ORV"},
+         "from this unit is kept in the history:\n/h/read.ORV"},
         {"stopped",
          {true, false},
          {.stopAfter = 5},
@@ -518,7 +518,7 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
             backups.push_back(unit.image);
             return std::string(row.backupError);
         };
-        hooks.lastUnitCopy = [] { return std::string("/h/read.ORV"); };
+        hooks.lastUnitCopy = [](const WrittenUnit&) { return UnitCopyHint{"/h/read.ORV", {}}; };
         std::string kept;
         hooks.imageSent = [&](const Image&, bool readBackFailed) {
             kept = readBackFailed ? "unverified" : "write";
@@ -537,6 +537,56 @@ TEST(UnitSession, WriteSaysWhatTheUnitHolds) {
         EXPECT_EQ(backups,
                   row.checks.backup ? std::vector<Image>{unitBefore} : std::vector<Image>{});
         EXPECT_EQ(kept, row.kept);
+    }
+}
+
+// A Write that stops asks for a copy of the unit it went to (its device and the version lines it
+// reported at Connect, not those of a file opened since) and names it, or says there is none and
+// how to keep one.
+TEST(UnitSession, StoppedWriteNamesACopyOfTheUnitWrittenTo) {
+    const struct {
+        const char* name;
+        UnitCopyHint hint;
+        std::string ending;
+    } rows[] = {
+        {"copy",
+         {"/h/2026-12-09 10.48.05 read ORV V2.13.ORV", ""},
+         "To recover, write again once the connection is sound. To go back instead, the last "
+         "configuration read from this unit is kept in the history:\n"
+         "/h/2026-12-09 10.48.05 read ORV V2.13.ORV"},
+        {"none",
+         {"", "Turn on the backup."},
+         "To recover, write again once the connection is sound. No copy of what this unit held "
+         "before is kept in the history, so there is none to go back to. Turn on the backup."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim::UnitOptions options;
+        options.version = {"ORV V2.13", "SIM 1"};
+        options.stopAfter = 30;
+        EnginePort port(options);
+        RecordingUi ui;
+        Comms comms(port);
+        StartupState state = MakeStartupState();
+        Image image{};
+        std::vector<WrittenUnit> asked;
+        UnitSessionHooks hooks;
+        hooks.lastUnitCopy = [&](const WrittenUnit& unit) {
+            asked.push_back(unit);
+            return row.hint;
+        };
+        UnitSession session(state.rec, state.moduleTypes, image, comms, ui, hooks);
+        session.ConnectClick();
+        ASSERT_TRUE(session.IsConnected());
+        state.rec.txtVer = {"FROM A FILE", ""};  // a file opened since
+        session.WriteClick();
+        EXPECT_EQ(session.LastWriteEnd(), WriteEnd::kStopped);
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].device, DeviceForCom(1, {}));
+        EXPECT_EQ(asked[0].versionLines, (std::array<std::string, 2>{"ORV V2.13", "SIM 1"}));
+        ASSERT_FALSE(ui.messages.empty());
+        const std::string& text = ui.messages.back().text;
+        EXPECT_TRUE(text.ends_with(row.ending)) << text;
     }
 }
 

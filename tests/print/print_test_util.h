@@ -12,13 +12,20 @@
 
 namespace orv::test {
 
-// Fonts need a Gui application; the offscreen platform needs no display.
+// Fonts need a Gui application; the offscreen platform needs no display. It is made on first use
+// and ended when the tests have run, before the program's exit handlers: ended among them, after
+// Qt's own per-thread data, it frees what is gone already (the static Windows build crashes).
 inline void EnsureGui() {
     if (QCoreApplication::instance()) return;
     static int argc = 3;
     static char name[] = "print_tests", option[] = "-platform", platform[] = "offscreen";
     static char* argv[] = {name, option, platform, nullptr};
-    static QGuiApplication app(argc, argv);
+    class GuiEnvironment : public ::testing::Environment {
+      public:
+        void TearDown() override { delete QCoreApplication::instance(); }
+    };
+    new QGuiApplication(argc, argv);
+    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);  // gtest owns it
 }
 
 // The most a sheet holds: four banks of 16 channels with four states each, every message 69

@@ -14,6 +14,7 @@ TEST(CommandLineTest, AnsweredWithoutADisplay) {
         {{"--bogus"}, 2, "orv-config: Unknown option 'bogus'.\nUsage: orv-config [FILE]\nTry "},
         {{"a.ORV", "b.ORV"}, 2, "orv-config: give at most one file to open (2 were given).\n"},
         {{"--help"}, 0, "[FILE]"},
+        {{"/?"}, 0, "Configuration file (.ORV) to open once the window is up"},
         {{"-style", "Fusion", "--version"}, 0, "ORV Pro Configuration 1."},
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -236,6 +236,39 @@ TEST_F(FileMenuTest, ReadOnlyTargetIsReportedAndNothingChanges) {
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+// Save over a file that holds another configuration keeps the old one as "before save" only
+// when it did replace it: a read-only file is left as it was, and so is the history.
+TEST_F(FileMenuTest, SaveThatDidNotWriteKeepsNoBeforeSaveCopy) {
+    const struct {
+        bool readOnly;
+        std::vector<std::string> copies;
+    } rows[] = {{true, {}}, {false, {"before save site"}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.readOnly);
+        QTemporaryDir data;
+        ScopedEnv env(kHistoryBaseVariable, data.path());
+        Harness w;
+        auto d = std::make_unique<ScriptedDialogs>();
+        d->saveAnswer = Path("site.ORV");
+        w.window->setFileDialogProvider(std::move(d));
+        QFile::setPermissions(Path("site.ORV"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QFile::remove(Path("site.ORV"));
+        w.window->action("MenuFileSaveAs")->trigger();
+        const QByteArray saved = Read(Path("site.ORV"));
+        ASSERT_FALSE(saved.isEmpty());
+        w.edit("txtRIC_0")->setText("0000042");
+        if (row.readOnly) QFile::setPermissions(Path("site.ORV"), QFileDevice::ReadOwner);
+        w.window->action("MenuFileSave")->trigger();
+        EXPECT_EQ(HistoryCopies(*w.window), row.copies);
+        EXPECT_EQ(Read(Path("site.ORV")) == saved, row.readOnly);
+        ASSERT_EQ(w.messages.size(), row.readOnly ? 1u : 0u);
+        if (row.readOnly) {
+            EXPECT_TRUE(w.messages[0].text.startsWith("The configuration was not saved."));
+        }
+    }
+    QFile::setPermissions(Path("site.ORV"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 TEST_F(FileMenuTest, DialogsStartInTheDocumentsFolderWhenTheStoredOneWillNotDo) {
     const QString locked = Path("locked") + "/";
 #ifdef _WIN32
@@ -367,6 +400,9 @@ TEST_F(FileMenuTest, FileNameBeyondLatin1IsShownAndKeptAsItIs) {
 
 // Open History lists the copies by when they were written, newest first, as orv-cli history does.
 TEST_F(FileMenuTest, OpenHistoryListsTheNewestCopyFirst) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' own dialog lists the history, in the order its user chooses.";
+#endif
     QTemporaryDir data;
     ScopedEnv env(kHistoryBaseVariable, data.path());
     Harness w;  // with the real dialogs
@@ -395,6 +431,34 @@ TEST_F(FileMenuTest, OpenHistoryListsTheNewestCopyFirst) {
     });
     w.window->action("MenuUnitHistory")->trigger();
     EXPECT_EQ(listed, (QStringList{"b.ORV", "c.ORV", "a.ORV"}));
+}
+
+// Open offers the history folder: as a place beside the usual ones in Qt's dialog; on Windows,
+// whose own dialog takes no extra places and is what its users expect, by Open History starting
+// in it. Save As is always the platform's own.
+TEST_F(FileMenuTest, DialogsOfferTheHistoryInThePlatformsWay) {
+    const QString history = QString::fromStdString(h->window->history().folder());
+    h->window->action("MenuFileOpen")->trigger();
+    h->window->action("MenuUnitHistory")->trigger();
+    h->window->action("MenuFileSaveAs")->trigger();
+    ASSERT_EQ(dialogs->openRequests.size(), 2u);
+    ASSERT_EQ(dialogs->saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs->openRequests[0].sidebarFolder, history);
+    EXPECT_EQ(dialogs->openRequests[1].directory, history);
+
+    QFileDialog open, save;
+    ConfigureFileDialog(open, dialogs->openRequests[0], false);
+    ConfigureFileDialog(save, dialogs->saveRequests[0], true);
+    EXPECT_FALSE(save.testOption(QFileDialog::DontUseNativeDialog));
+#ifdef _WIN32
+    EXPECT_FALSE(open.testOption(QFileDialog::DontUseNativeDialog));
+#else
+    EXPECT_TRUE(open.testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_TRUE(open.sidebarUrls().contains(QUrl::fromLocalFile(history)));
+#endif
+    EXPECT_EQ(open.acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(save.acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(QDir(open.directory()), QDir(dialogs->openRequests[0].directory));
 }
 
 TEST_F(FileMenuTest, NewKeepsTheLanAndPortSettings) {

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <fstream>
 #include <functional>
 
 #include "../link/sim_process.h"
@@ -350,7 +351,7 @@ TEST_F(WindowLinkTest, PortMappingLeadsComOneToADeviceServer) {
 // The two checks are kept in the settings store's "Unit" group; a backup before Write lands in the
 // history, which Open History starts in.
 TEST_F(WindowLinkTest, UnitSettingsBackupAndOpenHistory) {
-    QSettings store("ORV Pro Configuration", "ORV Pro Configuration");
+    QSettings store = OpenUserStore();
     store.setValue("Unit/VerifyAfterWrite", "0");
     store.setValue("Unit/BackupBeforeWrite", "1");
     store.sync();
@@ -520,6 +521,107 @@ TEST_F(WindowLinkTest, WriteLineSaysWhenTheWriteEndedAndGoesWithTheConfiguration
         EXPECT_FALSE(line->text().contains("Writ")) << line->text().toStdString();
         EXPECT_FALSE(line->toolTip().contains("Writ")) << line->toolTip().toStdString();
     }
+}
+
+// Two units with the same firmware (the same version lines), B on COM1 and A on COM2: a Write to
+// B that stops half way names a copy of B, never A's, or says there is none and how to keep one.
+TEST_F(WindowLinkTest, StoppedWriteNamesACopyOfTheUnitWrittenToNeverAnothers) {
+    QTemporaryDir data;
+    ScopedEnv env(kHistoryBaseVariable, data.path());
+    // B's EEPROM in a file, so that B is the same unit when its simulator starts again; its MAC
+    // address is its own.
+    const std::string eepromB = dir.path().toStdString() + "/b.eeprom";
+    {
+        StartupState s = MakeStartupState();
+        s.moduleTypes = {15, 0, 0, 0};
+        Image image{};
+        BuildImage(s.rec, s.moduleTypes, image);
+        const std::uint8_t mac[] = {0x50, 0x46, 0x4A, 0x01, 0x02, 0x03};
+        std::copy(std::begin(mac), std::end(mac), image.begin() + kMacAddress);
+        std::ofstream(eepromB, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), image.size());
+    }
+    orv::test::SimProcess unitA(ORV_UNIT_SIM_PATH, {}, dir.path().toStdString() + "/a.log");
+    std::unique_ptr<orv::test::SimProcess> unitB;
+    auto startB = [&](std::vector<std::string> args) {
+        unitB.reset();
+        args.insert(args.end(), {"--eeprom", eepromB});
+        unitB = std::make_unique<orv::test::SimProcess>(ORV_UNIT_SIM_PATH, args,
+                                                        dir.path().toStdString() + "/b.log");
+    };
+    Harness w;
+    w.window->link()->setLookup([&](int com) -> std::optional<std::string> {
+        if (com == 1) return unitB->Device();
+        if (com == 2) return unitA.Device();
+        return std::nullopt;
+    });
+    auto connectTo = [&](int com) {
+        if (w.window->IsConnected()) w.find<QPushButton>("cmdConnect")->click();
+        w.combo("lstComPort")->setCurrentIndex(com - 1);
+        w.find<QPushButton>("cmdConnect")->click();
+        ASSERT_TRUE(w.window->IsConnected()) << com;
+    };
+    auto click = [&](const char* name) { w.find<QPushButton>(name)->click(); };
+    auto newest = [&](const std::string& event) {
+        for (const HistoryEntry& e : w.window->history().List())
+            if (e.event == event) return QString::fromStdString(e.path);
+        return QString();
+    };
+    auto stoppedWrite = [&]() -> QString {
+        w.messages.clear();
+        click("cmdPut");
+        if (w.messages.empty()) return {};
+        const QString text = w.messages.back().text;
+        EXPECT_TRUE(text.contains("The Write stopped after the unit accepted 30 of the 240 blocks"))
+            << text.toStdString();
+        return text;
+    };
+    const QString none =
+        "No copy of what this unit held before is kept in the history, so there is none to go "
+        "back to. To keep one before every Write, turn on Unit > Back up Unit before Write.";
+
+    // A read on COM2, then a Write to B on COM1 that stops after 30 blocks.
+    startB({"--stop-after", "30"});
+    connectTo(2);
+    click("cmdGet");
+    const QString readA = newest("read");
+    ASSERT_FALSE(readA.isEmpty());
+    connectTo(1);
+    QString text = stoppedWrite();
+    EXPECT_FALSE(text.contains(readA)) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(none)) << text.toStdString();
+
+    // B read earlier in this run on COM1, A read since: B's copy, though A's is newer.
+    startB({"--stop-after", "286"});  // the Read's 256 blocks, then 30 of the Write's
+    connectTo(1);
+    click("cmdGet");
+    const QString readB = newest("read");
+    connectTo(2);
+    click("cmdGet");
+    ASSERT_NE(newest("read"), readB);
+    connectTo(1);
+    text = stoppedWrite();
+    EXPECT_TRUE(text.endsWith("read from this unit is kept in the history:\n" + readB))
+        << text.toStdString();
+
+    // B on another device now (its simulator started again), known by the MAC address that
+    // Compare read from it: B's copy again.
+    startB({"--stop-after", "286"});  // Compare's 256 blocks, then 30 of the Write's
+    connectTo(1);
+    w.window->action("MenuUnitCompare")->trigger();
+    text = stoppedWrite();
+    EXPECT_TRUE(text.endsWith("read from this unit is kept in the history:\n" + readB))
+        << text.toStdString();
+
+    // With Back up Unit before Write: the backup the Write took.
+    startB({"--stop-after", "286"});  // the backup's 256 blocks, then 30 of the Write's
+    w.window->action("MenuUnitBackup")->setChecked(true);
+    connectTo(1);
+    text = stoppedWrite();
+    const QString backup = newest("backup");
+    ASSERT_FALSE(backup.isEmpty());
+    EXPECT_TRUE(text.endsWith("read from this unit is kept in the history:\n" + backup))
+        << text.toStdString();
 }
 
 // A Write over other module types asks first; Cancel sends nothing at all.

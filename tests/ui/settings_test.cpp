@@ -3,8 +3,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QStandardPaths>
 
+#include "link/port_names.h"
+#include "link/qt/port_settings.h"
 #include "ui_test_util.h"
 
 namespace orv::ui::test {
@@ -32,6 +35,55 @@ TEST_F(SettingsTest, FirstRunUsesTheDefaults) {
     EXPECT_EQ(w.storedPath(), QDir::toNativeSeparators(first + QDir::separator()));
     EXPECT_EQ(w.storedFileName(), "");
 }
+
+// The Comms page maps a COM port only to a device name of this platform: another is refused
+// when it is made, with what to write instead, and the port keeps what it used.
+TEST_F(SettingsTest, ComPortIsMappedOnlyToThisPlatformsDevices) {
+#ifdef _WIN32
+    const QString foreign = "/dev/ttyUSB0", own = "COM7";
+#else
+    const QString foreign = "COM7", own = "/dev/ttyUSB0";
+#endif
+    Harness h;
+    h.combo("lstComPort")->setCurrentIndex(2);
+    h.combo("lstComDevice")->setCurrentText(foreign);
+    h.find<QPushButton>("cmdMapPort")->click();
+    ASSERT_EQ(h.messages.size(), 1u);
+    EXPECT_TRUE(h.messages[0].text.startsWith("'" + foreign + "' is not a "))
+        << h.messages[0].text.toStdString();
+    EXPECT_EQ(ReadComMapping(3), std::nullopt);
+    EXPECT_EQ(h.combo("lstComDevice")->currentText().toStdString(), DefaultDeviceForCom(3));
+
+    h.combo("lstComDevice")->setCurrentText(own);
+    h.find<QPushButton>("cmdMapPort")->click();
+    EXPECT_EQ(h.messages.size(), 1u);
+    EXPECT_EQ(ReadComMapping(3), own.toStdString());
+    ClearComMapping(3);
+}
+
+#ifdef _WIN32
+// Earlier versions kept the store one key deeper (...\ORV Pro Configuration\ORV Pro
+// Configuration): its values move up, where a value already there is kept, and the deeper key
+// goes.
+TEST_F(SettingsTest, EarlierStoreMovesUpOneLevel) {
+    {
+        QSettings earlier("ORV Pro Configuration", "ORV Pro Configuration");
+        earlier.setValue("Settings/ComPort", "6");
+        earlier.setValue("Settings/ComRate", "1");
+        earlier.setValue("Ports/COM3", "COM9");
+        earlier.sync();
+    }
+    PutSetting("ComRate", "3");
+    MoveEarlierUserStoreUp();
+    EXPECT_EQ(GetSetting("ComPort"), "6");
+    EXPECT_EQ(GetSetting("ComRate"), "3");
+    EXPECT_EQ(ReadComMapping(3), "COM9");
+    EXPECT_FALSE(OpenUserStore().childGroups().contains("ORV Pro Configuration"));
+    Harness h;
+    EXPECT_EQ(h.combo("lstComPort")->currentText(), "COM7");
+    EXPECT_EQ(h.combo("lstBaudPC")->currentIndex(), 3);
+}
+#endif
 
 TEST_F(SettingsTest, StoredValuesAreRestoredButTheSizeIsAlwaysTheDesignSize) {
     PutSetting("MainLeft", "1500");

@@ -6,8 +6,12 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <type_traits>
@@ -228,6 +232,44 @@ TEST_F(StartupTest, MenuHasTheFileEntriesWithTheirShortcuts) {
         ASSERT_NE(a, nullptr) << e.name;
         EXPECT_EQ(a->text(), e.text);
         EXPECT_EQ(a->shortcut(), QKeySequence(e.key)) << e.name;
+    }
+}
+
+// The pages keep their design size: centred in a larger (maximised) window, scrolled to in a
+// smaller one, never cut off.
+TEST_F(StartupTest, LayoutFollowsTheWindowsSize) {
+    Harness h;
+    h.window->show();
+    auto* central = h.find<QWidget>("central");
+    auto* scroll = h.find<QScrollArea>("scrCentral");
+    ASSERT_TRUE(central && scroll);
+    // The design's width; its height is what the controls take, and fits the 800 x 600 window.
+    EXPECT_EQ(central->width(), 800);
+    EXPECT_LE(central->height(), 600 - h.window->menuBar()->height());
+    const struct {
+        QSize window;
+        bool scrolls;
+    } rows[] = {{{800, 600}, false}, {{1400, 1000}, false}, {{520, 380}, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.window.width());
+        h.window->resize(r.window);
+        QApplication::processEvents();
+        const QWidget* view = scroll->viewport();
+        EXPECT_EQ(scroll->horizontalScrollBar()->isVisible(), r.scrolls);
+        EXPECT_EQ(scroll->verticalScrollBar()->isVisible(), r.scrolls);
+        const QPoint at = central->mapTo(view, QPoint(0, 0));
+        if (!r.scrolls) {
+            EXPECT_EQ(at, QPoint((view->width() - central->width()) / 2,
+                                 (view->height() - central->height()) / 2));
+        }
+        // Every button can be brought into view.
+        for (const char* name : {"cmdConnect", "cmdSize", "cmdPut"}) {
+            auto* button = h.find<QPushButton>(name);
+            scroll->ensureWidgetVisible(button);
+            QApplication::processEvents();
+            const QRect shown(button->mapTo(view, QPoint(0, 0)), button->size());
+            EXPECT_TRUE(view->rect().contains(shown)) << name;
+        }
     }
 }
 

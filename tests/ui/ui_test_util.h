@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../test_env.h"
+#include "link/qt/user_store.h"
 #include "ui/main_window.h"
 
 // Failures show texts as text.
@@ -53,17 +54,17 @@ struct Harness {
 
 // The settings store the window reads and writes, group "Settings".
 inline void ClearSettings() {
-    QSettings s("ORV Pro Configuration", "ORV Pro Configuration");
+    QSettings s = OpenUserStore();
     s.clear();
     s.sync();
 }
 inline void PutSetting(const QString& key, const QString& value) {
-    QSettings s("ORV Pro Configuration", "ORV Pro Configuration");
+    QSettings s = OpenUserStore();
     s.setValue("Settings/" + key, value);
     s.sync();
 }
 inline std::optional<QString> GetSetting(const QString& key) {
-    QSettings s("ORV Pro Configuration", "ORV Pro Configuration");
+    QSettings s = OpenUserStore();
     if (!s.contains("Settings/" + key)) return std::nullopt;
     return s.value("Settings/" + key).toString();
 }

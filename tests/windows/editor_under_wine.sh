@@ -10,6 +10,29 @@ export DISPLAY=":$(tr -d '\n' <"$WINEPREFIX/orv-display")"
 
 kCaption="ORV Pro Configuration 1.0"
 editor_pid=""
+wm_pid=""
+
+# start_window_manager: openbox on the display unless a window manager runs there, as on any
+# desktop: it gives windows the focus and takes Alt+F4. stop_window_manager ends the one started.
+start_window_manager() {
+    for tool in openbox wmctrl; do
+        command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup installs it)"; return 1; }
+    done
+    wmctrl -m >/dev/null 2>&1 && return 0
+    openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 100); do
+        wmctrl -m >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "FAIL: no window manager: $(cat "$scratch/openbox.log")"
+    return 1
+}
+stop_window_manager() {
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+    wm_pid=""
+    return 0
+}
 
 # The editor's settings store (the registry) emptied, as on a first start.
 forget_editor_settings() {
@@ -24,7 +47,9 @@ start_editor() {
     editor_pid=$!
     editor_window=""
     for _ in $(seq 120); do
-        editor_window=$(xdotool search --onlyvisible --name "^$kCaption\$" 2>/dev/null | head -n 1)
+        # The caption, after the file's name once a file is open ("site.ORV - ORV Pro ...").
+        editor_window=$(xdotool search --onlyvisible --name "^(.* - )?$kCaption\$" 2>/dev/null |
+            head -n 1)
         [ -n "$editor_window" ] && break
         kill -0 "$editor_pid" 2>/dev/null || break
         sleep 0.5

@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include <filesystem>
 #include <iostream>
 #include <optional>
 
@@ -100,18 +101,25 @@ bool OpenConfig(const std::string& path, EditorState& state) {
 bool SaveConfigFile(const std::string& path, ConfigRecord& rec, const ModuleTypes& moduleTypes,
                     Image& image, bool keepHistory) {
     BeforeReplacing keep = nullptr;
+    HistoryCopy kept;
     if (keepHistory)
-        keep = [&path](std::string_view oldBytes, std::string_view newBytes) {
+        keep = [&path, &kept](std::string_view oldBytes, std::string_view newBytes) {
             History history;
-            const HistoryCopy copy =
+            kept =
                 history.KeepBeforeSave(FileSubject(SplitFilePath(path).name), oldBytes, newBytes);
-            if (!copy.ok)
-                PrintWarning(copy.error + " '" + path +
+            if (!kept.ok)
+                PrintWarning(kept.error + " '" + path +
                              "' was replaced without a copy of what it held.");
         };
     const WriteConfigResult w =
         WriteConfigFile(path, rec, moduleTypes, image, MainWindowCaption(), keep);
     if (!w.ok) {
+        // The file was not replaced: its copy would stand for a save that never happened.
+        if (kept.ok && !kept.path.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(
+                std::filesystem::path(std::u8string(kept.path.begin(), kept.path.end())), ec);
+        }
         PrintError(w.error);
         return false;
     }

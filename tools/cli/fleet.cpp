@@ -433,7 +433,7 @@ void FleetRun::Write(std::size_t k, Link& link, UnitOutput&) {
             Change(k, [](UnitRecord& u) { u.phase = "writing"; });
             return {};
         };
-        hooks.lastUnitCopy = [&backup] { return backup; };
+        hooks.lastUnitCopy = [&backup](const WrittenUnit&) { return UnitCopyHint{backup, {}}; };
     };
     link.MakeSession();
     WriteToUnit(link, unit.goldenAsWritten, OtherModules::kRefuse, {true, true}, nullptr);

@@ -159,11 +159,9 @@ int ListPorts(const std::string* map, const std::string* unmap) {
         if (!n || eq + 1 >= map->size())
             throw UsageError("ports", "write the mapping as COMn=DEVICE, e.g. COM3=/dev/ttyUSB0");
         const std::string target = map->substr(eq + 1);
-        if (IsNetAddress(target)) {
-            if (const NetAddressResult r = ParseNetAddress(target); !r.address)
-                throw UsageError("ports", "'" + target +
-                                              "' is not a device server address: " + r.error +
-                                              ". Write it as " + std::string(NetAddressForms()));
+        if (std::string problem = ComMappingProblem(target); !problem.empty()) {
+            problem.pop_back();  // the usage line ends the sentence
+            throw UsageError("ports", problem);
         }
         SetComMapping(*n, target);
     }

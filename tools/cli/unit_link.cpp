@@ -209,7 +209,9 @@ UnitSessionHooks Link::Hooks() {
         UpdateWhere();
     };
     hooks.unitImageRead = [this](const UnitContents& held) {
-        Keep(history_event::kRead, UnitSubject(state.rec.txtVer), held.image);
+        const HistoryCopy copy =
+            Keep(history_event::kRead, UnitSubject(state.rec.txtVer), held.image);
+        unitCopies.Took(copy.path, comms->LastDevice(), held.versionLines, held.image);
     };
     hooks.imageSent = [this](const Image& sent, bool readBackFailed) {
         Keep(readBackFailed ? history_event::kWriteUnverified : history_event::kWrite, sentSubject,
@@ -224,28 +226,34 @@ UnitSessionHooks Link::Hooks() {
             return h.KeepBackup(unit.versionLines, unit.moduleTypes, unit.image);
         });
         if (!copy.ok) return copy.error;
+        unitCopies.Took(copy.path, comms->LastDevice(), unit.versionLines, unit.image);
         backupPath = copy.path;
         out.Note("Backed up the unit's configuration to " + copy.path);
         return {};
     };
-    hooks.lastUnitCopy = [this] {
-        // This run's own backup ranks first in the history that made it.
+    hooks.lastUnitCopy = [this](const WrittenUnit& unit) -> UnitCopyHint {
+        // Each orv-cli run is a session of its own: a copy of this unit is one this run took,
+        // or one holding the MAC address read from it in this run.
+        if (!history) return {{}, "To keep one, write with --backup (and without --no-history)."};
+        // A session made after Connect (write) no longer knows what the unit reported.
+        const auto& lines = unitVersion ? *unitVersion : unit.versionLines;
         const std::optional<HistoryEntry> copy =
-            history ? history->With([](History& h) { return NewestUnitCopy(h); })
-                    : NewestUnitCopy(History());
-        return copy ? copy->path : std::string();
+            history->With([&](History& h) { return unitCopies.Find(h, unit.device, lines); });
+        if (copy) return {copy->path, {}};
+        return {{}, "To keep one before a Write, write with --backup."};
     };
     return hooks;
 }
 
-void Link::Keep(std::string_view event, const std::string& subject, const Image& kept) {
-    if (!history) return;
+HistoryCopy Link::Keep(std::string_view event, const std::string& subject, const Image& kept) {
+    if (!history) return {};
     const HistoryCopy copy = history->With([&](History& h) {
         return h.KeepImage(event, subject, state.rec.txtVer, state.moduleTypes, kept);
     });
     if (!copy.ok)
         out.Warning(copy.error + " The " + (event == history_event::kRead ? "read" : "write") +
                     " went on without it (--no-history skips the copy).");
+    return copy;
 }
 
 void Link::UpdateWhere() {
@@ -301,6 +309,7 @@ void Link::NotAnswering(const std::optional<std::uint8_t>& reply) {
 
 bool Link::Connect() {
     session->ConnectClick();
+    if (session->IsConnected()) unitVersion = session->LastVersion().lines;
     UpdateWhere();
     if (session->LastOutcome() == ClickOutcome::kNotAnswering)
         NotAnswering(session->LastProbeReply());

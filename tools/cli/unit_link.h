@@ -17,6 +17,7 @@
 
 #include "cli.h"
 #include "files/history.h"
+#include "files/unit_copies.h"
 #include "link/comms.h"
 #include "link/net/device_port.h"
 #include "link/trace_port.h"
@@ -137,7 +138,7 @@ struct Link {
     void PrintServerSettings() const;
     void PrintVersion() const;
     // A copy that cannot be kept is one warning; the command goes on and its status stands.
-    void Keep(std::string_view event, const std::string& subject, const Image& kept);
+    HistoryCopy Keep(std::string_view event, const std::string& subject, const Image& kept);
 
     LinkOutput& out;
     std::unique_ptr<DevicePort> line;
@@ -155,6 +156,8 @@ struct Link {
     std::string sentSubject;           // the file a write sends, as its copy names it
     std::string backupPath;            // the backup made before a write (write --backup)
     std::function<void(UnitSessionHooks&)> customize;
+    UnitCopies unitCopies;  // the copies of the unit this run kept, for a Write that stops
+    std::optional<std::array<std::string, 2>> unitVersion;  // as the unit reported them
 
   private:
     std::optional<HistoryKeeper> ownHistory_;

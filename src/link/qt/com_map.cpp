@@ -1,14 +1,10 @@
 // The COM map in the user's settings store: Qt Core only, so that the Windows editor, whose line
 // is the Win32 COM port, keeps its map there too.
-#include <QSettings>
-
 #include "link/qt/port_settings.h"
-#include "model/identity.h"
+#include "link/qt/user_store.h"
 
 namespace orv {
 namespace {
-
-const QString kStoreName = QString::fromLatin1(kProgramTitle.data(), kProgramTitle.size());
 
 QString Key(int comNumber) {
     return QStringLiteral("Ports/COM%1").arg(comNumber);
@@ -17,20 +13,20 @@ QString Key(int comNumber) {
 }  // namespace
 
 std::optional<std::string> ReadComMapping(int comNumber) {
-    QSettings store(kStoreName, kStoreName);
+    QSettings store = OpenUserStore();
     const QString value = store.value(Key(comNumber)).toString();
     if (value.isEmpty()) return std::nullopt;
     return value.toStdString();
 }
 
 void SetComMapping(int comNumber, const std::string& device) {
-    QSettings store(kStoreName, kStoreName);
+    QSettings store = OpenUserStore();
     store.setValue(Key(comNumber), QString::fromStdString(device));
     store.sync();
 }
 
 void ClearComMapping(int comNumber) {
-    QSettings store(kStoreName, kStoreName);
+    QSettings store = OpenUserStore();
     store.remove(Key(comNumber));
     store.sync();
 }

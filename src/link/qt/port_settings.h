@@ -1,7 +1,6 @@
 // The COM port map kept in the user's settings store (com_map.cpp, on every platform), and the
 // serial devices this machine has (port_settings.cpp, with QSerialPort).
-// QSettings("ORV Pro Configuration", "ORV Pro Configuration"), group "Ports", key "COM<n>" =
-// device.
+// The store of link/qt/user_store.h, group "Ports", key "COM<n>" = device.
 #pragma once
 
 #include <map>
