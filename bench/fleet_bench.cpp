@@ -90,8 +90,11 @@ Outcome RunFleet(const std::string& dir, const std::vector<std::string>& devices
 
 // Starts the units (paced at baud; 0: not paced, at 9600) and checks them all.
 Outcome CheckUnits(benchmark::State& state, int units, int baud, Line line, int jobs) {
+    // A folder for each row, so that a failed row's output is still there after the others.
     const std::string dir =
-        fs::temp_directory_path() / ("orv-fleet-bench-" + std::to_string(::getpid()));
+        fs::temp_directory_path() /
+        ("orv-fleet-bench-" + std::to_string(::getpid()) + "-" + std::to_string(units) + "-" +
+         std::to_string(baud) + (line == Line::kListener ? "-listener" : "-pty"));
     fs::remove_all(dir);
     fs::create_directories(dir);
     ::setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
