@@ -182,7 +182,20 @@ std::optional<std::uint8_t> Win32SerialPort::ReadByte() {
 }
 
 bool Win32SerialPort::WaitForBytes(SerialClock::time_point deadline) {
+    return WaitForReply(deadline, 1);
+}
+
+bool Win32SerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t count) {
     if (!handle_) return false;
+    // Whole only where the reply is short on the line; a slow line (or a wait for any byte) wakes
+    // at each byte.
+    const bool whole = count > 1 && charTime_ * static_cast<long long>(count) <= kMaxWholeReplyTime;
+    if (!whole) count = 1;
+    const auto pause = charTime_ * kReplyPauseChars;
+    const auto pauseMs = whole
+                             ? static_cast<unsigned long>(std::max<long long>(
+                                   1, std::chrono::ceil<std::chrono::milliseconds>(pause).count()))
+                             : 0UL;
     while (received_.empty()) {
         const auto left =
             std::chrono::duration_cast<std::chrono::microseconds>(deadline - SerialClock::now());
@@ -192,27 +205,6 @@ bool Win32SerialPort::WaitForBytes(SerialClock::time_point deadline) {
         }
         const auto ms = static_cast<unsigned long>(std::ceil(left.count() / 1000.0));
         // A failed read is a device error that no amount of waiting will cure.
-        if (!Receive(std::min<unsigned long>(ms, MAXDWORD - 1))) break;
-    }
-    return !received_.empty();
-}
-
-bool Win32SerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t count) {
-    if (!handle_) return false;
-    // Whole only where the reply is short on the line; a slow line wakes at each byte.
-    if (count <= 1 || charTime_ * static_cast<long long>(count) > kMaxWholeReplyTime)
-        return WaitForBytes(deadline);
-    const auto pause = charTime_ * kReplyPauseChars;
-    const auto pauseMs = static_cast<unsigned long>(
-        std::max<long long>(1, std::chrono::ceil<std::chrono::milliseconds>(pause).count()));
-    while (received_.empty()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::microseconds>(deadline - SerialClock::now());
-        if (left.count() <= 0) {
-            Receive(0);
-            break;
-        }
-        const auto ms = static_cast<unsigned long>(std::ceil(left.count() / 1000.0));
         if (!Receive(std::min<unsigned long>(ms, MAXDWORD - 1), count, pauseMs)) break;
     }
     return !received_.empty();
