@@ -497,24 +497,23 @@ ChannelTableModel::Report ChannelTableModel::ApplyTexts(const QString& verb, con
     if (!changed.empty()) report.stepName = stepName;
 
     // The step cleared the marks of what it changed; now the marks of this action.
-    int top = rowCount(), bottom = -1, left = kTableColumns, right = -1;
+    std::vector<FieldRef> marked;
     for (const auto& [ref, note] : notes) {
         marks_.insert(ref.Key(), note);
-        if (const auto at = CellOf(ref)) {
-            top = std::min(top, at->first);
-            bottom = std::max(bottom, at->first);
-            left = std::min(left, at->second);
-            right = std::max(right, at->second);
-        }
+        marked.push_back(ref);
     }
-    if (bottom >= 0) emit dataChanged(index(top, left), index(bottom, right));
+    EmitCellsChanged(marked);
     return report;
 }
 
 void ChannelTableModel::FieldsChanged(const std::vector<FieldRef>& refs) {
+    for (const FieldRef& ref : refs) marks_.remove(ref.Key());
+    EmitCellsChanged(refs);
+}
+
+void ChannelTableModel::EmitCellsChanged(const std::vector<FieldRef>& refs) {
     int top = rowCount(), bottom = -1, left = kTableColumns, right = -1;
     for (const FieldRef& ref : refs) {
-        marks_.remove(ref.Key());
         if (const auto at = CellOf(ref)) {
             top = std::min(top, at->first);
             bottom = std::max(bottom, at->first);

@@ -140,6 +140,8 @@ class ChannelTableModel : public QAbstractTableModel {
 
   private:
     void FieldsChanged(const std::vector<FieldRef>& refs);
+    // One dataChanged over the cells that show these fields.
+    void EmitCellsChanged(const std::vector<FieldRef>& refs);
     std::vector<TableRow> BuildRows() const;
     void IndexCells();
     const ConfigRecord& Rec() const { return frozen_ ? frozen_->rec : rec_; }

@@ -141,20 +141,8 @@ void MainWindow::ShowFields(const std::vector<FieldRef>& refs) {
             using Field = std::remove_cvref_t<decltype(field)>;
             if (ref.index >= Field::count) return;
             auto* control = std::get<decltype(k)::value>(w_.fields)[ref.index];
-            const auto& value = field.At(rec_, ref.index);
-            if constexpr (Field::kind == FieldKind::kText) {
-                const QString text = FromRecord(value);
-                if (control->text() != text) control->setText(text);
-            } else if constexpr (Field::kind == FieldKind::kChoice) {
-                const int position = value < -1 || value >= control->count() ? -1 : value;
-                if (control->currentIndex() != position) control->setCurrentIndex(position);
-            } else if constexpr (Field::kind == FieldKind::kCheck) {
-                control->setChecked(value);
-            } else {
-                control->setChecked(value);
-                w_.optSlave->setChecked(!value);
-                role = true;
-            }
+            ShowInControl<Field>(control, field.At(rec_, ref.index), w_.optSlave);
+            if constexpr (Field::kind == FieldKind::kOption) role = true;
         });
     }
     refreshing_ = wasRefreshing;

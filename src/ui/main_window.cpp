@@ -359,21 +359,7 @@ void MainWindow::RefreshFields() {
     ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
         using Field = std::remove_cvref_t<decltype(field)>;
         for (std::size_t i = 0; i < Field::count; ++i) {
-            auto* control = controls[i];
-            const auto& value = field.At(rec_, i);
-            if constexpr (Field::kind == FieldKind::kText) {
-                const QString text = FromRecord(value);
-                if (control->text() != text) control->setText(text);
-            } else if constexpr (Field::kind == FieldKind::kChoice) {
-                const int position = value < -1 || value >= control->count() ? -1 : value;
-                if (control->currentIndex() != position) control->setCurrentIndex(position);
-            } else if constexpr (Field::kind == FieldKind::kCheck) {
-                control->setChecked(value);
-            } else {
-                // A checked option cannot be unchecked directly: check the complement.
-                control->setChecked(value);
-                w_.optSlave->setChecked(!value);
-            }
+            ShowInControl<Field>(controls[i], field.At(rec_, i), w_.optSlave);
         }
     });
     // The record keeps the name as 8-bit bytes, which only say whether there is a file; the

@@ -10,6 +10,7 @@
 
 #include "model/fields.h"
 #include "model/record.h"
+#include "ui/qt_text.h"
 
 class QCheckBox;
 class QComboBox;
@@ -132,6 +133,25 @@ void ForEachFieldControls(W& widgets, Visitor&& visit) {
         (visit(std::get<k>(kRecordFields), std::get<k>(widgets.fields)), ...);
     }
     (std::make_index_sequence<kRecordFieldCount>{});
+}
+
+// Shows a record value in its control, without touching a control that shows it already (so no
+// change signal is sent for nothing). A checked option cannot be unchecked directly: the
+// master/slave role checks its complement too.
+template <class Field, class Control, class Value, class Complement>
+void ShowInControl(Control* control, const Value& value, Complement* complement) {
+    if constexpr (Field::kind == FieldKind::kText) {
+        const QString text = FromRecord(value);
+        if (control->text() != text) control->setText(text);
+    } else if constexpr (Field::kind == FieldKind::kChoice) {
+        const int position = value < -1 || value >= control->count() ? -1 : value;
+        if (control->currentIndex() != position) control->setCurrentIndex(position);
+    } else if constexpr (Field::kind == FieldKind::kCheck) {
+        control->setChecked(value);
+    } else {
+        control->setChecked(value);
+        complement->setChecked(!value);
+    }
 }
 
 // Page indices of SSTab1.
