@@ -174,7 +174,9 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     QRect used;
     for (const QWidget* child : central->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         used |= child->geometry();  // hidden ones (the transfer's bar) too
-    constexpr int kMargin = 6;      // as at the pages' left and top
+    // The status line's row below the bar during a transfer, where a pending close is said.
+    used |= w_.lblUnitCheck->geometry().translated(0, kStatusLineBelowBar);
+    constexpr int kMargin = 6;  // as at the pages' left and top
     central->setFixedSize(used.right() + 1 + kMargin, used.bottom() + 1 + kMargin);
     scroll->setWidget(central);
 

@@ -21,7 +21,6 @@ namespace {
 // Where the line stands: in the progress bar's place, or below the bar while it shows.
 constexpr int kLineLeft = 112;
 constexpr int kLineWidth = 682;
-constexpr int kLineBelowBar = 28;
 
 const QString kGood = "QLabel { color: rgb(0, 110, 0); }";
 const QString kBad = "QLabel { color: rgb(200, 0, 0); }";
@@ -73,7 +72,7 @@ void MainWindow::UpdateStatusLine() {
     const bool bar = !w_.pb100->isHidden();
     // While the bar shows, only what concerns the transfer (a refusal, the pending close) is
     // said, on a row of its own below the bar; otherwise the line takes the bar's place.
-    const int y = w_.pb100->y() - 2 + (bar ? kLineBelowBar : 0);
+    const int y = w_.pb100->y() - 2 + (bar ? kStatusLineBelowBar : 0);
     line->setGeometry(kLineLeft, y, kLineWidth, line->height());
     QString text, style = statusBad_ ? kBad : kGood, tip;
     if (!statusNote_.isEmpty()) {

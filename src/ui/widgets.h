@@ -154,6 +154,10 @@ void ShowInControl(Control* control, const Value& value, Complement* complement)
     }
 }
 
+// While the transfer's bar takes the status line's place, the line (a refusal, the pending close)
+// moves this far down, onto a row of its own below the bar.
+constexpr int kStatusLineBelowBar = 28;
+
 // Page indices of SSTab1.
 enum Page : int {
     kPageInfo = 0,

@@ -815,7 +815,7 @@ TEST_F(WindowLinkTest, ACloseDuringATransferWaitsForItsEnd) {
         const std::size_t readsBefore = sim->LogStarting("read ").size();
         auto* bar = w.find<QProgressBar>("pb100");
         QLabel* line = w.find<QLabel>("lblUnitCheck");
-        bool asked = false, closedAtOnce = true;
+        bool asked = false, closedAtOnce = true, shownWhole = false;
         QString said;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -823,12 +823,16 @@ TEST_F(WindowLinkTest, ACloseDuringATransferWaitsForItsEnd) {
             asked = true;
             closedAtOnce = w.window->close();
             said = line->text();
+            // Said where it can be read: on the pages' surface, not beyond its edge.
+            shownWhole =
+                line->isVisible() && line->parentWidget()->rect().contains(line->geometry());
         });
         poll.start(2);
         w.find<QPushButton>(click)->click();
         poll.stop();
         ASSERT_TRUE(asked);
         EXPECT_FALSE(closedAtOnce);
+        EXPECT_TRUE(shownWhole);
         EXPECT_EQ(said, std::string(click) == "cmdPut" ? "Closing when the Write has ended…"
                                                        : "Closing when the Read has ended…");
         EXPECT_TRUE(QTest::qWaitFor([&] { return !w.window->isVisible(); }, 3000));
