@@ -339,6 +339,10 @@ bool NetSerialPort::Open(const std::string& device, const SerialSettings& settin
     // The protocol is one short request and its reply after another: nothing may wait to be
     // gathered into a larger packet.
     c->socket.set_option(tcp::no_delay(true), ec);
+    // A few blocks' worth in flight is all the protocol ever has. A fixed send buffer keeps
+    // what a server that stops reading makes us hold small, and tells it within the same
+    // 64 KiB of owed answers whatever size the system would have grown the buffer to.
+    c->socket.set_option(asio::socket_base::send_buffer_size(64 * 1024), ec);
 #ifdef _WIN32
     // Windows acknowledges each segment at once when asked (otherwise it waits for a second one
     // or up to 200 ms), so a server that holds a reply until acknowledged is not held up. Older
