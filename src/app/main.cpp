@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
         splash.show();
         splash.repaint();
 
-        orv::ui::MainWindow window(&splash);
+        orv::ui::MainWindow window(&splash, nullptr, orv::ui::MainWindow::BankControls::kOnceShown);
         orv::app::CloseOnTerminationSignals(window);
         window.show();
         splash.close();

@@ -105,11 +105,15 @@ void MainWindow::AddChannelTableFileItems(QMenu* file) {
     connect(exportTable, &QAction::triggered, this, &MainWindow::MenuFileExportTable);
 }
 
-void MainWindow::BindEditCommits() {
+void MainWindow::BindEditCommits(const std::bitset<kRecordFieldCount>& fields) {
     auto* router = new UndoKeyRouter(this);
     std::uint16_t k = 0;
-    ForEachFieldControls(w_, [this, router, &k](const auto& field, const auto& controls) {
+    ForEachFieldControls(w_, [this, router, &k, &fields](const auto& field, const auto& controls) {
         using Field = std::remove_cvref_t<decltype(field)>;
+        if (!fields[k]) {
+            ++k;
+            return;
+        }
         if constexpr (Field::kind == FieldKind::kText) {
             for (std::size_t i = 0; i < Field::count; ++i) {
                 const FieldRef ref{k, static_cast<std::uint16_t>(i)};
@@ -141,6 +145,7 @@ void MainWindow::ShowFields(const std::vector<FieldRef>& refs) {
             using Field = std::remove_cvref_t<decltype(field)>;
             if (ref.index >= Field::count) return;
             auto* control = std::get<decltype(k)::value>(w_.fields)[ref.index];
+            if (control == nullptr) return;  // a bank control still to come shows it when made
             ShowInControl<Field>(control, field.At(rec_, ref.index), w_.optSlave);
             if constexpr (Field::kind == FieldKind::kOption) role = true;
         });

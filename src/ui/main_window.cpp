@@ -21,6 +21,7 @@
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -60,6 +61,9 @@ void SetLabelColour(QLabel* label, const QColor& colour) {
 
 // An unavailable tab can never become the current one, whoever asks: selecting it returns to
 // the tab that was current before.
+// A window made with BankControls::kOnceShown that was not painted by then makes them anyway.
+constexpr std::chrono::milliseconds kBankControlsAtTheLatest{500};
+
 void KeepOffUnavailableTabs(QTabWidget* tabs) {
     auto previous = std::make_shared<int>(tabs->currentIndex());
     QObject::connect(tabs, &QTabWidget::currentChanged, tabs, [tabs, previous](int index) {
@@ -80,7 +84,7 @@ class NoProgress : public LoadProgress {
 
 }  // namespace
 
-MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
+MainWindow::MainWindow(LoadProgress* progress, QWidget* parent, BankControls bankControls)
     : QMainWindow(parent), dialogs_(std::make_unique<QtFileDialogProvider>()) {
     NoProgress none;
     LoadProgress& p = progress ? *progress : none;
@@ -144,18 +148,25 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     }
     p.Advance();
 
-    BuildChannelTabs(0, w_, models_);
-    BuildChannelTabs(1, w_, models_);
-    p.Advance();
-    BuildChannelTabs(2, w_, models_);
-    p.Advance();
-    BuildChannelTabs(3, w_, models_);
-    p.Advance();
-    p.Advance();
-
-    for (int b = 0; b < kBanks; ++b) {
-        BuildRelayTabs(b, w_, models_);
-        if (b < 3) p.Advance();
+    // Until the window has been laid out, `central` heads the chain of its controls: the last
+    // one made so far ends it.
+    beforeBankControls_ = central->previousInFocusChain();
+    if (bankControls == BankControls::kWithTheWindow) {
+        BuildChannelTabs(0, w_, models_);
+        BuildChannelTabs(1, w_, models_);
+        p.Advance();
+        BuildChannelTabs(2, w_, models_);
+        p.Advance();
+        BuildChannelTabs(3, w_, models_);
+        p.Advance();
+        p.Advance();
+        for (int b = 0; b < kBanks; ++b) {
+            BuildRelayTabs(b, w_, models_);
+            if (b < 3) p.Advance();
+        }
+        bankControlsMade_ = true;
+    } else {
+        for (int step = 0; step < 7; ++step) p.Advance();
     }
     for (int step = 0; step < 6; ++step) p.Advance();
 
@@ -184,8 +195,15 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     tmrConnect_->setObjectName("tmrConnect");
     tmrConnect_->setInterval(1500);
 
-    BindFields();
-    BindEditCommits();
+    {
+        std::size_t k = 0;
+        ForEachFieldControls(w_, [&](const auto&, const auto& controls) {
+            boundFields_[k++] = controls[0] != nullptr;
+        });
+    }
+    BindFields(boundFields_);
+    BindSideEffects();
+    BindEditCommits(boundFields_);
     link_ = std::make_unique<LinkController>(*this, *this, rec_, moduleTypes_, image_);
     connect(link_.get(), &LinkController::InputRefused, this,
             [this](QEvent* event) { SayInputRefused(event); });
@@ -205,6 +223,53 @@ MainWindow::MainWindow(LoadProgress* progress, QWidget* parent)
     setAcceptDrops(true);  // a dropped .ORV file opens as File > Open
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager&) { SessionEnding(); });
+    // Once the window has been painted (event()); and soon in any case, should it not be.
+    if (!bankControlsMade_)
+        QTimer::singleShot(kBankControlsAtTheLatest, this, [this] { MakeBankControls(); });
+}
+
+void MainWindow::MakeBankControls() {
+    if (bankControlsMade_) return;
+    bankControlsMade_ = true;
+    QWidget* lastBefore = previousInFocusChain();
+    for (int b = 0; b < kBanks; ++b) BuildChannelTabs(b, w_, models_);
+    for (int b = 0; b < kBanks; ++b) BuildRelayTabs(b, w_, models_);
+    // Made on pages that may be showing: each frame shows with its page, as those made with
+    // the window do (the bank arrangement below hides the ones a module type has no use for).
+    for (QGroupBox* f : w_.frmChn) f->show();
+    for (auto* frames : {&w_.frmRlyClose, &w_.frmRlyOpen, &w_.frmRlyToggle})
+        for (QGroupBox* f : *frames) f->show();
+
+    // Tab moves through them where it would had they been made with the window: after the bank
+    // pages' tab bars, before the dictionary and the Comms page. Made now, they ended the chain.
+    QWidget* after = beforeBankControls_;
+    while (after->focusPolicy() == Qt::NoFocus && after != this)
+        after = after->previousInFocusChain();
+    std::vector<QWidget*> made;
+    for (QWidget* w = lastBefore->nextInFocusChain(); w != this; w = w->nextInFocusChain())
+        if (w->focusPolicy() != Qt::NoFocus) made.push_back(w);
+    if (after != this)
+        for (QWidget* w : made) {
+            setTabOrder(after, w);
+            after = w;
+        }
+
+    // The fields whose controls were still to come: bound and shown as the rest were.
+    const std::bitset<kRecordFieldCount> fields = ~boundFields_;
+    std::vector<FieldRef> refs;
+    std::uint16_t k = 0;
+    ForEachFieldControls(w_, [&](const auto& field, const auto&) {
+        using Field = std::remove_cvref_t<decltype(field)>;
+        if (fields[k])
+            for (std::size_t i = 0; i < Field::count; ++i)
+                refs.push_back({k, static_cast<std::uint16_t>(i)});
+        ++k;
+    });
+    BindFields(fields);
+    BindEditCommits(fields);
+    boundFields_.set();
+    ShowFields(refs);
+    ApplyModuleTypes();
 }
 
 void MainWindow::SessionEnding() {
@@ -254,16 +319,18 @@ void MainWindow::BuildMenu() {
 
 // ---- Binding: every edit goes straight into the record.
 
-void MainWindow::BindFields() {
+void MainWindow::BindFields(const std::bitset<kRecordFieldCount>& fields) {
     // Each edit is also told to the undo stack, with the value it replaced.
     std::uint16_t k = 0;
-    ForEachFieldControls(w_, [this, &k](const auto& field, const auto& controls) {
+    ForEachFieldControls(w_, [this, &k, &fields](const auto& field, const auto& controls) {
         using Field = std::remove_cvref_t<decltype(field)>;
+        if (!fields[k++]) return;
+        const std::uint16_t fieldIndex = k - 1;
         const std::optional<FieldGuard> guard = GuardOf(field.member);
         for (std::size_t i = 0; i < Field::count; ++i) {
             auto* control = controls[i];
             auto* value = &field.At(rec_, i);
-            const FieldRef ref{k, static_cast<std::uint16_t>(i)};
+            const FieldRef ref{fieldIndex, static_cast<std::uint16_t>(i)};
             if constexpr (Field::kind == FieldKind::kText) {
                 connect(control, &QLineEdit::textChanged, this,
                         [this, value, ref](const QString& t) {
@@ -295,10 +362,10 @@ void MainWindow::BindFields() {
                 });
             }
         }
-        ++k;
     });
+}
 
-    // Side effects beyond the record.
+void MainWindow::BindSideEffects() {
     for (int b = 0; b < kBanks; ++b) {
         connect(w_.lstMod[b], &QComboBox::currentIndexChanged, this, [this, b](int index) {
             if (refreshing_ || index < 0) return;
@@ -360,6 +427,7 @@ void MainWindow::RefreshFields() {
     refreshing_ = true;
     ForEachFieldControls(w_, [this](const auto& field, const auto& controls) {
         using Field = std::remove_cvref_t<decltype(field)>;
+        if (controls[0] == nullptr) return;  // the bank controls, still to come
         for (std::size_t i = 0; i < Field::count; ++i) {
             ShowInControl<Field>(controls[i], field.At(rec_, i), w_.optSlave);
         }
@@ -390,7 +458,7 @@ void MainWindow::ApplyModuleTypes() {
         const BankTabSet set = TabSetFor(type);
         w_.Bank[b]->setVisible(set == BankTabSet::kChannels);
         w_.BankType14[b]->setVisible(set == BankTabSet::kRelays);
-        if (set == BankTabSet::kChannels) {
+        if (set == BankTabSet::kChannels && bankControlsMade_) {
             for (int c = 0; c < kChannelsPerBank; ++c) {
                 for (int s = 0; s < kStatesPerChannel; ++s) {
                     const ChannelFrameRule rule = ChannelFrameRuleFor(type, s);
@@ -536,6 +604,9 @@ bool MainWindow::event(QEvent* event) {
     const bool result = QMainWindow::event(event);
     // The platform window takes the caption when it is made; the title bar shows the file too.
     if (event->type() == QEvent::WinIdChange || event->type() == QEvent::Show) UpdateTitle();
+    // The window has just been painted for the first time: the bank controls come next.
+    if (event->type() == QEvent::UpdateRequest && !bankControlsMade_)
+        QTimer::singleShot(0, this, [this] { MakeBankControls(); });
     return result;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <bitset>
 #include <functional>
 #include <memory>
 
@@ -38,14 +39,24 @@ class RecordEdits;
 class MainWindow : public QMainWindow, public StatusView {
     Q_OBJECT
   public:
+    // When the controls of the four banks' channel and relay pages are made: with everything
+    // else, or once the window shows (the program's own start: they are most of its controls,
+    // and the window can be seen without them; the bank pages are not the first shown).
+    enum class BankControls { kWithTheWindow, kOnceShown };
+
     // Runs the whole load: every page and list, the settings store, then the defaults.
-    explicit MainWindow(LoadProgress* progress = nullptr, QWidget* parent = nullptr);
+    explicit MainWindow(LoadProgress* progress = nullptr, QWidget* parent = nullptr,
+                        BankControls bankControls = BankControls::kWithTheWindow);
     ~MainWindow() override;
 
     ConfigRecord& record() { return rec_; }
     ModuleTypes& moduleTypes() { return moduleTypes_; }
     Image& image() { return image_; }
     const Widgets& widgets() const { return w_; }
+    // Makes the bank pages' controls now if they are still to come (BankControls::kOnceShown),
+    // bound and showing the record. Until then the record holds their values alone.
+    void MakeBankControls();
+    bool BankControlsMade() const { return bankControlsMade_; }
 
     // Every control from the record, then the bank arrangement and the RS485 label.
     void RefreshFields() override;
@@ -148,7 +159,7 @@ class MainWindow : public QMainWindow, public StatusView {
     void AddChannelTableFileItems(QMenu* file);
     // Text edits become undo steps when committed; Ctrl+Z in a field with nothing typed is the
     // window's Undo.
-    void BindEditCommits();
+    void BindEditCommits(const std::bitset<kRecordFieldCount>& fields);
     // The controls of these elements from the record.
     void ShowFields(const std::vector<FieldRef>& refs);
     // A new configuration replaced the record: its undo history starts afresh.
@@ -207,7 +218,11 @@ class MainWindow : public QMainWindow, public StatusView {
     void ShowDifferences(const QString& title, const QString& heading,
                          const std::vector<std::string>& lines, const QString& footnote);
     void OpenWithDialog(const QString& folder, const QString& fileName, bool newestFirst);
-    void BindFields();
+    // Each control of these fields into the record and the undo stack, with its key filter
+    // and leave check.
+    void BindFields(const std::bitset<kRecordFieldCount>& fields);
+    // What a control does beyond the record (module types, the RS485 label, the COM port).
+    void BindSideEffects();
     void ConnectLinkButtons();
     void Guard(QLineEdit* edit, FieldGuard guard);
     bool FilterKeyPress(QLineEdit* edit, FieldGuard guard, QKeyEvent* event);
@@ -243,6 +258,10 @@ class MainWindow : public QMainWindow, public StatusView {
     QString storedPath_;
     QString storedFileName_;
     bool refreshing_ = false;
+    bool bankControlsMade_ = false;
+    std::bitset<kRecordFieldCount> boundFields_;  // the fields whose controls are bound
+    // The last control made before the bank controls: they follow it in the Tab order.
+    QWidget* beforeBankControls_ = nullptr;
     bool connected_ = false;
     bool unloaded_ = false;
     QTimer* tmrConnect_ = nullptr;

@@ -13,9 +13,12 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <type_traits>
 
+#include "files/config_file.h"
 #include "model/defaults.h"
 #include "ui/splash.h"
 #include "ui_test_util.h"
@@ -169,51 +172,159 @@ TEST_F(StartupTest, FieldsShowTheDefaultsAndListsHoldTheirItems) {
 
 // Every entry of the field table has its control, named after the field, and the binding runs both
 // ways: an edit reaches the record, and the record reaches the control on a refresh.
+// Made with the window, or once it shows (the program's own start): each control is bound the
+// same way.
 TEST_F(StartupTest, EveryRecordFieldIsBoundToItsNamedControl) {
-    Harness h;
-    MainWindow& w = *h.window;
-    ConfigRecord& rec = w.record();
-    const ConfigRecord before = rec;
-    ForEachFieldControls(w.widgets(), [&](const auto& field, const auto& controls) {
-        using Field = std::remove_cvref_t<decltype(field)>;
-        const QString base = QString::fromLatin1(field.name.data(), field.name.size());
-        for (std::size_t i = 0; i < Field::count; ++i) {
-            const QString name = Field::family ? QString("%1_%2").arg(base).arg(i) : base;
-            SCOPED_TRACE(name.toStdString());
-            auto* control = controls[i];
-            ASSERT_NE(control, nullptr);
-            EXPECT_EQ(control->objectName(), name);
-            auto& value = field.At(rec, i);
-            if constexpr (Field::kind == FieldKind::kText) {
-                control->setText("e" + QString::number(i));
-                EXPECT_EQ(value, "e" + std::to_string(i));
-            } else if constexpr (Field::kind == FieldKind::kChoice) {
-                control->setCurrentIndex(value == 1 ? 0 : 1);
-                EXPECT_EQ(value, control->currentIndex());
-            } else if constexpr (Field::kind == FieldKind::kCheck) {
-                control->setChecked(!value);
-                EXPECT_EQ(value, control->isChecked());
-            } else {
-                w.widgets().optSlave->setChecked(true);
-                EXPECT_FALSE(value);
+    for (const auto bank :
+         {MainWindow::BankControls::kWithTheWindow, MainWindow::BankControls::kOnceShown}) {
+        SCOPED_TRACE(bank == MainWindow::BankControls::kOnceShown ? "once shown"
+                                                                  : "with the window");
+        Harness h(nullptr, bank);
+        h.window->MakeBankControls();
+        MainWindow& w = *h.window;
+        ConfigRecord& rec = w.record();
+        const ConfigRecord before = rec;
+        ForEachFieldControls(w.widgets(), [&](const auto& field, const auto& controls) {
+            using Field = std::remove_cvref_t<decltype(field)>;
+            const QString base = QString::fromLatin1(field.name.data(), field.name.size());
+            for (std::size_t i = 0; i < Field::count; ++i) {
+                const QString name = Field::family ? QString("%1_%2").arg(base).arg(i) : base;
+                SCOPED_TRACE(name.toStdString());
+                auto* control = controls[i];
+                ASSERT_NE(control, nullptr);
+                EXPECT_EQ(control->objectName(), name);
+                auto& value = field.At(rec, i);
+                if constexpr (Field::kind == FieldKind::kText) {
+                    control->setText("e" + QString::number(i));
+                    EXPECT_EQ(value, "e" + std::to_string(i));
+                } else if constexpr (Field::kind == FieldKind::kChoice) {
+                    control->setCurrentIndex(value == 1 ? 0 : 1);
+                    EXPECT_EQ(value, control->currentIndex());
+                } else if constexpr (Field::kind == FieldKind::kCheck) {
+                    control->setChecked(!value);
+                    EXPECT_EQ(value, control->isChecked());
+                } else {
+                    w.widgets().optSlave->setChecked(true);
+                    EXPECT_FALSE(value);
+                }
             }
-        }
-    });
-    rec = before;
-    w.RefreshFields();
+        });
+        rec = before;
+        w.RefreshFields();
+        ForEachFieldControls(w.widgets(), [&](const auto& field, const auto& controls) {
+            using Field = std::remove_cvref_t<decltype(field)>;
+            for (std::size_t i = 0; i < Field::count; ++i) {
+                SCOPED_TRACE(std::string(field.name) + " " + std::to_string(i));
+                const auto& value = field.At(rec, i);
+                if constexpr (Field::kind == FieldKind::kText)
+                    EXPECT_EQ(controls[i]->text().toStdString(), value);
+                else if constexpr (Field::kind == FieldKind::kChoice)
+                    EXPECT_EQ(controls[i]->currentIndex(), value);
+                else
+                    EXPECT_EQ(controls[i]->isChecked(), value);
+            }
+        });
+    }
+}
+
+// What a control shows and where Tab takes it from, as one list for a whole window.
+std::vector<std::string> ControlsAsShown(MainWindow& w) {
+    std::vector<std::string> out;
     ForEachFieldControls(w.widgets(), [&](const auto& field, const auto& controls) {
         using Field = std::remove_cvref_t<decltype(field)>;
         for (std::size_t i = 0; i < Field::count; ++i) {
-            SCOPED_TRACE(std::string(field.name) + " " + std::to_string(i));
-            const auto& value = field.At(rec, i);
+            auto* c = controls[i];
+            std::string shown;
             if constexpr (Field::kind == FieldKind::kText)
-                EXPECT_EQ(controls[i]->text().toStdString(), value);
+                shown = c->text().toStdString();
             else if constexpr (Field::kind == FieldKind::kChoice)
-                EXPECT_EQ(controls[i]->currentIndex(), value);
+                shown = std::to_string(c->currentIndex());
             else
-                EXPECT_EQ(controls[i]->isChecked(), value);
+                shown = c->isChecked() ? "checked" : "";
+            out.push_back(c->objectName().toStdString() + "=" + shown +
+                          (c->isHidden() ? " hidden" : "") + (c->isEnabled() ? "" : " disabled"));
         }
     });
+    auto frames = [&](const auto& list) {
+        for (const QGroupBox* f : list)
+            out.push_back(f->objectName().toStdString() + " \"" + f->title().toStdString() + "\"" +
+                          (f->isHidden() ? " hidden" : ""));
+    };
+    frames(w.widgets().frmChn);
+    frames(w.widgets().frmRlyClose);
+    frames(w.widgets().frmRlyOpen);
+    frames(w.widgets().frmRlyToggle);
+    out.push_back("Tab order:");
+    for (QWidget* c = w.nextInFocusChain(); c != &w; c = c->nextInFocusChain())
+        if (c->focusPolicy() & Qt::TabFocus)
+            out.push_back(c->objectName().isEmpty() ? c->metaObject()->className()
+                                                    : c->objectName().toStdString());
+    return out;
+}
+
+// The program's own start shows the window first and makes the bank pages' controls after its
+// first paint; a file opened before then (named on the command line) shows in them once made,
+// exactly as in a window made whole, with the same Tab order; and they take edits and undo.
+TEST_F(StartupTest, BankControlsMadeOnceShownMatchThoseMadeWithTheWindow) {
+    QTemporaryDir dir;
+    StartupState state = MakeStartupState();
+    ConfigRecord& rec = state.rec;
+    ModuleTypes types{13, 14, 15, 0};
+    rec.txtRIC[3] = "1234567";
+    rec.txtMsg[4] = "PUMP 2 FAILED";
+    rec.lstFunc[20] = 2;
+    rec.txtRlyRIC[RelayRicIndex(4, kSlotCloseTMax)] = "25";
+    Image image{};
+    const QString file = dir.filePath("site.ORV");
+    const WriteConfigResult written = WriteConfigFile(file.toStdString(), rec, types, image, "ORV");
+    ASSERT_TRUE(written.ok) << written.error;
+
+    Harness whole;
+    whole.window->OpenFile(file);
+    Harness later(nullptr, MainWindow::BankControls::kOnceShown);
+    EXPECT_FALSE(later.window->BankControlsMade());
+    EXPECT_EQ(later.edit("txtRIC_3"), nullptr);
+    later.window->OpenFile(file);
+    EXPECT_TRUE(later.messages.empty());
+
+    // Made after the first paint, not before it.
+    struct PaintSeen : QObject {
+        MainWindow* w = nullptr;
+        int paints = 0;
+        bool madeAtFirstPaint = true;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint && paints++ == 0)
+                madeAtFirstPaint = w->BankControlsMade();
+            return false;
+        }
+    } seen;
+    seen.w = later.window.get();
+    later.window->installEventFilter(&seen);
+    later.window->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return later.window->BankControlsMade(); }, 5000));
+    EXPECT_GE(seen.paints, 1);
+    EXPECT_FALSE(seen.madeAtFirstPaint);
+    later.window->removeEventFilter(&seen);
+    whole.window->show();
+    QApplication::processEvents();
+
+    EXPECT_EQ(later.edit("txtRIC_3")->text(), "1234567");
+    EXPECT_EQ(ControlsAsShown(*later.window), ControlsAsShown(*whole.window));
+
+    // An edit in a control made late is one undo step, as any other.
+    for (Harness* h : {&whole, &later}) {
+        SCOPED_TRACE(h == &later ? "once shown" : "with the window");
+        QLineEdit* msg = h->edit("txtMsg_4");
+        ASSERT_EQ(msg->text(), "PUMP 2 FAILED");
+        msg->setFocus();
+        msg->selectAll();
+        QTest::keyClicks(msg, "PUMP 3");
+        QTest::keyClick(msg, Qt::Key_Tab);
+        EXPECT_EQ(h->window->record().txtMsg[4], "PUMP 3");
+        h->window->findChild<QAction*>("MenuEditUndo")->trigger();
+        EXPECT_EQ(h->window->record().txtMsg[4], "PUMP 2 FAILED");
+        EXPECT_EQ(msg->text(), "PUMP 2 FAILED");
+    }
 }
 
 TEST_F(StartupTest, MenuHasTheFileEntriesWithTheirShortcuts) {

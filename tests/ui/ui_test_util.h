@@ -38,8 +38,9 @@ struct Harness {
     std::unique_ptr<MainWindow> window;
     std::vector<ShownMessage> messages;
 
-    explicit Harness(LoadProgress* progress = nullptr)
-        : window(std::make_unique<MainWindow>(progress)) {
+    explicit Harness(LoadProgress* progress = nullptr,
+                     MainWindow::BankControls bank = MainWindow::BankControls::kWithTheWindow)
+        : window(std::make_unique<MainWindow>(progress, nullptr, bank)) {
         window->setMessageSink([this](const QString& title, const QString& text, MessageKind kind) {
             messages.push_back({title, text, kind});
         });
