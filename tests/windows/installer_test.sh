@@ -104,10 +104,21 @@ if [ -s "$WINEPREFIX/orv-display" ] && command -v xdotool >/dev/null; then
     if [ -z "$window" ]; then
         fail "the installer showed no window"
     else
-        # Cancel, and yes to "Are you sure you want to quit?".
+        # Cancel, and yes to "Are you sure you want to quit?" once that box is up: on a busy
+        # machine it may take a while, and Return sent before it would go to the installer's page.
         xdotool windowactivate --sync "$window" key Escape 2>/dev/null || xdotool key Escape
-        sleep 1
-        xdotool key Return
+        box=""
+        for _ in $(seq 60); do
+            box=$(xdotool search --onlyvisible --name '^ORV Pro Configuration Setup$' 2>/dev/null |
+                grep -vx "$window" | head -n 1)
+            [ -n "$box" ] && break
+            sleep 0.5
+        done
+        if [ -n "$box" ]; then
+            xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+        else
+            fail "the installer did not ask whether to quit after Cancel"
+        fi
     fi
     for _ in $(seq 60); do
         kill -0 "$pid" 2>/dev/null || break
