@@ -585,26 +585,30 @@ int main(int argc, char** argv) {
         if (const auto due = line->NextDue()) next = std::min(next, *due);
         std::vector<pollfd> pfds;
         line->AddPollFds(pfds, wantWrite);
+        // Two moments end the client's or the unit's wait: the last byte of a request arriving
+        // (the unit answers from then on) and the last byte of a reply leaving. At the high rates
+        // they keep their time: a sleep may wake some tens of microseconds late, a few per cent
+        // of a block at 115200 baud, so the last moments before them are waited awake. Not the
+        // other bytes: they are due by the clock, not by when the one before them went, so a
+        // late wake-up costs them nothing; and not at the low rates, where it is a fraction of a
+        // per mille and a site's worth of simulated units would keep the processor busy for it.
+        const bool onTime =
+            opt.pace && byteTime <= kWaitAwakeUpTo && next != Clock::time_point::max() &&
+            ((!outbound.empty() && next == nextRun && nextRun == outbound.back().due) ||
+             (!inbound.empty() && next == inbound.back().due));
+        const bool awake = onTime && next - Clock::now() < kWaitAwake;
         timespec ts{};
         timespec* timeout = nullptr;
         if (next != Clock::time_point::max()) {
-            const auto left = std::max(next - Clock::now(), Clock::duration::zero());
+            const auto wakeAt = onTime ? next - kWaitAwake : next;
+            const auto left = std::max(wakeAt - Clock::now(), Clock::duration::zero());
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             ts.tv_sec = ns / 1'000'000'000;
             ts.tv_nsec = ns % 1'000'000'000;
             timeout = &ts;
         }
-        // The last byte of a reply ends the client's wait, so at the high rates it leaves on
-        // time: a sleep may wake some tens of microseconds late, a few per cent of a block at
-        // 115200 baud, so its last moments are waited awake. Only that byte's: the others are
-        // due by the clock, not by when the one before them left, so a late wake-up costs them
-        // nothing; and not at the low rates, where it is a fraction of a per mille and a site's
-        // worth of simulated units would keep the processor busy for it.
-        const bool lastByteSoon = opt.pace && byteTime <= kWaitAwakeUpTo && !outbound.empty() &&
-                                  nextRun == outbound.back().due && next == nextRun &&
-                                  next - Clock::now() < kWaitAwake;
         int r = 0;
-        if (lastByteSoon) {
+        if (awake) {
             timespec none{};
             while ((r = ::ppoll(pfds.data(), pfds.size(), &none, &waitMask)) == 0 &&
                    Clock::now() < next) {
