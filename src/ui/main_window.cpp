@@ -59,11 +59,11 @@ void SetLabelColour(QLabel* label, const QColor& colour) {
     label->setPalette(pal);
 }
 
-// An unavailable tab can never become the current one, whoever asks: selecting it returns to
-// the tab that was current before.
 // A window made with BankControls::kOnceShown that was not painted by then makes them anyway.
 constexpr std::chrono::milliseconds kBankControlsAtTheLatest{500};
 
+// An unavailable tab can never become the current one, whoever asks: selecting it returns to
+// the tab that was current before.
 void KeepOffUnavailableTabs(QTabWidget* tabs) {
     auto previous = std::make_shared<int>(tabs->currentIndex());
     QObject::connect(tabs, &QTabWidget::currentChanged, tabs, [tabs, previous](int index) {
@@ -604,9 +604,12 @@ bool MainWindow::event(QEvent* event) {
     const bool result = QMainWindow::event(event);
     // The platform window takes the caption when it is made; the title bar shows the file too.
     if (event->type() == QEvent::WinIdChange || event->type() == QEvent::Show) UpdateTitle();
-    // The window has just been painted for the first time: the bank controls come next.
-    if (event->type() == QEvent::UpdateRequest && !bankControlsMade_)
+    // The window has just been painted for the first time: the bank controls come next (once,
+    // however many paints come before them).
+    if (event->type() == QEvent::UpdateRequest && !bankControlsMade_ && !bankControlsComing_) {
+        bankControlsComing_ = true;
         QTimer::singleShot(0, this, [this] { MakeBankControls(); });
+    }
     return result;
 }
 

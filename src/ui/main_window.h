@@ -259,6 +259,7 @@ class MainWindow : public QMainWindow, public StatusView {
     QString storedFileName_;
     bool refreshing_ = false;
     bool bankControlsMade_ = false;
+    bool bankControlsComing_ = false;             // asked for after the first paint
     std::bitset<kRecordFieldCount> boundFields_;  // the fields whose controls are bound
     // The last control made before the bank controls: they follow it in the Tab order.
     QWidget* beforeBankControls_ = nullptr;
