@@ -5,9 +5,11 @@
 // client's CPU time over the wall time. The same through a device server (ser2net, RFC 2217), and
 // how closely a connect to a server that never accepts keeps its time.
 //
-// Each block is also taken apart: request sent (by the client) -> first reply byte -> last reply
-// byte (put on the line by the simulated unit, --timing) -> next request. The unit's share is what
-// the first two take beyond the line's own time for the bytes; the client's is the last.
+// Each block is also taken apart: request sent (by the client) -> its first byte handed to the
+// simulated unit -> first reply byte -> last reply byte (put on the line by the unit, --timing) ->
+// next request. The first is the line's share before the unit (a pseudo-terminal's driver, a device
+// server); the unit's is what the next two take beyond the line's own time for the bytes; the
+// client's is the last (with the way back through the line).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -108,18 +110,25 @@ class RequestClock : public SerialPort {
     SerialPort& inner_;
 };
 
-// Per block, in microseconds: the unit's time beyond the line's to its first reply byte and from
-// there to its last, and the client's from the last to its next request (within one step).
+// Per block, in microseconds: what the line before the unit (the pseudo-terminal's driver, a device
+// server) took to hand it the request's first byte, the unit's time from then beyond the line's to
+// its first reply byte and from there to its last, and the client's from the last to its next
+// request (within one step).
 struct BlockShares {
-    double firstUs = 0, lastUs = 0, clientUs = 0;
+    double lineInUs = 0, firstUs = 0, lastUs = 0, clientUs = 0;
+    double lastReplyNs = 0;  // when the last reply byte left the unit
     bool known = false;
 };
 
 BlockShares Breakdown(const std::vector<RequestClock::Request>& requests,
                       const std::string& timingFile, int baud) {
-    std::vector<std::pair<long long, long long>> replies;  // first, last: ns of the steady clock
+    struct Reply {
+        long long first, last, requestSeen;  // ns of the steady clock
+    };
+    std::vector<Reply> replies;
     std::ifstream in(timingFile);
-    for (long long first = 0, last = 0; in >> first >> last;) replies.emplace_back(first, last);
+    for (long long first = 0, last = 0, seen = 0; in >> first >> last >> seen;)
+        replies.push_back({first, last, seen});
     BlockShares b;
     if (replies.size() != requests.size() || replies.empty()) return b;
     const double charUs = kBitsPerByte * 1e6 / baud;
@@ -131,16 +140,19 @@ BlockShares Breakdown(const std::vector<RequestClock::Request>& requests,
     for (std::size_t k = 0; k < replies.size(); ++k) {
         const bool read = requests[k].size == proto::kReadRequestSize;
         const double replyBytes = read ? proto::kReadReplySize : 1;
+        b.lineInUs += (replies[k].requestSeen - ns(requests[k].at)) / 1e3;
         // The first reply byte is on the line once the request and that byte have crossed it.
-        b.firstUs += (replies[k].first - ns(requests[k].at)) / 1e3 -
+        b.firstUs += (replies[k].first - replies[k].requestSeen) / 1e3 -
                      (static_cast<double>(requests[k].size) + 1) * charUs;
-        b.lastUs += (replies[k].second - replies[k].first) / 1e3 - (replyBytes - 1) * charUs;
+        b.lastUs += (replies[k].last - replies[k].first) / 1e3 - (replyBytes - 1) * charUs;
         if (k + 1 < replies.size() && requests[k + 1].size == requests[k].size) {
-            b.clientUs += (ns(requests[k + 1].at) - replies[k].second) / 1e3;
+            b.clientUs += (ns(requests[k + 1].at) - replies[k].last) / 1e3;
             ++clients;
         }
     }
     const double n = static_cast<double>(replies.size());
+    b.lineInUs /= n;
+    b.lastReplyNs = static_cast<double>(replies.back().last);
     b.firstUs /= n;
     b.lastUs /= n;
     b.clientUs /= std::max(clients, 1);
@@ -179,12 +191,19 @@ void Transfer(benchmark::State& state, Kind kind, Path path = Path::kSerial) {
     UnitSession session(s.rec, s.moduleTypes, image, comms, ui);
     session.SetWriteChecks({kind == Kind::kWriteVerify, false});
 
-    double cpu = 0, wall = 0;
+    double cpu = 0, wall = 0, openUs = 0;
+    std::chrono::steady_clock::time_point lastEnd{};
     for (auto _ : state) {
         const double cpu0 = CpuSeconds();
+        const std::size_t before = port.requests.size();
         const auto t0 = std::chrono::steady_clock::now();
         kind == Kind::kRead ? session.ReadClick() : session.WriteClick();
-        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        lastEnd = std::chrono::steady_clock::now();
+        wall += std::chrono::duration<double>(lastEnd - t0).count();
+        // Before the first block request: the port opened, the image built.
+        if (port.requests.size() > before)
+            openUs +=
+                std::chrono::duration<double, std::micro>(port.requests[before].at - t0).count();
         cpu += CpuSeconds() - cpu0;
         if (session.LastOutcome() != ClickOutcome::kDone) {
             state.SkipWithError(("transfer failed: " + ui.lastMessage).c_str());
@@ -201,6 +220,7 @@ void Transfer(benchmark::State& state, Kind kind, Path path = Path::kSerial) {
     state.counters["cpu_s"] = cpu / n;
     state.counters["cpu_fraction"] = cpu / wall;
     state.counters["error_s"] = 0;  // the CSV output wants every counter in every row
+    state.counters["open_us"] = openUs / n;
     server.reset();
     sim.Stop();  // it writes its timing as it stops
     const BlockShares shares = Breakdown(port.requests, timing, baud);
@@ -211,6 +231,16 @@ void Transfer(benchmark::State& state, Kind kind, Path path = Path::kSerial) {
                      "requests sent; no breakdown\n",
                      timing.c_str(), port.requests.size());
     const double unknown = std::numeric_limits<double>::quiet_NaN();
+    // After the last reply byte (of the last run): the image decoded or the history copy kept,
+    // the port closed.
+    state.counters["close_us"] =
+        shares.known ? (static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                lastEnd.time_since_epoch())
+                                                .count()) -
+                        shares.lastReplyNs) /
+                           1e3
+                     : unknown;
+    state.counters["line_in_us"] = shares.known ? shares.lineInUs : unknown;
     state.counters["unit_first_us"] = shares.known ? shares.firstUs : unknown;
     state.counters["unit_last_us"] = shares.known ? shares.lastUs : unknown;
     state.counters["client_us"] = shares.known ? shares.clientUs : unknown;
@@ -265,8 +295,9 @@ void BM_ConnectNeverAccepted(benchmark::State& state) {
         worst = std::max(worst, std::abs(s - 3.0));
     }
     state.counters["error_s"] = worst;
-    for (const char* other : {"wire_s", "ratio_to_wire", "cpu_s", "cpu_fraction", "unit_first_us",
-                              "unit_last_us", "client_us"})
+    for (const char* other :
+         {"wire_s", "ratio_to_wire", "cpu_s", "cpu_fraction", "open_us", "close_us", "line_in_us",
+          "unit_first_us", "unit_last_us", "client_us"})
         state.counters[other] = 0;
 }
 

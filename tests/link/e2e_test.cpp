@@ -13,6 +13,7 @@
 
 #include "files/config_file.h"
 #include "files/history.h"
+#include "link/protocol.h"
 #include "link/qt/port_settings.h"
 #include "link/qt/qt_serial_port.h"
 #include "link/unit_session.h"
@@ -152,6 +153,53 @@ TEST_F(LinkE2E, ReadAndWriteRoundTripMatchTheUnitsEeprom) {
     reader.ReadClick();
     EXPECT_EQ(fresh.rec.txtMsg[0], "PUMP 3 FAILED");
     EXPECT_EQ(fresh.rec.txtRIC[0], "0765432");
+}
+
+// A paced unit's --timing file, which the transfer benchmarks take apart: a line for each block
+// served, and no stamp earlier than the line's rate allows (a request and its reply cross the
+// line one character after another).
+TEST_F(LinkE2E, PacedUnitTimesEachBlockReplyNoFasterThanTheLine) {
+    constexpr int kBaud = 115200;
+    constexpr double kCharNs = 10 * 1e9 / kBaud;
+    const std::string timing = dir_ + "/timing.txt";
+    auto& sim = StartSim(
+        {"--pace", "--baud", std::to_string(kBaud), "--timing", timing, "--modules", "15,0,0,0"});
+    for (std::size_t p = 0; p < kBaudRateItems.size(); ++p)
+        if (kBaudRateItems[p].text == std::to_string(kBaud))
+            state_.rec.lstBaudPC = static_cast<int>(p);
+    session_->ConnectClick();
+    ASSERT_TRUE(session_->IsConnected());
+    session_->ReadClick();
+    session_->WriteClick();
+    ASSERT_TRUE(ui_.messages.empty()) << ui_.messages[0].text;
+    sim.Stop();
+
+    struct Stamps {
+        long long first, last, seen;
+    };
+    std::vector<Stamps> lines;
+    std::ifstream in(timing);
+    for (Stamps t{}; in >> t.first >> t.last >> t.seen;) lines.push_back(t);
+    ASSERT_EQ(lines.size(), 256u + 240u) << "a line for each block read, then each written";
+    struct Kind {
+        std::size_t from, to;
+        int requestBytes, replyBytes;
+    };
+    for (const Kind& k : {Kind{0, 256, proto::kReadRequestSize, proto::kReadReplySize},
+                          Kind{256, 496, proto::kWriteRequestSize, 1}}) {
+        for (std::size_t i = k.from; i < k.to; ++i) {
+            SCOPED_TRACE(i);
+            const Stamps& t = lines[i];
+            ASSERT_GT(t.seen, 0);
+            EXPECT_GE(t.first - t.seen, (k.requestBytes + 1) * kCharNs - 1000)
+                << "the first reply byte left before the request and it had crossed the line";
+            EXPECT_GE(t.last - t.seen, (k.requestBytes + k.replyBytes) * kCharNs - 1000);
+            EXPECT_GE(t.last, t.first);
+            if (i + 1 < k.to) {
+                EXPECT_GT(lines[i + 1].seen, t.last) << "the next request";
+            }
+        }
+    }
 }
 
 TEST_F(LinkE2E, ExchangesRunOnAPlainWorkerThread) {

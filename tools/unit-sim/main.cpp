@@ -71,7 +71,8 @@ void Usage(FILE* to) {
         "  --pace               send and take bytes no faster than the baud rate allows\n"
         "  --log FILE           log received commands to FILE instead of standard error\n"
         "  --timing FILE        when the unit stops, write to FILE when each block's reply began\n"
-        "                       and ended on the line (steady clock, ns; one block a line)\n"
+        "                       and ended on the line, and when the first byte of its request\n"
+        "                       came from the line's driver (steady clock, ns; one block a line)\n"
         "faults:\n"
         "  --refuse-block N     answer 0x15 to every write of block N (240: the MAC block)\n"
         "  --forget-block N     answer 0x06 to every write of block N (0..239) but keep what\n"
@@ -473,7 +474,8 @@ int main(int argc, char** argv) {
     struct Timed {
         Clock::time_point due;  // arrival on the wire, or when it has left it
         std::uint8_t byte;
-        int reply = -1;  // of outbound bytes: the block reply they belong to (--timing)
+        int reply = -1;            // of outbound bytes: the block reply they belong to (--timing)
+        Clock::time_point seen{};  // of inbound bytes: when the driver handed it over
     };
     std::deque<Timed> inbound, outbound;
     Clock::time_point rxFree{}, txFree{};
@@ -487,9 +489,12 @@ int main(int argc, char** argv) {
     auto streamStarted = Clock::now();
     // When each block's reply began and ended on the line.
     struct ReplyTimes {
-        Clock::time_point first{}, last{};
+        Clock::time_point first{}, last{}, requestSeen{};
     };
     std::vector<ReplyTimes> timings;
+    // When the first byte of the request being taken in came from the driver: what the line
+    // before the unit (a pseudo-terminal, a device server) took shows apart from the unit's share.
+    Clock::time_point requestSeen{};
     const std::size_t together = line->PassOnTogether();
 
     // A reply goes out from from on, one byte after another at the line's pace: a real unit
@@ -498,7 +503,7 @@ int main(int argc, char** argv) {
                           bool blockReply) {
         int tag = -1;
         if (blockReply && !opt.timingPath.empty() && !bytes.empty()) {
-            timings.emplace_back();
+            timings.push_back({{}, {}, requestSeen});
             tag = static_cast<int>(timings.size() - 1);
         }
         for (std::uint8_t b : bytes) {
@@ -528,10 +533,12 @@ int main(int argc, char** argv) {
                 for (const Timed& t : arrived) {
                     const bool wasStreaming = engine.Streaming();
                     const int served = engine.BlocksServed();
+                    if (requestSeen == Clock::time_point{}) requestSeen = t.seen;
                     reply.clear();
                     engine.Receive(std::span<const std::uint8_t>(&t.byte, 1), reply);
                     if (engine.Streaming() && !wasStreaming) streamStarted = Clock::now();
                     queueReply(reply, t.due, engine.BlocksServed() != served);
+                    if (!reply.empty()) requestSeen = {};  // the next byte starts another
                 }
             }
         }
@@ -631,8 +638,9 @@ int main(int argc, char** argv) {
                 continue;
             }
             overrun = false;
-            rxFree = std::max(rxFree, Clock::now()) + byteTime;
-            inbound.push_back({rxFree, b});
+            const auto seen = Clock::now();
+            rxFree = std::max(rxFree, seen) + byteTime;
+            inbound.push_back({rxFree, b, -1, seen});
         }
     }
     std::fprintf(log, "stopped | | %d blocks served\n", engine.BlocksServed());
@@ -644,7 +652,7 @@ int main(int argc, char** argv) {
                         .count());
             };
             for (const ReplyTimes& t : timings)
-                std::fprintf(out, "%lld %lld\n", ns(t.first), ns(t.last));
+                std::fprintf(out, "%lld %lld %lld\n", ns(t.first), ns(t.last), ns(t.requestSeen));
             std::fclose(out);
         } else {
             std::fprintf(stderr, "orv-unit-sim: cannot write %s: %s\n", opt.timingPath.c_str(),
