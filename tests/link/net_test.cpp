@@ -368,6 +368,55 @@ TEST(NetSerialPort, ReplyHeldUntilAcknowledgedIsNotDelayed) {
         EXPECT_LT(took, std::chrono::milliseconds(1000));
     }
 }
+
+// A server that sends each character as its serial side delivers it (no gathering), at a slow
+// rate: the reply takes longer on the line than a byte may keep the client waiting, but no byte
+// is late. Each wait with the per-byte deadline must hand over what has come by then, however
+// little of the reply it is, or a Read at 1200 baud (and any unit slowed by a busy machine) would
+// fail as if the unit had stopped.
+TEST(NetSerialPort, ReplySlowerThanOneWaitIsHandedOverAsItComes) {
+    constexpr std::size_t kReply = 35;
+    constexpr auto kCharTime = std::chrono::milliseconds(9);  // 35 of them: 315 ms
+    constexpr auto kByteTimeout = std::chrono::milliseconds(250);
+    for (const bool manyAtOnce : {false, true}) {
+        SCOPED_TRACE(manyAtOnce ? "many at once" : "one link");
+        asio::io_context io;
+        asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+        const auto port = acceptor.local_endpoint().port();
+        std::thread server([&] {
+            asio::ip::tcp::socket s(io);
+            acceptor.accept(s);
+            s.set_option(asio::ip::tcp::no_delay(true));
+            std::uint8_t request = 0;
+            asio::read(s, asio::buffer(&request, 1));
+            for (std::size_t k = 0; k < kReply; ++k) {
+                const std::uint8_t b = static_cast<std::uint8_t>(k);
+                asio::write(s, asio::buffer(&b, 1));
+                std::this_thread::sleep_for(kCharTime);
+            }
+            asio::error_code ignored;
+            asio::read(s, asio::buffer(&request, 1), ignored);  // until the client ends
+        });
+        NetLinkOptions options;
+        options.manyAtOnce = manyAtOnce;
+        NetSerialPort link(options);
+        ASSERT_TRUE(link.Open("tcp://127.0.0.1:" + std::to_string(port), {1200, 'N', 8, 1}, nullptr,
+                              nullptr));
+        const std::uint8_t request = 'G';
+        ASSERT_TRUE(link.Write({&request, 1}));
+        // As the exchanges take a reply: a byte at a time, each with its own deadline.
+        for (std::size_t k = 0; k < kReply; ++k) {
+            if (link.BytesWaiting() == 0) {
+                ASSERT_TRUE(
+                    link.WaitForReply(std::chrono::steady_clock::now() + kByteTimeout, kReply - k))
+                    << "byte " << k << " of the reply timed out";
+            }
+            ASSERT_EQ(link.ReadByte(), std::optional<std::uint8_t>(static_cast<std::uint8_t>(k)));
+        }
+        link.Close();
+        server.join();
+    }
+}
 #endif
 
 }  // namespace

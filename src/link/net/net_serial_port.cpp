@@ -478,6 +478,13 @@ bool NetSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t c
         }
         heldBefore = held;
     }
+    // The deadline is a byte's, not the reply's: what has come of the reply by then, still below
+    // the low-water mark, is handed over (a slow line, a busy server), so that only a unit that
+    // sent nothing for that long times out.
+    if (c.data.empty() && !c.closed) {
+        c.WakeAt(1);
+        c.Poll();
+    }
     return !c.data.empty();
 }
 
