@@ -446,25 +446,23 @@ bool NetSerialPort::WaitForReply(SerialClock::time_point deadline, std::size_t c
     Connection& c = *c_;
     std::size_t heldBefore = 0;
     while (c.data.size() < count && !c.closed) {
-        // Once a server is seen holding a reply back, a link alone takes each piece as it comes;
-        // one of many keeps waiting for the reply whole and takes in what has come every few
-        // characters' time (a millisecond at least), which acknowledges it.
-        const bool ticking = !c.wholeReplies && options_.manyAtOnce;
-        if (!c.wholeReplies && !ticking) {
+        if (!c.wholeReplies) {
             c.WakeAt(1);
             if (!c.Pump(deadline)) break;
             continue;
         }
         c.WakeAt(count - c.data.size());
+        // Many links at once acknowledge every few characters' time (a millisecond at least).
         const SerialClock::duration every =
-            ticking ? std::max<SerialClock::duration>(4 * c.byteTime, std::chrono::milliseconds(1))
-                    : SerialClock::duration(kHoldLook);
+            options_.manyAtOnce
+                ? std::max<SerialClock::duration>(4 * c.byteTime, std::chrono::milliseconds(1))
+                : SerialClock::duration(kHoldLook);
         const auto look = std::min(deadline, SerialClock::now() + every);
         if (c.Pump(look)) continue;
         if (SerialClock::now() >= deadline) break;
         asio::error_code ec;
         const std::size_t held = c.socket.available(ec);
-        if (ticking) {
+        if (options_.manyAtOnce) {
             // What has come is taken in, and so acknowledged (the system acknowledges only
             // once the socket has been read empty).
             if (!ec && held > 0) {

@@ -24,10 +24,9 @@ namespace orv {
 struct NetLinkOptions {
     // For the TCP connect (name look-up included), and again for the RFC 2217 negotiation.
     std::chrono::milliseconds connectTimeout{3000};
-    // Many links at once (a fleet): a reply is always waited for whole; once the server is seen
-    // holding replies back until acknowledged, what has come of one is acknowledged every few
-    // characters' time instead of waking at each piece. Fewer wake-ups, at a little delay per
-    // reply from such a server.
+    // Many links at once (a fleet): a reply is always waited for whole, and what has come of it
+    // is acknowledged every few characters' time instead of waking at each piece a server holds
+    // back until acknowledged. Fewer wake-ups, at a little delay per reply.
     bool manyAtOnce = false;
     // Asked every few tens of milliseconds while a connect or a negotiation waits: true gives
     // the open up at once (Ctrl+C). Not asked once the port is open.
