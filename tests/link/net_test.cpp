@@ -317,39 +317,69 @@ TEST(HostAddresses, NamesAndAddressesInTheirCanonicalForm) {
 }
 
 #ifdef __linux__
-// A server that gathers small writes (Nagle's rule, as ser2net does by default) and sends each
-// reply a character at a time, as its serial side delivers them: 35 characters over about 7 ms.
-// Waiting for the reply whole without acknowledging its first piece would hold every reply for
-// the system's delayed acknowledgement (40 ms or more); with each piece taken in, thirty replies
-// take little more than their own time. Both ways of waiting: one link, and many at once.
+// A device server on loopback that answers each one-byte request with the characters 0, 1, ...
+// reply - 1, one write each with `gap` between them (as its serial side delivers them), and then
+// waits for the client to end. With Nagle's rule (ser2net's default) it sends nothing more of a
+// reply until what it sent is acknowledged; without, each character goes at once.
+class CharacterServer {
+  public:
+    CharacterServer(int replies, std::size_t reply, std::chrono::microseconds gap, bool nagle)
+        : acceptor_(io_, {asio::ip::make_address("127.0.0.1"), 0}) {
+        thread_ = std::thread([this, replies, reply, gap, nagle] {
+            asio::ip::tcp::socket s(io_);
+            acceptor_.accept(s);
+            accepted_ = true;
+            s.set_option(asio::ip::tcp::no_delay(!nagle));
+            std::uint8_t request = 0;
+            asio::error_code ec;
+            for (int r = 0; r < replies && !ec; ++r) {
+                asio::read(s, asio::buffer(&request, 1), ec);
+                for (std::size_t k = 0; k < reply && !ec; ++k) {
+                    const std::uint8_t b = static_cast<std::uint8_t>(k);
+                    asio::write(s, asio::buffer(&b, 1), ec);
+                    std::this_thread::sleep_for(gap);
+                }
+            }
+            asio::read(s, asio::buffer(&request, 1), ec);  // until the client ends
+        });
+    }
+    // A test that stopped before its link connected must not wait for ever: a connect of our own
+    // lets the server end.
+    ~CharacterServer() {
+        if (!accepted_) {
+            asio::io_context io;
+            asio::ip::tcp::socket poke(io);
+            asio::error_code ignored;
+            poke.connect(acceptor_.local_endpoint(), ignored);
+            poke.close(ignored);
+        }
+        thread_.join();
+    }
+    std::string Address() const {
+        return "tcp://127.0.0.1:" + std::to_string(acceptor_.local_endpoint().port());
+    }
+
+  private:
+    asio::io_context io_;
+    asio::ip::tcp::acceptor acceptor_;
+    std::atomic<bool> accepted_{false};
+    std::thread thread_;
+};
+
+// Waiting for a reply whole without acknowledging its first piece would hold every reply of a
+// Nagle server for the system's delayed acknowledgement (40 ms or more); with each piece taken
+// in, thirty replies of 35 characters over about 7 ms each take little more than their own
+// time. Both ways of waiting: one link, and many at once.
 TEST(NetSerialPort, ReplyHeldUntilAcknowledgedIsNotDelayed) {
     constexpr int kReplies = 30;
     constexpr std::size_t kReply = 35;
     for (const bool manyAtOnce : {false, true}) {
         SCOPED_TRACE(manyAtOnce ? "many at once" : "one link");
-        asio::io_context io;
-        asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
-        const auto port = acceptor.local_endpoint().port();
-        std::thread server([&] {
-            asio::ip::tcp::socket s(io);
-            acceptor.accept(s);  // Nagle's rule left on
-            std::uint8_t request = 0;
-            for (int r = 0; r < kReplies; ++r) {
-                asio::read(s, asio::buffer(&request, 1));
-                for (std::size_t k = 0; k < kReply; ++k) {
-                    const std::uint8_t b = static_cast<std::uint8_t>(k);
-                    asio::write(s, asio::buffer(&b, 1));
-                    std::this_thread::sleep_for(std::chrono::microseconds(200));
-                }
-            }
-            asio::error_code ignored;
-            asio::read(s, asio::buffer(&request, 1), ignored);  // until the client ends
-        });
+        CharacterServer server(kReplies, kReply, std::chrono::microseconds(200), true);
         NetLinkOptions options;
         options.manyAtOnce = manyAtOnce;
         NetSerialPort link(options);
-        ASSERT_TRUE(link.Open("tcp://127.0.0.1:" + std::to_string(port), {115200, 'N', 8, 1},
-                              nullptr, nullptr));
+        ASSERT_TRUE(link.Open(server.Address(), {115200, 'N', 8, 1}, nullptr, nullptr));
         const auto t0 = std::chrono::steady_clock::now();
         for (int r = 0; r < kReplies; ++r) {
             const std::uint8_t request = 'G';
@@ -363,45 +393,26 @@ TEST(NetSerialPort, ReplyHeldUntilAcknowledgedIsNotDelayed) {
         }
         const auto took = std::chrono::steady_clock::now() - t0;
         link.Close();
-        server.join();
         // About 0.3 s of replies; held for the delayed acknowledgement they take over 1.2 s.
         EXPECT_LT(took, std::chrono::milliseconds(1000));
     }
 }
 
-// A server that sends each character as its serial side delivers it (no gathering), at a slow
-// rate: the reply takes longer on the line than a byte may keep the client waiting, but no byte
-// is late. Each wait with the per-byte deadline must hand over what has come by then, however
-// little of the reply it is, or a Read at 1200 baud (and any unit slowed by a busy machine) would
-// fail as if the unit had stopped.
+// A server that sends each character at once, at a slow rate: the reply takes longer on the line
+// than a byte may keep the client waiting, but no byte is late. Each wait with the per-byte
+// deadline must hand over what has come by then, however little of the reply it is, or a Read at
+// 1200 baud (and any unit slowed by a busy machine) would fail as if the unit had stopped.
 TEST(NetSerialPort, ReplySlowerThanOneWaitIsHandedOverAsItComes) {
     constexpr std::size_t kReply = 35;
     constexpr auto kCharTime = std::chrono::milliseconds(9);  // 35 of them: 315 ms
     constexpr auto kByteTimeout = std::chrono::milliseconds(250);
     for (const bool manyAtOnce : {false, true}) {
         SCOPED_TRACE(manyAtOnce ? "many at once" : "one link");
-        asio::io_context io;
-        asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
-        const auto port = acceptor.local_endpoint().port();
-        std::thread server([&] {
-            asio::ip::tcp::socket s(io);
-            acceptor.accept(s);
-            s.set_option(asio::ip::tcp::no_delay(true));
-            std::uint8_t request = 0;
-            asio::read(s, asio::buffer(&request, 1));
-            for (std::size_t k = 0; k < kReply; ++k) {
-                const std::uint8_t b = static_cast<std::uint8_t>(k);
-                asio::write(s, asio::buffer(&b, 1));
-                std::this_thread::sleep_for(kCharTime);
-            }
-            asio::error_code ignored;
-            asio::read(s, asio::buffer(&request, 1), ignored);  // until the client ends
-        });
+        CharacterServer server(1, kReply, kCharTime, false);
         NetLinkOptions options;
         options.manyAtOnce = manyAtOnce;
         NetSerialPort link(options);
-        ASSERT_TRUE(link.Open("tcp://127.0.0.1:" + std::to_string(port), {1200, 'N', 8, 1}, nullptr,
-                              nullptr));
+        ASSERT_TRUE(link.Open(server.Address(), {1200, 'N', 8, 1}, nullptr, nullptr));
         const std::uint8_t request = 'G';
         ASSERT_TRUE(link.Write({&request, 1}));
         // As the exchanges take a reply: a byte at a time, each with its own deadline.
@@ -414,7 +425,6 @@ TEST(NetSerialPort, ReplySlowerThanOneWaitIsHandedOverAsItComes) {
             ASSERT_EQ(link.ReadByte(), std::optional<std::uint8_t>(static_cast<std::uint8_t>(k)));
         }
         link.Close();
-        server.join();
     }
 }
 #endif

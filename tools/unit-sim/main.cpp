@@ -628,6 +628,7 @@ int main(int argc, char** argv) {
             for (auto& p : pfds) p.revents = 0;
         std::vector<std::uint8_t> received;
         line->Service(pfds, received);
+        const auto seen = Clock::now();  // what one read handed over came together
         for (std::uint8_t b : received) {
             // A paced line takes no more than its rate: what a client sends faster piles up, and
             // beyond what a serial port's buffer holds it is lost, as on a real line.
@@ -638,7 +639,6 @@ int main(int argc, char** argv) {
                 continue;
             }
             overrun = false;
-            const auto seen = Clock::now();
             rxFree = std::max(rxFree, seen) + byteTime;
             inbound.push_back({rxFree, b, -1, seen});
         }
